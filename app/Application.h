@@ -1,0 +1,70 @@
+// The Win32 frame of the program: the application window that carries the
+// application title (the taskbar text), window classes, fonts, the message
+// pump, and the one place where a run's error becomes the standard report.
+#pragma once
+
+#include <string>
+
+#include "platform/win32/Handles.h"
+#include "platform/win32/WinApi.h"
+
+namespace qs::app {
+
+inline constexpr UINT kMsgActivated = WM_APP + 1;  // posted once after a form is shown
+
+// A top-level window with a C++ object behind it. Messages reach WndProc;
+// a SetupError thrown there is reported and does not cross the Win32 frame.
+class Form {
+ public:
+  virtual ~Form();
+  HWND handle() const { return hwnd_; }
+
+ protected:
+  // Registers the class (once) and creates the window.
+  void CreateForm(const char* className, const char* caption, DWORD style, DWORD exStyle,
+                  int x, int y, int width, int height, HWND owner, HBRUSH background);
+  virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+
+ private:
+  static LRESULT CALLBACK Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  HWND hwnd_ = nullptr;
+};
+
+class Application {
+ public:
+  static Application& Instance();
+
+  // Creates the application window with the title.
+  void Initialize(HINSTANCE instance, const char* title);
+  HINSTANCE instance() const { return instance_; }
+  HWND handle() const { return hwnd_; }
+
+  // The window whose keyboard interface (Tab, Alt+letter) the pump serves.
+  void SetDialogWindow(HWND hwnd) { dialog_ = hwnd; }
+  // Translates and dispatches one message.
+  void Pump(MSG& msg);
+  // Handles every pending message, then returns. false once WM_QUIT was seen
+  // (it is posted again for the outer loop).
+  bool ProcessMessages();
+  // Runs the message loop until WM_QUIT; returns its exit code.
+  int Run();
+  void Terminate() { ::PostQuitMessage(0); }
+
+  // The standard error report: a message box captioned with the application
+  // title, error icon, OK.
+  void ShowError(const std::string& message);
+
+ private:
+  HINSTANCE instance_ = nullptr;
+  HWND hwnd_ = nullptr;
+  HWND dialog_ = nullptr;
+};
+
+// A font of the given face (bytes in code page 932) and character height.
+win32::ScopedFont MakeFont(const char* face, int height, bool italic = false,
+                           bool fixedPitch = false);
+
+inline constexpr const char* kFacePGothic = "ＭＳ Ｐゴシック";
+inline constexpr const char* kFaceGothic = "ＭＳ ゴシック";
+
+}  // namespace qs::app

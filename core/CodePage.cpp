@@ -1,0 +1,28 @@
+#include "core/CodePage.h"
+
+#include <cstring>
+
+namespace qs {
+
+size_t CodePage::LastCharStart(const std::string& text) const {
+  size_t last = std::string::npos;
+  for (size_t i = 0; i < text.size(); i += CharLength(text, i)) last = i;
+  return last;
+}
+
+size_t CodePage::FindLastOf(const std::string& text, const char* chars) const {
+  size_t found = std::string::npos;
+  for (size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+    if (CharLength(text, i) == 1 && text[i] != '\0' && std::strchr(chars, text[i])) found = i;
+  }
+  return found;
+}
+
+size_t CodePage::FindFirstOf(const std::string& text, const char* chars) const {
+  for (size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+    if (CharLength(text, i) == 1 && text[i] != '\0' && std::strchr(chars, text[i])) return i;
+  }
+  return std::string::npos;
+}
+
+}  // namespace qs

@@ -1,0 +1,67 @@
+// Every text the program shows, in one place. The source is UTF-8; the
+// compiler turns narrow literals into code page 932, the bytes on screen.
+#pragma once
+
+namespace qs::text {
+
+// Application and window titles.
+inline constexpr const char* kAppTitle = "Quillo! Setup for Windows32";
+inline constexpr const char* kBackCaption = "Quillo! Setup for Windows32 Version1.41(Build:0777)";
+
+// Main window controls.
+inline constexpr const char* kGrpSetupFolder = "セットアップフォルダ";
+inline constexpr const char* kBtnRefer = "参照(&R)";
+inline constexpr const char* kGrpOption = "セットアップオプション";
+inline constexpr const char* kChkOverWrite = "自動的に上書きする．";
+inline constexpr const char* kFraShortCut = "ショートカットの作成";
+inline constexpr const char* kChkSCutDesktop = "デスクトップ」へ作成する．";
+inline constexpr const char* kChkSCutStartMenu = "「スタートメニュー」へ作成する．";
+inline constexpr const char* kChkSCutStartUp = "「スタートアップ」へ作成する．";
+inline constexpr const char* kChkSCutSendTo = "「送る」へ作成する．";
+inline constexpr const char* kBtnUnSetup = "アンセットアップ開始(&S)";
+inline constexpr const char* kBtnEndSetup = "セットアップ終了(&E)";
+inline constexpr const char* kBtnEndError = "終了(&E)";
+inline constexpr const char* kBtnEndUnSetup = "アンセットアップ終了(&E)";
+inline constexpr const char* kGrpMessage = "メッセージ";
+inline constexpr const char* kFraStatus = "コピー進行状況";
+inline constexpr const char* kLblStatusZero = "0%";
+inline constexpr const char* kBtnSetup = "セットアップ開始(&S)";
+inline constexpr const char* kBtnContinue = "セットアップ続行(&C)";
+inline constexpr const char* kBtnCloseErrorLog = "続行(&C)";
+inline constexpr const char* kDlgFolderTitle = "セットアップフォルダを選択してください．";
+
+// Messages of the main window.
+inline constexpr const char* kInitializing = "セットアップを初期化中です．．．";
+inline constexpr const char* kInfoFileMissing =
+    "セットアップ・アンセットアップ情報ファイルが見つかりません．";
+inline constexpr const char* kWindowsFolderFailed = "Windowsフォルダの取得に失敗しました．";
+inline constexpr const char* kSystemFolderFailed = "WindowsSystemフォルダの取得に失敗しました．";
+inline constexpr const char* kDefaultTopMessage = "セットアップを行います．";
+inline constexpr const char* kUnSetupMessage =
+    "アンセットアップ（アンインストール）を行います．\r\r"
+    "開始するには，「アンセットアップ開始（Ｓ）」を選択してください．";
+inline constexpr const char* kCloseQueryCaption = "終了確認";
+inline constexpr const char* kCloseQueryText =
+    "セットアップ・アンセットアップは終了していません．\rよろしいですか？";
+
+// Uninstall record warning lines.
+inline constexpr const char* kRecordWarning1 = "！！！　警告　！！！";
+inline constexpr const char* kRecordWarning2 =
+    "このファイルをエディタなどで書き換えたり，削除しないでください．";
+inline constexpr const char* kRecordWarning3 = "書き換えた場合，アンセットアップ動作の保証はできません．";
+
+// Errors that end a run with the standard error report.
+inline constexpr const char* kKeyCreateFailed = "ｷｰ %s の作成に失敗しました";
+inline constexpr const char* kValueWriteFailed = "'%s' の設定に失敗しました";
+inline constexpr const char* kIoFileNotFound = "ﾌｧｲﾙが見つかりません";
+inline constexpr const char* kIoInvalidName = "不正なﾌｧｲﾙ名です";
+inline constexpr const char* kIoTooManyFiles = "ｵｰﾌﾟﾝしたﾌｧｲﾙが多すぎます";
+inline constexpr const char* kIoAccessDenied = "ﾌｧｲﾙへのｱｸｾｽが拒否されました";
+inline constexpr const char* kIoReadPastEnd = "ﾌｧｲﾙの末尾以降を読み込みました";
+inline constexpr const char* kIoDiskFull = "ﾃﾞｨｽｸがいっぱいです";
+inline constexpr const char* kIoNotNumeric = "入力値が数値ではありません";
+inline constexpr const char* kIoOther = "I/O ｴﾗｰ (%d)";
+inline constexpr const char* kOleError = "OLE ｴﾗｰ %.8x";
+inline constexpr const char* kInterfaceNotSupported = "Interface はｻﾎﾟｰﾄされていません";
+
+}  // namespace qs::text

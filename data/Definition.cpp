@@ -1,0 +1,178 @@
+#include "data/Definition.h"
+
+#include <cstring>
+
+#include "core/Paths.h"
+#include "core/Texts.h"
+
+namespace qs {
+namespace {
+
+std::string Head(const std::string& value, size_t n) { return value.substr(0, n); }
+std::string Tail(const std::string& value, size_t from) {
+  return value.size() > from ? value.substr(from) : std::string();
+}
+
+// The folder that contains the Windows folder, without trailing backslash
+// (C: for C:\WINDOWS).
+std::string BootFolder(const std::string& windowsFolder, CodePage cp) {
+  return DelBackslash(ParentFolder(windowsFolder, cp), "B", cp);
+}
+
+}  // namespace
+
+std::string ResolveMarkerPath(const std::string& value, const MarkerFolders& folders,
+                              CodePage cp) {
+  std::string marker = Head(value, 5);
+  std::string base;
+  if (marker == "(App)") {
+    base = folders.installFolder;
+  } else if (marker == "(Prg)") {
+    base = folders.programFilesFolder;
+  } else if (marker == "(Win)") {
+    base = folders.windowsFolder;
+  } else if (marker == "(Sys)") {
+    base = folders.systemFolder;
+  } else if (marker == "(Boo)") {
+    base = AddBackslash(BootFolder(folders.windowsFolder, cp), "B", cp);
+  } else {
+    base = marker;
+  }
+  return JoinPath(base, Tail(value, 5), cp);
+}
+
+std::string ResolveDefaultFolder(const std::string& value, const MarkerFolders& folders,
+                                 CodePage cp) {
+  std::string marker = Head(value, 5);
+  std::string base;
+  if (marker == "(Prg)") {
+    base = folders.programFilesFolder;
+  } else if (marker == "(Win)") {
+    base = folders.windowsFolder;
+  } else if (marker == "(Sys)") {
+    base = folders.systemFolder;
+  } else if (marker == "(Boo)") {
+    base = BootFolder(folders.windowsFolder, cp);
+  } else {
+    base = marker;
+  }
+  return AddBackslash(base + Tail(value, 5), "B", cp);
+}
+
+CopyFileValue SplitCopyFileValue(const std::string& value) {
+  size_t comma = value.find(',');
+  if (comma == std::string::npos) return {value, std::string()};
+  return {value.substr(0, comma), value.substr(comma, 3)};
+}
+
+std::string ShortCutNameWithPlace(const std::string& name) {
+  bool opens = !name.empty() && name[0] == '(';
+  bool closes = name.size() >= 5 && name[4] == ')';
+  return !opens && !closes ? "(Sta)" + name : name;
+}
+
+bool ContainsMarker(const std::string& text, const char* marker) {
+  return text.find(marker) != std::string::npos;
+}
+
+RegistryKeyRef ParseRegistryKey(const std::string& value) {
+  bool opens = !value.empty() && value[0] == '(';
+  bool closes = value.size() >= 7 && value[6] == ')';
+  if (!opens && !closes) return {RegRoot::CurrentUser, value};
+  std::string marker = Head(value, 7);
+  RegRoot root = RegRoot::CurrentUser;
+  if (marker == "(Class)") {
+    root = RegRoot::ClassesRoot;
+  } else if (marker == "(Local)") {
+    root = RegRoot::LocalMachine;
+  } else if (marker == "(Users)") {
+    root = RegRoot::Users;
+  }
+  return {root, Tail(value, 7)};
+}
+
+RegValue ParseRegistryValue(const std::string& value) {
+  std::string marker = Head(value, 5);
+  RegValue result;
+  if (marker == "(Int)") {
+    result.kind = RegValue::Kind::Dword;
+    result.number = static_cast<uint32_t>(ParseIntValue(Tail(value, 5)));
+  } else {
+    result.kind = RegValue::Kind::String;
+    result.text = marker == "(Str)" ? Tail(value, 5) : value;
+  }
+  return result;
+}
+
+int32_t ParseIntValue(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i < text.size() && text[i] == '$') {
+    std::string digits = text.substr(i + 1);
+    if (digits.empty() || digits.size() > 8) return 0;
+    uint32_t number = 0;
+    for (char c : digits) {
+      int digit = (c >= '0' && c <= '9')   ? c - '0'
+                  : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                  : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                           : -1;
+      if (digit < 0) return 0;
+      number = number * 16 + static_cast<uint32_t>(digit);
+    }
+    return static_cast<int32_t>(number);
+  }
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return 0;
+  int64_t number = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return 0;
+    number = number * 10 + (text[i] - '0');
+    if (number > int64_t{1} << 31) return 0;
+  }
+  if (negative) number = -number;
+  if (number > INT32_MAX || number < INT32_MIN) return 0;
+  return static_cast<int32_t>(number);
+}
+
+std::vector<std::string> ReadNumberedKeys(Platform& platform, const std::string& file,
+                                          const std::string& section, const std::string& prefix,
+                                          int count, const std::string& defaultValue) {
+  std::vector<std::string> values;
+  for (int n = 1; n <= count; ++n) {
+    std::string value =
+        ReadIniString(platform, section, prefix + std::to_string(n), defaultValue, file);
+    if (!value.empty()) values.push_back(value);
+  }
+  return values;
+}
+
+Titles ReadTitles(Platform& platform, const std::string& file) {
+  Titles titles;
+  titles.setup = ReadIniString(platform, ini::kTitle, "Setup", kProductName, file);
+  titles.unSetup = ReadIniString(platform, ini::kTitle, "UnSetup", titles.setup, file);
+  return titles;
+}
+
+std::string ReadTopMessage(Platform& platform, const std::string& file) {
+  std::string message;
+  for (int n = 1; n <= kMaxMessages; ++n) {
+    message += ReadIniString(platform, ini::kTopMessage, "Message" + std::to_string(n), "", file);
+    message += '\r';
+  }
+  return message == std::string(kMaxMessages, '\r') ? text::kDefaultTopMessage : message;
+}
+
+ShortCutPlaces ReadShortCutPlaces(Platform& platform, const std::string& file) {
+  ShortCutPlaces places;
+  for (const std::string& name :
+       ReadNumberedKeys(platform, file, ini::kShortCut, "Name", kMaxShortCuts)) {
+    places.desktop |= ContainsMarker(name, "(Dsk)");
+    places.startMenu |= ContainsMarker(name, "(Sta)");
+    places.startUp |= ContainsMarker(name, "(Sup)");
+    places.sendTo |= ContainsMarker(name, "(Sen)");
+  }
+  return places;
+}
+
+}  // namespace qs

@@ -1,0 +1,114 @@
+// The setup definition file, SETUP.INI: its sections and keys, and the
+// marker rules that turn its values into paths, registry keys and values.
+//
+// The file is only ever read. Numbered keys are read by index up to their
+// section's limit; an empty or missing key is skipped without ending a list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/CodePage.h"
+#include "platform/Platform.h"
+
+namespace qs {
+
+inline constexpr const char* kProductName = "Quillo! Setup for Windows32";
+
+// Fixed limits of the numbered keys.
+inline constexpr int kMaxFolders = 20;
+inline constexpr int kMaxFiles = 99;
+inline constexpr int kMaxShortCuts = 20;
+inline constexpr int kMaxRegistry = 20;
+inline constexpr int kMaxDeleteRegistry = 20;
+inline constexpr int kMaxMessages = 5;
+
+// Section and key names.
+namespace ini {
+inline constexpr const char* kTitle = "Title";
+inline constexpr const char* kReadme = "Readme";
+inline constexpr const char* kDefaultFolder = "DefaultFolder";
+inline constexpr const char* kShortCut = "ShortCut";
+inline constexpr const char* kTopMessage = "TopMessage";
+inline constexpr const char* kMakeFolder = "MakeFolder";
+inline constexpr const char* kCopyFile = "CopyFile";
+inline constexpr const char* kRegistry = "Registry";
+inline constexpr const char* kDeleteRegistry = "DeleteRegistry";
+inline constexpr const char* kExecuteFile = "ExecuteFile";
+}  // namespace ini
+
+// The folders that the folder markers stand for.
+struct MarkerFolders {
+  std::string installFolder;       // (App)
+  std::string programFilesFolder;  // (Prg)
+  std::string windowsFolder;       // (Win); (Boo) is its parent
+  std::string systemFolder;        // (Sys)
+};
+
+// A folder-marker path: the first five characters select a base folder, the
+// rest from the sixth on is joined to it with exactly one backslash. Any
+// other five characters are the base themselves.
+std::string ResolveMarkerPath(const std::string& value, const MarkerFolders& folders, CodePage cp);
+
+// [DefaultFolder] Folder: the base followed directly by the remainder, then a
+// trailing backslash ensured. (App) means nothing here.
+std::string ResolveDefaultFolder(const std::string& value, const MarkerFolders& folders,
+                                 CodePage cp);
+
+// A [CopyFile] value: the path before the first comma, and the flag, the
+// (up to) three characters starting at that comma.
+struct CopyFileValue {
+  std::string path;
+  std::string flag;
+};
+CopyFileValue SplitCopyFileValue(const std::string& value);
+
+// A [ShortCut] Name: a name without a place marker (its first character is
+// not "(" and its fifth is not ")") is a start-menu name, "(Sta)" in front.
+std::string ShortCutNameWithPlace(const std::string& name);
+
+// True when text contains marker anywhere, letter case included.
+bool ContainsMarker(const std::string& text, const char* marker);
+
+// A [Registry] or [DeleteRegistry] key value split into root and key path.
+struct RegistryKeyRef {
+  RegRoot root = RegRoot::CurrentUser;
+  std::string path;
+};
+RegistryKeyRef ParseRegistryKey(const std::string& value);
+
+// A [Registry] Value: "(Str)" text, "(Int)" number, or the whole value as text.
+RegValue ParseRegistryValue(const std::string& value);
+
+// "(Int)" data: decimal digits after optional blanks and a sign, or "$" and
+// hexadecimal digits; anything that is not a 32-bit integer gives 0.
+int32_t ParseIntValue(const std::string& text);
+
+// Reads every non-empty key prefix1..prefixN of a section, in order.
+std::vector<std::string> ReadNumberedKeys(Platform& platform, const std::string& file,
+                                          const std::string& section, const std::string& prefix,
+                                          int count, const std::string& defaultValue = "");
+
+// The titles: [Title] Setup (default the product name) and UnSetup (default
+// the Setup value).
+struct Titles {
+  std::string setup;
+  std::string unSetup;
+};
+Titles ReadTitles(Platform& platform, const std::string& file);
+
+// [TopMessage] Message1..5, each followed by a carriage return; when all
+// five are empty, the standard opening message.
+std::string ReadTopMessage(Platform& platform, const std::string& file);
+
+// Which place markers occur anywhere in [ShortCut] Name1..20.
+struct ShortCutPlaces {
+  bool desktop = false;
+  bool startMenu = false;
+  bool startUp = false;
+  bool sendTo = false;
+};
+ShortCutPlaces ReadShortCutPlaces(Platform& platform, const std::string& file);
+
+}  // namespace qs

@@ -1,0 +1,20 @@
+// The program-wide values that the main window works out and the runs use.
+#pragma once
+
+#include <string>
+
+namespace qs {
+
+struct ProgramValues {
+  std::string sourceFolder;        // the program's folder, with trailing backslash
+  std::string tempFolder;          // the system temporary folder, or sourceFolder
+  std::string infoFile;            // SETUP.INI beside the program, or the record copy
+  std::string setupTitle;
+  std::string unSetupTitle;
+  std::string windowsFolder;       // empty when the system could not tell
+  std::string systemFolder;        // empty when the system could not tell
+  std::string programFilesFolder;  // parent of windowsFolder + "\Program Files"
+  std::string messageText;         // the opening message shown in the main window
+};
+
+}  // namespace qs

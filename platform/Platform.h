@@ -1,0 +1,137 @@
+// The one interface between the program's logic and the operating system.
+//
+// Every string is a byte string in the system's ANSI code page. Nothing here
+// throws: each operation reports failure through its result, the way the
+// underlying Win32 call does. platform/win32/ implements it with the real API;
+// tests/support/ holds an in-memory fake that follows the same rules.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qs {
+
+// Win32 file attribute bits that the program looks at.
+inline constexpr uint32_t kAttrReadOnly = 0x01;
+inline constexpr uint32_t kAttrDirectory = 0x10;
+inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrNormal = 0x80;
+inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+
+// Win32 error codes the program distinguishes.
+inline constexpr uint32_t kErrFileNotFound = 2;
+inline constexpr uint32_t kErrPathNotFound = 3;
+inline constexpr uint32_t kErrAccessDenied = 5;
+inline constexpr uint32_t kErrFileExists = 80;
+inline constexpr uint32_t kErrDirNotEmpty = 145;
+inline constexpr uint32_t kErrAlreadyExists = 183;
+
+// The four registry roots a definition file can name.
+enum class RegRoot { ClassesRoot, CurrentUser, LocalMachine, Users };
+
+struct RegValue {
+  enum class Kind { None, String, Dword } kind = Kind::None;
+  std::string text;
+  uint32_t number = 0;
+};
+
+// Reads a file front to back. Read returns the number of bytes read, 0 at the
+// end of the file, or -1 on an error.
+class FileReader {
+ public:
+  virtual ~FileReader() = default;
+  virtual int64_t Read(void* buffer, size_t size) = 0;
+};
+
+// Writes a new file. Close reports whether every write reached the file.
+class FileWriter {
+ public:
+  virtual ~FileWriter() = default;
+  virtual bool Write(const void* data, size_t size) = 0;
+  virtual bool Close() = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- Files and folders -------------------------------------------------
+  // kInvalidAttributes when the path does not exist.
+  virtual uint32_t Attributes(const std::string& path) = 0;
+  virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
+  virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
+  // Last write time as a FILETIME count of 100 ns units.
+  virtual std::optional<uint64_t> LastWriteTime(const std::string& path) = 0;
+  virtual bool Copy(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  // Renames or moves a file; fails when the destination exists.
+  virtual bool Move(const std::string& from, const std::string& to) = 0;
+  virtual bool Delete(const std::string& path) = 0;
+  // 0 on success, else the system error code.
+  virtual uint32_t MakeFolder(const std::string& path) = 0;
+  virtual bool RemoveFolder(const std::string& path) = 0;
+  virtual uint32_t SetCurrentFolder(const std::string& path) = 0;
+  // Opens an existing file for reading; null when it cannot be opened.
+  // exclusive denies all sharing to others while the reader lives.
+  virtual std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) = 0;
+  // Creates a file, or cuts an existing one to length zero; null on failure.
+  virtual std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) = 0;
+
+  // --- Profile (INI) files -----------------------------------------------
+  // GetPrivateProfileStringA with a buffer of bufferSize characters: at most
+  // bufferSize - 1 characters come back; the default for anything missing.
+  virtual std::string ReadProfile(const std::string& section, const std::string& key,
+                                       const std::string& defaultValue,
+                                       const std::string& file, uint32_t bufferSize) = 0;
+  // WritePrivateProfileStringA with all four strings present.
+  virtual bool WriteProfile(const std::string& section, const std::string& key,
+                                  const std::string& value, const std::string& file) = 0;
+  // WritePrivateProfileStringA with no section, key or value: flushes the
+  // system's cache of the file.
+  virtual void FlushProfile(const std::string& file) = 0;
+
+  // --- Locale --------------------------------------------------------------
+  // LCMapStringA with LOCALE_SYSTEM_DEFAULT; nullopt when the call fails.
+  virtual std::optional<std::string> MapString(const std::string& text, uint32_t flags) = 0;
+  // The system's ANSI code page (932 on the systems the program is made for).
+  virtual uint32_t AnsiCodePage() = 0;
+
+  // --- Registry ------------------------------------------------------------
+  // Each call opens the key and closes it again before returning.
+  virtual bool CreateRegistryKey(RegRoot root, const std::string& path) = 0;
+  virtual bool SetRegistryValue(RegRoot root, const std::string& path, const std::string& name,
+                                const RegValue& value) = 0;
+  virtual std::optional<RegValue> GetRegistryValue(RegRoot root, const std::string& path,
+                                                   const std::string& name) = 0;
+  // Deletes the key with all its sub-keys.
+  virtual bool DeleteRegistryTree(RegRoot root, const std::string& path) = 0;
+
+  // --- System folders and the process -----------------------------------------
+  // Empty when the system cannot tell.
+  virtual std::string TempFolder() = 0;
+  virtual std::string WindowsFolder() = 0;
+  virtual std::string SystemFolder() = 0;
+  // Full path of the running program.
+  virtual std::string ModulePath() = 0;
+  // The first command-line argument, empty when there is none.
+  virtual std::string FirstArgument() = 0;
+
+  // --- Shell ---------------------------------------------------------------
+  // Path of a shell special folder (a CSIDL value); empty when unknown.
+  virtual std::string SpecialFolder(int csidl) = 0;
+  // ShellExecuteA "open"; true when the shell accepted it.
+  virtual bool ShellOpen(const std::string& path) = 0;
+
+  // --- Pauses and sounds ------------------------------------------------------
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  virtual void Beep() = 0;
+};
+
+// True when path names an existing file (not a folder).
+inline bool FileExists(Platform& platform, const std::string& path) {
+  uint32_t attributes = platform.Attributes(path);
+  return attributes != kInvalidAttributes && (attributes & kAttrDirectory) == 0;
+}
+
+}  // namespace qs

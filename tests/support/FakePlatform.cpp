@@ -1,0 +1,383 @@
+#include "tests/support/FakePlatform.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/CodePage.h"
+#include "tests/support/ProfileText.h"
+
+namespace qs::test {
+namespace {
+
+// ASCII letters upper-cased, double-byte characters left whole.
+std::string UpperAscii(const std::string& text, CodePage cp) {
+  std::string out = text;
+  for (size_t i = 0; i < out.size(); i += cp.CharLength(out, i)) {
+    if (cp.CharLength(out, i) == 1 && out[i] >= 'a' && out[i] <= 'z') out[i] -= 32;
+  }
+  return out;
+}
+
+const char* RootName(RegRoot root) {
+  switch (root) {
+    case RegRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
+    case RegRoot::CurrentUser: return "HKEY_CURRENT_USER";
+    case RegRoot::LocalMachine: return "HKEY_LOCAL_MACHINE";
+    case RegRoot::Users: return "HKEY_USERS";
+  }
+  return "";
+}
+
+}  // namespace
+
+class FakePlatform::Reader : public FileReader {
+ public:
+  Reader(FakePlatform& owner, std::string key, bool exclusive)
+      : owner_(owner), key_(std::move(key)), exclusive_(exclusive) {
+    if (exclusive_) ++owner_.nodes_[key_].exclusiveReaders;
+  }
+  ~Reader() override {
+    auto it = owner_.nodes_.find(key_);
+    if (exclusive_ && it != owner_.nodes_.end()) --it->second.exclusiveReaders;
+  }
+  int64_t Read(void* buffer, size_t size) override {
+    auto it = owner_.nodes_.find(key_);
+    if (it == owner_.nodes_.end()) return -1;
+    const std::string& data = it->second.data;
+    size_t n = std::min(size, data.size() - std::min(offset_, data.size()));
+    std::memcpy(buffer, data.data() + offset_, n);
+    offset_ += n;
+    return static_cast<int64_t>(n);
+  }
+
+ private:
+  FakePlatform& owner_;
+  std::string key_;
+  bool exclusive_;
+  size_t offset_ = 0;
+};
+
+class FakePlatform::Writer : public FileWriter {
+ public:
+  Writer(FakePlatform& owner, std::string key) : owner_(owner), key_(std::move(key)) {}
+  bool Write(const void* data, size_t size) override {
+    auto it = owner_.nodes_.find(key_);
+    if (it == owner_.nodes_.end()) return false;
+    it->second.data.append(static_cast<const char*>(data), size);
+    return true;
+  }
+  bool Close() override { return owner_.nodes_.count(key_) == 1; }
+
+ private:
+  FakePlatform& owner_;
+  std::string key_;
+};
+
+FakePlatform::FakePlatform() { AddFolder("C:\\"); }
+
+std::string FakePlatform::Key(const std::string& path) const {
+  std::string key = UpperAscii(path, CodePage(codePage));
+  std::replace(key.begin(), key.end(), '/', '\\');
+  // A trailing backslash names the same folder, except that a drive root
+  // keeps its own.
+  while (key.size() > 3 && key.back() == '\\' &&
+         CodePage(codePage).LastCharStart(key) == key.size() - 1) {
+    key.pop_back();
+  }
+  if (key.size() == 2 && key[1] == ':') key += '\\';
+  return key;
+}
+
+FakePlatform::Node* FakePlatform::Find(const std::string& path) {
+  if (path.empty()) return nullptr;
+  auto it = nodes_.find(Key(path));
+  return it == nodes_.end() ? nullptr : &it->second;
+}
+
+bool FakePlatform::ParentExists(const std::string& path) {
+  std::string key = Key(path);
+  size_t sep = CodePage(codePage).FindLastOf(key, "\\");
+  if (sep == std::string::npos) return false;
+  std::string parent = key.substr(0, sep == 2 ? 3 : sep);
+  auto it = nodes_.find(parent);
+  return it != nodes_.end() && it->second.folder && parent != key;
+}
+
+bool FakePlatform::Denied(const std::string& path) const { return denied_.count(Key(path)) > 0; }
+
+void FakePlatform::AddFolder(const std::string& path) {
+  std::string key = Key(path);
+  if (nodes_.count(key)) return;
+  size_t sep = CodePage(codePage).FindLastOf(key, "\\");
+  if (sep != std::string::npos && sep + 1 < key.size()) {
+    AddFolder(path.substr(0, std::max<size_t>(sep, 3)));
+  }
+  Node node;
+  node.path = path;
+  node.folder = true;
+  node.attributes = kAttrDirectory;
+  nodes_[key] = node;
+}
+
+void FakePlatform::AddFile(const std::string& path, const std::string& contents,
+                           uint64_t writeTime) {
+  size_t sep = CodePage(codePage).FindLastOf(path, "\\");
+  if (sep != std::string::npos) AddFolder(path.substr(0, std::max<size_t>(sep, 3)));
+  Node node;
+  node.path = path;
+  node.data = contents;
+  node.writeTime = writeTime ? writeTime : ++clock_;
+  nodes_[Key(path)] = node;
+}
+
+std::optional<std::string> FakePlatform::Contents(const std::string& path) const {
+  auto it = nodes_.find(Key(path));
+  if (it == nodes_.end() || it->second.folder) return std::nullopt;
+  return it->second.data;
+}
+
+std::vector<std::string> FakePlatform::ListTree(const std::string& folder) const {
+  std::string prefix = Key(folder);
+  if (prefix.back() != '\\') prefix += '\\';
+  std::vector<std::string> found;
+  for (const auto& [key, node] : nodes_) {
+    if (key.size() > prefix.size() && key.compare(0, prefix.size(), prefix) == 0) {
+      found.push_back(node.path);
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+void FakePlatform::DenyWrite(const std::string& path) { denied_.insert(Key(path)); }
+void FakePlatform::DenyRegistry(RegRoot root) { deniedRoots_.insert(root); }
+
+uint32_t FakePlatform::Attributes(const std::string& path) {
+  Node* node = Find(path);
+  return node ? node->attributes : kInvalidAttributes;
+}
+
+bool FakePlatform::SetAttributes(const std::string& path, uint32_t attributes) {
+  Node* node = Find(path);
+  if (!node) return false;
+  node->attributes = (attributes & ~kAttrDirectory) | (node->folder ? kAttrDirectory : 0);
+  if (!node->folder && node->attributes == 0) node->attributes = kAttrNormal;
+  return true;
+}
+
+std::optional<uint64_t> FakePlatform::FileSize(const std::string& path) {
+  Node* node = Find(path);
+  if (!node) return std::nullopt;
+  return node->data.size();
+}
+
+std::optional<uint64_t> FakePlatform::LastWriteTime(const std::string& path) {
+  Node* node = Find(path);
+  if (!node) return std::nullopt;
+  return node->writeTime;
+}
+
+bool FakePlatform::Copy(const std::string& from, const std::string& to, bool failIfExists) {
+  Node* source = Find(from);
+  if (!source || source->folder) return lastError = kErrFileNotFound, false;
+  if (source->exclusiveReaders > 0) return lastError = 32, false;
+  if (!ParentExists(to)) return lastError = kErrPathNotFound, false;
+  Node* target = Find(to);
+  if (target && failIfExists) return lastError = kErrFileExists, false;
+  if (Denied(to) || (target && (target->folder || (target->attributes & kAttrReadOnly)))) {
+    return lastError = kErrAccessDenied, false;
+  }
+  if (target == source) return true;
+  Node copy = *source;
+  copy.path = target ? target->path : to;
+  copy.exclusiveReaders = 0;
+  nodes_[Key(to)] = copy;
+  return true;
+}
+
+bool FakePlatform::Move(const std::string& from, const std::string& to) {
+  Node* source = Find(from);
+  if (!source) return lastError = kErrFileNotFound, false;
+  std::string fromKey = Key(from), toKey = Key(to);
+  if (Find(to) && fromKey != toKey) return lastError = kErrAlreadyExists, false;
+  if (!ParentExists(to)) return lastError = kErrPathNotFound, false;
+  if (Denied(from) || Denied(to) || source->exclusiveReaders > 0) {
+    return lastError = kErrAccessDenied, false;
+  }
+  std::map<std::string, Node> moved;
+  for (auto it = nodes_.begin(); it != nodes_.end();) {
+    const std::string& key = it->first;
+    bool inside = key == fromKey ||
+                  (key.size() > fromKey.size() && key.compare(0, fromKey.size(), fromKey) == 0 &&
+                   key[fromKey.size()] == '\\');
+    if (!inside) {
+      ++it;
+      continue;
+    }
+    Node node = it->second;
+    node.path = to + node.path.substr(std::min(node.path.size(), from.size()));
+    moved[toKey + key.substr(fromKey.size())] = node;
+    it = nodes_.erase(it);
+  }
+  nodes_.insert(moved.begin(), moved.end());
+  return true;
+}
+
+bool FakePlatform::Delete(const std::string& path) {
+  Node* node = Find(path);
+  if (!node) return lastError = kErrFileNotFound, false;
+  if (node->folder || Denied(path) || (node->attributes & kAttrReadOnly) ||
+      node->exclusiveReaders > 0) {
+    return lastError = kErrAccessDenied, false;
+  }
+  nodes_.erase(Key(path));
+  return true;
+}
+
+uint32_t FakePlatform::MakeFolder(const std::string& path) {
+  if (path.empty()) return lastError = kErrPathNotFound;
+  if (Find(path)) return lastError = kErrAlreadyExists;
+  if (!ParentExists(path)) return lastError = kErrPathNotFound;
+  if (Denied(path)) return lastError = kErrAccessDenied;
+  Node node;
+  node.path = path;
+  node.folder = true;
+  node.attributes = kAttrDirectory;
+  nodes_[Key(path)] = node;
+  return 0;
+}
+
+bool FakePlatform::RemoveFolder(const std::string& path) {
+  Node* node = Find(path);
+  if (!node || !node->folder) return lastError = kErrFileNotFound, false;
+  if (!ListTree(path).empty()) return lastError = kErrDirNotEmpty, false;
+  if (Denied(path) || Key(path) == Key(currentFolder)) return lastError = 32, false;
+  nodes_.erase(Key(path));
+  return true;
+}
+
+uint32_t FakePlatform::SetCurrentFolder(const std::string& path) {
+  Node* node = Find(path);
+  if (!node || !node->folder) return lastError = kErrFileNotFound;
+  currentFolder = path;
+  return 0;
+}
+
+std::unique_ptr<FileReader> FakePlatform::OpenForRead(const std::string& path, bool exclusive) {
+  Node* node = Find(path);
+  if (!node || node->folder || node->exclusiveReaders > 0) return nullptr;
+  return std::make_unique<Reader>(*this, Key(path), exclusive);
+}
+
+std::unique_ptr<FileWriter> FakePlatform::CreateForWrite(const std::string& path) {
+  Node* node = Find(path);
+  if (!ParentExists(path) || Denied(path)) return nullptr;
+  if (node && (node->folder || (node->attributes & kAttrReadOnly) || node->exclusiveReaders)) {
+    return nullptr;
+  }
+  if (node) {
+    node->data.clear();
+    node->writeTime = ++clock_;
+  } else {
+    AddFile(path, "");
+  }
+  return std::make_unique<Writer>(*this, Key(path));
+}
+
+std::string FakePlatform::ReadProfile(const std::string& section, const std::string& key,
+                                      const std::string& defaultValue, const std::string& file,
+                                      uint32_t bufferSize) {
+  // Trailing blanks of the default are dropped, as the system does.
+  std::string fallback = defaultValue;
+  while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
+  std::optional<std::string> contents = Contents(file);
+  if (!contents) return fallback.substr(0, bufferSize ? bufferSize - 1 : 0);
+  std::optional<std::string> value;
+  if (!key.empty()) value = ProfileText(*contents).Find(section, key);
+  return ProfileValueForBuffer(value ? *value : fallback, bufferSize);
+}
+
+bool FakePlatform::WriteProfile(const std::string& section, const std::string& key,
+                                const std::string& value, const std::string& file) {
+  std::optional<std::string> contents = Contents(file);
+  if (!contents && (!ParentExists(file) || Denied(file))) return false;
+  Node* node = Find(file);
+  if (node && (node->attributes & kAttrReadOnly)) return false;
+  ProfileText text(contents.value_or(""));
+  text.Set(section, key, value);
+  if (node) {
+    node->data = text.Serialize();
+    node->writeTime = ++clock_;
+  } else {
+    AddFile(file, text.Serialize());
+  }
+  return true;
+}
+
+void FakePlatform::FlushProfile(const std::string&) {}
+
+std::optional<std::string> FakePlatform::MapString(const std::string& text, uint32_t flags) {
+  if (text.empty()) return std::nullopt;
+  if (flags != 0x200) return text;
+  return UpperAscii(text, CodePage(codePage));
+}
+
+std::string FakePlatform::RegPath(RegRoot root, const std::string& path) const {
+  std::string full = std::string(RootName(root)) + "\\" + path;
+  while (!full.empty() && full.back() == '\\') full.pop_back();
+  return UpperAscii(full, CodePage(codePage));
+}
+
+bool FakePlatform::CreateRegistryKey(RegRoot root, const std::string& path) {
+  if (deniedRoots_.count(root)) return false;
+  // Every level of the path comes into being, as with RegCreateKeyEx.
+  std::string full = RegPath(root, path);
+  for (size_t sep = full.find('\\'); sep != std::string::npos; sep = full.find('\\', sep + 1)) {
+    registry_[full.substr(0, sep)];
+  }
+  registry_[full];
+  return true;
+}
+
+bool FakePlatform::SetRegistryValue(RegRoot root, const std::string& path,
+                                    const std::string& name, const RegValue& value) {
+  auto it = registry_.find(RegPath(root, path));
+  if (deniedRoots_.count(root) || it == registry_.end()) return false;
+  it->second.values[UpperAscii(name, CodePage(codePage))] = {name, value};
+  return true;
+}
+
+std::optional<RegValue> FakePlatform::GetRegistryValue(RegRoot root, const std::string& path,
+                                                       const std::string& name) {
+  auto it = registry_.find(RegPath(root, path));
+  if (it == registry_.end()) return std::nullopt;
+  auto value = it->second.values.find(UpperAscii(name, CodePage(codePage)));
+  if (value == it->second.values.end()) return std::nullopt;
+  return value->second.second;
+}
+
+bool FakePlatform::DeleteRegistryTree(RegRoot root, const std::string& path) {
+  std::string full = RegPath(root, path);
+  if (deniedRoots_.count(root) || !registry_.count(full) || path.empty()) return false;
+  for (auto it = registry_.begin(); it != registry_.end();) {
+    bool inside = it->first == full || it->first.compare(0, full.size() + 1, full + "\\") == 0;
+    it = inside ? registry_.erase(it) : std::next(it);
+  }
+  return true;
+}
+
+bool FakePlatform::RegistryKeyExists(RegRoot root, const std::string& path) const {
+  return registry_.count(RegPath(root, path)) > 0;
+}
+
+std::string FakePlatform::SpecialFolder(int csidl) {
+  auto it = specialFolders.find(csidl);
+  return it == specialFolders.end() ? std::string() : it->second;
+}
+
+bool FakePlatform::ShellOpen(const std::string& path) {
+  opened.push_back(path);
+  return Find(path) != nullptr;
+}
+
+}  // namespace qs::test

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "data/Definition.h"
+#include "tests/support/FakePlatform.h"
+
+namespace qs {
+namespace {
+
+MarkerFolders Folders() {
+  return {"C:\\Program Files\\Tools\\", "C:\\Program Files", "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM"};
+}
+
+TEST(ResolveMarkerPath, EachMarkerSelectsItsBase) {
+  MarkerFolders f = Folders();
+  EXPECT_EQ("C:\\Program Files\\Tools\\bin\\A.EXE", ResolveMarkerPath("(App)\\bin\\A.EXE", f, kCp932));
+  EXPECT_EQ("C:\\Program Files\\Tools\\A.EXE", ResolveMarkerPath("(App)A.EXE", f, kCp932));
+  EXPECT_EQ("C:\\Program Files\\X", ResolveMarkerPath("(Prg)\\X", f, kCp932));
+  EXPECT_EQ("C:\\WINDOWS\\X.INI", ResolveMarkerPath("(Win)X.INI", f, kCp932));
+  EXPECT_EQ("C:\\WINDOWS\\SYSTEM\\X.DLL", ResolveMarkerPath("(Sys)\\X.DLL", f, kCp932));
+  EXPECT_EQ("C:\\BOOT.INI", ResolveMarkerPath("(Boo)\\BOOT.INI", f, kCp932));
+  f.windowsFolder = "D:\\OS\\WIN";
+  EXPECT_EQ("D:\\OS\\X", ResolveMarkerPath("(Boo)X", f, kCp932));
+  EXPECT_EQ("C:\\Program Files\\Tools\\", ResolveMarkerPath("(App)", f, kCp932));
+}
+
+TEST(ResolveMarkerPath, WithoutAMarkerTheFirstFiveCharactersAreTheBase) {
+  MarkerFolders f = Folders();
+  EXPECT_EQ("C:\\To\\ols\\x.exe", ResolveMarkerPath("C:\\Tools\\x.exe", f, kCp932));
+  EXPECT_EQ("(app)\\x", ResolveMarkerPath("(app)\\x", f, kCp932));
+  EXPECT_EQ("abc\\", ResolveMarkerPath("abc", f, kCp932));
+  EXPECT_EQ("C:\\表\\x", ResolveMarkerPath("(App)x", {"C:\\表", "", "", ""}, kCp932));
+}
+
+TEST(ResolveDefaultFolder, JoinsDirectlyAndEnsuresATrailingBackslash) {
+  MarkerFolders f = Folders();
+  EXPECT_EQ("C:\\Program Files\\Tools\\", ResolveDefaultFolder("(Prg)\\Tools", f, kCp932));
+  EXPECT_EQ("C:\\Program FilesTools\\", ResolveDefaultFolder("(Prg)Tools", f, kCp932));
+  EXPECT_EQ("C:\\Program Files\\", ResolveDefaultFolder("(Prg)\\", f, kCp932));
+  EXPECT_EQ("C:\\WINDOWS\\", ResolveDefaultFolder("(Win)", f, kCp932));
+  EXPECT_EQ("C:\\WINDOWS\\SYSTEM\\", ResolveDefaultFolder("(Sys)", f, kCp932));
+  EXPECT_EQ("C:\\Apps\\", ResolveDefaultFolder("(Boo)\\Apps", f, kCp932));
+  EXPECT_EQ("D:\\Apps\\", ResolveDefaultFolder("D:\\Apps", f, kCp932));
+  EXPECT_EQ("\\", ResolveDefaultFolder("", f, kCp932));
+  EXPECT_EQ("(prg)\\Tools\\", ResolveDefaultFolder("(prg)\\Tools", f, kCp932));
+  EXPECT_EQ("(App)\\X\\", ResolveDefaultFolder("(App)\\X", f, kCp932));
+}
+
+TEST(CopyFileValue, SplitsAtTheFirstComma) {
+  CopyFileValue v = SplitCopyFileValue("(App)\\bin\\TOOL.EX_,/C");
+  EXPECT_EQ("(App)\\bin\\TOOL.EX_", v.path);
+  EXPECT_EQ(",/C", v.flag);
+  v = SplitCopyFileValue("(App)\\A,/Fxyz,/L");
+  EXPECT_EQ(",/F", v.flag);
+  v = SplitCopyFileValue("(App)\\A,");
+  EXPECT_EQ("(App)\\A", v.path);
+  EXPECT_EQ(",", v.flag);
+  v = SplitCopyFileValue("(App)\\A");
+  EXPECT_EQ("", v.flag);
+}
+
+TEST(ShortCutName, NamesWithoutAPlaceGoToTheStartMenu) {
+  EXPECT_EQ("(Sta)Viewer", ShortCutNameWithPlace("Viewer"));
+  EXPECT_EQ("(Sta)Default", ShortCutNameWithPlace("Default"));
+  EXPECT_EQ("(Dsk)Viewer", ShortCutNameWithPlace("(Dsk)Viewer"));
+  EXPECT_EQ("(Sta)Tools\\Viewer", ShortCutNameWithPlace("(Sta)Tools\\Viewer"));
+  // Either sign of a marker keeps the name as it is.
+  EXPECT_EQ("(abcdef", ShortCutNameWithPlace("(abcdef"));
+  EXPECT_EQ("Abcd)ef", ShortCutNameWithPlace("Abcd)ef"));
+  EXPECT_TRUE(ContainsMarker("(Sta)(Dsk)X", "(Dsk)"));
+  EXPECT_FALSE(ContainsMarker("(dsk)X", "(Dsk)"));
+}
+
+TEST(RegistryKey, RootMarkers) {
+  RegistryKeyRef k = ParseRegistryKey("(Local)Software\\Acme");
+  EXPECT_EQ(RegRoot::LocalMachine, k.root);
+  EXPECT_EQ("Software\\Acme", k.path);
+  EXPECT_EQ(RegRoot::ClassesRoot, ParseRegistryKey("(Class).acme").root);
+  EXPECT_EQ(RegRoot::Users, ParseRegistryKey("(Users).DEFAULT\\X").root);
+  k = ParseRegistryKey("(Cuser)Software\\Acme");
+  EXPECT_EQ(RegRoot::CurrentUser, k.root);
+  EXPECT_EQ("Software\\Acme", k.path);
+  k = ParseRegistryKey("Software\\Acme");
+  EXPECT_EQ(RegRoot::CurrentUser, k.root);
+  EXPECT_EQ("Software\\Acme", k.path);
+  k = ParseRegistryKey("(local)Software\\Acme");  // other seven characters
+  EXPECT_EQ(RegRoot::CurrentUser, k.root);
+  EXPECT_EQ("Software\\Acme", k.path);
+}
+
+TEST(RegistryValue, TypeMarkersAndNumbers) {
+  RegValue v = ParseRegistryValue("(Str)Hello");
+  EXPECT_EQ(RegValue::Kind::String, v.kind);
+  EXPECT_EQ("Hello", v.text);
+  v = ParseRegistryValue("Hello");
+  EXPECT_EQ("Hello", v.text);
+  v = ParseRegistryValue("(str)Hello");
+  EXPECT_EQ("(str)Hello", v.text);
+  v = ParseRegistryValue("(Int)12");
+  EXPECT_EQ(RegValue::Kind::Dword, v.kind);
+  EXPECT_EQ(12u, v.number);
+  EXPECT_EQ(0u, ParseRegistryValue("(Int)12x").number);
+  EXPECT_EQ(-5, ParseIntValue("  -5"));
+  EXPECT_EQ(7, ParseIntValue("+7"));
+  EXPECT_EQ(255, ParseIntValue("$FF"));
+  EXPECT_EQ(-1, ParseIntValue("$FFFFFFFF"));
+  EXPECT_EQ(0, ParseIntValue("$100000000"));
+  EXPECT_EQ(2147483647, ParseIntValue("2147483647"));
+  EXPECT_EQ(-2147483647 - 1, ParseIntValue("-2147483648"));
+  EXPECT_EQ(0, ParseIntValue("2147483648"));
+  EXPECT_EQ(0, ParseIntValue("99999999999999999999"));
+  EXPECT_EQ(0, ParseIntValue(""));
+  EXPECT_EQ(0, ParseIntValue("-"));
+  EXPECT_EQ(0, ParseIntValue("$"));
+  EXPECT_EQ(0, ParseIntValue("1 "));
+}
+
+class DefinitionFile : public ::testing::Test {
+ protected:
+  void Ini(const std::string& text) { os.AddFile(kFile, text); }
+  test::FakePlatform os;
+  const std::string kFile = "C:\\SETUP\\SETUP.INI";
+};
+
+TEST_F(DefinitionFile, TitlesAndTheirDefaults) {
+  Ini("");
+  EXPECT_EQ("Quillo! Setup for Windows32", ReadTitles(os, kFile).setup);
+  EXPECT_EQ("Quillo! Setup for Windows32", ReadTitles(os, kFile).unSetup);
+  Ini("[Title]\r\nSetup=Acme\r\n");
+  EXPECT_EQ("Acme", ReadTitles(os, kFile).unSetup);
+  Ini("[Title]\r\nSetup=Acme\r\nUnSetup=Acme remover\r\n");
+  EXPECT_EQ("Acme remover", ReadTitles(os, kFile).unSetup);
+}
+
+TEST_F(DefinitionFile, TopMessageLines) {
+  Ini("[TopMessage]\r\n");
+  EXPECT_EQ("セットアップを行います．", ReadTopMessage(os, kFile));
+  Ini("[TopMessage]\r\nMessage2=Hello\r\n");
+  EXPECT_EQ("\rHello\r\r\r\r", ReadTopMessage(os, kFile));
+  Ini("[TopMessage]\r\nMessage1=A\r\nMessage5=E\r\nMessage6=F\r\n");
+  EXPECT_EQ("A\r\r\r\rE\r", ReadTopMessage(os, kFile));
+}
+
+TEST_F(DefinitionFile, ShortCutPlacesFoundAnywhereInNames) {
+  Ini("[ShortCut]\r\nName7=(Dsk)(Sen)Viewer\r\nName21=(Sup)Late\r\nName3=Plain\r\n");
+  ShortCutPlaces p = ReadShortCutPlaces(os, kFile);
+  EXPECT_TRUE(p.desktop);
+  EXPECT_TRUE(p.sendTo);
+  EXPECT_FALSE(p.startMenu);
+  EXPECT_FALSE(p.startUp);
+}
+
+TEST_F(DefinitionFile, NumberedKeysSkipGapsAndStopAtTheLimit) {
+  Ini("[CopyFile]\r\nFile2=B\r\nFile1=\r\nFile99=Z\r\nFile100=late\r\n");
+  EXPECT_EQ((std::vector<std::string>{"B", "Z"}),
+            ReadNumberedKeys(os, kFile, ini::kCopyFile, "File", kMaxFiles));
+}
+
+}  // namespace
+}  // namespace qs
