@@ -48,6 +48,7 @@ LRESULT CALLBACK Form::Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return form->WndProc(msg, wp, lp);
   } catch (const SetupError& error) {
     Application::Instance().ShowError(error.what());
+    form->AfterError();
     return 0;
   }
 }
@@ -81,7 +82,10 @@ void Application::Initialize(HINSTANCE instance, const char* title) {
 }
 
 void Application::Pump(MSG& msg) {
-  if (dialog_ && ::IsWindowEnabled(dialog_) && ::IsDialogMessageA(dialog_, &msg)) return;
+  if (dialog_ && ::IsWindowEnabled(dialog_)) {
+    if (tab_ && tab_(tabContext_, msg)) return;
+    if (::IsDialogMessageA(dialog_, &msg)) return;
+  }
   ::TranslateMessage(&msg);
   ::DispatchMessageA(&msg);
 }

@@ -24,6 +24,8 @@ class Form {
   void CreateForm(const char* className, const char* caption, DWORD style, DWORD exStyle,
                   int x, int y, int width, int height, HWND owner, HBRUSH background);
   virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+  // Called after a run's error has been reported.
+  virtual void AfterError() {}
 
  private:
   static LRESULT CALLBACK Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -39,8 +41,14 @@ class Application {
   HINSTANCE instance() const { return instance_; }
   HWND handle() const { return hwnd_; }
 
-  // The window whose keyboard interface (Tab, Alt+letter) the pump serves.
-  void SetDialogWindow(HWND hwnd) { dialog_ = hwnd; }
+  // The window whose keyboard interface (Tab, Alt+letter) the pump serves,
+  // with its own tab handler.
+  using TabHandler = bool (*)(void* context, const MSG& msg);
+  void SetDialogWindow(HWND hwnd, TabHandler tab = nullptr, void* context = nullptr) {
+    dialog_ = hwnd;
+    tab_ = tab;
+    tabContext_ = context;
+  }
   // Translates and dispatches one message.
   void Pump(MSG& msg);
   // Handles every pending message, then returns. false once WM_QUIT was seen
@@ -58,6 +66,8 @@ class Application {
   HINSTANCE instance_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND dialog_ = nullptr;
+  TabHandler tab_ = nullptr;
+  void* tabContext_ = nullptr;
 };
 
 // A font of the given face (bytes in code page 932) and character height.

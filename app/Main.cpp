@@ -1,46 +1,220 @@
 #include "app/Main.h"
 
+#include <commctrl.h>
+
+#include <vector>
+
 #include "app/Back.h"
+#include "app/ControlIds.h"
+#include "app/MainLayout.h"
 #include "core/Texts.h"
 
 namespace qs::app {
 namespace {
 
-constexpr int kClientWidth = 489;
-constexpr int kClientHeight = 313;
-constexpr int kIdYes = 6;
+constexpr const char* kGroupBoxClass = "TGroupBox";
+
+// A group box of our own: a real container that clears its inside, draws an
+// etched frame with its caption, and passes its children's notifications on
+// to the main window.
+LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+      return ::SendMessageA(::GetAncestor(hwnd, GA_ROOT), msg, wp, lp);
+    case WM_SETFONT:
+      ::SetWindowLongPtrA(hwnd, 0, static_cast<LONG_PTR>(wp));
+      if (LOWORD(lp)) ::InvalidateRect(hwnd, nullptr, TRUE);
+      return 0;
+    case WM_GETFONT:
+      return ::GetWindowLongPtrA(hwnd, 0);
+    case WM_SETTEXT: {
+      LRESULT result = ::DefWindowProcA(hwnd, msg, wp, lp);
+      ::InvalidateRect(hwnd, nullptr, TRUE);
+      return result;
+    }
+    case WM_ERASEBKGND: {
+      RECT rect;
+      ::GetClientRect(hwnd, &rect);
+      ::FillRect(reinterpret_cast<HDC>(wp), &rect, ::GetSysColorBrush(COLOR_BTNFACE));
+      return 1;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = ::BeginPaint(hwnd, &paint);
+      HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::GetWindowLongPtrA(hwnd, 0)));
+      TEXTMETRICA metrics;
+      ::GetTextMetricsA(dc, &metrics);
+      RECT frame;
+      ::GetClientRect(hwnd, &frame);
+      frame.top += metrics.tmHeight / 2;
+      ::DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+      char caption[512] = {};
+      int length = ::GetWindowTextA(hwnd, caption, sizeof caption);
+      if (length > 0) {
+        ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+        ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(hwnd) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+        RECT text = {8, 0, frame.right - 8, metrics.tmHeight};
+        ::DrawTextA(dc, caption, length, &text, DT_SINGLELINE | DT_LEFT | DT_TOP);
+      }
+      ::SelectObject(dc, oldFont);
+      ::EndPaint(hwnd, &paint);
+      return 0;
+    }
+    default:
+      return ::DefWindowProcA(hwnd, msg, wp, lp);
+  }
+}
+
+void RegisterGroupBox(HINSTANCE instance) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  if (::GetClassInfoExA(instance, kGroupBoxClass, &wc)) return;
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = GroupBoxProc;
+  wc.cbWndExtra = sizeof(LONG_PTR);
+  wc.hInstance = instance;
+  wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = kGroupBoxClass;
+  ::RegisterClassExA(&wc);
+}
+
+struct WindowKind {
+  const char* className;
+  DWORD style;
+  DWORD exStyle;
+};
+
+WindowKind KindOf(const ControlSpec& spec) {
+  switch (spec.kind) {
+    case ControlKind::GroupBox:
+      return {kGroupBoxClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
+    case ControlKind::Edit:
+      return {"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::Button:
+      return {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
+    case ControlKind::CheckBox:
+      return {"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+    case ControlKind::Label:
+      return {"STATIC",
+              static_cast<DWORD>(spec.font == FontKind::Status ? SS_CENTER | SS_CENTERIMAGE
+                                                               : SS_LEFTNOWORDWRAP),
+              0};
+    case ControlKind::Memo:
+      return {"EDIT", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+              WS_EX_CLIENTEDGE};
+    case ControlKind::Progress:
+      return {PROGRESS_CLASSA, 0, 0};
+  }
+  return {"STATIC", 0, 0};
+}
+
+// comctl32 is not in the import table: it comes from the system folder.
+HMODULE LoadCommonControls() {
+  char system[MAX_PATH + 1] = {};
+  UINT n = ::GetSystemDirectoryA(system, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  HMODULE module = ::LoadLibraryA((std::string(system) + "\\comctl32.dll").c_str());
+  using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<InitEx>(
+      reinterpret_cast<void*>(::GetProcAddress(module, "InitCommonControlsEx")));
+  if (init) {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
+    init(&icc);
+  }
+  return module;
+}
+
+bool TabHandler(void* context, const MSG& msg) {
+  return static_cast<TfrmMain*>(context)->HandleTab(msg);
+}
 
 }  // namespace
 
-TfrmMain::TfrmMain(TfrmBack& back) : frmBack_(back) {
+TfrmMain::TfrmMain(TfrmBack& back, Platform& platform, InstallPlan& plan)
+    : frmBack_(back), form_(platform, *this, plan), commonControls_(LoadCommonControls()) {
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  RECT rect = {0, 0, kClientWidth, kClientHeight};
+  RECT rect = {0, 0, kMainClientWidth, kMainClientHeight};
   ::AdjustWindowRectEx(&rect, style, FALSE, WS_EX_CONTROLPARENT);
   int width = rect.right - rect.left, height = rect.bottom - rect.top;
   int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   CreateForm("TfrmMain", text::kAppTitle, style, WS_EX_CONTROLPARENT, x, y, width, height,
              back.handle(), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-  font_ = MakeFont(kFacePGothic, 12);
-  ::SendMessageA(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  windowFont_ = MakeFont(kFacePGothic, 12);
+  folderFont_ = MakeFont(kFacePGothic, 16);
+  statusFont_ = MakeFont(kFacePGothic, 13);
+  readmeFont_ = MakeFont(kFaceGothic, 12, false, true);
+  ::SendMessageA(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+  CreateControls();
+  dlgFolder_ = std::make_unique<ui::TFolderDialog>(handle());
+  dlgFolder_->Title = text::kDlgFolderTitle;
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::CreateControls() {
+  HINSTANCE instance = Application::Instance().instance();
+  RegisterGroupBox(instance);
+  for (const ControlSpec& spec : MainControls()) {
+    WindowKind kind = KindOf(spec);
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style | (spec.visible ? WS_VISIBLE : 0) |
+                  (spec.enabled ? 0 : WS_DISABLED);
+    HWND parent = spec.parent ? Control(spec.parent) : handle();
+    HWND hwnd = ::CreateWindowExA(kind.exStyle, kind.className, spec.text, style, spec.x, spec.y,
+                                  spec.width, spec.height, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                  instance, nullptr);
+    controls_[spec.id] = hwnd;
+    HFONT font = spec.font == FontKind::Folder   ? folderFont_.get()
+                 : spec.font == FontKind::Status ? statusFont_.get()
+                 : spec.font == FontKind::Readme ? readmeFont_.get()
+                                                 : windowFont_.get();
+    ::SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (spec.checked) ::SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+    switch (spec.kind) {
+      case ControlKind::Progress:
+        ::SendMessageA(hwnd, PBM_SETRANGE32, 0, 100);
+        ::SendMessageA(hwnd, PBM_SETSTEP, 5, 0);
+        break;
+      case ControlKind::Memo:
+        ::SendMessageA(hwnd, EM_SETLIMITTEXT, 0, 0);
+        break;
+      default:
+        break;
+    }
+    // Later controls lie above earlier ones; labels lie beneath everything
+    // else of their parent.
+    ::SetWindowPos(hwnd, spec.kind == ControlKind::Label ? HWND_BOTTOM : HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+}
+
+HWND TfrmMain::Control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
 }
 
 int TfrmMain::ShowModal() {
   modalResult_ = 0;
   Application& app = Application::Instance();
-  app.SetDialogWindow(handle());
+  app.SetDialogWindow(handle(), TabHandler, this);
   ::ShowWindow(handle(), SW_SHOW);
   ::SetForegroundWindow(handle());
   ::PostMessageA(handle(), kMsgActivated, 0, 0);
   MSG msg;
   for (;;) {
     if (::GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+      quitting_ = true;
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
     app.Pump(msg);
     if (modalResult_ != 0) {
-      if (FormCloseQuery()) break;
+      if (form_.FormCloseQuery()) break;
       modalResult_ = 0;
     }
   }
@@ -49,32 +223,127 @@ int TfrmMain::ShowModal() {
   return modalResult_;
 }
 
-void TfrmMain::FormActivate() {
-  ::EnableMenuItem(::GetSystemMenu(handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
-}
-
-bool TfrmMain::FormCloseQuery() {
-  if (frmBack_.Enabled()) return true;
-  int answer = ::MessageBoxA(handle(), text::kCloseQueryText, text::kCloseQueryCaption,
-                             MB_YESNO | MB_ICONQUESTION);
-  if (answer != kIdYes) return false;
-  frmBack_.Enable();
-  modalResult_ = 1;
+bool TfrmMain::HandleTab(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB) return false;
+  if (::GetKeyState(VK_CONTROL) < 0 || ::GetKeyState(VK_MENU) < 0) return false;
+  std::vector<HWND> stops;
+  for (int id : MainTabOrder()) {
+    HWND hwnd = Control(id);
+    if (hwnd && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd) &&
+        (::GetWindowLongA(hwnd, GWL_STYLE) & WS_TABSTOP)) {
+      stops.push_back(hwnd);
+    }
+  }
+  if (stops.empty()) return true;
+  HWND focus = ::GetFocus();
+  size_t at = stops.size();
+  for (size_t i = 0; i < stops.size(); ++i) {
+    if (stops[i] == focus) at = i;
+  }
+  bool back = ::GetKeyState(VK_SHIFT) < 0;
+  size_t next = at == stops.size() ? (back ? stops.size() - 1 : 0)
+                : back             ? (at + stops.size() - 1) % stops.size()
+                                   : (at + 1) % stops.size();
+  ::SetFocus(stops[next]);
+  char className[16] = {};
+  ::GetClassNameA(stops[next], className, sizeof className);
+  if (lstrcmpiA(className, "EDIT") == 0) ::SendMessageA(stops[next], EM_SETSEL, 0, -1);
   return true;
 }
+
+void TfrmMain::SetText(int id, const std::string& text) {
+  ::SetWindowTextA(Control(id), text.c_str());
+}
+
+std::string TfrmMain::Text(int id) {
+  HWND hwnd = Control(id);
+  std::string text(::GetWindowTextLengthA(hwnd) + 1, '\0');
+  text.resize(::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
+void TfrmMain::SetVisible(int id, bool visible) {
+  ::ShowWindow(Control(id), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+bool TfrmMain::Visible(int id) {
+  return (::GetWindowLongA(Control(id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void TfrmMain::SetEnabled(int id, bool enabled) { ::EnableWindow(Control(id), enabled); }
+
+bool TfrmMain::Enabled(int id) { return ::IsWindowEnabled(Control(id)) != 0; }
+
+bool TfrmMain::Checked(int id) {
+  return ::SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TfrmMain::SetProgress(int percent) {
+  ::SendMessageA(Control(ids::kPrgStatus), PBM_SETPOS, percent, 0);
+}
+
+void TfrmMain::SetCaption(const std::string& caption) {
+  ::SetWindowTextA(handle(), caption.c_str());
+}
+
+void TfrmMain::DisableCloseCommand() {
+  ::EnableMenuItem(::GetSystemMenu(handle(), FALSE), SC_CLOSE,
+                   MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
+}
+
+void TfrmMain::FocusWindow() {
+  ::SetActiveWindow(handle());
+  ::SetFocus(handle());
+}
+
+void TfrmMain::SetBackTitle(const std::string& title) { frmBack_.SetTitle(title); }
+
+bool TfrmMain::BackEnabled() { return frmBack_.Enabled(); }
+
+void TfrmMain::EnableBack() { frmBack_.Enable(); }
+
+bool TfrmMain::ProcessMessages() {
+  if (!Application::Instance().ProcessMessages()) quitting_ = true;
+  return !quitting_;
+}
+
+int TfrmMain::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
+  return ::MessageBoxA(handle(), text.c_str(), caption.c_str(), flags);
+}
+
+std::optional<std::string> TfrmMain::BrowseForFolder() {
+  if (!dlgFolder_->Execute()) return std::nullopt;
+  return dlgFolder_->FolderName;
+}
+
+void TfrmMain::OnCommand(int id, int code) {
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case ids::kBtnContinue: form_.btnContinueClick(); break;
+    case ids::kBtnRefer: form_.btnReferClick(); break;
+    case ids::kBtnEnd: form_.btnEndClick(); break;
+    case ids::kBtnCloseErrorLog: form_.btnCloseErrorLogClick(); break;
+    default: break;
+  }
+}
+
+void TfrmMain::AfterError() { form_.AfterRunError(); }
 
 LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case kMsgActivated:
-      FormActivate();
+      form_.FormActivate();
+      return 0;
+    case WM_COMMAND:
+      if (lp != 0) OnCommand(LOWORD(wp), HIWORD(wp));
       return 0;
     case WM_CLOSE:
-      // A close request (system menu, shutdown) goes through the close query
-      // of the modal loop.
+      // A close request (system shutdown, a close message) goes through the
+      // close query of the modal loop.
       if (modalResult_ == 0) modalResult_ = 2;
       return 0;
     case WM_QUERYENDSESSION:
-      return FormCloseQuery() ? TRUE : FALSE;
+      return form_.FormCloseQuery() ? TRUE : FALSE;
     default:
       return Form::WndProc(msg, wp, lp);
   }

@@ -1,30 +1,70 @@
-// The main window: fixed size, centred, shown modally by the backdrop.
+// TfrmMain: the main window. Fixed size, centred, shown modally by the
+// backdrop; its controls are real child windows laid out by MainControls().
+// The handlers' decisions live in MainForm; this class is the Win32 side.
 #pragma once
 
+#include <map>
+#include <memory>
+
 #include "app/Application.h"
+#include "app/MainForm.h"
+#include "app/MainView.h"
+#include "ui/FldrDlg.h"
 
 namespace qs::app {
 
 class TfrmBack;
 
-class TfrmMain : public Form {
+class TfrmMain : public Form, public MainView {
  public:
-  explicit TfrmMain(TfrmBack& back);
+  TfrmMain(TfrmBack& back, Platform& platform, InstallPlan& plan);
+  ~TfrmMain() override;
+
   // Shows the window and runs its modal loop; returns once ModalResult is
   // non-zero and the close query allowed the close. The window is then hidden.
   int ShowModal();
-  void SetModalResult(int result) { modalResult_ = result; }
+  MainForm& form() { return form_; }
+
+  // MainView
+  void SetText(int id, const std::string& text) override;
+  std::string Text(int id) override;
+  void SetVisible(int id, bool visible) override;
+  bool Visible(int id) override;
+  void SetEnabled(int id, bool enabled) override;
+  bool Enabled(int id) override;
+  bool Checked(int id) override;
+  void SetProgress(int percent) override;
+  void SetCaption(const std::string& caption) override;
+  void DisableCloseCommand() override;
+  void FocusWindow() override;
+  void SetModalResult(int result) override { modalResult_ = result; }
+  void SetBackTitle(const std::string& title) override;
+  bool BackEnabled() override;
+  void EnableBack() override;
+  bool ProcessMessages() override;
+  int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) override;
+  std::optional<std::string> BrowseForFolder() override;
+
+  // Moves the focus along the tab order; true when the key was used.
+  bool HandleTab(const MSG& msg);
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void AfterError() override;
 
  private:
-  void FormActivate();
-  bool FormCloseQuery();
+  void CreateControls();
+  HWND Control(int id) const;
+  void OnCommand(int id, int code);
 
   TfrmBack& frmBack_;
-  win32::ScopedFont font_;
+  MainForm form_;
+  std::map<int, HWND> controls_;
+  win32::ScopedFont windowFont_, folderFont_, statusFont_, readmeFont_;
+  win32::ScopedModule commonControls_;
+  std::unique_ptr<ui::TFolderDialog> dlgFolder_;
   int modalResult_ = 0;
+  bool quitting_ = false;
 };
 
 }  // namespace qs::app

@@ -6,6 +6,8 @@
 #include "app/Back.h"
 #include "app/Main.h"
 #include "core/Texts.h"
+#include "install/InstallPlan.h"
+#include "platform/win32/Win32Platform.h"
 
 namespace {
 
@@ -41,8 +43,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     using namespace qs::app;
     Application& app = Application::Instance();
     app.Initialize(instance, qs::text::kAppTitle);
+    qs::win32::Win32Platform platform;
+    qs::InstallPlan plan;
     TfrmBack frmBack;
-    TfrmMain frmMain(frmBack);
+    TfrmMain frmMain(frmBack, platform, plan);
     frmBack.SetMainForm(&frmMain);
     frmBack.Show();
     app.Run();

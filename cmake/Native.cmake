@@ -32,7 +32,8 @@ if(QS_WINDOWS_TEST_DIR)
   set_tests_properties(contract.win32 PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE)
 
   file(GLOB E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
-  add_executable(e2e_tests ${E2E_SOURCES})
+  # The layout table is compiled in again, with UTF-8 texts.
+  add_executable(e2e_tests ${E2E_SOURCES} app/MainLayout.cpp)
   # The tests speak UTF-8 with the driver; no code page 932 here.
   target_compile_options(e2e_tests PRIVATE -fexec-charset=UTF-8)
   target_compile_definitions(e2e_tests PRIVATE

@@ -11,6 +11,7 @@ add_executable(SETUP WIN32
   app/Back.cpp
   app/Main.cpp
   app/Setup.rc
+  ui/FldrDlg.cpp
 )
 set_target_properties(SETUP PROPERTIES OUTPUT_NAME SETUP SUFFIX .EXE)
 target_link_libraries(SETUP PRIVATE platform_win32 user32 gdi32 advapi32 shell32 ole32 ${QS_STATIC_LINK} -s)

@@ -17,16 +17,26 @@ configure() {  # dir, extra cmake arguments...
   cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
+compile() {  # dir: builds quietly; on failure shows the compiler's output
+  local log=$1/build.log
+  if ! cmake --build "$1" -j"$jobs" >"$log" 2>&1; then
+    grep -E "error|Error" -A3 "$log" | head -60 >&2
+    echo "build: failed in $1 (full output: $log)" >&2
+    exit 1
+  fi
+  grep -E "warning:|SETUP.EXE" "$log" || true
+}
+
 configure "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
-cmake --build "$build/win32" -j"$jobs" | grep -E "SETUP.EXE|error|warning" || true
+compile "$build/win32"
 test_dir=$build/win32
 if [ "$arch" = win64 ]; then
   configure "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
-  cmake --build "$build/win64" -j"$jobs" | grep -E "error|warning" || true
+  compile "$build/win64"
   test_dir=$build/win64
 fi
 configure "$build/native" -DQS_WINDOWS_TEST_DIR="$test_dir"
-cmake --build "$build/native" -j"$jobs" | grep -E "error|warning" || true
+compile "$build/native"
 
 [ -f "$build/win32/SETUP.EXE" ] || { echo "build: SETUP.EXE was not built" >&2; exit 1; }
 echo "build: $build/win32/SETUP.EXE ($(stat -c %s "$build/win32/SETUP.EXE") bytes); Wine tests use $test_dir"

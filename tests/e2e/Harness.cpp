@@ -173,6 +173,20 @@ std::string WindowsPath(const std::string& unixPath) {
   return out;
 }
 
+std::string WinePrefix() {
+  std::vector<std::string> argv = {QS_SESSION, "env", QS_E2E_STATE};
+  char name[] = "/tmp/qs-e2e-XXXXXX";
+  int fd = mkstemp(name);
+  WaitPid(Spawn(argv, fd), 10000);
+  std::ifstream in(name);
+  close(fd);
+  unlink(name);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("WINEPREFIX=", 0) == 0) return line.substr(11);
+  }
+  return std::string();
+}
+
 std::string ToSjis(const std::string& utf8) {
   iconv_t cd = iconv_open("CP932", "UTF-8");
   std::string out(utf8.size() * 2 + 16, '\0');

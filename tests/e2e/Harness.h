@@ -74,6 +74,8 @@ class Product {
 };
 
 std::string WindowsPath(const std::string& unixPath);
+// The Unix path of the session's Wine prefix.
+std::string WinePrefix();
 std::string ToSjis(const std::string& utf8);
 std::string Unescape(const std::string& text);
 

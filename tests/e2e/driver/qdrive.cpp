@@ -14,8 +14,9 @@
 //   qdrive settext WINDOW ID TEXT           set a control's text
 //   qdrive close  WINDOW                    post WM_CLOSE
 //   qdrive answer CAPTION BUTTON [-t MS]    answer a message box (#32770) by
-//                                           caption: prints its text, clicks
-//                                           the button (IDOK 1, IDYES 6, ...)
+//                                           caption ("*": any): prints its
+//                                           text, clicks the button (IDOK 1,
+//                                           IDCANCEL 2, IDYES 6, IDNO 7)
 //   qdrive pixel  X Y                       the screen pixel as RRGGBB
 //   qdrive mouse  X Y                       a left click at a screen point
 //   qdrive foreground                       the foreground window's class
@@ -362,7 +363,7 @@ int main(int argc, char** argv) {
     DWORD start = GetTickCount();
     for (;;) {
       for (HWND box : FindTop("class:#32770")) {
-        if (!IsWindowVisible(box) || TextOf(box) != spec) continue;
+        if (!IsWindowVisible(box) || (spec != "*" && TextOf(box) != spec)) continue;
         HWND text = GetDlgItem(box, 0xFFFF);
         std::printf("%s\n", Escape(text ? TextOf(text) : std::string()).c_str());
         std::fflush(stdout);

@@ -1,0 +1,63 @@
+// The main window's handlers: mode, program-wide values, readme, the
+// continue action, browsing, the close question, and the window side of the
+// runs. Works on a MainView, so every decision runs in unit tests.
+#pragma once
+
+#include <string>
+
+#include "app/MainView.h"
+#include "core/CodePage.h"
+#include "core/RunWindow.h"
+#include "data/ProgramValues.h"
+#include "install/InstallPlan.h"
+#include "platform/Platform.h"
+
+namespace qs {
+
+class MainForm : public RunWindow {
+ public:
+  MainForm(Platform& platform, MainView& view, InstallPlan& plan);
+
+  void FormActivate();
+  void btnContinueClick();
+  void btnReferClick();
+  void btnEndClick();
+  // True when the window may close.
+  bool FormCloseQuery();
+  void btnCloseErrorLogClick();
+  // After the standard error report: the user can still end the program.
+  void AfterRunError();
+
+  bool UninstallMode() const;
+  const ProgramValues& values() const { return values_; }
+
+  // RunWindow
+  void ShowStatus(const std::string& text) override;
+  int Ask(const std::string& text, const std::string& caption, uint32_t flags) override;
+  void ShowProgress(bool shown) override;
+  void SetProgress(int percent) override;
+  void ShowFailureList(const std::string& caption, const std::string& list) override;
+  RunOptions FreezeForInstall() override;
+  void FreezeForUninstall() override;
+  void EndProgram() override;
+
+ private:
+  void SettleFolders();
+  bool ShowReadme();
+  std::string ProposedFolder();
+  void OfferShortCutPlaces();
+  void EnterReadyState(const std::string& errors);
+  std::string InfoFileName() const;
+
+  Platform& platform_;
+  MainView& view_;
+  InstallPlan& plan_;
+  CodePage cp_;
+  ProgramValues values_;
+};
+
+// The readme's bytes as the multi-line box wants them: every line end (CR,
+// LF or CR LF) becomes CR LF; the text is otherwise unchanged.
+std::string ToEditLineEnds(const std::string& bytes);
+
+}  // namespace qs

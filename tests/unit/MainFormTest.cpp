@@ -1,0 +1,277 @@
+#include "app/MainForm.h"
+
+#include <gtest/gtest.h>
+
+#include "app/ControlIds.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/FakeView.h"
+#include "ui/FolderOptions.h"
+
+namespace qs {
+namespace {
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  MainFormTest() : form(os, view, plan) {
+    os.modulePath = "C:\\CD\\SETUP.EXE";
+    os.tempFolder = "C:\\TEMP\\";
+    os.AddFolder("C:\\TEMP");
+  }
+  void Ini(const std::string& text) { os.AddFile("C:\\CD\\SETUP.INI", text); }
+  test::FakeView::State& At(int id) { return view.At(id); }
+
+  test::FakePlatform os;
+  test::FakeView view;
+  InstallPlan plan;
+  MainForm form;
+};
+
+TEST_F(MainFormTest, NoDefinitionFileLeavesOnlyTheEndButton) {
+  form.FormActivate();
+  EXPECT_TRUE(view.closeCommandDisabled);
+  EXPECT_EQ("Quillo! Setup for Windows32", view.caption);
+  EXPECT_EQ("", view.backTitle);
+  EXPECT_EQ("セットアップ・アンセットアップ情報ファイルが見つかりません．\r",
+            At(ids::kLblMessage).text);
+  EXPECT_EQ("C:\\Program Files\\", At(ids::kTxtFolder).text);
+  EXPECT_EQ("終了(&E)", At(ids::kBtnEnd).text);
+  for (const auto& [id, state] : view.controls) {
+    bool button = id == ids::kBtnEnd || id == ids::kBtnCloseErrorLog;
+    bool container = FindControl(id)->kind == ControlKind::GroupBox ||
+                     FindControl(id)->kind == ControlKind::Label ||
+                     FindControl(id)->kind == ControlKind::Memo ||
+                     FindControl(id)->kind == ControlKind::Progress;
+    if (!button && !container) {
+      EXPECT_FALSE(state.enabled) << id;
+    }
+  }
+  EXPECT_TRUE(At(ids::kBtnEnd).enabled);
+  EXPECT_FALSE(At(ids::kBtnContinue).visible);
+  EXPECT_TRUE(At(ids::kBtnSetup).visible);
+  EXPECT_TRUE(At(ids::kBtnUnSetup).visible);
+}
+
+TEST_F(MainFormTest, StartUpErrorsAppearInStepOrder) {
+  os.windowsFolder = "";
+  os.systemFolder = "";
+  form.FormActivate();
+  EXPECT_EQ("セットアップ・アンセットアップ情報ファイルが見つかりません．\r"
+            "Windowsフォルダの取得に失敗しました．\r"
+            "WindowsSystemフォルダの取得に失敗しました．\r",
+            At(ids::kLblMessage).text);
+  EXPECT_EQ("\\Program Files\\", At(ids::kTxtFolder).text);
+}
+
+TEST_F(MainFormTest, ReadyToInstallWithTitlesMessageAndShortCutPlaces) {
+  Ini("[Title]\r\nSetup=Acme\r\n[ShortCut]\r\nName7=(Dsk)(Sen)Viewer\r\nName2=Plain\r\n"
+      "[TopMessage]\r\nMessage2=Hello\r\n[DefaultFolder]\r\nFolder=(Prg)\\Acme\r\n");
+  plan.AppendFile("(App)\\OLD", ",/C");
+  form.FormActivate();
+  EXPECT_EQ("Acme", view.caption);
+  EXPECT_EQ("Acme", view.backTitle);
+  EXPECT_EQ("Acme", form.values().unSetupTitle);
+  EXPECT_EQ("\rHello\r\r\r\r", At(ids::kLblMessage).text);
+  EXPECT_EQ("C:\\Program Files\\Acme\\", At(ids::kTxtFolder).text);
+  EXPECT_TRUE(At(ids::kChkSCutDesktop).enabled);
+  EXPECT_TRUE(At(ids::kChkSCutSendTo).enabled);
+  EXPECT_FALSE(At(ids::kChkSCutStartMenu).enabled);
+  EXPECT_FALSE(At(ids::kChkSCutStartUp).enabled);
+  EXPECT_TRUE(At(ids::kChkSCutStartUp).checked);
+  for (int id : {ids::kTxtFolder, ids::kBtnRefer, ids::kChkOverWrite, ids::kBtnSetup, ids::kBtnEnd}) {
+    EXPECT_TRUE(At(id).enabled) << id;
+  }
+  EXPECT_FALSE(At(ids::kBtnUnSetup).visible);
+  EXPECT_EQ("セットアップ終了(&E)", At(ids::kBtnEnd).text);
+  EXPECT_EQ(0, plan.fileCount);
+  EXPECT_EQ("", plan.files[1]);
+  EXPECT_GT(view.focused, 0);
+}
+
+TEST_F(MainFormTest, AllMessageLinesEmptyGivesTheStandardMessage) {
+  Ini("[TopMessage]\r\nMessage1=\r\n[DefaultFolder]\r\nFolder=(prg)\\Tools\r\n");
+  form.FormActivate();
+  EXPECT_EQ("セットアップを行います．", At(ids::kLblMessage).text);
+  EXPECT_EQ("(prg)\\Tools\\", At(ids::kTxtFolder).text);
+}
+
+TEST_F(MainFormTest, ReadmeIsShownWithOrWithoutLeadingBackslash) {
+  for (const char* name : {"README.TXT", "\\README.TXT"}) {
+    test::FakeView fresh;
+    MainForm readme(os, fresh, plan);
+    Ini(std::string("[Readme]\r\nFile=") + name + "\r\n");
+    os.AddFile("C:\\CD\\README.TXT", "one\ntwo\rthree\r\nfour");
+    readme.FormActivate();
+    EXPECT_TRUE(fresh.At(ids::kFraReadme).visible) << name;
+    EXPECT_EQ("", fresh.At(ids::kFraReadme).text);
+    EXPECT_EQ("one\r\ntwo\r\nthree\r\nfour", fresh.At(ids::kTxtReadme).text);
+    EXPECT_TRUE(fresh.At(ids::kBtnContinue).enabled);
+    EXPECT_TRUE(fresh.At(ids::kBtnEnd).enabled);
+    EXPECT_FALSE(fresh.At(ids::kBtnSetup).enabled);
+    EXPECT_EQ("", fresh.At(ids::kLblMessage).text);
+
+    readme.btnContinueClick();
+    EXPECT_FALSE(fresh.At(ids::kFraReadme).visible);
+    EXPECT_FALSE(fresh.At(ids::kBtnContinue).visible);
+    EXPECT_TRUE(fresh.At(ids::kBtnSetup).enabled);
+  }
+}
+
+TEST_F(MainFormTest, ReadmeCaptionAndMissingReadme) {
+  Ini("[Readme]\r\nFile=MISSING.TXT\r\nTitle=Read me\r\n");
+  form.FormActivate();
+  EXPECT_FALSE(At(ids::kFraReadme).visible);
+  EXPECT_TRUE(At(ids::kBtnSetup).enabled);
+  EXPECT_EQ(ToEditLineEnds("a\n\nb\r\r\n"), "a\r\n\r\nb\r\n\r\n");
+}
+
+TEST_F(MainFormTest, UninstallModeFromTheRecordNamedOnTheCommandLine) {
+  os.AddFile("C:\\Program Files\\Acme\\UNSETUP.INI",
+             "[Title]\r\nUnSetup=Acme remover\r\n[Readme]\r\nFile=R.TXT\r\n"
+             "[ShortCut]\r\nName1=(Dsk)X\r\n");
+  os.AddFile("C:\\CD\\R.TXT", "readme");
+  os.firstArgument = "C:\\Program Files\\Acme\\UNSETUP.INI";
+  form.FormActivate();
+  EXPECT_TRUE(form.UninstallMode());
+  EXPECT_EQ("C:\\TEMP\\UNSETUP.INI", form.values().infoFile);
+  EXPECT_TRUE(os.Contents("C:\\TEMP\\UNSETUP.INI").has_value());
+  EXPECT_EQ("Acme remover", view.caption);
+  EXPECT_EQ("Acme remover", view.backTitle);
+  EXPECT_EQ("Quillo! Setup for Windows32", form.values().setupTitle);
+  EXPECT_FALSE(At(ids::kFraReadme).visible);
+  EXPECT_EQ("アンセットアップ（アンインストール）を行います．\r\r"
+            "開始するには，「アンセットアップ開始（Ｓ）」を選択してください．",
+            At(ids::kLblMessage).text);
+  EXPECT_TRUE(At(ids::kBtnUnSetup).enabled);
+  EXPECT_FALSE(At(ids::kBtnSetup).visible);
+  EXPECT_EQ("アンセットアップ終了(&E)", At(ids::kBtnEnd).text);
+  EXPECT_FALSE(At(ids::kTxtFolder).enabled);
+  EXPECT_FALSE(At(ids::kChkSCutDesktop).enabled);
+  EXPECT_EQ("C:\\Program Files\\", At(ids::kTxtFolder).text);
+
+  // Confirming the end deletes the temporary copy, never the record.
+  view.answers = {kIdYes};
+  EXPECT_TRUE(form.FormCloseQuery());
+  EXPECT_FALSE(os.Contents("C:\\TEMP\\UNSETUP.INI").has_value());
+  EXPECT_TRUE(os.Contents("C:\\Program Files\\Acme\\UNSETUP.INI").has_value());
+}
+
+TEST_F(MainFormTest, OnlyTheExactRecordNameSelectsUninstallMode) {
+  Ini("[Title]\r\nSetup=Acme\r\n");
+  os.AddFile("C:\\X\\unsetup.ini", "[Title]\r\nUnSetup=No\r\n");
+  os.firstArgument = "C:\\X\\unsetup.ini";
+  form.FormActivate();
+  EXPECT_FALSE(form.UninstallMode());
+  EXPECT_EQ("Acme", view.caption);
+  EXPECT_FALSE(os.Contents("C:\\TEMP\\UNSETUP.INI").has_value());
+}
+
+TEST_F(MainFormTest, MissingRecordReportsTheMissingFile) {
+  os.firstArgument = "C:\\Gone\\UNSETUP.INI";
+  form.FormActivate();
+  EXPECT_EQ("セットアップ・アンセットアップ情報ファイルが見つかりません．\r",
+            At(ids::kLblMessage).text);
+  view.answers = {kIdYes};
+  EXPECT_TRUE(form.FormCloseQuery());
+  EXPECT_EQ(1u, view.boxes.size());
+}
+
+TEST_F(MainFormTest, CloseQuestion) {
+  form.FormActivate();
+  view.answers = {kIdNo};
+  EXPECT_FALSE(form.FormCloseQuery());
+  EXPECT_EQ(0, view.modalResult);
+  EXPECT_FALSE(view.backEnabled);
+  ASSERT_EQ(1u, view.boxes.size());
+  EXPECT_EQ("終了確認", view.boxes[0].caption);
+  EXPECT_EQ(36u, view.boxes[0].flags);
+  EXPECT_EQ("セットアップ・アンセットアップは終了していません．\rよろしいですか？",
+            view.boxes[0].text);
+  view.answers = {kIdYes};
+  EXPECT_TRUE(form.FormCloseQuery());
+  EXPECT_EQ(1, view.modalResult);
+  EXPECT_TRUE(view.backEnabled);
+  // Once the backdrop is enabled nothing more is asked.
+  EXPECT_TRUE(form.FormCloseQuery());
+  EXPECT_EQ(2u, view.boxes.size());
+}
+
+TEST_F(MainFormTest, BrowsingEnsuresOneTrailingBackslash) {
+  Ini("");
+  form.FormActivate();
+  view.browseResult = "C:\\Apps";
+  form.btnReferClick();
+  EXPECT_EQ("C:\\Apps\\", At(ids::kTxtFolder).text);
+  view.browseResult = "D:\\";
+  form.btnReferClick();
+  EXPECT_EQ("D:\\", At(ids::kTxtFolder).text);
+  view.browseResult = "C:\\表";
+  form.btnReferClick();
+  EXPECT_EQ("C:\\表\\", At(ids::kTxtFolder).text);
+  view.browseResult.reset();
+  form.btnReferClick();
+  EXPECT_EQ("C:\\表\\", At(ids::kTxtFolder).text);
+}
+
+TEST_F(MainFormTest, FailureListWaitsUntilClosed) {
+  int rounds = 0;
+  view.onPump = [&] {
+    if (++rounds == 3) form.btnCloseErrorLogClick();
+    return true;
+  };
+  form.ShowFailureList("Failed", "<File> C:\\A\r\n");
+  EXPECT_EQ("<File> C:\\A\r\n", At(ids::kTxtReadme).text);
+  EXPECT_EQ("Failed", At(ids::kFraReadme).text);
+  EXPECT_FALSE(At(ids::kFraReadme).visible);
+  EXPECT_FALSE(At(ids::kBtnCloseErrorLog).visible);
+  EXPECT_EQ((std::vector<uint32_t>{200, 200, 200}), os.sleeps);
+
+  // A program being shut down does not wait for ever.
+  view.onPump = [] { return false; };
+  form.ShowFailureList("Failed", "x");
+  EXPECT_EQ(4u, os.sleeps.size());
+}
+
+TEST_F(MainFormTest, FreezingForInstallDisablesInOrderAndReadsOptions) {
+  Ini("[ShortCut]\r\nName1=(Dsk)A\r\n");
+  form.FormActivate();
+  view.At(ids::kChkSCutDesktop).checked = false;
+  view.disabledOrder.clear();
+  RunOptions options = form.FreezeForInstall();
+  EXPECT_EQ((std::vector<int>{ids::kTxtFolder, ids::kBtnRefer, ids::kChkOverWrite,
+                              ids::kChkSCutDesktop, ids::kChkSCutStartMenu, ids::kChkSCutStartUp,
+                              ids::kChkSCutSendTo, ids::kBtnSetup, ids::kBtnEnd}),
+            view.disabledOrder);
+  EXPECT_EQ("C:\\Program Files\\", options.installFolder);
+  EXPECT_FALSE(options.shortCutOnDesktop);
+  EXPECT_TRUE(options.shortCutOnStartMenu);  // disabled, still checked
+  EXPECT_TRUE(options.overwriteAll);
+  form.EndProgram();
+  EXPECT_TRUE(view.backEnabled);
+  EXPECT_EQ(1, view.modalResult);
+}
+
+TEST(MainLayout, TabOrderFollowsTheListThenTheTable) {
+  std::vector<int> order = MainTabOrder();
+  EXPECT_EQ(MainControls().size(), order.size());
+  EXPECT_EQ(ids::kFraReadme, order[0]);
+  EXPECT_EQ(ids::kTxtReadme, order[1]);
+  EXPECT_EQ(ids::kGrpMessage, order[2]);
+  EXPECT_EQ(ids::kBtnCloseErrorLog, order.back());
+}
+
+}  // namespace
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+TEST(FolderOptions, EachOptionAddsItsBrowseFlag) {
+  EXPECT_EQ(16, kDefaultFolderDlgOptions);
+  EXPECT_EQ(0x0001u, BrowseFlags(kDefaultFolderDlgOptions));
+  EXPECT_EQ(0x300Fu, BrowseFlags(0x3F));
+  EXPECT_EQ(0u, BrowseFlags(0));
+  EXPECT_EQ(0x1000u | 0x0004u, BrowseFlags(OptionBit(bifBrowseForComputer) | OptionBit(bifStatusText)));
+}
+
+}  // namespace
+}  // namespace qs
