@@ -46,7 +46,9 @@ class Shell : public ::testing::Test {
     for (const auto& [id, state] : states) {
       const Control& c = dump.ById(id);
       EXPECT_EQ(state != '-', c.visible()) << "control " << id;
-      if (state != '-') EXPECT_EQ(state == 'o', c.enabled()) << "control " << id;
+      if (state != '-') {
+        EXPECT_EQ(state == 'o', c.enabled()) << "control " << id;
+      }
     }
   }
 };
@@ -174,6 +176,31 @@ TEST_F(Shell, UninstallModeFromARecord) {
   End(product);
   EXPECT_FALSE(std::filesystem::exists(copy)) << "the temporary copy was left behind";
   EXPECT_TRUE(std::filesystem::exists(product.folder() + "/app/UNSETUP.INI"));
+}
+
+TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
+  Product product("shell-keys");
+  product.WriteSjis("SETUP.INI", "[ShortCut]\r\nName1=(Dsk)(Sta)(Sup)(Sen)All\r\n");
+  Start(product);
+  std::vector<int> expected = {ids::kTxtFolder, ids::kBtnRefer, ids::kChkOverWrite,
+                               ids::kChkSCutDesktop, ids::kChkSCutStartMenu,
+                               ids::kChkSCutStartUp, ids::kChkSCutSendTo, ids::kBtnSetup,
+                               ids::kBtnEnd, ids::kTxtFolder};
+  std::vector<int> seen;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    Drive({"keys", "TAB"});
+    seen.push_back(std::atoi(Drive({"focus", kMain}).out.c_str()));
+  }
+  EXPECT_EQ(expected, seen);
+  Drive({"keys", "SHIFT+TAB"});
+  EXPECT_EQ(ids::kBtnEnd, std::atoi(Drive({"focus", kMain}).out.c_str()));
+
+  Drive({"keys", "ALT+R"});
+  EXPECT_EQ(0, Drive({"wait", "class:#32770"}).code) << "Alt+R opened no folder browser";
+  EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value());
+  Drive({"keys", "ALT+E"});
+  EXPECT_TRUE(AnswerBox("終了確認", kIdNo).has_value()) << "Alt+E asked nothing";
+  End(product);
 }
 
 }  // namespace

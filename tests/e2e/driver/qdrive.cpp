@@ -20,6 +20,8 @@
 //   qdrive pixel  X Y                       the screen pixel as RRGGBB
 //   qdrive mouse  X Y                       a left click at a screen point
 //   qdrive foreground                       the foreground window's class
+//   qdrive focus  WINDOW                    the id of the control with the focus
+//   qdrive keys   KEY...                    keystrokes: TAB, SHIFT+TAB, ALT+R ...
 //   qdrive screenshot FILE.png              the whole screen as a PNG
 //
 // WINDOW is "class:NAME" (window class) or a caption.
@@ -275,6 +277,42 @@ bool CaptureScreen(int& width, int& height, std::vector<uint8_t>& rgb) {
   return ok;
 }
 
+// One key with modifiers, as "SHIFT+TAB" or "ALT+R".
+void SendKeys(const std::string& spec) {
+  std::vector<WORD> keys;
+  size_t start = 0;
+  for (;;) {
+    size_t plus = spec.find('+', start);
+    std::string name = spec.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+    WORD key = name == "SHIFT" ? VK_SHIFT
+               : name == "ALT" ? VK_MENU
+               : name == "CTRL" ? VK_CONTROL
+               : name == "TAB" ? VK_TAB
+               : name == "ENTER" ? VK_RETURN
+               : name == "SPACE" ? VK_SPACE
+               : static_cast<WORD>(static_cast<unsigned char>(name[0]));
+    keys.push_back(key);
+    if (plus == std::string::npos) break;
+    start = plus + 1;
+  }
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = key;
+    inputs.push_back(in);
+  }
+  for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = *it;
+    in.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(in);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  Sleep(150);
+}
+
 DWORD TimeoutArg(int argc, char** argv, DWORD fallback) {
   for (int i = 0; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "-t") == 0) return std::strtoul(argv[i + 1], nullptr, 10);
@@ -324,6 +362,10 @@ int main(int argc, char** argv) {
     input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, input, sizeof(INPUT));
     Sleep(200);
+    return 0;
+  }
+  if (command == "keys") {
+    for (int i = 2; i < argc; ++i) SendKeys(argv[i]);
     return 0;
   }
   if (command == "foreground") {
@@ -381,6 +423,13 @@ int main(int argc, char** argv) {
   if (!top) {
     std::fprintf(stderr, "qdrive: no window %s\n", spec.c_str());
     return 1;
+  }
+  if (command == "focus") {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info);
+    std::printf("%d\n", info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
+    return 0;
   }
   if (command == "dump") {
     PrintWindow("window", top, nullptr);
