@@ -163,6 +163,15 @@ std::string ReadTopMessage(Platform& platform, const std::string& file) {
   return message == std::string(kMaxMessages, '\r') ? text::kDefaultTopMessage : message;
 }
 
+std::string ReadUnSetupKey(Platform& platform, const std::string& file,
+                           const std::string& unSetupTitle) {
+  return ReadIniString(platform, ini::kTitle, "UnSetupKey", unSetupTitle, file);
+}
+
+std::string ReadExecuteFile(Platform& platform, const std::string& file) {
+  return ReadIniString(platform, ini::kExecuteFile, "File", "", file);
+}
+
 ShortCutPlaces ReadShortCutPlaces(Platform& platform, const std::string& file) {
   ShortCutPlaces places;
   for (const std::string& name :

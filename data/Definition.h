@@ -102,6 +102,15 @@ Titles ReadTitles(Platform& platform, const std::string& file);
 // five are empty, the standard opening message.
 std::string ReadTopMessage(Platform& platform, const std::string& file);
 
+// [Title] UnSetupKey: the product's name in the system's list of installed
+// programs; the uninstall title when missing.
+std::string ReadUnSetupKey(Platform& platform, const std::string& file,
+                           const std::string& unSetupTitle);
+
+// [ExecuteFile] File: the folder-marker path of the file opened after a
+// completed installation; empty when none.
+std::string ReadExecuteFile(Platform& platform, const std::string& file);
+
 // Which place markers occur anywhere in [ShortCut] Name1..20.
 struct ShortCutPlaces {
   bool desktop = false;

@@ -131,6 +131,15 @@ TEST_F(DefinitionFile, TitlesAndTheirDefaults) {
   EXPECT_EQ("Acme remover", ReadTitles(os, kFile).unSetup);
 }
 
+TEST_F(DefinitionFile, UninstallKeyAndFileOpenedAfterSetup) {
+  Ini("[Title]\r\nUnSetup=Acme remover\r\n");
+  EXPECT_EQ("Acme remover", ReadUnSetupKey(os, kFile, "Acme remover"));
+  EXPECT_EQ("", ReadExecuteFile(os, kFile));
+  Ini("[Title]\r\nUnSetupKey=AcmeKey\r\n[ExecuteFile]\r\nFile=(App)\\README.TXT\r\n");
+  EXPECT_EQ("AcmeKey", ReadUnSetupKey(os, kFile, "Acme remover"));
+  EXPECT_EQ("(App)\\README.TXT", ReadExecuteFile(os, kFile));
+}
+
 TEST_F(DefinitionFile, TopMessageLines) {
   Ini("[TopMessage]\r\n");
   EXPECT_EQ("セットアップを行います．", ReadTopMessage(os, kFile));

@@ -116,6 +116,16 @@ TEST_F(MainFormTest, ReadmeIsShownWithOrWithoutLeadingBackslash) {
   }
 }
 
+TEST_F(MainFormTest, UnreadableReadmeShowsAnEmptyFrame) {
+  Ini("[Readme]\r\nFile=README.TXT\r\nTitle=Read me\r\n");
+  os.AddFile("C:\\CD\\README.TXT", "text");
+  auto lock = os.OpenForRead("C:\\CD\\README.TXT", true);
+  form.FormActivate();
+  EXPECT_TRUE(At(ids::kFraReadme).visible);
+  EXPECT_EQ("Read me", At(ids::kFraReadme).text);
+  EXPECT_EQ("", At(ids::kTxtReadme).text);
+}
+
 TEST_F(MainFormTest, ReadmeCaptionAndMissingReadme) {
   Ini("[Readme]\r\nFile=MISSING.TXT\r\nTitle=Read me\r\n");
   form.FormActivate();
