@@ -21,42 +21,32 @@ std::string BootFolder(const std::string& windowsFolder, CodePage cp) {
 
 }  // namespace
 
+namespace {
+
+// The base folder that the first five characters of value stand for; any
+// other five characters are the base themselves. (App) counts only where a
+// run's paths allow it.
+std::string BaseFolder(const std::string& value, const MarkerFolders& folders, bool withApp,
+                       CodePage cp) {
+  std::string marker = Head(value, 5);
+  if (withApp && marker == "(App)") return folders.installFolder;
+  if (marker == "(Prg)") return folders.programFilesFolder;
+  if (marker == "(Win)") return folders.windowsFolder;
+  if (marker == "(Sys)") return folders.systemFolder;
+  if (marker == "(Boo)") return BootFolder(folders.windowsFolder, cp);
+  return marker;
+}
+
+}  // namespace
+
 std::string ResolveMarkerPath(const std::string& value, const MarkerFolders& folders,
                               CodePage cp) {
-  std::string marker = Head(value, 5);
-  std::string base;
-  if (marker == "(App)") {
-    base = folders.installFolder;
-  } else if (marker == "(Prg)") {
-    base = folders.programFilesFolder;
-  } else if (marker == "(Win)") {
-    base = folders.windowsFolder;
-  } else if (marker == "(Sys)") {
-    base = folders.systemFolder;
-  } else if (marker == "(Boo)") {
-    base = AddBackslash(BootFolder(folders.windowsFolder, cp), "B", cp);
-  } else {
-    base = marker;
-  }
-  return JoinPath(base, Tail(value, 5), cp);
+  return JoinPath(BaseFolder(value, folders, true, cp), Tail(value, 5), cp);
 }
 
 std::string ResolveDefaultFolder(const std::string& value, const MarkerFolders& folders,
                                  CodePage cp) {
-  std::string marker = Head(value, 5);
-  std::string base;
-  if (marker == "(Prg)") {
-    base = folders.programFilesFolder;
-  } else if (marker == "(Win)") {
-    base = folders.windowsFolder;
-  } else if (marker == "(Sys)") {
-    base = folders.systemFolder;
-  } else if (marker == "(Boo)") {
-    base = BootFolder(folders.windowsFolder, cp);
-  } else {
-    base = marker;
-  }
-  return AddBackslash(base + Tail(value, 5), "B", cp);
+  return AddBackslash(BaseFolder(value, folders, false, cp) + Tail(value, 5), "B", cp);
 }
 
 CopyFileValue SplitCopyFileValue(const std::string& value) {
