@@ -3,7 +3,15 @@
 add_library(platform_win32 STATIC platform/win32/Win32Platform.cpp)
 target_link_libraries(platform_win32 PUBLIC setup_logic shell32 ole32)
 
-set(QS_STATIC_LINK -static -static-libgcc -static-libstdc++)
+# No runtime DLLs beside the program: the C and C++ runtimes are linked in.
+if(MSVC)
+  set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+  set(QS_STATIC_LINK "")
+  set(QS_STRIP "")
+else()
+  set(QS_STATIC_LINK -static -static-libgcc -static-libstdc++)
+  set(QS_STRIP -s)
+endif()
 
 add_executable(SETUP WIN32
   app/WinMain.cpp
@@ -14,23 +22,30 @@ add_executable(SETUP WIN32
   ui/FldrDlg.cpp
 )
 set_target_properties(SETUP PROPERTIES OUTPUT_NAME SETUP SUFFIX .EXE)
-target_link_libraries(SETUP PRIVATE platform_win32 user32 gdi32 advapi32 shell32 ole32 ${QS_STATIC_LINK} -s)
+target_link_libraries(SETUP PRIVATE platform_win32 user32 gdi32 advapi32 shell32 ole32
+                      ${QS_STATIC_LINK} ${QS_STRIP})
+if(MSVC)
+  # The manifest comes from app/Setup.rc.
+  target_link_options(SETUP PRIVATE /MANIFEST:NO)
+endif()
 
 # Automation driver for the end-to-end tests (a console program).
 add_executable(qdrive tests/e2e/driver/qdrive.cpp)
 target_link_libraries(qdrive PRIVATE user32 gdi32 shell32 ${QS_STATIC_LINK})
 
-# GoogleTest from Debian's sources, built for Windows.
-set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-# GoogleTest's own sources keep the compiler's default character sets.
-set_property(TARGET gtest PROPERTY COMPILE_OPTIONS "")
-
-# The platform contract, against the real Win32 implementation.
-add_executable(contract_win32 tests/contract/PlatformContract.cpp tests/contract/Win32Main.cpp)
-target_link_libraries(contract_win32 PRIVATE platform_win32 gtest advapi32 ${QS_STATIC_LINK})
+# GoogleTest from Debian's sources, built for Windows, for the platform
+# contract against the real Win32 implementation.
+set(QS_GTEST_SOURCE /usr/src/googletest/googletest CACHE PATH "GoogleTest sources")
+if(EXISTS ${QS_GTEST_SOURCE}/CMakeLists.txt)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${QS_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # GoogleTest's own sources keep the compiler's default character sets.
+  set_property(TARGET gtest PROPERTY COMPILE_OPTIONS "")
+  add_executable(contract_win32 tests/contract/PlatformContract.cpp tests/contract/Win32Main.cpp)
+  target_link_libraries(contract_win32 PRIVATE platform_win32 gtest advapi32 ${QS_STATIC_LINK})
+endif()
 
 add_custom_command(TARGET SETUP POST_BUILD
   COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:SETUP> -DOBJDUMP=${CMAKE_OBJDUMP} -P ${CMAKE_SOURCE_DIR}/cmake/ReportExe.cmake)
