@@ -45,3 +45,73 @@ if(QS_WINDOWS_TEST_DIR)
   gtest_discover_tests(e2e_tests TEST_PREFIX "e2e." DISCOVERY_TIMEOUT 30
     PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE)
 endif()
+
+# --- SZDD: the packager's tool, the sample's compressed file, peers ---------
+
+add_executable(setupkit tools/setupkit/main.cpp)
+target_link_libraries(setupkit PRIVATE setup_logic)
+add_test(NAME tools.setupkit COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/setupkit_test.sh
+                                     $<TARGET_FILE:setupkit> ${CMAKE_BINARY_DIR}/setupkit-test)
+
+# examples/sample/files/MANUAL.TXT compressed into the build's sample folder.
+set(QS_SAMPLE_DIR ${CMAKE_BINARY_DIR}/sample)
+add_custom_command(OUTPUT ${QS_SAMPLE_DIR}/MANUAL.TX_
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QS_SAMPLE_DIR}
+  COMMAND setupkit compress ${CMAKE_SOURCE_DIR}/examples/sample/files/MANUAL.TXT
+          -d ${QS_SAMPLE_DIR} --force
+  DEPENDS setupkit ${CMAKE_SOURCE_DIR}/examples/sample/files/MANUAL.TXT
+  COMMENT "Compressing the sample's MANUAL.TXT"
+  VERBATIM)
+add_custom_target(sample_compressed ALL DEPENDS ${QS_SAMPLE_DIR}/MANUAL.TX_)
+
+# Independent implementations: libmspack, Debian's msexpand and mscompress.
+find_library(MSPACK_LIBRARY mspack REQUIRED)
+find_program(MSEXPAND msexpand REQUIRED)
+find_program(MSCOMPRESS mscompress REQUIRED)
+add_executable(szdd_peer tests/peer/MspackPeer.cpp)
+target_link_libraries(szdd_peer PRIVATE setup_logic ${MSPACK_LIBRARY})
+set(PEER_WORK ${CMAKE_BINARY_DIR}/peer-work)
+foreach(peer libmspack msexpand mscompress)
+  file(MAKE_DIRECTORY ${PEER_WORK}/${peer})
+endforeach()
+add_test(NAME peer.libmspack COMMAND szdd_peer libmspack ${PEER_WORK}/libmspack)
+add_test(NAME peer.msexpand COMMAND szdd_peer msexpand ${MSEXPAND} ${PEER_WORK}/msexpand)
+add_test(NAME peer.mscompress COMMAND szdd_peer mscompress ${MSCOMPRESS} ${PEER_WORK}/mscompress)
+set_tests_properties(peer.mscompress PROPERTIES TIMEOUT 300)
+
+# The benchmark (not a test): szdd_bench [mscompress] [--no-mscompress].
+add_executable(szdd_bench bench/szdd_bench.cpp)
+target_link_libraries(szdd_bench PRIVATE setup_logic ${MSPACK_LIBRARY})
+
+# The codec under libFuzzer, when clang++ and its fuzzer runtime
+# (libclang-rt-dev) are there; a short run as a test.
+find_program(CLANGXX NAMES clang++ clang++-14)
+if(CLANGXX)
+  execute_process(COMMAND ${CLANGXX} -print-file-name=libclang_rt.fuzzer-x86_64.a
+                  OUTPUT_VARIABLE FUZZER_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
+  set(FUZZ_SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/SzddFuzz.cpp ${CMAKE_SOURCE_DIR}/core/Szdd.cpp
+                   ${CMAKE_SOURCE_DIR}/core/CodePage.cpp)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/szdd_fuzz
+    COMMAND ${CLANGXX} -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined
+            -fno-sanitize-recover=undefined -I${CMAKE_SOURCE_DIR} ${FUZZ_SOURCES}
+            -o ${CMAKE_BINARY_DIR}/szdd_fuzz
+    DEPENDS ${FUZZ_SOURCES} ${CMAKE_SOURCE_DIR}/core/Szdd.h ${CMAKE_SOURCE_DIR}/core/CodePage.h
+    COMMENT "Building the SZDD fuzzer with clang"
+    VERBATIM)
+  add_custom_target(szdd_fuzz_build ALL DEPENDS ${CMAKE_BINARY_DIR}/szdd_fuzz)
+  add_test(NAME fuzz.szdd COMMAND ${CMAKE_BINARY_DIR}/szdd_fuzz -runs=20000 -seed=1
+                                  -max_total_time=20)
+  set_tests_properties(fuzz.szdd PROPERTIES TIMEOUT 120)
+endif()
+
+# Wine's LZ API as a peer: files setupkit compressed, expanded by
+# GetExpandedNameA + LZOpenFileA + LZCopy in the Wine session.
+if(QS_WINDOWS_TEST_DIR)
+  add_test(NAME peer.wine_lz
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/peer/wine_lz.sh ${SESSION} ${E2E_STATE}
+                   $<TARGET_FILE:szdd_peer> $<TARGET_FILE:setupkit>
+                   ${QS_WINDOWS_TEST_DIR}/lzpeer.exe ${PEER_WORK}/wine)
+  set_tests_properties(peer.wine_lz PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE)
+endif()

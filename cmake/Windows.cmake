@@ -49,3 +49,9 @@ endif()
 
 add_custom_command(TARGET SETUP POST_BUILD
   COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:SETUP> -DOBJDUMP=${CMAKE_OBJDUMP} -P ${CMAKE_SOURCE_DIR}/cmake/ReportExe.cmake)
+
+# The packager's tool as a console program, and the LZ API peer of the codec.
+add_executable(setupkit tools/setupkit/main.cpp)
+target_link_libraries(setupkit PRIVATE setup_logic ${QS_STATIC_LINK})
+add_executable(lzpeer tests/peer/LzPeer.cpp)
+target_link_libraries(lzpeer PRIVATE setup_logic lz32 ${QS_STATIC_LINK})

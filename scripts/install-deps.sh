@@ -5,7 +5,7 @@ set -euo pipefail
 
 pkgs=(cmake g++ make libgtest-dev libgmock-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
       wine wine32:i386 wine64 xvfb xauth fonts-wine fonts-ipafont-gothic
-      locales mscompress libmspack-dev)
+      locales mscompress libmspack-dev clang libclang-rt-14-dev)
 
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,0 +1,507 @@
+#include "core/Szdd.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <vector>
+
+namespace qs {
+namespace {
+
+constexpr uint8_t kMagic[8] = {0x53, 0x5A, 0x44, 0x44, 0x88, 0xF0, 0x27, 0x33};
+constexpr unsigned kRingMask = 0xFFF;
+constexpr unsigned kRingStart = 0xFF0;
+constexpr unsigned kMinMatch = 3;
+constexpr unsigned kMaxMatch = 18;
+constexpr unsigned kWindow = 4096;
+constexpr unsigned kFlagMarker = 0x100;
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Ring position of the byte at output index t (negative t: the spaces that
+// fill the ring before the first byte).
+unsigned RingPosition(int64_t t) {
+  return static_cast<unsigned>((static_cast<uint64_t>(t) + kRingStart) & kRingMask);
+}
+
+}  // namespace
+
+SzddKind ParseSzddHeader(const uint8_t* data, size_t size, SzddHeader* header) {
+  if (size < kSzddHeaderSize || std::memcmp(data, kMagic, sizeof kMagic) != 0) {
+    return SzddKind::NotCompressed;
+  }
+  if (header) {
+    header->mode = data[8];
+    header->missingChar = data[9];
+    header->length = static_cast<uint32_t>(data[10]) | static_cast<uint32_t>(data[11]) << 8 |
+                     static_cast<uint32_t>(data[12]) << 16 | static_cast<uint32_t>(data[13]) << 24;
+  }
+  return data[8] == kSzddModeLz ? SzddKind::Compressed : SzddKind::UnknownMode;
+}
+
+void WriteSzddHeader(const SzddHeader& header, uint8_t out[kSzddHeaderSize]) {
+  std::memcpy(out, kMagic, sizeof kMagic);
+  out[8] = header.mode;
+  out[9] = header.missingChar;
+  for (int i = 0; i < 4; ++i) out[10 + i] = static_cast<uint8_t>(header.length >> (8 * i));
+}
+
+std::string SzddExpandedName(const std::string& path, uint8_t missingChar, CodePage cp) {
+  size_t sep = cp.FindLastOf(path, "\\:");
+  size_t start = sep == std::string::npos ? 0 : sep + 1;
+  std::string name = path.substr(start);
+  size_t dot = cp.FindFirstOf(name, ".");
+  if (dot == std::string::npos) return path;
+  if (dot + 1 == name.size()) return path.substr(0, start) + name.substr(0, dot);
+  size_t last = cp.LastCharStart(name);
+  if (name[last] != '_') return path;  // a double-byte character starts with its lead byte
+
+  bool lower = true;  // no letter before it: lower case
+  for (size_t i = 0; i < last; i += cp.CharLength(name, i)) {
+    if (cp.CharLength(name, i) == 1 && IsAsciiLetter(name[i])) lower = name[i] >= 'a';
+  }
+  name.erase(last);
+  if (missingChar != 0) {
+    char c = static_cast<char>(missingChar);
+    if (IsAsciiLetter(c)) c = lower ? (c | 0x20) : (c & ~0x20);
+    name += c;
+  }
+  return path.substr(0, start) + name;
+}
+
+std::optional<SzddCompressedName> MakeSzddCompressedName(const std::string& path, CodePage cp) {
+  size_t sep = cp.FindLastOf(path, "\\:");
+  size_t start = sep == std::string::npos ? 0 : sep + 1;
+  std::string name = path.substr(start);
+  if (name.empty()) return std::nullopt;
+  size_t last = cp.LastCharStart(name);
+  bool single = cp.CharLength(name, last) == 1;
+  if (single && name[last] == '_') return std::nullopt;
+
+  size_t dot = cp.FindLastOf(name, ".");
+  SzddCompressedName result;
+  if (dot == std::string::npos) {
+    result.path = path + "._";
+  } else if (dot == last) {
+    result.path = path + "_";
+  } else {
+    if (!single) return std::nullopt;
+    result.missingChar = static_cast<uint8_t>(name[last]);
+    result.path = path.substr(0, start + last) + "_";
+  }
+  return result;
+}
+
+// --- Decoder -------------------------------------------------------------------
+
+void SzddDecoder::Reset() {
+  std::memset(ring_, ' ', sizeof ring_);
+  total_ = 0;
+  flags_ = 0;
+  pendingLow_ = -1;
+  matchDist_ = 0;
+  matchLeft_ = 0;
+}
+
+// Copies count bytes of the match at distance matchDist_ to op. Bytes this
+// call has produced come from out; older ones from the ring, which still
+// holds what it held when the call began.
+uint8_t* SzddDecoder::CopyMatch(uint8_t* op, uint8_t* out, size_t count) {
+  const size_t d = matchDist_;
+  size_t done = static_cast<size_t>(op - out);
+  uint8_t* const end = op + count;
+  while (op != end && done < d) {
+    *op++ = ring_[(kRingStart + total_ + done - d) & kRingMask];
+    ++done;
+  }
+  for (; op != end; ++op) *op = op[-static_cast<ptrdiff_t>(d)];
+  return op;
+}
+
+void SzddDecoder::SyncRing(const uint8_t* out, size_t produced) {
+  uint64_t first = total_;
+  if (produced > kWindow) {
+    first += produced - kWindow;
+    out += produced - kWindow;
+    produced = kWindow;
+  }
+  size_t pos = (kRingStart + first) & kRingMask;
+  size_t head = std::min<size_t>(produced, kWindow - pos);
+  std::memcpy(ring_ + pos, out, head);
+  std::memcpy(ring_, out + head, produced - head);
+}
+
+SzddStep SzddDecoder::Decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize) {
+  const uint8_t* ip = in;
+  const uint8_t* const iend = in + inSize;
+  uint8_t* op = out;
+  uint8_t* const oend = out + outSize;
+  // Room a whole group of eight items may write, with the over-copy of the
+  // eight-byte match copies.
+  constexpr ptrdiff_t kGroupRoom = 8 * kMaxMatch + 16;
+
+  for (;;) {
+    if (matchLeft_ != 0) {
+      size_t n = std::min<size_t>(matchLeft_, static_cast<size_t>(oend - op));
+      op = CopyMatch(op, out, n);
+      matchLeft_ -= static_cast<unsigned>(n);
+      if (matchLeft_ != 0) break;
+    }
+
+    // Whole groups while both buffers have room for the largest one (and
+    // for the eight-byte over-reads and over-writes of literal runs).
+    if (!(flags_ & kFlagMarker)) {
+      while (iend - ip >= 25 && oend - op >= kGroupRoom) {
+        unsigned f = *ip++;
+        if (f == 0xFF) {
+          std::memcpy(op, ip, 8);
+          op += 8;
+          ip += 8;
+          continue;
+        }
+        for (unsigned left = 8;;) {
+          // A run of literals at once, then one match.
+          unsigned run = static_cast<unsigned>(std::countr_one(f));
+          std::memcpy(op, ip, 8);
+          op += run;
+          ip += run;
+          if (run >= left) break;
+          f >>= run + 1;
+          left -= run + 1;
+
+          unsigned pos = ip[0] | (static_cast<unsigned>(ip[1] & 0xF0) << 4);
+          unsigned len = (ip[1] & 0x0Fu) + kMinMatch;
+          ip += 2;
+          size_t done = static_cast<size_t>(op - out);
+          unsigned d = static_cast<unsigned>((kRingStart + total_ + done - pos - 1) & kRingMask) + 1;
+          if (d >= kMaxMatch && d <= done) {
+            std::memcpy(op, op - d, 16);
+            std::memcpy(op + 16, op - d + 16, 2);
+          } else if (d >= 8 && d <= done) {
+            for (unsigned k = 0; k < len; k += 8) std::memcpy(op + k, op - d + k, 8);
+          } else if (d == 1 && done != 0) {
+            std::memset(op, op[-1], kMaxMatch);
+          } else if (d <= done) {
+            const uint8_t* src = op - d;
+            for (unsigned k = 0; k < len; ++k) op[k] = src[k];
+          } else {
+            matchDist_ = d;
+            CopyMatch(op, out, len);
+          }
+          op += len;
+          if (left == 0) break;
+        }
+      }
+    }
+
+    // One item at a time near the ends of the buffers.
+    if (op == oend) break;
+    if (!(flags_ & kFlagMarker)) {
+      if (ip == iend) break;
+      flags_ = *ip++ | 0xFF00u;
+    }
+    if (flags_ & 1) {
+      if (ip == iend) break;
+      *op++ = *ip++;
+      flags_ >>= 1;
+      continue;
+    }
+    if (pendingLow_ < 0) {
+      if (ip == iend) break;
+      pendingLow_ = *ip++;
+    }
+    if (ip == iend) break;
+    unsigned b2 = *ip++;
+    unsigned pos = static_cast<unsigned>(pendingLow_) | ((b2 & 0xF0) << 4);
+    pendingLow_ = -1;
+    flags_ >>= 1;
+    size_t done = static_cast<size_t>(op - out);
+    matchDist_ = static_cast<unsigned>((kRingStart + total_ + done - pos - 1) & kRingMask) + 1;
+    matchLeft_ = (b2 & 0x0F) + kMinMatch;
+  }
+
+  size_t produced = static_cast<size_t>(op - out);
+  SyncRing(out, produced);
+  total_ += produced;
+  return {static_cast<size_t>(ip - in), produced};
+}
+
+// --- Encoder -------------------------------------------------------------------
+
+struct SzddEncoder::State {
+  static constexpr size_t kBlock = 1 << 16;
+  static constexpr size_t kHistory = kWindow;
+  static constexpr size_t kLook = kMaxMatch;
+  static constexpr size_t kCapacity = kHistory + kBlock + kLook;
+  static constexpr size_t kPad = 32;  // over-read room of MatchLength
+  static constexpr unsigned kHashBits = 15;
+  static constexpr size_t kNodes = 2 * kWindow;  // a node's slot outlives its use
+  static constexpr int kMaxVisits = 64;
+
+  std::vector<uint8_t> buf = std::vector<uint8_t>(kCapacity + kPad, ' ');
+  int64_t base = -static_cast<int64_t>(kHistory);  // output index of buf[0]
+  size_t fill = kHistory;  // bytes of buf in use: spaces before the data, then data
+  size_t hashPos = 0;      // next position to enter into the trees
+  size_t parsePos = kHistory;  // next position to cover with an item
+
+  // Match finder: for each three-byte hash a binary search tree of the
+  // positions in the window, ordered by their next 18 bytes, newest at the
+  // root. Entering a position walks down from the root, meets the longest
+  // match on the way and makes the position the new root. Positions are
+  // output indexes modulo 2^32; "none" is written as a position half that
+  // range away from the writer, and the heads are brought back within
+  // reach once per block, so no stale entry can pose as a near one.
+  static constexpr uint32_t kHalf = 0x80000000u;
+  std::vector<uint32_t> head = std::vector<uint32_t>(size_t{1} << kHashBits, kHalf);
+  std::vector<uint32_t> nodes = std::vector<uint32_t>(2 * kNodes, kHalf);  // smaller, larger
+
+  // Per block, indexed from the block's first hashed position; each entry
+  // is written before it is read, so none is cleared.
+  std::unique_ptr<uint8_t[]> length{new uint8_t[kBlock]};
+  std::unique_ptr<uint16_t[]> distance{new uint16_t[kBlock]};
+  std::unique_ptr<uint32_t[]> cost{new uint32_t[kBlock + kMaxMatch + 1]};
+  std::unique_ptr<uint8_t[]> choice{new uint8_t[kBlock]};
+
+  // Encoded bytes not yet handed out. The flag byte at flagAt still takes
+  // items while flagBit < 0x100; bytes from it on are not final until then.
+  std::unique_ptr<uint8_t[]> pending{new uint8_t[kBlock * 9 / 8 + 64]};
+  size_t pendStart = 0, pendEnd = 0, flagAt = 0;
+  unsigned flagBit = kFlagMarker;
+  bool flushed = false;
+
+  static uint32_t Hash3(const uint8_t* p) {
+    uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                 static_cast<uint32_t>(p[2]) << 16;
+    return (v * 2654435761u) >> (32 - kHashBits);
+  }
+
+  static size_t MatchLength(const uint8_t* p, const uint8_t* q, size_t maxLen) {
+    static_assert(std::endian::native == std::endian::little);
+    for (size_t n = 0; n < maxLen; n += 8) {
+      uint64_t a, b;
+      std::memcpy(&a, p + n, 8);
+      std::memcpy(&b, q + n, 8);
+      if (uint64_t x = a ^ b) return std::min(maxLen, n + std::countr_zero(x) / 8);
+    }
+    return maxLen;
+  }
+
+  size_t Final() const { return flagBit < kFlagMarker ? flagAt : pendEnd; }
+
+  void Put(bool literal, const uint8_t* bytes) {
+    if (flagBit == kFlagMarker) {
+      flagAt = pendEnd++;
+      pending[flagAt] = 0;
+      flagBit = 1;
+    }
+    if (literal) {
+      pending[flagAt] |= static_cast<uint8_t>(flagBit);
+      pending[pendEnd++] = bytes[0];
+    } else {
+      pending[pendEnd++] = bytes[0];
+      pending[pendEnd++] = bytes[1];
+    }
+    flagBit <<= 1;
+  }
+
+  // Enters position i (output index at) into its tree; returns the longest
+  // match met and leaves its distance - 1 in distance[j].
+  uint32_t Enter(size_t i, uint32_t at, size_t j) {
+    const uint8_t* cur = buf.data() + i;
+    const size_t limit = std::min<size_t>(kMaxMatch, fill - i);
+    uint32_t* slot = &head[Hash3(cur)];
+    uint32_t node = *slot;
+    *slot = at;
+    uint32_t* smaller = &nodes[2 * (at % kNodes)];  // where the next smaller node goes
+    uint32_t* larger = smaller + 1;
+    size_t lenSmaller = 0, lenLarger = 0;  // what those sides share with cur
+    uint32_t best = 0;
+    for (int visits = kMaxVisits;; --visits) {
+      const uint32_t dist = at - node;
+      if (visits == 0 || dist - 1 >= kWindow) {
+        *smaller = *larger = at + kHalf;
+        return best;
+      }
+      uint32_t* pair = &nodes[2 * (node % kNodes)];
+      const uint8_t* p = cur - dist;
+      size_t known = std::min(lenSmaller, lenLarger);
+      size_t len = known + MatchLength(p + known, cur + known, limit - known);
+      if (len > best) {
+        best = static_cast<uint32_t>(len);
+        distance[j] = static_cast<uint16_t>(dist - 1);
+        if (len == limit) {  // cur takes the node's place
+          *smaller = pair[0];
+          *larger = pair[1];
+          return best;
+        }
+      }
+      if (p[len] < cur[len]) {
+        *smaller = node;
+        smaller = pair + 1;
+        node = *smaller;
+        lenSmaller = len;
+      } else {
+        *larger = node;
+        larger = pair;
+        node = *larger;
+        lenLarger = len;
+      }
+    }
+  }
+
+  // Hashes, searches and parses the positions from hashPos on, a block of
+  // them or up to the end of what the buffer holds.
+  void Block() {
+    // Keep the unfinished group at the front of the pending buffer.
+    std::memmove(pending.get(), pending.get() + pendStart, pendEnd - pendStart);
+    flagAt -= std::min(flagAt, pendStart);
+    pendEnd -= pendStart;
+    pendStart = 0;
+
+    const size_t begin = hashPos;
+    const size_t end = std::min(begin + kBlock, fill);
+    for (size_t i = begin; i < end; ++i) {
+      size_t j = i - begin;
+      length[j] = 0;
+      if (i + 2 >= fill) continue;
+      const int64_t at = base + static_cast<int64_t>(i);
+      const uint32_t len = Enter(i, static_cast<uint32_t>(at), j);
+      if (at >= 0 && len >= kMinMatch) length[j] = static_cast<uint8_t>(len);
+    }
+    // Heads more than a window old are as good as none.
+    const uint32_t now = static_cast<uint32_t>(base + static_cast<int64_t>(end));
+    for (uint32_t& h : head) {
+      if (now - h > kWindow + kBlock) h = now + kHalf;
+    }
+    hashPos = end;
+
+    // Cheapest cover of [parsePos, end), in bits; items may run past end.
+    const size_t span = end - begin;
+    std::fill(cost.get() + span, cost.get() + span + kMaxMatch + 1, 0u);
+    for (size_t i = end; i-- > parsePos;) {
+      size_t j = i - begin;
+      uint32_t best = cost[j + 1] + 9;
+      uint8_t pick = 0;
+      for (unsigned len = kMinMatch; len <= length[j]; ++len) {
+        uint32_t c = cost[j + len] + 17;
+        if (c <= best) {
+          best = c;
+          pick = static_cast<uint8_t>(len);
+        }
+      }
+      cost[j] = best;
+      choice[j] = pick;
+    }
+    size_t i = parsePos;
+    while (i < end) {
+      size_t j = i - begin;
+      if (choice[j] == 0) {
+        Put(true, &buf[i]);
+        ++i;
+        continue;
+      }
+      unsigned len = choice[j];
+      int64_t source = base + static_cast<int64_t>(i) - (distance[j] + 1);
+      unsigned pos = RingPosition(source);
+      uint8_t code[2] = {static_cast<uint8_t>(pos & 0xFF),
+                         static_cast<uint8_t>(((pos >> 4) & 0xF0) | (len - kMinMatch))};
+      Put(false, code);
+      i += len;
+    }
+    parsePos = i;
+
+    // Slide: keep one window of history before the next position to hash.
+    if (hashPos > kHistory) {
+      size_t shift = hashPos - kHistory;
+      std::memmove(buf.data(), buf.data() + shift, fill - shift);
+      fill -= shift;
+      hashPos -= shift;
+      parsePos -= shift;
+      base += static_cast<int64_t>(shift);
+    }
+  }
+};
+
+SzddEncoder::SzddEncoder() : s_(std::make_unique<State>()) {}
+SzddEncoder::~SzddEncoder() = default;
+
+bool SzddEncoder::finished() const { return s_->flushed && s_->pendStart == s_->pendEnd; }
+
+SzddStep SzddEncoder::Encode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize,
+                             bool last) {
+  State& s = *s_;
+  SzddStep step;
+  for (;;) {
+    bool progress = false;
+    size_t ready = std::min(s.Final() - s.pendStart, outSize - step.produced);
+    if (ready) {
+      std::memcpy(out + step.produced, s.pending.get() + s.pendStart, ready);
+      s.pendStart += ready;
+      step.produced += ready;
+      progress = true;
+    }
+    size_t take = std::min(State::kCapacity - s.fill, inSize - step.consumed);
+    if (take) {
+      std::memcpy(s.buf.data() + s.fill, in + step.consumed, take);
+      s.fill += take;
+      step.consumed += take;
+      progress = true;
+    }
+    const bool allIn = last && step.consumed == inSize;
+    const bool drained = s.pendStart == s.Final();
+    if (drained && !s.flushed) {
+      if (s.fill - s.hashPos >= State::kBlock + State::kLook || (allIn && s.hashPos < s.fill)) {
+        s.Block();
+        progress = true;
+      } else if (allIn) {
+        s.flushed = true;
+        s.flagBit = kFlagMarker;  // the last group is final as it stands
+        progress = true;
+      }
+    }
+    if (!progress) break;
+  }
+  return step;
+}
+
+// --- Whole files ---------------------------------------------------------------
+
+std::string SzddCompress(std::string_view data, uint8_t missingChar) {
+  SzddHeader header;
+  header.missingChar = missingChar;
+  header.length = static_cast<uint32_t>(data.size());
+  std::string file(kSzddHeaderSize, '\0');
+  file.reserve(kSzddHeaderSize + data.size() + data.size() / 8 + 64);
+  WriteSzddHeader(header, reinterpret_cast<uint8_t*>(file.data()));
+  SzddEncoder encoder;
+  const auto* in = reinterpret_cast<const uint8_t*>(data.data());
+  size_t used = 0;
+  uint8_t out[16384];
+  while (!encoder.finished()) {
+    SzddStep step = encoder.Encode(in + used, data.size() - used, out, sizeof out, true);
+    used += step.consumed;
+    file.append(reinterpret_cast<const char*>(out), step.produced);
+  }
+  return file;
+}
+
+std::optional<std::string> SzddExpand(std::string_view file) {
+  const auto* in = reinterpret_cast<const uint8_t*>(file.data());
+  switch (ParseSzddHeader(in, file.size(), nullptr)) {
+    case SzddKind::NotCompressed: return std::string(file);
+    case SzddKind::UnknownMode: return std::nullopt;
+    case SzddKind::Compressed: break;
+  }
+  std::string data;
+  SzddDecoder decoder;
+  size_t used = kSzddHeaderSize;
+  uint8_t out[16384];
+  for (;;) {
+    SzddStep step = decoder.Decode(in + used, file.size() - used, out, sizeof out);
+    used += step.consumed;
+    data.append(reinterpret_cast<const char*>(out), step.produced);
+    if (step.produced < sizeof out) return data;
+  }
+}
+
+}  // namespace qs

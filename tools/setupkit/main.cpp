@@ -1,0 +1,472 @@
+// setupkit: the packager's tool for the files of an installation source.
+//
+//   setupkit compress FILE... [-d DIR] [--force]
+//   setupkit expand FILE... [-d DIR] [--force]
+//   setupkit info FILE...
+//
+// Plain C stdio, so the same source builds for Linux and as a Windows
+// console program; the codec is the one SETUP.EXE uses.
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/CodePage.h"
+#include "core/Szdd.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+using qs::CodePage;
+
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kNotCompressed = 3 };
+
+constexpr size_t kChunk = 1 << 16;
+
+const char kMainHelp[] =
+    "usage: setupkit COMMAND [OPTIONS] FILE...\n"
+    "\n"
+    "Commands:\n"
+    "  compress   make SZDD files (NAME.EX_) as COMPRESS.EXE -r does\n"
+    "  expand     expand SZDD files to their original names\n"
+    "  info       show the header of SZDD files\n"
+    "\n"
+    "'setupkit COMMAND --help' tells more.\n";
+
+const char kCompressHelp[] =
+    "usage: setupkit compress FILE... [-d DIR] [--force]\n"
+    "\n"
+    "Writes each FILE compressed (SZDD, mode A) beside it or into DIR. The last\n"
+    "character of the extension becomes '_' and is kept in the header: MANUAL.TXT\n"
+    "gives MANUAL.TX_, A.B gives A._; a name without an extension gets '._'.\n"
+    "\n"
+    "  -d DIR    write into DIR instead of beside each file\n"
+    "  --force   replace output files that exist\n"
+    "\n"
+    "Exit status: 0 when every file was compressed, 1 when one failed (missing\n"
+    "file, output exists, a name already ending in '_'), 2 on a usage error.\n";
+
+const char kExpandHelp[] =
+    "usage: setupkit expand FILE... [-d DIR] [--force]\n"
+    "\n"
+    "Expands each SZDD FILE under the name it was compressed from, beside it or\n"
+    "into DIR: the final '_' after a dot becomes the character kept in the\n"
+    "header, in the case of the name's last letter. A trailing dot is dropped\n"
+    "(README._ gives README), as Windows drops it.\n"
+    "A file that is not SZDD is copied unchanged, as the LZ API does (only into\n"
+    "another folder, since its name stays the same).\n"
+    "\n"
+    "  -d DIR    write into DIR instead of beside each file\n"
+    "  --force   replace output files that exist\n"
+    "\n"
+    "Exit status: 0 when every file was expanded, 1 when one failed (missing\n"
+    "file, unknown mode, output exists), 3 when some were not SZDD files and\n"
+    "were copied unchanged, 2 on a usage error.\n";
+
+const char kInfoHelp[] =
+    "usage: setupkit info FILE...\n"
+    "\n"
+    "Shows the header of each SZDD FILE: mode, the character kept from the\n"
+    "name, the expanded name, the stored and the actual expanded length.\n"
+    "\n"
+    "Exit status: 0 when every file is SZDD, 1 when one is missing or of an\n"
+    "unknown mode, 3 when some are not SZDD, 2 on a usage error.\n";
+
+CodePage NameCodePage() {
+#ifdef _WIN32
+  return CodePage(::GetACP());
+#else
+  return CodePage(65001);  // UTF-8 names: no double-byte characters to step over
+#endif
+}
+
+const char* Separators() {
+#ifdef _WIN32
+  return "\\/:";
+#else
+  return "/";
+#endif
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File OpenFile(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode)); }
+
+bool Exists(const std::string& path) { return OpenFile(path, "rb") != nullptr; }
+
+std::string FolderOf(const std::string& path) {
+  size_t sep = NameCodePage().FindLastOf(path, Separators());
+  return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+}
+
+std::string NameOf(const std::string& path) { return path.substr(FolderOf(path).size()); }
+
+std::string InFolder(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  size_t last = NameCodePage().LastCharStart(dir);
+  bool ends = NameCodePage().CharLength(dir, last) == 1 &&
+              std::strchr(Separators(), dir[last]) != nullptr;
+#ifdef _WIN32
+  return ends ? dir + name : dir + "\\" + name;
+#else
+  return ends ? dir + name : dir + "/" + name;
+#endif
+}
+
+// Replaces target with the finished temporary file.
+bool Commit(const std::string& temp, const std::string& target) {
+#ifdef _WIN32
+  return ::MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  return std::rename(temp.c_str(), target.c_str()) == 0;
+#endif
+}
+
+// Written to NAME.setupkit-tmp beside the target, renamed at the end, so a
+// failure never leaves a partial file under the real name.
+class Output {
+ public:
+  explicit Output(std::string target) : target_(std::move(target)), temp_(target_ + ".setupkit-tmp") {}
+  ~Output() {
+    if (file_) {
+      file_.reset();
+      std::remove(temp_.c_str());
+    }
+  }
+  bool Open() { return (file_ = OpenFile(temp_, "wb")) != nullptr; }
+  bool Write(const void* data, size_t size) {
+    return size == 0 || std::fwrite(data, 1, size, file_.get()) == size;
+  }
+  bool Rewind() { return std::fseek(file_.get(), 0, SEEK_SET) == 0; }
+  bool Finish() {
+    bool ok = std::fflush(file_.get()) == 0 && !std::ferror(file_.get());
+    ok = std::fclose(file_.release()) == 0 && ok;
+    if (ok && Commit(temp_, target_)) return true;
+    std::remove(temp_.c_str());
+    return false;
+  }
+
+ private:
+  std::string target_, temp_;
+  File file_;
+};
+
+// Opens the output unless the target exists and --force was not given; says
+// why when it does not.
+bool OpenOutput(Output& out, const std::string& target, bool force) {
+  if (!force && Exists(target)) {
+    std::fprintf(stderr, "setupkit: %s exists; use --force to replace it\n", target.c_str());
+    return false;
+  }
+  if (!out.Open()) {
+    std::fprintf(stderr, "setupkit: cannot create %s: %s\n", target.c_str(), std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+std::string Ratio(uint64_t part, uint64_t whole) {
+  char text[32];
+  if (whole == 0) return "-";
+  std::snprintf(text, sizeof text, "%.1f%%", 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+  return text;
+}
+
+struct Options {
+  std::vector<std::string> files;
+  std::string dir;
+  bool force = false;
+  bool help = false;
+};
+
+bool ParseOptions(int argc, char** argv, bool allowOutput, Options* options) {
+  for (int i = 2; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      options->help = true;
+    } else if (allowOutput && arg == "--force") {
+      options->force = true;
+    } else if (allowOutput && arg == "-d") {
+      if (++i == argc) {
+        std::fprintf(stderr, "setupkit: -d needs a folder\n");
+        return false;
+      }
+      options->dir = argv[i];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "setupkit: unknown option %s\n", arg.c_str());
+      return false;
+    } else {
+      options->files.push_back(arg);
+    }
+  }
+  if (options->files.empty() && !options->help) {
+    std::fprintf(stderr, "setupkit: no files given\n");
+    return false;
+  }
+  return true;
+}
+
+// Reads until size bytes or the end of the file.
+size_t ReadFull(std::FILE* f, uint8_t* buffer, size_t size) { return std::fread(buffer, 1, size, f); }
+
+int64_t Position(std::FILE* f) {
+#ifdef _WIN32
+  return _ftelli64(f);
+#else
+  return ftello(f);
+#endif
+}
+
+// --- compress ------------------------------------------------------------
+
+int CompressOne(const std::string& path, const Options& options) {
+  auto name = qs::MakeSzddCompressedName(NameOf(path), NameCodePage());
+  if (!name) {
+    if (!NameOf(path).empty() && NameOf(path).back() == '_') {
+      std::fprintf(stderr, "setupkit: %s: the name already ends in '_'; not compressed\n", path.c_str());
+    } else {
+      std::fprintf(stderr, "setupkit: %s: the name has no last character that a header can keep\n",
+                   path.c_str());
+    }
+    return kFailed;
+  }
+  File in = OpenFile(path, "rb");
+  if (!in) {
+    std::fprintf(stderr, "setupkit: %s: %s\n", path.c_str(), std::strerror(errno));
+    return kFailed;
+  }
+  std::string target = InFolder(options.dir.empty() ? FolderOf(path) : options.dir, name->path);
+  Output out(target);
+  if (!OpenOutput(out, target, options.force)) return kFailed;
+  uint8_t header[qs::kSzddHeaderSize] = {};
+  bool ok = out.Write(header, sizeof header);  // the real one once the length is known
+  qs::SzddEncoder encoder;
+  std::vector<uint8_t> inBuf(kChunk), outBuf(kChunk);
+  uint64_t length = 0, written = sizeof header;
+  size_t got = 0, used = 0;
+  bool end = false;
+  while (ok && !encoder.finished()) {
+    if (used == got && !end) {
+      got = ReadFull(in.get(), inBuf.data(), inBuf.size());
+      used = 0;
+      if (std::ferror(in.get())) {
+        std::fprintf(stderr, "setupkit: %s: read error\n", path.c_str());
+        return kFailed;
+      }
+      end = got < inBuf.size();
+      length += got;
+    }
+    qs::SzddStep step =
+        encoder.Encode(inBuf.data() + used, got - used, outBuf.data(), outBuf.size(), end);
+    used += step.consumed;
+    written += step.produced;
+    ok = out.Write(outBuf.data(), step.produced);
+  }
+  if (length > 0xFFFFFFFFu) {
+    std::fprintf(stderr, "setupkit: %s: larger than 4 GiB, more than SZDD can describe\n",
+                 path.c_str());
+    return kFailed;
+  }
+  qs::SzddHeader h;
+  h.missingChar = name->missingChar;
+  h.length = static_cast<uint32_t>(length);
+  qs::WriteSzddHeader(h, header);
+  ok = ok && out.Rewind() && out.Write(header, sizeof header) && out.Finish();
+  if (!ok) {
+    std::fprintf(stderr, "setupkit: cannot write %s\n", target.c_str());
+    return kFailed;
+  }
+  std::printf("%s -> %s: %" PRIu64 " -> %" PRIu64 " bytes (%s)\n", path.c_str(), target.c_str(),
+              length, written, Ratio(written, length).c_str());
+  std::string back = qs::SzddExpandedName(name->path, name->missingChar, NameCodePage());
+  if (back != NameOf(path) && back != NameOf(path) + ".") {
+    std::printf("  note: expands as %s (the case follows the name's last letter)\n", back.c_str());
+  }
+  return kOk;
+}
+
+// --- expand and info ---------------------------------------------------------
+
+struct Opened {
+  File file;
+  uint8_t head[qs::kSzddHeaderSize];
+  size_t headSize = 0;
+  qs::SzddKind kind = qs::SzddKind::NotCompressed;
+  qs::SzddHeader header;
+};
+
+bool OpenSource(const std::string& path, Opened* src) {
+  src->file = OpenFile(path, "rb");
+  if (!src->file) {
+    std::fprintf(stderr, "setupkit: %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  src->headSize = ReadFull(src->file.get(), src->head, sizeof src->head);
+  src->kind = qs::ParseSzddHeader(src->head, src->headSize, &src->header);
+  return true;
+}
+
+std::string ExpandedNameOf(const std::string& path, const Opened& src) {
+  if (src.kind == qs::SzddKind::NotCompressed) return NameOf(path);
+  std::string name = qs::SzddExpandedName(NameOf(path), src.header.missingChar, NameCodePage());
+  if (name.size() > 1 && name.back() == '.') name.pop_back();
+  return name;
+}
+
+// Decodes the rest of src into out (when given); returns the expanded length.
+bool Expand(Opened& src, Output* out, uint64_t* length) {
+  std::vector<uint8_t> inBuf(kChunk), outBuf(kChunk);
+  qs::SzddDecoder decoder;
+  *length = 0;
+  for (;;) {
+    size_t got = ReadFull(src.file.get(), inBuf.data(), inBuf.size());
+    if (std::ferror(src.file.get())) return false;
+    size_t used = 0;
+    for (;;) {
+      qs::SzddStep step = decoder.Decode(inBuf.data() + used, got - used, outBuf.data(), outBuf.size());
+      used += step.consumed;
+      *length += step.produced;
+      if (out && !out->Write(outBuf.data(), step.produced)) return false;
+      if (step.produced < outBuf.size()) break;
+    }
+    if (got == 0) return true;
+  }
+}
+
+int ExpandOne(const std::string& path, const Options& options) {
+  Opened src;
+  if (!OpenSource(path, &src)) return kFailed;
+  if (src.kind == qs::SzddKind::UnknownMode) {
+    std::fprintf(stderr, "setupkit: %s: SZDD file of unknown mode 0x%02X; cannot expand\n",
+                 path.c_str(), src.header.mode);
+    return kFailed;
+  }
+  bool plain = src.kind == qs::SzddKind::NotCompressed;
+  std::string target =
+      InFolder(options.dir.empty() ? FolderOf(path) : options.dir, ExpandedNameOf(path, src));
+  if (plain && options.dir.empty()) {
+    std::fprintf(stderr, "setupkit: %s is not an SZDD file; it expands to itself (use -d to copy it)\n",
+                 path.c_str());
+    return kNotCompressed;
+  }
+  if (target == path) {
+    std::fprintf(stderr, "setupkit: %s expands to its own name; use -d to expand it elsewhere\n",
+                 path.c_str());
+    return kFailed;
+  }
+  Output out(target);
+  if (!OpenOutput(out, target, options.force)) return kFailed;
+  uint64_t length = 0;
+  bool ok;
+  if (plain) {
+    ok = out.Write(src.head, src.headSize);
+    length = src.headSize;
+    std::vector<uint8_t> buf(kChunk);
+    while (ok) {
+      size_t got = ReadFull(src.file.get(), buf.data(), buf.size());
+      if (std::ferror(src.file.get())) ok = false;
+      if (got == 0) break;
+      ok = ok && out.Write(buf.data(), got);
+      length += got;
+    }
+  } else {
+    ok = Expand(src, &out, &length);
+  }
+  if (!ok || !out.Finish()) {
+    std::fprintf(stderr, "setupkit: %s: read or write error; %s not written\n", path.c_str(),
+                 target.c_str());
+    return kFailed;
+  }
+  if (plain) {
+    std::fprintf(stderr, "setupkit: %s is not an SZDD file; copied unchanged to %s\n", path.c_str(),
+                 target.c_str());
+    return kNotCompressed;
+  }
+  std::printf("%s -> %s: %" PRIu64 " bytes\n", path.c_str(), target.c_str(), length);
+  if (length != src.header.length) {
+    std::printf("  note: the header says %" PRIu32 " bytes\n", src.header.length);
+  }
+  return kOk;
+}
+
+int InfoOne(const std::string& path) {
+  Opened src;
+  if (!OpenSource(path, &src)) return kFailed;
+  if (src.kind == qs::SzddKind::NotCompressed) {
+    std::printf("%s: not an SZDD file; expands to itself\n", path.c_str());
+    return kNotCompressed;
+  }
+  std::printf("%s:\n", path.c_str());
+  std::printf("  mode:             0x%02X%s\n", src.header.mode,
+              src.kind == qs::SzddKind::Compressed ? " (A, LZSS)" : " (unknown: cannot expand)");
+  if (src.kind == qs::SzddKind::UnknownMode) return kFailed;
+  uint8_t c = src.header.missingChar;
+  if (c == 0) {
+    std::printf("  kept character:   none\n");
+  } else if (c >= 0x20 && c < 0x7F) {
+    std::printf("  kept character:   '%c' (0x%02X)\n", c, c);
+  } else {
+    std::printf("  kept character:   0x%02X\n", c);
+  }
+  std::printf("  expanded name:    %s\n", ExpandedNameOf(path, src).c_str());
+  std::printf("  header length:    %" PRIu32 " bytes\n", src.header.length);
+  uint64_t length = 0;
+  if (!Expand(src, nullptr, &length)) {
+    std::fprintf(stderr, "setupkit: %s: read error\n", path.c_str());
+    return kFailed;
+  }
+  int64_t size = Position(src.file.get());
+  std::printf("  expanded length:  %" PRIu64 " bytes%s\n", length,
+              length == src.header.length ? "" : " (differs from the header)");
+  if (size >= 0) {
+    std::printf("  compressed size:  %" PRId64 " bytes (%s)\n", size,
+                Ratio(static_cast<uint64_t>(size), length).c_str());
+  }
+  return kOk;
+}
+
+int Run(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    std::fputs(kMainHelp, argc < 2 ? stderr : stdout);
+    return argc < 2 ? kUsage : kOk;
+  }
+  std::string command = argv[1];
+  const char* help = command == "compress" ? kCompressHelp
+                     : command == "expand" ? kExpandHelp
+                     : command == "info"   ? kInfoHelp
+                                           : nullptr;
+  if (!help) {
+    std::fprintf(stderr, "setupkit: unknown command %s\n\n%s", command.c_str(), kMainHelp);
+    return kUsage;
+  }
+  Options options;
+  if (!ParseOptions(argc, argv, command != "info", &options)) {
+    std::fprintf(stderr, "\n%s", help);
+    return kUsage;
+  }
+  if (options.help) {
+    std::fputs(help, stdout);
+    return kOk;
+  }
+  int worst = kOk;
+  for (const std::string& file : options.files) {
+    int result = command == "compress" ? CompressOne(file, options)
+                 : command == "expand" ? ExpandOne(file, options)
+                                       : InfoOne(file);
+    if (result == kFailed || (result == kNotCompressed && worst == kOk)) worst = result;
+  }
+  return worst;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return Run(argc, argv); }
