@@ -16,6 +16,13 @@ add_executable(unit_tests ${UNIT_TEST_SOURCES} tests/contract/PlatformContract.c
 target_link_libraries(unit_tests PRIVATE test_support GTest::gtest GTest::gmock GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
+# The shipped SETUP.EXE (32-bit cross build), checked without running it.
+set(QS_SHIP_DIR "" CACHE PATH "Cross build folder of the shipped 32-bit SETUP.EXE")
+if(QS_SHIP_DIR)
+  add_test(NAME build.setup_exe COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/check_exe.sh
+                                        i686-w64-mingw32-objdump ${QS_SHIP_DIR}/SETUP.EXE)
+endif()
+
 # End-to-end tests: need the cross build that this machine's Wine can run
 # (QS_WINDOWS_TEST_DIR) and share one Wine session (display, prefix, server).
 set(QS_WINDOWS_TEST_DIR "" CACHE PATH "Cross build folder whose programs the Wine tests run")

@@ -35,7 +35,7 @@ if [ "$arch" = win64 ]; then
   compile "$build/win64"
   test_dir=$build/win64
 fi
-configure "$build/native" -DQS_WINDOWS_TEST_DIR="$test_dir"
+configure "$build/native" -DQS_WINDOWS_TEST_DIR="$test_dir" -DQS_SHIP_DIR="$build/win32"
 compile "$build/native"
 
 [ -f "$build/win32/SETUP.EXE" ] || { echo "build: SETUP.EXE was not built" >&2; exit 1; }

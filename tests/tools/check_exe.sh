@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Checks a built SETUP.EXE without running it: a GUI program, stripped, that
+# imports only DLLs from the system's KnownDLLs list, with the manifest that
+# asks for administrator rights and common controls 6.
+# Usage: check_exe.sh OBJDUMP SETUP.EXE
+set -u
+objdump=$1
+exe=$2
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+headers=$("$objdump" -p "$exe") || { echo "FAIL: $objdump cannot read $exe"; exit 1; }
+grep -q "Subsystem.*(Windows GUI)" <<<"$headers" || fail "not a GUI program"
+known=" advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll user32.dll "
+while read -r dll; do
+  lower=$(tr 'A-Z' 'a-z' <<<"$dll")
+  [[ "$known" == *" $lower "* ]] || fail "imports $dll, which is not a KnownDLL"
+done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
+if "$objdump" -h "$exe" | grep -qE "\.debug|\.symtab"; then fail "not stripped"; fi
+grep -aq 'requireAdministrator' "$exe" || fail "no manifest asking for administrator rights"
+grep -aq 'Microsoft.Windows.Common-Controls' "$exe" || fail "no common controls 6 in the manifest"
+echo "$exe: $(stat -c %s "$exe") bytes, imports: $(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"
+[ "$failures" -eq 0 ]
