@@ -105,6 +105,7 @@ if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
             -fno-sanitize-recover=undefined -I${CMAKE_SOURCE_DIR} ${FUZZ_SOURCES}
             -o ${CMAKE_BINARY_DIR}/szdd_fuzz
     DEPENDS ${FUZZ_SOURCES} ${CMAKE_SOURCE_DIR}/core/Szdd.h ${CMAKE_SOURCE_DIR}/core/CodePage.h
+            ${CMAKE_SOURCE_DIR}/tests/support/SzddReference.h
     COMMENT "Building the SZDD fuzzer with clang"
     VERBATIM)
   add_custom_target(szdd_fuzz_build ALL DEPENDS ${CMAKE_BINARY_DIR}/szdd_fuzz)

@@ -13,38 +13,7 @@
 #include <vector>
 
 #include "core/Szdd.h"
-
-namespace {
-
-std::string ReferenceDecode(const uint8_t* in, size_t size) {
-  uint8_t ring[4096];
-  for (uint8_t& b : ring) b = ' ';
-  unsigned pos = 0xFF0;
-  std::string out;
-  size_t i = 0;
-  while (i < size) {
-    unsigned flags = in[i++];
-    for (int bit = 0; bit < 8; ++bit, flags >>= 1) {
-      if (flags & 1) {
-        if (i >= size) return out;
-        out += static_cast<char>(ring[pos] = in[i++]);
-        pos = (pos + 1) & 0xFFF;
-      } else {
-        if (i + 1 >= size) return out;
-        unsigned src = in[i] | ((in[i + 1] & 0xF0) << 4), len = (in[i + 1] & 0x0F) + 3;
-        i += 2;
-        while (len--) {
-          out += static_cast<char>(ring[pos] = ring[src]);
-          pos = (pos + 1) & 0xFFF;
-          src = (src + 1) & 0xFFF;
-        }
-      }
-    }
-  }
-  return out;
-}
-
-}  // namespace
+#include "tests/support/SzddReference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
@@ -65,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (used == streamSize && step.produced < buffer.size()) break;
     if (step.consumed == 0 && step.produced == 0) abort();  // stuck
   }
-  if (out != ReferenceDecode(stream, streamSize)) abort();
+  if (out != qs::test::ReferenceDecode(stream, streamSize)) abort();
 
   std::string_view plain(reinterpret_cast<const char*>(data), size);
   auto back = qs::SzddExpand(qs::SzddCompress(plain, 'x'));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Szdd.h"
+#include "tests/support/SzddReference.h"
 
 namespace qs {
 namespace {
@@ -20,33 +21,7 @@ std::string Header(uint8_t mode, uint8_t missing, uint32_t length) {
   return h;
 }
 
-// The format as plainly as it can be written: a ring, a flag byte, items.
-std::string ReferenceDecode(const Bytes& in) {
-  std::vector<uint8_t> ring(4096, ' ');
-  unsigned pos = 0xFF0;
-  std::string out;
-  size_t i = 0;
-  while (i < in.size()) {
-    unsigned flags = in[i++];
-    for (int bit = 0; bit < 8; ++bit, flags >>= 1) {
-      if (flags & 1) {
-        if (i >= in.size()) return out;
-        out += static_cast<char>(ring[pos] = in[i++]);
-        pos = (pos + 1) & 0xFFF;
-      } else {
-        if (i + 1 >= in.size()) return out;
-        unsigned src = in[i] | ((in[i + 1] & 0xF0) << 4), len = (in[i + 1] & 0x0F) + 3;
-        i += 2;
-        while (len--) {
-          out += static_cast<char>(ring[pos] = ring[src]);
-          pos = (pos + 1) & 0xFFF;
-          src = (src + 1) & 0xFFF;
-        }
-      }
-    }
-  }
-  return out;
-}
+std::string ReferenceDecode(const Bytes& in) { return test::ReferenceDecode(in.data(), in.size()); }
 
 // Our decoder, fed inChunk bytes at a time into an output buffer of outChunk.
 std::string Decode(const Bytes& in, size_t inChunk = 1 << 20, size_t outChunk = 1 << 16) {
