@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Files that setupkit compressed expand to their original bytes and names
 # through the Windows LZ API (GetExpandedNameA, LZOpenFileA, LZCopy) under
-# Wine, in the session of the end-to-end tests.
+# Wine, in the session of the end-to-end tests; and the Windows build of
+# setupkit, run under Wine, writes the same bytes as the native one.
 #
 #   wine_lz.sh SESSION_SH STATE_DIR SZDD_PEER SETUPKIT LZPEER_EXE WORK_DIR
 set -euo pipefail
@@ -31,6 +32,18 @@ for original in "$work"/src/*; do
     echo "FAILED: $name: no file expanded under its name"; failed=$((failed + 1))
   fi
 done
+
+setupkit_exe=$(dirname "$lzpeer")/setupkit.exe
+mkdir -p "$work/packed-win"
+(cd "$work/src" && "$session" run "$state" wine "$setupkit_exe" compress * -d '..\packed-win' >/dev/null)
+for packed in "$work"/packed/*; do
+  if cmp -s "$packed" "$work/packed-win/$(basename "$packed")"; then
+    passed=$((passed + 1))
+  else
+    echo "FAILED: setupkit.exe under Wine: $(basename "$packed") differs"; failed=$((failed + 1))
+  fi
+done
+
 cat "$work/lzpeer.log"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
