@@ -5,9 +5,10 @@
 // belong together. Slot 0 is never used.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
+
+#include "core/Slots.h"
 
 namespace qs {
 
@@ -15,9 +16,6 @@ inline constexpr int kPlanFolders = 20;
 inline constexpr int kPlanFiles = 101;  // at most 99 are used
 inline constexpr int kPlanShortCuts = 20;
 inline constexpr int kPlanRegistry = 20;
-
-template <int N>
-using Slots = std::array<std::string, N + 1>;
 
 struct InstallPlan {
   Slots<kPlanFolders> folders;

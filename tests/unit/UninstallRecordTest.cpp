@@ -1,0 +1,164 @@
+#include "data/UninstallRecord.h"
+
+#include <gtest/gtest.h>
+
+#include "core/Paths.h"
+#include "core/SetupError.h"
+#include "tests/support/FakePlatform.h"
+
+namespace qs {
+namespace {
+
+constexpr const char* kRecord = "C:\\Program Files\\Tools\\UNSETUP.INI";
+
+class UninstallRecordTest : public ::testing::Test {
+ protected:
+  UninstallRecordTest() { os.AddFolder("C:\\Program Files\\Tools"); }
+  RecordSetting Setting() {
+    return {kRecord, "C:\\Program Files\\Tools\\", "Tools remover", "Acme Tools", "C:\\WINDOWS"};
+  }
+  std::string Value(const char* section, const std::string& key) {
+    return ReadIniString(os, section, key, "<missing>", kRecord);
+  }
+
+  test::FakePlatform os;
+  DeleteLists lists;
+};
+
+TEST_F(UninstallRecordTest, ListsKeepOneEntryPerValueWhateverTheCase) {
+  AddToDeleteList(os, lists.folders, "C:\\APP\\");
+  AddToDeleteList(os, lists.folders, "c:\\app\\");
+  AddToDeleteList(os, lists.folders, "");
+  AddToDeleteList(os, lists.folders, "C:\\APP\\DATA\\");
+  EXPECT_EQ("C:\\APP\\", lists.folders[1]);
+  EXPECT_EQ("C:\\APP\\DATA\\", lists.folders[2]);
+  EXPECT_EQ("", lists.folders[3]);
+  for (int n = 3; n <= kDeleteFolders; ++n) lists.folders[n] = std::to_string(n);
+  AddToDeleteList(os, lists.folders, "C:\\NO ROOM\\");
+  for (const std::string& slot : lists.folders) EXPECT_NE("C:\\NO ROOM\\", slot);
+}
+
+TEST_F(UninstallRecordTest, AnInstalledFileKeepsOneEntryWithTheNewestFlag) {
+  RecordInstalledFile(os, lists.files, "C:\\T\\A.EXE", ",/C");
+  RecordInstalledFile(os, lists.files, "C:\\T\\B.DLL", "");
+  RecordInstalledFile(os, lists.files, "c:\\t\\a.exe", ",/L");
+  EXPECT_EQ("c:\\t\\a.exe,/L", lists.files[1]);
+  EXPECT_EQ("C:\\T\\B.DLL", lists.files[2]);
+  EXPECT_EQ("", lists.files[3]);
+}
+
+TEST_F(UninstallRecordTest, WrittenInOrderAndReadBack) {
+  AddToDeleteList(os, lists.folders, "C:\\Program Files\\Tools\\doc\\");
+  AddToDeleteList(os, lists.folders, "C:\\Program Files\\Tools\\bin\\");
+  RecordInstalledFile(os, lists.files, "C:\\Program Files\\Tools\\TOOL.EXE", ",/C");
+  RecordInstalledFile(os, lists.files, "C:\\WINDOWS\\SYSTEM\\X.DLL", "");
+  AddToDeleteList(os, lists.shortCuts, "C:\\Desktop\\Tool.lnk");
+  AddToDeleteList(os, lists.registry, "(Local)Software\\Acme");
+  AddToDeleteList(os, lists.setupRegistry, "(local)SOFTWARE\\ACME");
+  AddToDeleteList(os, lists.setupRegistry, "(Cuser)Software\\Acme");
+  WriteUninstallRecord(os, Setting(), lists, kCp932);
+
+  EXPECT_EQ("！！！　警告　！！！", Value("Information", "Message1"));
+  EXPECT_EQ("Tools remover", Value("Title", "UnSetup"));
+  EXPECT_EQ("C:\\Program Files\\Tools\\", Value("SetupFolder", "Folder"));
+  EXPECT_EQ(kRecord, Value("DeleteFile", "File3"));
+  EXPECT_EQ("<missing>", Value("DeleteFile", "File4"));
+  EXPECT_EQ("(Cuser)Software\\Acme", Value("DeleteRegistry", "Key2"));
+  EXPECT_EQ("<missing>", Value("DeleteRegistry", "Key3"));
+  std::string text = *os.Contents(kRecord);
+  EXPECT_LT(text.find("[Information]"), text.find("[Title]"));
+  EXPECT_LT(text.find("[DeleteFolder]"), text.find("[DeleteFile]"));
+  EXPECT_LT(text.find("[DeleteRegistry]"), text.find("[UnSetupRegistryKey]"));
+
+  const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Tools";
+  EXPECT_EQ(key, Value("UnSetupRegistryKey", "Key"));
+  EXPECT_EQ("Acme Tools", os.GetRegistryValue(RegRoot::LocalMachine, key, "DisplayName")->text);
+  EXPECT_EQ("C:\\WINDOWS\\APPUNSET.EXE \"C:\\Program Files\\Tools\\UNSETUP.INI\"",
+            os.GetRegistryValue(RegRoot::LocalMachine, key, "UninstallString")->text);
+
+  UninstallRecord record = ReadUninstallRecord(os, kRecord);
+  EXPECT_EQ((std::vector<std::string>{"C:\\Program Files\\Tools\\bin\\",
+                                      "C:\\Program Files\\Tools\\doc\\"}),
+            record.folders);
+  ASSERT_EQ(3u, record.files.size());
+  EXPECT_EQ("C:\\Program Files\\Tools\\TOOL.EXE", record.files[0].path);
+  EXPECT_EQ(",/C", record.files[0].flag);
+  EXPECT_EQ("", record.files[1].flag);
+  EXPECT_EQ((std::vector<std::string>{"(Cuser)Software\\Acme", "(Local)Software\\Acme"}),
+            record.registryKeys);
+  EXPECT_EQ((std::vector<std::string>{"C:\\Desktop\\Tool.lnk"}), record.shortCuts);
+  EXPECT_EQ("C:\\Program Files\\Tools\\", record.setupFolder);
+  EXPECT_EQ(key, record.registrationKey);
+}
+
+TEST_F(UninstallRecordTest, ReinstallingListsBothInstallationsAndItselfOnce) {
+  RecordInstalledFile(os, lists.files, "C:\\Program Files\\Tools\\A.EXE", ",/C");
+  RecordInstalledFile(os, lists.files, "C:\\Program Files\\Tools\\OLD.TXT", "");
+  WriteUninstallRecord(os, Setting(), lists, kCp932);
+
+  DeleteLists second;
+  MergeEarlierRecord(os, kRecord, second);
+  RecordInstalledFile(os, second.files, "C:\\Program Files\\Tools\\A.EXE", ",/L");
+  RecordInstalledFile(os, second.files, "C:\\Program Files\\Tools\\NEW.TXT", "");
+  WriteUninstallRecord(os, Setting(), second, kCp932);
+
+  UninstallRecord record = ReadUninstallRecord(os, kRecord);
+  std::vector<std::string> paths;
+  for (const RecordedFile& f : record.files) paths.push_back(f.path + f.flag);
+  EXPECT_EQ((std::vector<std::string>{"C:\\Program Files\\Tools\\A.EXE,/L",
+                                      "C:\\Program Files\\Tools\\OLD.TXT", kRecord,
+                                      "C:\\Program Files\\Tools\\NEW.TXT"}),
+            paths);
+}
+
+TEST_F(UninstallRecordTest, AFullFileListDropsWhatFindsNoSlot) {
+  for (int n = 1; n <= 99; ++n) {
+    std::string path = "C:\\T\\F";
+    path += std::to_string(n);
+    RecordInstalledFile(os, lists.files, path, "");
+  }
+  os.AddFile("C:\\OLD\\UNSETUP.INI", "[DeleteFile]\r\nFile1=C:\\X\\1\r\nFile2=C:\\X\\2\r\n"
+                                     "File3=C:\\X\\3\r\nFile4=C:\\X\\UNSETUP.INI\r\n");
+  MergeEarlierRecord(os, "C:\\OLD\\UNSETUP.INI", lists);
+  EXPECT_EQ("C:\\X\\2", lists.files[101]);
+  RecordSetting setting = Setting();
+  setting.recordPath = "C:\\OLD\\UNSETUP.INI";
+  WriteUninstallRecord(os, setting, lists, kCp932);
+  UninstallRecord record = ReadUninstallRecord(os, setting.recordPath);
+  EXPECT_EQ(101u, record.files.size());
+  EXPECT_EQ("C:\\X\\2", record.files.back().path);  // no room for the record itself
+}
+
+TEST_F(UninstallRecordTest, APathWithACommaIsCutThereWhenReadBack) {
+  RecordInstalledFile(os, lists.files, "C:\\Program Files\\Tools\\a,b.txt", ",/F");
+  WriteUninstallRecord(os, Setting(), lists, kCp932);
+  UninstallRecord record = ReadUninstallRecord(os, kRecord);
+  EXPECT_EQ("C:\\Program Files\\Tools\\a", record.files[0].path);
+  EXPECT_EQ(",b.", record.files[0].flag);
+}
+
+TEST_F(UninstallRecordTest, AnEmptyRecordStillNamesTheFolderAndTheRegistration) {
+  os.AddFile(kRecord, "[DeleteFile]\r\nFile7=C:\\STALE\r\n");
+  WriteUninstallRecord(os, Setting(), lists, kCp932);
+  UninstallRecord record = ReadUninstallRecord(os, kRecord);
+  ASSERT_EQ(1u, record.files.size());
+  EXPECT_EQ(kRecord, record.files[0].path);
+  EXPECT_EQ("C:\\Program Files\\Tools\\", record.setupFolder);
+  EXPECT_FALSE(record.registrationKey.empty());
+}
+
+TEST_F(UninstallRecordTest, ARegistrationThatCannotBeWrittenEndsTheRun) {
+  os.DenyRegistry(RegRoot::LocalMachine);
+  try {
+    WriteUninstallRecord(os, Setting(), lists, kCp932);
+    FAIL() << "no error raised";
+  } catch (const SetupError& error) {
+    EXPECT_EQ("ｷｰ SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Tools "
+              "の作成に失敗しました",
+              std::string(error.what()));
+  }
+  EXPECT_EQ("Tools remover", Value("Title", "UnSetup"));  // the record is written by then
+}
+
+}  // namespace
+}  // namespace qs
