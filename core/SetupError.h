@@ -6,8 +6,12 @@
 // caught in exactly one place, the window procedure's dispatch.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
+
+#include "core/Texts.h"
 
 namespace qs {
 
@@ -21,6 +25,25 @@ class SetupError : public std::runtime_error {
 inline std::string ErrorReportText(const std::string& message) {
   if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
   return message;
+}
+
+// The message of a folder that cannot be created or made current, by the
+// system's error code.
+inline std::string IoErrorText(uint32_t code) {
+  switch (code) {
+    case 2: return text::kIoFileNotFound;
+    case 3: return text::kIoInvalidName;
+    case 4: return text::kIoTooManyFiles;
+    case 5: return text::kIoAccessDenied;
+    case 100: return text::kIoReadPastEnd;
+    case 101: return text::kIoDiskFull;
+    case 106: return text::kIoNotNumeric;
+    default: {
+      char buffer[64];
+      std::snprintf(buffer, sizeof buffer, text::kIoOther, static_cast<int>(code));
+      return buffer;
+    }
+  }
 }
 
 }  // namespace qs

@@ -17,3 +17,15 @@ TEST(ErrorReport, APeriodFollowsTextsThatDoNotEndInPunctuation) {
 
 }  // namespace
 }  // namespace qs
+
+namespace qs {
+namespace {
+
+TEST(ErrorReport, FolderErrorsByCode) {
+  EXPECT_EQ("不正なﾌｧｲﾙ名です", IoErrorText(3));
+  EXPECT_EQ("ﾌｧｲﾙへのｱｸｾｽが拒否されました", IoErrorText(5));
+  EXPECT_EQ("I/O ｴﾗｰ (183)", IoErrorText(183));
+}
+
+}  // namespace
+}  // namespace qs
