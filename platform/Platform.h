@@ -53,6 +53,23 @@ class FileWriter {
   virtual bool Close() = 0;
 };
 
+// A shell link object (IShellLinkA with its IPersistFile), released with
+// the object. The results of SetPath and SetWorkingDirectory are not kept.
+class ShellLink {
+ public:
+  virtual ~ShellLink() = default;
+  virtual void SetPath(const std::string& target) = 0;
+  virtual void SetWorkingDirectory(const std::string& folder) = 0;
+  // Saves the link under linkPath; false when the save failed.
+  virtual bool Save(const std::string& linkPath) = 0;
+};
+
+struct ShellLinkResult {
+  std::unique_ptr<ShellLink> link;  // null when it could not be made
+  int32_t error = 0;                // the failing result code
+  bool noInterface = false;         // the object refused an interface
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -122,6 +139,10 @@ class Platform {
   virtual std::string SpecialFolder(int csidl) = 0;
   // ShellExecuteA "open"; true when the shell accepted it.
   virtual bool ShellOpen(const std::string& path) = 0;
+  // A new shell link object (CLSID_ShellLink).
+  virtual ShellLinkResult CreateShellLink() = 0;
+  // The system's text for an error or result code; empty when it has none.
+  virtual std::string SystemErrorText(int32_t code) = 0;
 
   // --- Pauses and sounds ------------------------------------------------------
   virtual void Sleep(uint32_t milliseconds) = 0;

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 #include <shellapi.h>
+#include <objidl.h>
 
 #include <vector>
 
@@ -303,6 +304,71 @@ std::string Win32Platform::SpecialFolder(int csidl) {
 bool Win32Platform::ShellOpen(const std::string& path) {
   HINSTANCE result = ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+namespace {
+
+template <typename T>
+struct ComRef {
+  T* p = nullptr;
+  ComRef() = default;
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  ~ComRef() {
+    if (p) p->Release();
+  }
+};
+
+class Win32ShellLink : public ShellLink {
+ public:
+  void SetPath(const std::string& target) override { link_.p->SetPath(target.c_str()); }
+  void SetWorkingDirectory(const std::string& folder) override {
+    link_.p->SetWorkingDirectory(folder.c_str());
+  }
+  bool Save(const std::string& linkPath) override {
+    int n = ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> wide(n > 0 ? n : 1, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide.data(), n);
+    return SUCCEEDED(file_.p->Save(wide.data(), FALSE));
+  }
+
+  ComRef<IUnknown> object_;
+  ComRef<IShellLinkA> link_;
+  ComRef<IPersistFile> file_;
+};
+
+}  // namespace
+
+ShellLinkResult Win32Platform::CreateShellLink() {
+  auto link = std::make_unique<Win32ShellLink>();
+  ShellLinkResult result;
+  HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                  IID_IUnknown, reinterpret_cast<void**>(&link->object_.p));
+  if (FAILED(hr)) {
+    result.error = hr;
+    return result;
+  }
+  if (FAILED(link->object_.p->QueryInterface(IID_IShellLinkA, reinterpret_cast<void**>(&link->link_.p))) ||
+      FAILED(link->object_.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&link->file_.p)))) {
+    result.noInterface = true;
+    return result;
+  }
+  result.link = std::move(link);
+  return result;
+}
+
+std::string Win32Platform::SystemErrorText(int32_t code) {
+  char* buffer = nullptr;
+  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&buffer),
+                             0, nullptr);
+  std::string text = n && buffer ? std::string(buffer, n) : std::string();
+  if (buffer) ::LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
 }
 
 void Win32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }

@@ -41,6 +41,8 @@ class Win32Platform : public Platform {
   std::string FirstArgument() override;
   std::string SpecialFolder(int csidl) override;
   bool ShellOpen(const std::string& path) override;
+  ShellLinkResult CreateShellLink() override;
+  std::string SystemErrorText(int32_t code) override;
   void Sleep(uint32_t milliseconds) override;
   void Beep() override;
 };

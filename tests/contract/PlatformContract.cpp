@@ -184,5 +184,16 @@ TEST_F(PlatformContract, RegistryKeysValuesAndTrees) {
   os().DeleteRegistryTree(RegRoot::CurrentUser, "Software\\QuilloContract");
 }
 
+TEST_F(PlatformContract, ShellLinksAreSavedWhereAsked) {
+  ShellLinkResult made = os().CreateShellLink();
+  ASSERT_NE(nullptr, made.link) << made.error;
+  ASSERT_TRUE(Write(Path("app.exe"), "MZ"));
+  made.link->SetPath(Path("app.exe"));
+  made.link->SetWorkingDirectory(world_->root() + "\\");
+  EXPECT_TRUE(made.link->Save(Path("App.lnk")));
+  EXPECT_TRUE(FileExists(os(), Path("App.lnk")));
+  EXPECT_FALSE(made.link->Save(Path("nodir\\App.lnk")));
+}
+
 }  // namespace
 }  // namespace qs::contract

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <objbase.h>
+
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WinApi.h"
 #include "tests/contract/PlatformContract.h"
@@ -56,6 +58,9 @@ std::unique_ptr<World> MakeWorld() { return std::make_unique<Win32World>(); }
 }  // namespace qs::contract
 
 int main(int argc, char** argv) {
+  ::CoInitialize(nullptr);  // shell links need it, as in the program
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  int result = RUN_ALL_TESTS();
+  ::CoUninitialize();
+  return result;
 }

@@ -375,6 +375,44 @@ std::string FakePlatform::SpecialFolder(int csidl) {
   return it == specialFolders.end() ? std::string() : it->second;
 }
 
+namespace {
+
+class FakeShellLink : public ShellLink {
+ public:
+  explicit FakeShellLink(FakePlatform& owner) : owner_(owner) { ++owner_.liveLinks; }
+  ~FakeShellLink() override { --owner_.liveLinks; }
+  void SetPath(const std::string& target) override { target_ = target; }
+  void SetWorkingDirectory(const std::string& folder) override { folder_ = folder; }
+  bool Save(const std::string& linkPath) override {
+    auto writer = owner_.CreateForWrite(linkPath);
+    std::string data = target_ + "|" + folder_;
+    return writer && writer->Write(data.data(), data.size()) && writer->Close();
+  }
+
+ private:
+  FakePlatform& owner_;
+  std::string target_, folder_;
+};
+
+}  // namespace
+
+ShellLinkResult FakePlatform::CreateShellLink() {
+  ShellLinkResult result;
+  if (shellLinkError != 0) {
+    result.error = shellLinkError;
+  } else if (shellLinkNoInterface) {
+    result.noInterface = true;
+  } else {
+    result.link = std::make_unique<FakeShellLink>(*this);
+  }
+  return result;
+}
+
+std::string FakePlatform::SystemErrorText(int32_t code) {
+  auto it = errorTexts.find(code);
+  return it == errorTexts.end() ? std::string() : it->second;
+}
+
 bool FakePlatform::ShellOpen(const std::string& path) {
   opened.push_back(path);
   return Find(path) != nullptr;

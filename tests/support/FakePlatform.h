@@ -44,6 +44,11 @@ class FakePlatform : public Platform {
   std::vector<uint32_t> sleeps;
   int beeps = 0;
   std::vector<std::string> opened;  // paths given to ShellOpen
+  // Shell links: a saved link is a file holding "target|working folder".
+  int32_t shellLinkError = 0;         // CreateShellLink fails with this code
+  bool shellLinkNoInterface = false;  // the object refuses an interface
+  int liveLinks = 0;                  // link objects not yet released
+  std::map<int32_t, std::string> errorTexts;
   std::string currentFolder = "C:\\";
 
   // --- Platform ------------------------------------------------------------
@@ -80,6 +85,8 @@ class FakePlatform : public Platform {
   std::string FirstArgument() override { return firstArgument; }
   std::string SpecialFolder(int csidl) override;
   bool ShellOpen(const std::string& path) override;
+  ShellLinkResult CreateShellLink() override;
+  std::string SystemErrorText(int32_t code) override;
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
   void Beep() override { ++beeps; }
 

@@ -1,0 +1,51 @@
+#include "core/ShortCut.h"
+
+#include <cstdio>
+
+#include "core/Paths.h"
+#include "core/SetupError.h"
+#include "core/Texts.h"
+
+namespace qs {
+namespace {
+
+[[noreturn]] void RaiseLinkError(Platform& platform, const ShellLinkResult& result) {
+  if (result.noInterface) throw SetupError(text::kInterfaceNotSupported);
+  std::string message = platform.SystemErrorText(result.error);
+  if (message.empty()) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, text::kOleError, static_cast<unsigned>(result.error));
+    message = buffer;
+  }
+  throw SetupError(message);
+}
+
+}  // namespace
+
+int CsidlOfPlace(const std::string& marker) {
+  if (marker == "(Dsk)") return kCsidlDesktop;
+  if (marker == "(Sup)") return kCsidlStartup;
+  if (marker == "(Sen)") return kCsidlSendTo;
+  return kCsidlPrograms;
+}
+
+std::string MakeShortCut(Platform& platform, const std::string& target,
+                         const std::string& linkName, int csidl, CodePage cp) {
+  ShellLinkResult made = platform.CreateShellLink();
+  if (!made.link) RaiseLinkError(platform, made);
+  std::string folder = platform.SpecialFolder(csidl);
+  if (folder.empty()) return std::string();
+  made.link->SetPath(target);
+  made.link->SetWorkingDirectory(FolderPart(target, cp));
+  std::string linkPath = DelBackslash(folder, "B", cp) + AddBackslash(linkName, "T", cp) + ".lnk";
+  // Only the last level of the link's folder is made.
+  std::string linkFolder = FolderPart(linkPath, cp);
+  if (!FolderExists(platform, linkFolder)) {
+    uint32_t error = platform.MakeFolder(linkFolder);
+    if (error != 0) throw SetupError(IoErrorText(error));
+  }
+  made.link->Save(linkPath);
+  return linkPath;
+}
+
+}  // namespace qs
