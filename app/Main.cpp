@@ -321,8 +321,10 @@ void TfrmMain::OnCommand(int id, int code) {
   switch (id) {
     case ids::kBtnContinue: form_.btnContinueClick(); break;
     case ids::kBtnRefer: form_.btnReferClick(); break;
+    case ids::kBtnSetup: form_.btnSetupClick(); break;
     case ids::kBtnEnd: form_.btnEndClick(); break;
     case ids::kBtnCloseErrorLog: form_.btnCloseErrorLogClick(); break;
+    case ids::kBtnUnSetup: form_.btnUnSetupClick(); break;
     default: break;
   }
 }

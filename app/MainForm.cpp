@@ -4,6 +4,8 @@
 #include "core/Paths.h"
 #include "core/Texts.h"
 #include "data/Definition.h"
+#include "uninstall/UninstallRun.h"
+#include "install/InstallRun.h"
 
 namespace qs {
 namespace {
@@ -162,6 +164,8 @@ void MainForm::btnReferClick() {
   view_.SetText(ids::kTxtFolder, chosen);
 }
 
+void MainForm::btnSetupClick() { InstallRun(platform_, *this, plan_, values_, cp_).Run(); }
+
 void MainForm::btnEndClick() { view_.SetModalResult(1); }
 
 bool MainForm::FormCloseQuery() {
@@ -177,6 +181,8 @@ bool MainForm::FormCloseQuery() {
 
 void MainForm::btnCloseErrorLogClick() { view_.SetVisible(ids::kBtnCloseErrorLog, false); }
 
+void MainForm::btnUnSetupClick() { UninstallRun(platform_, *this, values_, cp_).Run(); }
+
 void MainForm::AfterRunError() { view_.SetEnabled(ids::kBtnEnd, true); }
 
 void MainForm::ShowStatus(const std::string& text) {
@@ -191,8 +197,9 @@ int MainForm::Ask(const std::string& text, const std::string& caption, uint32_t 
 void MainForm::ShowProgress(bool shown) { view_.SetVisible(ids::kFraStatus, shown); }
 
 void MainForm::SetProgress(int percent) {
-  view_.SetProgress(percent);
   view_.SetText(ids::kLblStatus, std::to_string(percent) + "%");
+  view_.SetProgress(percent);
+  view_.ProcessMessages();
 }
 
 void MainForm::ShowFailureList(const std::string& caption, const std::string& list) {

@@ -21,10 +21,12 @@ class MainForm : public RunWindow {
   void FormActivate();
   void btnContinueClick();
   void btnReferClick();
+  void btnSetupClick();
   void btnEndClick();
   // True when the window may close.
   bool FormCloseQuery();
   void btnCloseErrorLogClick();
+  void btnUnSetupClick();
   // After the standard error report: the user can still end the program.
   void AfterRunError();
 

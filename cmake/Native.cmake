@@ -47,6 +47,7 @@ if(QS_WINDOWS_TEST_DIR)
     QS_WINDOWS_TEST_DIR="${QS_WINDOWS_TEST_DIR}"
     QS_E2E_STATE="${E2E_STATE}"
     QS_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    QS_BINARY_DIR="${CMAKE_BINARY_DIR}"
     QS_SESSION="${SESSION}")
   target_link_libraries(e2e_tests PRIVATE GTest::gtest GTest::gtest_main)
   gtest_discover_tests(e2e_tests TEST_PREFIX "e2e." DISCOVERY_TIMEOUT 30

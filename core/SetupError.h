@@ -27,6 +27,13 @@ inline std::string ErrorReportText(const std::string& message) {
   return message;
 }
 
+// pattern with its "%s" replaced by value.
+inline std::string WithValue(const char* pattern, const std::string& value) {
+  std::string text = pattern;
+  size_t at = text.find("%s");
+  return at == std::string::npos ? text : text.replace(at, 2, value);
+}
+
 // The message of a folder that cannot be created or made current, by the
 // system's error code.
 inline std::string IoErrorText(uint32_t code) {

@@ -50,6 +50,49 @@ inline constexpr const char* kRecordWarning2 =
     "このファイルをエディタなどで書き換えたり，削除しないでください．";
 inline constexpr const char* kRecordWarning3 = "書き換えた場合，アンセットアップ動作の保証はできません．";
 
+// The install run.
+inline constexpr const char* kGatheringPlan = "セットアップ情報を作成しています．．．";
+inline constexpr const char* kCheckingFolder = "フォルダをチェックしています．．．";
+inline constexpr const char* kFolderMissing = "このフォルダは存在しません．";
+inline constexpr const char* kCreateFolderQuestion = "作成してもよろしいですか？";
+inline constexpr const char* kCreateFolderCaption = "フォルダ作成";
+inline constexpr const char* kCannotContinue = "セットアップを続行できませんでした．";
+inline constexpr const char* kSetupStoppedCaption = "セットアップ中止";
+inline constexpr const char* kFolderCreateFailed = "フォルダの作成に失敗しました．";
+inline constexpr const char* kFatalErrorCaption = "致命的エラー";
+inline constexpr const char* kCreatingFolders = "フォルダを作成しています．．．";
+inline constexpr const char* kCreatingArrow = "Creating -> ";
+inline constexpr const char* kCopyingArrow = "Copying -> ";
+inline constexpr const char* kFileExists = "このファイルは既に存在します．";
+inline constexpr const char* kOverwriteQuestion = "上書きしてもよろしいですか？";
+inline constexpr const char* kOverwriteCaption = "上書き確認";
+inline constexpr const char* kCreatingShortCuts = "ショートカットを作成しています．．．";
+inline constexpr const char* kCreateTargetArrow = "CreateTarget -> ";
+inline constexpr const char* kWritingRegistry = "レジストリを設定しています．．．";
+inline constexpr const char* kCopyingUninstaller =
+    "アンセットアップ（アンインストール）プログラムをコピーしています．．．";
+inline constexpr const char* kSomeStepsFailed = "一部の処理に失敗しました．";
+inline constexpr const char* kShowFailuresQuestion =
+    "フォルダの作成・ファイルのコピーで，一部の処理が失敗しました．\r詳細を表示しますか？";
+inline constexpr const char* kWarningCaption = "警告";
+inline constexpr const char* kFailureListCaption = "作成・コピー処理失敗　詳細表示";
+inline constexpr const char* kWritingRecord = "アンセットアップ情報を作成しています．．．";
+inline constexpr const char* kSetupComplete = "セットアップが完了しました．";
+inline constexpr const char* kSetupCompleteMessage =
+    "セットアップが完了しました．\r\rプログラムのアンセットアップ（アンインストール）は，\r"
+    "「アプリケーションの追加と削除」から行ってください．";
+inline constexpr const char* kCompleteCaption = "完了";
+inline constexpr const char* kExecuteFailed =
+    "終了後プログラムの起動に失敗しました．\riniファイルの記述ミスの可能性があります．\r"
+    "プログラム提供者へご報告ください．";
+
+// Tags of the failure lists' lines.
+inline constexpr const char* kTagFile = "<File> ";
+inline constexpr const char* kTagFolder = "<Folder> ";
+inline constexpr const char* kTagSetupFile = "<SetupFile> ";
+inline constexpr const char* kTagShortCut = "<ShortCut> ";
+inline constexpr const char* kTagSetupFolder = "<SetupFolder> ";
+
 // Errors that end a run with the standard error report.
 inline constexpr const char* kKeyCreateFailed = "ｷｰ %s の作成に失敗しました";
 inline constexpr const char* kValueWriteFailed = "'%s' の設定に失敗しました";
@@ -63,5 +106,20 @@ inline constexpr const char* kIoNotNumeric = "入力値が数値ではありま�
 inline constexpr const char* kIoOther = "I/O ｴﾗｰ (%d)";
 inline constexpr const char* kOleError = "OLE ｴﾗｰ %.8x";
 inline constexpr const char* kInterfaceNotSupported = "Interface はｻﾎﾟｰﾄされていません";
+
+// The uninstall run.
+inline constexpr const char* kUnSetupRunning = "アンセットアップ（アンインストール）を行っています．．．";
+inline constexpr const char* kUnSetupConfirmCaption = "ファイル削除の確認";
+// Follows the file's path in the question asked for a file flagged ",/C".
+inline constexpr const char* kUnSetupConfirmText =
+    "\r\rこのファイルを削除してもよろしいですか？\r\r"
+    "<<　注意　>>\r"
+    "DLL・OCXなどは他のプログラムでも使用される可能性があります．\r"
+    "確実に使用されないことがわかっている場合のみ削除してください．";
+inline constexpr const char* kUnSetupFailureQuestion =
+    "アンセットアップ（アンインストール）の過程で，一部の処理が失敗しました．\r"
+    "詳細を表示しますか？";
+inline constexpr const char* kUnSetupFailureListCaption = "削除処理失敗　詳細表示";
+inline constexpr const char* kUnSetupDone = "アンセットアップを完了しました．";
 
 }  // namespace qs::text

@@ -16,12 +16,6 @@ std::string Upper(Platform& platform, const std::string& text) {
 
 std::string Key(const char* prefix, size_t n) { return prefix + std::to_string(n); }
 
-std::string Format(const char* pattern, const std::string& value) {
-  std::string text = pattern;
-  size_t at = text.find("%s");
-  return at == std::string::npos ? text : text.replace(at, 2, value);
-}
-
 template <size_t M>
 void LoadSection(Platform& platform, const std::string& file, const char* section,
                  const char* prefix, std::array<std::string, M>& list) {
@@ -54,14 +48,14 @@ void ListRecordItself(Platform& platform, Slots<kDeleteFiles>& files,
 void Register(Platform& platform, const std::string& keyPath, const std::string& displayName,
               const std::string& command) {
   if (!platform.CreateRegistryKey(RegRoot::LocalMachine, keyPath)) {
-    throw SetupError(Format(text::kKeyCreateFailed, keyPath));
+    throw SetupError(WithValue(text::kKeyCreateFailed, keyPath));
   }
   const std::pair<const char*, std::string> values[] = {{"DisplayName", displayName},
                                                         {"UninstallString", command}};
   for (const auto& [name, data] : values) {
     RegValue value{RegValue::Kind::String, data, 0};
     if (!platform.SetRegistryValue(RegRoot::LocalMachine, keyPath, name, value)) {
-      throw SetupError(Format(text::kValueWriteFailed, name));
+      throw SetupError(WithValue(text::kValueWriteFailed, name));
     }
   }
 }
@@ -148,7 +142,7 @@ UninstallRecord ReadUninstallRecord(Platform& platform, const std::string& recor
     std::string v = read("DeleteFile", Key("File", n));
     if (v.empty()) continue;
     CopyFileValue split = SplitCopyFileValue(v);
-    record.files.push_back({split.path, split.flag});
+    record.files.push_back({split.path, split.flag, v.size() > split.path.size() + 3});
   }
   for (int n = 1; n <= kDeleteShortCuts; ++n) {
     if (std::string v = read("DeleteShortCut", Key("File", n)); !v.empty()) record.shortCuts.push_back(v);

@@ -90,6 +90,9 @@ void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, Dele
 struct RecordedFile {
   std::string path;
   std::string flag;  // the three characters from the first comma, or empty
+  // The value went on after its flag: the comma was part of the file's own
+  // path, and path is only a piece of it.
+  bool cutInPath = false;
 };
 struct UninstallRecord {
   std::vector<std::string> folders;

@@ -135,6 +135,8 @@ TEST_F(UninstallRecordTest, APathWithACommaIsCutThereWhenReadBack) {
   UninstallRecord record = ReadUninstallRecord(os, kRecord);
   EXPECT_EQ("C:\\Program Files\\Tools\\a", record.files[0].path);
   EXPECT_EQ(",b.", record.files[0].flag);
+  EXPECT_TRUE(record.files[0].cutInPath);
+  EXPECT_FALSE(record.files[1].cutInPath);  // the record itself
 }
 
 TEST_F(UninstallRecordTest, AnEmptyRecordStillNamesTheFolderAndTheRegistration) {

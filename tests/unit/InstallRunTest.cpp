@@ -1,0 +1,187 @@
+#include "install/InstallRun.h"
+
+#include <gtest/gtest.h>
+
+#include "core/Paths.h"
+#include "core/SetupError.h"
+#include "core/ShortCut.h"
+#include "core/Szdd.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/FakeRunWindow.h"
+
+namespace qs {
+namespace {
+
+constexpr const char* kApp = "C:\\Program Files\\Acme";
+constexpr const char* kRecord = "C:\\Program Files\\Acme\\UNSETUP.INI";
+
+class InstallRunTest : public ::testing::Test {
+ protected:
+  InstallRunTest() {
+    values.sourceFolder = "C:\\CD\\";
+    values.tempFolder = "C:\\TEMP\\";
+    values.infoFile = "C:\\CD\\SETUP.INI";
+    values.setupTitle = values.unSetupTitle = "Acme";
+    values.windowsFolder = "C:\\WINDOWS";
+    values.systemFolder = "C:\\WINDOWS\\SYSTEM32";
+    values.programFilesFolder = "C:\\Program Files";
+    window.options.installFolder = std::string(kApp) + "\\";
+    os.AddFolder("C:\\TEMP");
+    os.AddFolder("C:\\WINDOWS\\SYSTEM32");
+    os.AddFolder(kApp);
+    os.AddFile("C:\\CD\\SETUP.EXE", "MZ program");
+    os.specialFolders[kCsidlDesktop] = "C:\\Desktop";
+    os.specialFolders[kCsidlPrograms] = "C:\\Programs";
+    os.AddFolder("C:\\Desktop");
+    os.AddFolder("C:\\Programs");
+  }
+  void Ini(const std::string& text) { os.AddFile(values.infoFile, text); }
+  InstallRun MakeRun() { return InstallRun(os, window, plan, values, kCp932); }
+  std::string Recorded(const char* section, const std::string& key) {
+    return ReadIniString(os, section, key, "<missing>", kRecord);
+  }
+
+  test::FakePlatform os;
+  test::FakeRunWindow window;
+  InstallPlan plan;
+  ProgramValues values;
+};
+
+TEST_F(InstallRunTest, GatheringFollowsTheDefinitionAndTheOptions) {
+  Ini("[CopyFile]\r\nFile1=(App)\\bin\\TOOL.EXE,/C\r\nFile2=(App)\\MISSING.EXE\r\n"
+      "File4=(App)\\README.TXT,\r\n"
+      "[ShortCut]\r\nMake1=(App)\\A.EXE\r\nName1=(Dsk)A\r\nMake2=(App)\\B.EXE\r\nName2=(Sta)B\r\n"
+      "Make3=(App)\\C.EXE\r\nName3=(Sta)(Dsk)C\r\nMake5=(App)\\D.EXE\r\n"
+      "[Registry]\r\nKey1=(Local)Software\\Acme\r\nKey2=Software\\Acme\r\nName2=Path\r\n"
+      "Value2=(Str)x\r\n[DeleteRegistry]\r\nKey3=(Cuser)Software\\Acme\r\n");
+  os.AddFile("C:\\CD\\TOOL.EXE", std::string(100, 't'));
+  os.AddFile("C:\\CD\\README.TXT", std::string(50, 'r'));
+  window.options.shortCutOnDesktop = false;
+  InstallRun run = MakeRun();
+  run.Start();
+  run.GatherInstallPlan();
+  ASSERT_EQ(2, plan.fileCount);
+  EXPECT_EQ("(App)\\bin\\TOOL.EXE", plan.files[1]);
+  EXPECT_EQ(",/C", plan.fileFlags[1]);
+  EXPECT_EQ(",", plan.fileFlags[2]);
+  EXPECT_EQ(150u, run.totalBytes());
+  ASSERT_EQ(2, plan.shortCutCount);
+  EXPECT_EQ("(Sta)B", plan.shortCutNames[1]);
+  EXPECT_EQ("Default", plan.shortCutNames[2]);
+  EXPECT_EQ("", plan.shortCutNames[3]);
+  ASSERT_EQ(1, plan.registryCount);
+  EXPECT_EQ("Software\\Acme", plan.registryKeys[1]);
+  EXPECT_EQ("Path", plan.registryNames[1]);
+  EXPECT_EQ("(Cuser)Software\\Acme", run.lists().setupRegistry[1]);
+}
+
+TEST_F(InstallRunTest, DecliningToCreateTheFolderStopsWithoutWriting) {
+  Ini("[MakeFolder]\r\nFolder1=(App)\\doc\r\n");
+  window.options.installFolder = "C:\\New\\";
+  window.answers = {kIdNo};
+  MakeRun().Run();
+  ASSERT_EQ(2u, window.Lines("ask").size());
+  EXPECT_EQ("ask[フォルダ作成,36]: C:\\New\\\r\rこのフォルダは存在しません．\r作成してもよろしいですか？",
+            window.Lines("ask")[0]);
+  EXPECT_EQ("ask[セットアップ中止,16]: セットアップを続行できませんでした．", window.Lines("ask")[1]);
+  EXPECT_TRUE(window.ended);
+  EXPECT_FALSE(FolderExists(os, "C:\\New"));
+  EXPECT_TRUE(os.ListTree("C:\\WINDOWS").size() == 1);  // no uninstaller copied
+}
+
+TEST_F(InstallRunTest, AFolderThatCannotBeCreatedStopsTheRun) {
+  Ini("");
+  window.options.installFolder = "C:\\New\\Sub";
+  window.answers = {kIdYes};
+  MakeRun().Run();
+  ASSERT_EQ(2u, window.Lines("ask").size());
+  EXPECT_EQ("ask[致命的エラー,16]: C:\\New\\Sub\r\rフォルダの作成に失敗しました．\r\r"
+            "セットアップを続行できませんでした．",
+            window.Lines("ask")[1]);
+  EXPECT_TRUE(window.ended);
+}
+
+TEST_F(InstallRunTest, AWholeRunInstallsRecordsAndRegisters) {
+  Ini("[MakeFolder]\r\nFolder1=(App)\\A\\B\r\nFolder2=(App)\\A\r\n"
+      "[CopyFile]\r\nFile1=(App)\\ONE.TXT\r\nFile2=(App)\\A\\LIB.DL_,/F\r\nFile3=(App)\\THREE.TXT\r\n"
+      "[ShortCut]\r\nMake1=(App)\\ONE.TXT\r\nName1=(Dsk)One\r\nMake2=(App)\\THREE.TXT\r\n"
+      "[Registry]\r\nKey1=(Cuser)\\Software\\Acme\\\r\nName1=Count\r\nValue1=(Int)12x\r\n"
+      "[DeleteRegistry]\r\nKey1=(Cuser)Software\\Acme\r\n");
+  os.AddFile("C:\\CD\\ONE.TXT", std::string(100, '1'));
+  std::string library(1000, 'L');
+  os.AddFile("C:\\CD\\LIB.DL_", SzddCompress(library, 'l'));
+  uint64_t packedSize = *os.FileSize("C:\\CD\\LIB.DL_");
+  os.AddFile("C:\\CD\\THREE.TXT", std::string(1000 - 100 - packedSize, '3'));
+  window.answers = {kIdYes};  // show the failure list
+  MakeRun().Run();
+
+  EXPECT_EQ(std::string(100, '1'), os.Contents("C:\\Program Files\\Acme\\ONE.TXT"));
+  EXPECT_EQ(library, os.Contents("C:\\Program Files\\Acme\\A\\LIB.DLL"));
+  EXPECT_FALSE(os.Contents("C:\\TEMP\\EXPAND.QST").has_value());
+  EXPECT_EQ((std::vector<std::string>{"progress shown", "progress 10%",
+                                      "progress " + std::to_string((100 + packedSize) / 10) + "%",
+                                      "progress 100%", "progress hidden"}),
+            window.Lines("progress"));
+  EXPECT_EQ(std::vector<std::string>({"failure list[作成・コピー処理失敗　詳細表示]: "
+                                      "<Folder> C:\\Program Files\\Acme\\A\\B\\\r\n"}),
+            window.Lines("failure list"));
+  EXPECT_EQ("C:\\Program Files\\Acme\\A\\B\\", Recorded("DeleteFolder", "Folder1"));
+  EXPECT_EQ("C:\\Program Files\\Acme\\A\\", Recorded("DeleteFolder", "Folder2"));
+  EXPECT_EQ("C:\\Program Files\\Acme\\A\\LIB.DLL,/F", Recorded("DeleteFile", "File2"));
+  EXPECT_EQ(kRecord, Recorded("DeleteFile", "File4"));
+  EXPECT_EQ("C:\\Desktop\\One.lnk", Recorded("DeleteShortCut", "File1"));
+  EXPECT_EQ("C:\\Programs\\THREE.TXT.lnk", Recorded("DeleteShortCut", "File2"));
+  EXPECT_EQ("(Cuser)Software\\Acme", Recorded("DeleteRegistry", "Key1"));
+  std::optional<RegValue> count = os.GetRegistryValue(RegRoot::CurrentUser, "Software\\Acme", "Count");
+  ASSERT_TRUE(count.has_value());
+  EXPECT_EQ(0u, count->number);
+  EXPECT_EQ("MZ program", os.Contents("C:\\WINDOWS\\APPUNSET.EXE"));
+  EXPECT_EQ(kAttrReadOnly, os.Attributes("C:\\WINDOWS\\APPUNSET.EXE") & kAttrReadOnly);
+  EXPECT_TRUE(os.GetRegistryValue(RegRoot::LocalMachine,
+                                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme",
+                                  "UninstallString").has_value());
+  EXPECT_EQ("ask[完了,64]: セットアップが完了しました．\r\rプログラムのアンセットアップ（アンインストール）は，\r"
+            "「アプリケーションの追加と削除」から行ってください．",
+            window.Lines("ask").back());
+  EXPECT_TRUE(window.ended);
+  EXPECT_EQ(std::vector<uint32_t>(7, 500), os.sleeps);  // 2 folders, 3 files, 2 shortcuts
+}
+
+TEST_F(InstallRunTest, DecliningAnOverwriteKeepsTheFileAndListsItOnce) {
+  Ini("[CopyFile]\r\nFile1=(App)\\A.TXT,/L\r\n");
+  os.AddFile("C:\\CD\\A.TXT", "new");
+  os.AddFile("C:\\Program Files\\Acme\\A.TXT", "old");
+  os.AddFile(kRecord, "[DeleteFile]\r\nFile1=C:\\PROGRAM FILES\\ACME\\A.TXT,/C\r\n");
+  window.options.overwriteAll = false;
+  window.answers = {kIdNo, kIdNo};
+  MakeRun().Run();
+  EXPECT_EQ("old", os.Contents("C:\\Program Files\\Acme\\A.TXT"));
+  EXPECT_EQ("ask[上書き確認,36]: C:\\Program Files\\Acme\\A.TXT\r\r"
+            "このファイルは既に存在します．\r上書きしてもよろしいですか？",
+            window.Lines("ask")[0]);
+  EXPECT_EQ("ask[警告,52]: フォルダの作成・ファイルのコピーで，一部の処理が失敗しました．\r詳細を表示しますか？",
+            window.Lines("ask")[1]);
+  EXPECT_TRUE(window.Lines("failure list").empty());
+  EXPECT_EQ("C:\\Program Files\\Acme\\A.TXT,/L", Recorded("DeleteFile", "File1"));
+  EXPECT_EQ(kRecord, Recorded("DeleteFile", "File2"));
+  EXPECT_EQ("<missing>", Recorded("DeleteFile", "File3"));
+}
+
+TEST_F(InstallRunTest, ARegistryValueThatCannotBeWrittenEndsTheRunBeforeTheRecord) {
+  Ini("[Registry]\r\nKey1=(Local)Software\\Acme\r\nName1=Path\r\nValue1=x\r\n");
+  os.DenyRegistry(RegRoot::LocalMachine);
+  EXPECT_THROW(MakeRun().Run(), SetupError);
+  EXPECT_FALSE(os.Contents(kRecord).has_value());
+  EXPECT_FALSE(window.ended);
+}
+
+TEST_F(InstallRunTest, TheFileForAfterSetupIsOpenedWhenItExists) {
+  Ini("[CopyFile]\r\nFile1=(App)\\README.TXT\r\n[ExecuteFile]\r\nFile=(App)\\README.TXT\r\n");
+  os.AddFile("C:\\CD\\README.TXT", "read me");
+  MakeRun().Run();
+  EXPECT_EQ(std::vector<std::string>{"C:\\Program Files\\Acme\\README.TXT"}, os.opened);
+  EXPECT_TRUE(window.Lines("ask[警告").empty());
+}
+
+}  // namespace
+}  // namespace qs

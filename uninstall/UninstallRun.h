@@ -1,0 +1,75 @@
+// The uninstall run: what the uninstall button does with the temporary copy
+// of an uninstall record.
+//
+// One pass, started once per program run: the record's lists are read (and
+// de-duplicated, and libraries in the Windows or system folder left out),
+// then files, shortcuts, folders, registry keys, the registration, the
+// install folder and the record copy are removed back to back. A step that
+// fails never stops the run; it adds a tagged line to the failure log, which
+// is offered to the user at the end. The only error that ends the run early
+// is a temporary folder that cannot be made current: SetupError is raised
+// before anything has been removed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/CodePage.h"
+#include "core/RunWindow.h"
+#include "data/ProgramValues.h"
+#include "data/UninstallRecord.h"
+#include "platform/Platform.h"
+
+namespace qs {
+
+class UninstallRun {
+ public:
+  UninstallRun(Platform& platform, RunWindow& window, const ProgramValues& values, CodePage cp);
+
+  // Runs the whole uninstall and ends the program. Raises SetupError when
+  // the temporary folder cannot be made current.
+  void Run();
+
+ private:
+  struct ListedFile {
+    std::string path;
+    std::string flag;       // three characters from the first comma, or empty
+    bool cutInPath = false; // the comma was part of the recorded path
+  };
+
+  void ReadRecord();
+  void ReadFiles(const std::vector<RecordedFile>& recorded);
+  bool IsSystemLibrary(const std::string& path);
+  void EnterTempFolder();
+  void DeleteFiles();
+  bool DeleteListedFile(const ListedFile& file);
+  void DeleteShortCuts();
+  bool MayRemoveLinkFolder(const std::string& link, const std::string& folder);
+  void RemoveFolders();
+  void DeleteRegistryKeys();
+  void DeleteRegistration();
+  void RemoveInstallFolder();
+  void DeleteRecordCopy();
+  void OfferFailureList();
+  void AnnounceCompletion();
+
+  void Fail(const char* tag, const std::string& path);
+  std::string Upper(const std::string& text);
+
+  Platform& platform_;
+  RunWindow& window_;
+  const ProgramValues& values_;
+  CodePage cp_;
+
+  std::vector<std::string> folders_;
+  std::vector<ListedFile> files_;
+  std::vector<std::string> shortCuts_;
+  std::vector<std::string> registryKeys_;
+  std::string setupFolder_;
+  std::string registrationKey_;
+
+  std::string failureLog_;
+  int failureCount_ = 0;
+};
+
+}  // namespace qs
