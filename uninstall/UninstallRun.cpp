@@ -113,7 +113,7 @@ void UninstallRun::ReadFiles(const std::vector<RecordedFile>& recorded) {
     bool named = file.flag == kFlagForce || file.flag == kFlagConfirm;
     if (!named && IsSystemLibrary(file.path)) continue;
     if (!seen.insert(Upper(file.path)).second) continue;
-    files_.push_back({file.path, file.flag, file.cutInPath});
+    files_.push_back(file);
   }
 }
 
@@ -137,13 +137,13 @@ void UninstallRun::EnterTempFolder() {
 }
 
 void UninstallRun::DeleteFiles() {
-  for (const ListedFile& file : files_) {
+  for (const RecordedFile& file : files_) {
     if (!DeleteListedFile(file)) Fail(text::kTagFile, file.path);
   }
 }
 
 // True when the entry is done with: deleted, or left on purpose (",/L").
-bool UninstallRun::DeleteListedFile(const ListedFile& file) {
+bool UninstallRun::DeleteListedFile(const RecordedFile& file) {
   if (file.flag == kFlagLeave) return true;
   if (file.cutInPath) return false;
   if (file.flag == kFlagConfirm) {

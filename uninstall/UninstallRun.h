@@ -31,18 +31,12 @@ class UninstallRun {
   void Run();
 
  private:
-  struct ListedFile {
-    std::string path;
-    std::string flag;       // three characters from the first comma, or empty
-    bool cutInPath = false; // the comma was part of the recorded path
-  };
-
   void ReadRecord();
   void ReadFiles(const std::vector<RecordedFile>& recorded);
   bool IsSystemLibrary(const std::string& path);
   void EnterTempFolder();
   void DeleteFiles();
-  bool DeleteListedFile(const ListedFile& file);
+  bool DeleteListedFile(const RecordedFile& file);
   void DeleteShortCuts();
   bool MayRemoveLinkFolder(const std::string& link, const std::string& folder);
   void RemoveFolders();
@@ -62,7 +56,7 @@ class UninstallRun {
   CodePage cp_;
 
   std::vector<std::string> folders_;
-  std::vector<ListedFile> files_;
+  std::vector<RecordedFile> files_;
   std::vector<std::string> shortCuts_;
   std::vector<std::string> registryKeys_;
   std::string setupFolder_;
