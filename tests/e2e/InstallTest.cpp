@@ -132,5 +132,32 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
                      "UninstallString").find("APPUNSET"));
 }
 
+TEST(Install, AnErrorThatEndsTheRunIsReportedAndTheUserCanStillEnd) {
+  Product product("install-error");
+  // A shortcut two missing folders deep cannot be made: the run ends there.
+  product.WriteSjis("SETUP.INI",
+                    "[CopyFile]\r\nFile1=(App)\\SAMPLE.TXT\r\n"
+                    "[ShortCut]\r\nMake1=(App)\\SAMPLE.TXT\r\nName1=(Sta)A\\B\\Viewer\r\n");
+  product.WriteBytes("SAMPLE.TXT", "sample");
+  fs::create_directories(fs::path(product.folder()) / "target");
+  product.Launch();
+  ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
+  ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
+  Drive({"settext", kMain, std::to_string(ids::kTxtFolder), product.WinPath("target")});
+  Click(ids::kBtnSetup);
+  std::optional<std::string> report = AnswerBox("Quillo! Setup for Windows32", kIdOk);
+  ASSERT_TRUE(report.has_value()) << Drive({"windows"}).out;
+  EXPECT_EQ("不正なﾌｧｲﾙ名です.", *report);
+  ASSERT_TRUE(WaitEnabled(ids::kBtnEnd));
+  Screenshot("after-error");
+  EXPECT_TRUE(fs::exists(fs::path(product.folder()) / "target/SAMPLE.TXT"));
+  EXPECT_FALSE(fs::exists(fs::path(product.folder()) / "target/UNSETUP.INI"));
+  Click(ids::kBtnEnd);
+  ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << Drive({"windows"}).out;
+  std::optional<int> code = product.WaitExit(20000);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(0, *code);
+}
+
 }  // namespace
 }  // namespace qs::e2e
