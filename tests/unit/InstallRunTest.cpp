@@ -183,5 +183,25 @@ TEST_F(InstallRunTest, TheFileForAfterSetupIsOpenedWhenItExists) {
   EXPECT_TRUE(window.Lines("ask[警告").empty());
 }
 
+TEST_F(InstallRunTest, ReadOnlyFilesFailWithoutAQuestionAndOddNamesGoToPrograms) {
+  Ini("[CopyFile]\r\nFile1=(App)\\RO.TXT\r\n"
+      "[ShortCut]\r\nMake1=(App)\\RO.TXT\r\nName1=abcd)xyz\r\nMake2=(App)\\RO.TXT\r\n"
+      "Name2=Tools\\Viewer\r\n");
+  os.AddFile("C:\\CD\\RO.TXT", "new");
+  os.AddFile("C:\\Program Files\\Acme\\RO.TXT", "old");
+  os.SetAttributes("C:\\Program Files\\Acme\\RO.TXT", kAttrReadOnly);
+  window.answers = {kIdYes};
+  MakeRun().Run();
+  EXPECT_TRUE(window.Lines("ask[上書き確認").empty());
+  EXPECT_EQ("old", os.Contents("C:\\Program Files\\Acme\\RO.TXT"));
+  EXPECT_EQ(std::vector<std::string>({"failure list[作成・コピー処理失敗　詳細表示]: "
+                                      "<File> C:\\Program Files\\Acme\\RO.TXT\r\n"}),
+            window.Lines("failure list"));
+  EXPECT_EQ("C:\\Programs\\xyz.lnk", Recorded("DeleteShortCut", "File1"));
+  EXPECT_EQ("C:\\Programs\\Tools\\Viewer.lnk", Recorded("DeleteShortCut", "File2"));
+  EXPECT_EQ(1u, window.Lines("status: ショートカットを作成しています．．．\rCreateTarget -> "
+                             "C:\\Program Files\\Acme\\RO.TXT\rCreating -> Tools\\Viewer").size());
+}
+
 }  // namespace
 }  // namespace qs
