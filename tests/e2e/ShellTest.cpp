@@ -3,6 +3,9 @@
 // question.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <map>
 
@@ -156,8 +159,8 @@ TEST_F(Shell, UninstallModeFromARecord) {
   Product product("shell-uninstall");
   product.WriteSjis("app/UNSETUP.INI",
                     "[Title]\r\nUnSetup=サンプル削除\r\n[SetupFolder]\r\nFolder=C:\\X\\\r\n");
-  std::filesystem::path copy =
-      std::filesystem::path(WinePrefix()) / "drive_c/users/root/Temp/UNSETUP.INI";
+  std::filesystem::path copy = std::filesystem::path(WinePrefix()) / "drive_c/users" /
+                              getpwuid(getuid())->pw_name / "Temp/UNSETUP.INI";
   std::filesystem::remove(copy);
   Start(product, {product.WinPath("app/UNSETUP.INI")});
   Screenshot("ready-to-uninstall");
