@@ -50,9 +50,6 @@ class InstallRun {
   void RunExecuteFile();
 
   const DeleteLists& lists() const { return lists_; }
-  const std::string& failureLog() const { return failureLog_; }
-  int failureCount() const { return failureCount_; }
-  bool showProgress() const { return showProgress_; }
   uint64_t totalBytes() const { return totalBytes_; }
 
  private:

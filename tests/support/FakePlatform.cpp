@@ -179,13 +179,13 @@ std::optional<uint64_t> FakePlatform::LastWriteTime(const std::string& path) {
 
 bool FakePlatform::Copy(const std::string& from, const std::string& to, bool failIfExists) {
   Node* source = Find(from);
-  if (!source || source->folder) return lastError = kErrFileNotFound, false;
-  if (source->exclusiveReaders > 0) return lastError = 32, false;
-  if (!ParentExists(to)) return lastError = kErrPathNotFound, false;
+  if (!source || source->folder) return false;
+  if (source->exclusiveReaders > 0) return false;
+  if (!ParentExists(to)) return false;
   Node* target = Find(to);
-  if (target && failIfExists) return lastError = kErrFileExists, false;
+  if (target && failIfExists) return false;
   if (Denied(to) || (target && (target->folder || (target->attributes & kAttrReadOnly)))) {
-    return lastError = kErrAccessDenied, false;
+    return false;
   }
   if (target == source) return true;
   Node copy = *source;
@@ -197,12 +197,12 @@ bool FakePlatform::Copy(const std::string& from, const std::string& to, bool fai
 
 bool FakePlatform::Move(const std::string& from, const std::string& to) {
   Node* source = Find(from);
-  if (!source) return lastError = kErrFileNotFound, false;
+  if (!source) return false;
   std::string fromKey = Key(from), toKey = Key(to);
-  if (Find(to) && fromKey != toKey) return lastError = kErrAlreadyExists, false;
-  if (!ParentExists(to)) return lastError = kErrPathNotFound, false;
+  if (Find(to) && fromKey != toKey) return false;
+  if (!ParentExists(to)) return false;
   if (Denied(from) || Denied(to) || source->exclusiveReaders > 0) {
-    return lastError = kErrAccessDenied, false;
+    return false;
   }
   std::map<std::string, Node> moved;
   for (auto it = nodes_.begin(); it != nodes_.end();) {
@@ -225,20 +225,20 @@ bool FakePlatform::Move(const std::string& from, const std::string& to) {
 
 bool FakePlatform::Delete(const std::string& path) {
   Node* node = Find(path);
-  if (!node) return lastError = kErrFileNotFound, false;
+  if (!node) return false;
   if (node->folder || Denied(path) || (node->attributes & kAttrReadOnly) ||
       node->exclusiveReaders > 0) {
-    return lastError = kErrAccessDenied, false;
+    return false;
   }
   nodes_.erase(Key(path));
   return true;
 }
 
 uint32_t FakePlatform::MakeFolder(const std::string& path) {
-  if (path.empty()) return lastError = kErrPathNotFound;
-  if (Find(path)) return lastError = kErrAlreadyExists;
-  if (!ParentExists(path)) return lastError = kErrPathNotFound;
-  if (Denied(path)) return lastError = kErrAccessDenied;
+  if (path.empty()) return kErrPathNotFound;
+  if (Find(path)) return kErrAlreadyExists;
+  if (!ParentExists(path)) return kErrPathNotFound;
+  if (Denied(path)) return kErrAccessDenied;
   Node node;
   node.path = path;
   node.folder = true;
@@ -249,16 +249,16 @@ uint32_t FakePlatform::MakeFolder(const std::string& path) {
 
 bool FakePlatform::RemoveFolder(const std::string& path) {
   Node* node = Find(path);
-  if (!node || !node->folder) return lastError = kErrFileNotFound, false;
-  if (!ListTree(path).empty()) return lastError = kErrDirNotEmpty, false;
-  if (Denied(path) || Key(path) == Key(currentFolder)) return lastError = 32, false;
+  if (!node || !node->folder) return false;
+  if (!ListTree(path).empty()) return false;
+  if (Denied(path) || Key(path) == Key(currentFolder)) return false;
   nodes_.erase(Key(path));
   return true;
 }
 
 uint32_t FakePlatform::SetCurrentFolder(const std::string& path) {
   Node* node = Find(path);
-  if (!node || !node->folder) return lastError = kErrFileNotFound;
+  if (!node || !node->folder) return kErrFileNotFound;
   currentFolder = path;
   return 0;
 }

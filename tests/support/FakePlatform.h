@@ -90,9 +90,6 @@ class FakePlatform : public Platform {
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
   void Beep() override { ++beeps; }
 
-  // Error code of the last failing file operation (GetLastError's view).
-  uint32_t lastError = 0;
-
  private:
   struct Node {
     std::string path;  // as created
