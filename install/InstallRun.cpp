@@ -11,7 +11,7 @@ namespace {
 
 constexpr uint32_t kStepPause = 500;
 constexpr uint32_t kQuestion = kMbYesNo | kMbIconQuestion;
-constexpr uint32_t kAlreadyExists = 183;
+
 // Last-write times are compared at two-second resolution.
 constexpr uint64_t kTwoSeconds = 20000000;
 
@@ -140,7 +140,7 @@ void InstallRun::CreatePlannedFolders() {
     AddToDeleteList(platform_, lists_.folders, path);
     window_.ShowStatus(std::string(text::kCreatingFolders) + "\r" + text::kCreatingArrow + path);
     uint32_t error = platform_.MakeFolder(path);
-    if (error != 0 && error != kAlreadyExists) Fail(text::kTagFolder, path);
+    if (error != 0 && error != kErrAlreadyExists) Fail(text::kTagFolder, path);
     platform_.Sleep(kStepPause);
   }
   if (showProgress_) window_.ShowProgress(true);
