@@ -19,9 +19,9 @@ std::string Key(const char* prefix, size_t n) { return prefix + std::to_string(n
 template <size_t M>
 void LoadSection(Platform& platform, const std::string& file, const char* section,
                  const char* prefix, std::array<std::string, M>& list) {
-  for (size_t n = 1; n < M; ++n) {
-    std::string value = ReadIniString(platform, section, Key(prefix, n), "", file);
-    if (!value.empty()) AddToDeleteList(platform, list, value);
+  for (const std::string& value :
+       ReadNumberedKeys(platform, file, section, prefix, static_cast<int>(M - 1))) {
+    AddToDeleteList(platform, list, value);
   }
 }
 

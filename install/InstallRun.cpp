@@ -65,13 +65,13 @@ void InstallRun::Fail(const char* tag, const std::string& path) {
 }
 
 void InstallRun::GatherInstallPlan() {
-  for (int n = 1; n <= kMaxFolders; ++n) {
-    std::string folder = Read(ini::kMakeFolder, "Folder" + std::to_string(n));
-    if (!folder.empty()) plan_.AppendFolder(folder);
+  const std::string& file = values_.infoFile;
+  for (const std::string& folder :
+       ReadNumberedKeys(platform_, file, ini::kMakeFolder, "Folder", kMaxFolders)) {
+    plan_.AppendFolder(folder);
   }
-  for (int n = 1; n <= kMaxFiles; ++n) {
-    std::string entry = Read(ini::kCopyFile, "File" + std::to_string(n));
-    if (entry.empty()) continue;
+  for (const std::string& entry :
+       ReadNumberedKeys(platform_, file, ini::kCopyFile, "File", kMaxFiles)) {
     CopyFileValue value = SplitCopyFileValue(entry);
     std::string source = SourcePath(FileNamePart(value.path, cp_));
     if (!FileExists(platform_, source)) continue;
@@ -108,7 +108,7 @@ void InstallRun::GatherInstallPlan() {
     plan_.registryValues[plan_.registryCount] = Read(ini::kRegistry, "Value" + std::to_string(n));
   }
   for (const std::string& key :
-       ReadNumberedKeys(platform_, values_.infoFile, ini::kDeleteRegistry, "Key", kMaxDeleteRegistry)) {
+       ReadNumberedKeys(platform_, file, ini::kDeleteRegistry, "Key", kMaxDeleteRegistry)) {
     lists_.setupRegistry[++setupRegistryCount_] = key;
   }
 }

@@ -66,13 +66,14 @@ std::string TestName() {
 
 }  // namespace
 
-CommandResult RunInSession(const std::vector<std::string>& args) {
-  // Output goes to a file, not a pipe: Wine's own background processes may
-  // inherit the descriptor and would keep a pipe open forever.
+// Runs argv to its end, capturing stdout and stderr. Output goes to a file,
+// not a pipe: Wine's own background processes may inherit the descriptor and
+// would keep a pipe open forever.
+CommandResult RunCaptured(const std::vector<std::string>& argv) {
   char name[] = "/tmp/qs-e2e-XXXXXX";
   int fd = mkstemp(name);
   if (fd < 0) return {};
-  pid_t pid = Spawn(SessionCommand(args), fd);
+  pid_t pid = Spawn(argv, fd);
   CommandResult result;
   result.code = WaitPid(pid, 120000).value_or(-1);
   if (result.code == -1) kill(-pid, SIGKILL);
@@ -86,6 +87,10 @@ CommandResult RunInSession(const std::vector<std::string>& args) {
   close(fd);
   unlink(name);
   return result;
+}
+
+CommandResult RunInSession(const std::vector<std::string>& args) {
+  return RunCaptured(SessionCommand(args));
 }
 
 std::string Control::Get(const std::string& key) const {
@@ -174,14 +179,8 @@ std::string WindowsPath(const std::string& unixPath) {
 }
 
 std::string WinePrefix() {
-  std::vector<std::string> argv = {QS_SESSION, "env", QS_E2E_STATE};
-  char name[] = "/tmp/qs-e2e-XXXXXX";
-  int fd = mkstemp(name);
-  WaitPid(Spawn(argv, fd), 10000);
-  std::ifstream in(name);
-  close(fd);
-  unlink(name);
-  for (std::string line; std::getline(in, line);) {
+  std::istringstream lines(RunCaptured({QS_SESSION, "env", QS_E2E_STATE}).out);
+  for (std::string line; std::getline(lines, line);) {
     if (line.rfind("WINEPREFIX=", 0) == 0) return line.substr(11);
   }
   return std::string();
