@@ -45,9 +45,11 @@ void MainForm::FormActivate() {
   SettleFolders();
   if (FileNamePart(argument, cp_) == kUnSetupIni) {
     values_.infoFile = DelBackslash(values_.tempFolder, "B", cp_) + "\\" + kUnSetupIni;
-    platform_.Copy(argument, values_.infoFile, false);
+    // When the copy fails, whatever is there already belongs to another
+    // product: it is neither read nor removed.
+    recordCopyFailed_ = !platform_.Copy(argument, values_.infoFile, false);
   }
-  if (!FileExists(platform_, values_.infoFile)) {
+  if (recordCopyFailed_ || !FileExists(platform_, values_.infoFile)) {
     btnContinueClick();
     return;
   }
@@ -96,7 +98,9 @@ void MainForm::btnContinueClick() {
   view_.SetVisible(ids::kFraReadme, false);
   std::string errors;
   ShowStatus(text::kInitializing);
-  if (!FileExists(platform_, values_.infoFile)) errors += std::string(text::kInfoFileMissing) + "\r";
+  if (recordCopyFailed_ || !FileExists(platform_, values_.infoFile)) {
+    errors += std::string(text::kInfoFileMissing) + "\r";
+  }
   values_.windowsFolder = platform_.WindowsFolder();
   if (values_.windowsFolder.empty()) errors += std::string(text::kWindowsFolderFailed) + "\r";
   values_.systemFolder = platform_.SystemFolder();
@@ -174,7 +178,7 @@ bool MainForm::FormCloseQuery() {
       kIdYes) {
     return false;
   }
-  if (UninstallMode()) platform_.Delete(values_.infoFile);
+  if (UninstallMode() && !recordCopyFailed_) platform_.Delete(values_.infoFile);
   EndProgram();
   return true;
 }

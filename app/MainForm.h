@@ -56,6 +56,7 @@ class MainForm : public RunWindow {
   InstallPlan& plan_;
   CodePage cp_;
   ProgramValues values_;
+  bool recordCopyFailed_ = false;
 };
 
 // The readme's bytes as the multi-line box wants them: every line end (CR,

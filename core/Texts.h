@@ -92,6 +92,7 @@ inline constexpr const char* kTagFolder = "<Folder> ";
 inline constexpr const char* kTagSetupFile = "<SetupFile> ";
 inline constexpr const char* kTagShortCut = "<ShortCut> ";
 inline constexpr const char* kTagSetupFolder = "<SetupFolder> ";
+inline constexpr const char* kTagRegistry = "<Registry> ";
 
 // Errors that end a run with the standard error report.
 inline constexpr const char* kKeyCreateFailed = "ｷｰ %s の作成に失敗しました";

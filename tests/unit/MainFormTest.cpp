@@ -175,14 +175,42 @@ TEST_F(MainFormTest, OnlyTheExactRecordNameSelectsUninstallMode) {
   EXPECT_FALSE(os.Contents("C:\\TEMP\\UNSETUP.INI").has_value());
 }
 
-TEST_F(MainFormTest, MissingRecordReportsTheMissingFile) {
-  os.firstArgument = "C:\\Gone\\UNSETUP.INI";
-  form.FormActivate();
-  EXPECT_EQ("セットアップ・アンセットアップ情報ファイルが見つかりません．\r",
-            At(ids::kLblMessage).text);
-  view.answers = {kIdYes};
-  EXPECT_TRUE(form.FormCloseQuery());
-  EXPECT_EQ(1u, view.boxes.size());
+// A record that cannot be copied (missing, or an old copy in the way that
+// cannot be replaced) leaves the start-up error: an old copy is another
+// product's record and is neither used nor removed.
+TEST(MainFormRecordCopy, ARecordThatCannotBeCopiedIsAMissingFile) {
+  const std::string stale = "[Title]\r\nUnSetup=Old product\r\n";
+  struct Case {
+    const char* what;
+    bool recordThere;
+    bool staleCopy;
+  } cases[] = {{"record missing", false, false},
+               {"record missing, old copy", false, true},
+               {"old copy cannot be replaced", true, true}};
+  for (const Case& c : cases) {
+    test::FakePlatform os;
+    test::FakeView view;
+    InstallPlan plan;
+    MainForm form(os, view, plan);
+    os.modulePath = "C:\\CD\\SETUP.EXE";
+    os.AddFolder("C:\\TEMP");
+    if (c.recordThere) os.AddFile("C:\\App\\UNSETUP.INI", "[Title]\r\nUnSetup=New\r\n");
+    if (c.staleCopy) {
+      os.AddFile("C:\\TEMP\\UNSETUP.INI", stale);
+      if (c.recordThere) os.DenyWrite("C:\\TEMP\\UNSETUP.INI");
+    }
+    os.firstArgument = "C:\\App\\UNSETUP.INI";
+    form.FormActivate();
+    EXPECT_EQ("セットアップ・アンセットアップ情報ファイルが見つかりません．\r",
+              view.At(ids::kLblMessage).text) << c.what;
+    EXPECT_FALSE(view.At(ids::kBtnUnSetup).enabled) << c.what;
+    EXPECT_EQ("", view.backTitle) << c.what;
+    view.answers = {kIdYes};
+    EXPECT_TRUE(form.FormCloseQuery());
+    EXPECT_EQ(1u, view.boxes.size());
+    EXPECT_EQ(c.staleCopy ? std::optional<std::string>(stale) : std::nullopt,
+              os.Contents("C:\\TEMP\\UNSETUP.INI")) << c.what;
+  }
 }
 
 TEST_F(MainFormTest, CloseQuestion) {
