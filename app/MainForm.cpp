@@ -168,7 +168,18 @@ void MainForm::btnReferClick() {
   view_.SetText(ids::kTxtFolder, chosen);
 }
 
-void MainForm::btnSetupClick() { InstallRun(platform_, *this, plan_, values_, cp_).Run(); }
+namespace {
+struct RunningFlag {
+  explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningFlag() { flag_ = false; }
+  bool& flag_;
+};
+}  // namespace
+
+void MainForm::btnSetupClick() {
+  RunningFlag running(running_);
+  InstallRun(platform_, *this, plan_, values_, cp_).Run();
+}
 
 void MainForm::btnEndClick() { view_.SetModalResult(1); }
 
@@ -178,14 +189,24 @@ bool MainForm::FormCloseQuery() {
       kIdYes) {
     return false;
   }
+  EndWithoutQuestion();
+  return true;
+}
+
+void MainForm::EndWithoutQuestion() {
+  if (view_.BackEnabled()) return;
+  // The temporary copy of the record goes; a copy that was never made is
+  // another product's and stays.
   if (UninstallMode() && !recordCopyFailed_) platform_.Delete(values_.infoFile);
   EndProgram();
-  return true;
 }
 
 void MainForm::btnCloseErrorLogClick() { view_.SetVisible(ids::kBtnCloseErrorLog, false); }
 
-void MainForm::btnUnSetupClick() { UninstallRun(platform_, *this, values_, cp_).Run(); }
+void MainForm::btnUnSetupClick() {
+  RunningFlag running(running_);
+  UninstallRun(platform_, *this, values_, cp_).Run();
+}
 
 void MainForm::AfterRunError() { view_.SetEnabled(ids::kBtnEnd, true); }
 

@@ -29,6 +29,11 @@ class MainForm : public RunWindow {
   void btnUnSetupClick();
   // After the standard error report: the user can still end the program.
   void AfterRunError();
+  // Ends the program as a Yes to the close question does, without asking
+  // (the system is ending it); nothing when a run has already ended it.
+  void EndWithoutQuestion();
+  // True while the install or uninstall run is going.
+  bool Running() const { return running_; }
 
   bool UninstallMode() const;
   const ProgramValues& values() const { return values_; }
@@ -57,6 +62,7 @@ class MainForm : public RunWindow {
   CodePage cp_;
   ProgramValues values_;
   bool recordCopyFailed_ = false;
+  bool running_ = false;
 };
 
 // The readme's bytes as the multi-line box wants them: every line end (CR,

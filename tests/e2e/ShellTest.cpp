@@ -6,7 +6,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "app/ControlIds.h"
@@ -176,9 +178,37 @@ TEST_F(Shell, UninstallModeFromARecord) {
   ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnSetup, '-'}, {ids::kBtnEnd, 'o'},
                       {ids::kTxtFolder, 's'}, {ids::kBtnRefer, 's'}, {ids::kChkOverWrite, 's'},
                       {ids::kChkSCutDesktop, 's'}, {ids::kFraReadme, '-'}});
-  End(product);
+  // Ended through the backdrop: the temporary copy goes as with the end button.
+  Drive({"close", kBack});
+  ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << "no close question";
+  ASSERT_TRUE(product.WaitExit(15000).has_value()) << "the program did not end";
   EXPECT_FALSE(std::filesystem::exists(copy)) << "the temporary copy was left behind";
   EXPECT_TRUE(std::filesystem::exists(product.folder() + "/app/UNSETUP.INI"));
+}
+
+// An old copy of another product's record that cannot be replaced is never
+// used: the start-up error shows, and the old copy stays as it was.
+TEST_F(Shell, AStaleRecordCopyThatCannotBeReplacedIsNotUsed) {
+  Product product("shell-stale-record");
+  product.WriteSjis("app/UNSETUP.INI", "[Title]\r\nUnSetup=新しい製品\r\n");
+  std::filesystem::path copy = std::filesystem::path(WinePrefix()) / "drive_c/users" /
+                              getpwuid(getuid())->pw_name / "Temp/UNSETUP.INI";
+  const std::string stale = "[Title]\r\nUnSetup=Old\r\n[SetupFolder]\r\nFolder=C:\\Old\\\r\n";
+  std::filesystem::create_directories(copy.parent_path());
+  { std::ofstream(copy, std::ios::binary) << stale; }
+  // Root under Wine replaces read-only files; an immutable one it cannot.
+  ASSERT_EQ(0, std::system(("chattr +i '" + copy.string() + "'").c_str()));
+  Start(product, {product.WinPath("app/UNSETUP.INI")});
+  Dump dump = Main();
+  SCOPED_TRACE(dump.raw);
+  EXPECT_EQ("セットアップ・アンセットアップ情報ファイルが見つかりません．\r",
+            dump.ById(ids::kLblMessage).text());
+  ExpectStates(dump, {{ids::kBtnUnSetup, 's'}, {ids::kBtnEnd, 'o'}});
+  End(product);
+  std::system(("chattr -i '" + copy.string() + "'").c_str());
+  std::ifstream in(copy, std::ios::binary);
+  EXPECT_EQ(stale, std::string(std::istreambuf_iterator<char>(in), {}));
+  std::filesystem::remove(copy);
 }
 
 TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {

@@ -165,6 +165,19 @@ TEST_F(MainFormTest, UninstallModeFromTheRecordNamedOnTheCommandLine) {
   EXPECT_TRUE(os.Contents("C:\\Program Files\\Acme\\UNSETUP.INI").has_value());
 }
 
+// Told to end by the system, with no question possible: as a Yes would.
+TEST_F(MainFormTest, EndingWithoutAQuestionIsAYes) {
+  os.AddFile("C:\\App\\UNSETUP.INI", "[Title]\r\nUnSetup=Acme remover\r\n");
+  os.firstArgument = "C:\\App\\UNSETUP.INI";
+  form.FormActivate();
+  form.EndWithoutQuestion();
+  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_EQ(1, view.modalResult);
+  EXPECT_TRUE(view.backEnabled);
+  EXPECT_FALSE(os.Contents("C:\\TEMP\\UNSETUP.INI").has_value());
+  EXPECT_TRUE(os.Contents("C:\\App\\UNSETUP.INI").has_value());
+}
+
 TEST_F(MainFormTest, OnlyTheExactRecordNameSelectsUninstallMode) {
   Ini("[Title]\r\nSetup=Acme\r\n");
   os.AddFile("C:\\X\\unsetup.ini", "[Title]\r\nUnSetup=No\r\n");
