@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/ControlIds.h"
+#include "core/Expand.h"
 #include "core/Paths.h"
 #include "core/Texts.h"
 #include "data/Definition.h"
@@ -65,9 +66,22 @@ void MainForm::FormActivate() {
 // SourceFolder, TempFolder and the definition file beside the program.
 void MainForm::SettleFolders() {
   values_.sourceFolder = FolderPart(platform_.ModulePath(), cp_);
-  values_.tempFolder = platform_.TempFolder();
-  if (values_.tempFolder.empty()) values_.tempFolder = values_.sourceFolder;
+  std::string systemTemp = platform_.TempFolder();
+  if (systemTemp.empty()) systemTemp = values_.sourceFolder;
+  MakeWorkFolder(systemTemp);
   values_.infoFile = DelBackslash(values_.sourceFolder, "B", cp_) + "\\" + kSetupIni;
+}
+
+// The record copy and the scratch files live in a folder of the program's
+// own inside TEMP. Where none can be made, TEMP itself serves, after saying so.
+void MainForm::MakeWorkFolder(const std::string& systemTemp) {
+  workFolder_ = std::make_unique<WorkFolder>(
+      platform_, systemTemp, std::vector<std::string>{kUnSetupIni, kExpandScratch, kAsideScratch},
+      cp_);
+  values_.tempFolder = workFolder_->path();
+  if (workFolder_->made()) return;
+  view_.MessageBox(text::kWorkFolderFailed, text::kWarningCaption, kMbOk | kMbIconWarning);
+  values_.tempFolder = systemTemp;
 }
 
 // Shows the readme when the definition file names an existing one.

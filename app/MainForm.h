@@ -3,11 +3,13 @@
 // runs. Works on a MainView, so every decision runs in unit tests.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/MainView.h"
 #include "core/CodePage.h"
 #include "core/RunWindow.h"
+#include "core/WorkFolder.h"
 #include "data/ProgramValues.h"
 #include "install/InstallPlan.h"
 #include "platform/Platform.h"
@@ -50,6 +52,7 @@ class MainForm : public RunWindow {
 
  private:
   void SettleFolders();
+  void MakeWorkFolder(const std::string& systemTemp);
   bool ShowReadme();
   std::string ProposedFolder();
   void OfferShortCutPlaces();
@@ -61,6 +64,7 @@ class MainForm : public RunWindow {
   InstallPlan& plan_;
   CodePage cp_;
   ProgramValues values_;
+  std::unique_ptr<WorkFolder> workFolder_;
   bool recordCopyFailed_ = false;
   bool running_ = false;
 };

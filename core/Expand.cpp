@@ -79,8 +79,8 @@ bool CopyRest(FileReader& reader, FileWriter& writer, const uint8_t* head, size_
 std::string ExpandCompressedFile(Platform& platform, const std::string& source,
                                  const std::string& tempFolder, CodePage cp, bool* complete) {
   const std::string temp = DelBackslash(tempFolder, "B", cp);
-  const std::string scratch = temp + "\\ZZZZZZZZ.ZZZ";
-  const std::string expandFile = temp + "\\EXPAND.QST";
+  const std::string scratch = temp + "\\" + kAsideScratch;
+  const std::string expandFile = temp + "\\" + kExpandScratch;
 
   std::optional<std::string> name = ExpandedNameOf(platform, source, cp);
   if (!name) {

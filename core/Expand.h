@@ -9,6 +9,11 @@
 
 namespace qs {
 
+// The scratch names in the temporary folder: the expanded contents, and a
+// file that had the expanded name, kept aside meanwhile.
+inline constexpr const char* kExpandScratch = "EXPAND.QST";
+inline constexpr const char* kAsideScratch = "ZZZZZZZZ.ZZZ";
+
 // Copies source into tempFolder as EXPAND.QST, expanded when it is an SZDD
 // file and unchanged when it is not, and returns
 //   "<temp>\EXPAND.QST,<expanded file name>"

@@ -75,6 +75,9 @@ inline constexpr const char* kSomeStepsFailed = "一部の処理に失敗しま�
 inline constexpr const char* kShowFailuresQuestion =
     "フォルダの作成・ファイルのコピーで，一部の処理が失敗しました．\r詳細を表示しますか？";
 inline constexpr const char* kWarningCaption = "警告";
+inline constexpr const char* kWorkFolderFailed =
+    "作業用の一時フォルダを作成できませんでした．\r"
+    "一時フォルダを直接使用して続行します．";
 inline constexpr const char* kFailureListCaption = "作成・コピー処理失敗　詳細表示";
 inline constexpr const char* kWritingRecord = "アンセットアップ情報を作成しています．．．";
 inline constexpr const char* kSetupComplete = "セットアップが完了しました．";

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/win32/Elevated.h"
 #include "platform/win32/Handles.h"
 
 namespace qs::win32 {
@@ -301,7 +302,14 @@ std::string Win32Platform::SpecialFolder(int csidl) {
   return path;
 }
 
+std::string Win32Platform::MakePrivateFolder(const std::string& parent) {
+  return MakePrivateFolderIn(parent, RunsElevated());
+}
+
+// Elevated, the file is opened as the user who started setup; where the
+// shell offers no way to, as the installer itself.
 bool Win32Platform::ShellOpen(const std::string& path) {
+  if (RunsElevated() && OpenAsDesktopUser(path)) return true;
   HINSTANCE result = ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }

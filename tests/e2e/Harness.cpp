@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <pwd.h>
 #include <signal.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -271,6 +272,21 @@ bool Product::Running() {
     return false;
   }
   return true;
+}
+
+std::string WineTemp() {
+  return (std::filesystem::path(WinePrefix()) / "drive_c/users" / getpwuid(getuid())->pw_name /
+          "Temp").string();
+}
+
+std::vector<std::string> LeftWorkFolders() {
+  std::vector<std::string> left;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(WineTemp(), error)) {
+    std::string name = entry.path().filename().string();
+    if (entry.is_directory() && name.size() == 18 && name.rfind("QS", 0) == 0) left.push_back(name);
+  }
+  return left;
 }
 
 }  // namespace qs::e2e

@@ -76,6 +76,10 @@ class Product {
 std::string WindowsPath(const std::string& unixPath);
 // The Unix path of the session's Wine prefix.
 std::string WinePrefix();
+// The Unix path of the Wine user's TEMP folder.
+std::string WineTemp();
+// The folders the program made for itself in TEMP and left there.
+std::vector<std::string> LeftWorkFolders();
 std::string ToSjis(const std::string& utf8);
 std::string Unescape(const std::string& text);
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "app/ControlIds.h"
@@ -68,6 +69,16 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
     fs::remove(appunset);
   }
   RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+  // Files of the scratch names planted in TEMP by someone else: the runs
+  // work in a folder of their own and never touch these.
+  const fs::path temp = WineTemp();
+  const std::map<std::string, std::string> planted = {
+      {"EXPAND.QST", "planted expansion"},
+      {"ZZZZZZZZ.ZZZ", "planted aside"},
+      {"MANUAL.TXT", "planted under the expanded name"},
+      {"UNSETUP.INI", "[DeleteFile]\r\nFile1=C:\\windows\\win.ini,/F\r\n"}};
+  fs::create_directories(temp);
+  for (const auto& [name, bytes] : planted) std::ofstream(temp / name, std::ios::binary) << bytes;
 
   product.Launch();
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
@@ -130,6 +141,13 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_EQ(std::string::npos,
             RegQuery("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product",
                      "UninstallString").find("APPUNSET"));
+
+  for (const auto& [name, bytes] : planted) {
+    EXPECT_EQ(bytes, ReadFile(temp / name)) << name;
+    fs::remove(temp / name);
+  }
+  EXPECT_TRUE(fs::exists(fs::path(WinePrefix()) / "drive_c/windows/win.ini"));
+  EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders());
 }
 
 TEST(Install, AnErrorThatEndsTheRunIsReportedAndTheUserCanStillEnd) {

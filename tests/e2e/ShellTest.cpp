@@ -161,13 +161,14 @@ TEST_F(Shell, UninstallModeFromARecord) {
   Product product("shell-uninstall");
   product.WriteSjis("app/UNSETUP.INI",
                     "[Title]\r\nUnSetup=サンプル削除\r\n[SetupFolder]\r\nFolder=C:\\X\\\r\n");
-  std::filesystem::path copy = std::filesystem::path(WinePrefix()) / "drive_c/users" /
-                              getpwuid(getuid())->pw_name / "Temp/UNSETUP.INI";
-  std::filesystem::remove(copy);
   Start(product, {product.WinPath("app/UNSETUP.INI")});
   Screenshot("ready-to-uninstall");
   Dump dump = Main();
   SCOPED_TRACE(dump.raw);
+  // The copy lives in the program's own folder inside TEMP.
+  std::vector<std::string> work = LeftWorkFolders();
+  ASSERT_EQ(1u, work.size());
+  std::filesystem::path copy = std::filesystem::path(WineTemp()) / work[0] / "UNSETUP.INI";
   EXPECT_TRUE(std::filesystem::exists(copy)) << copy;
   EXPECT_EQ("サンプル削除", dump.window.text());
   EXPECT_EQ("サンプル削除", BackTitle());
@@ -183,32 +184,32 @@ TEST_F(Shell, UninstallModeFromARecord) {
   ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << "no close question";
   ASSERT_TRUE(product.WaitExit(15000).has_value()) << "the program did not end";
   EXPECT_FALSE(std::filesystem::exists(copy)) << "the temporary copy was left behind";
+  EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders());
   EXPECT_TRUE(std::filesystem::exists(product.folder() + "/app/UNSETUP.INI"));
 }
 
-// An old copy of another product's record that cannot be replaced is never
-// used: the start-up error shows, and the old copy stays as it was.
-TEST_F(Shell, AStaleRecordCopyThatCannotBeReplacedIsNotUsed) {
+// An old UNSETUP.INI in TEMP, even one that cannot be replaced, is another
+// product's record: the program reads its own copy and leaves the old one
+// as it was.
+TEST_F(Shell, AnOldRecordCopyInTempIsNeitherUsedNorTouched) {
   Product product("shell-stale-record");
   product.WriteSjis("app/UNSETUP.INI", "[Title]\r\nUnSetup=新しい製品\r\n");
-  std::filesystem::path copy = std::filesystem::path(WinePrefix()) / "drive_c/users" /
-                              getpwuid(getuid())->pw_name / "Temp/UNSETUP.INI";
+  std::filesystem::path stalePath = std::filesystem::path(WineTemp()) / "UNSETUP.INI";
   const std::string stale = "[Title]\r\nUnSetup=Old\r\n[SetupFolder]\r\nFolder=C:\\Old\\\r\n";
-  std::filesystem::create_directories(copy.parent_path());
-  { std::ofstream(copy, std::ios::binary) << stale; }
+  std::filesystem::create_directories(stalePath.parent_path());
+  { std::ofstream(stalePath, std::ios::binary) << stale; }
   // Root under Wine replaces read-only files; an immutable one it cannot.
-  ASSERT_EQ(0, std::system(("chattr +i '" + copy.string() + "'").c_str()));
+  ASSERT_EQ(0, std::system(("chattr +i '" + stalePath.string() + "'").c_str()));
   Start(product, {product.WinPath("app/UNSETUP.INI")});
   Dump dump = Main();
   SCOPED_TRACE(dump.raw);
-  EXPECT_EQ("セットアップ・アンセットアップ情報ファイルが見つかりません．\r",
-            dump.ById(ids::kLblMessage).text());
-  ExpectStates(dump, {{ids::kBtnUnSetup, 's'}, {ids::kBtnEnd, 'o'}});
+  EXPECT_EQ("新しい製品", dump.window.text());
+  ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnEnd, 'o'}});
   End(product);
-  std::system(("chattr -i '" + copy.string() + "'").c_str());
-  std::ifstream in(copy, std::ios::binary);
+  std::system(("chattr -i '" + stalePath.string() + "'").c_str());
+  std::ifstream in(stalePath, std::ios::binary);
   EXPECT_EQ(stale, std::string(std::istreambuf_iterator<char>(in), {}));
-  std::filesystem::remove(copy);
+  std::filesystem::remove(stalePath);
 }
 
 TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
