@@ -16,10 +16,6 @@
 namespace qs::e2e {
 namespace {
 
-constexpr int kIdCancel = 2;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
-const char* const kMain = "class:TfrmMain";
 const char* const kBack = "class:TfrmBack";
 
 class Shell : public ::testing::Test {
@@ -36,13 +32,6 @@ class Shell : public ::testing::Test {
   void Start(Product& product, const std::vector<std::string>& args = {}) {
     product.Launch(args);
     ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
-  }
-  void End(Product& product) {
-    Drive({"click", kMain, std::to_string(ids::kBtnEnd)});
-    ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << "no close question";
-    std::optional<int> code = product.WaitExit(15000);
-    ASSERT_TRUE(code.has_value()) << "the program did not end";
-    EXPECT_EQ(0, *code);
   }
   // Visible and enabled as expected: 'o' on, 's' shown but disabled, '-' hidden.
   void ExpectStates(const Dump& dump, const std::map<int, char>& states) {
@@ -108,7 +97,7 @@ TEST_F(Shell, WithoutDefinitionFileOnlyTheEndButtonWorks) {
   Dump after = Main();
   EXPECT_EQ(dump.ById(ids::kLblMessage).text(), after.ById(ids::kLblMessage).text());
   EXPECT_TRUE(after.ById(ids::kBtnEnd).enabled());
-  End(product);
+  EndWithEndButton(product);
 }
 
 TEST_F(Shell, ReadmeThenReadyToInstall) {
@@ -152,7 +141,7 @@ TEST_F(Shell, ReadmeThenReadyToInstall) {
   Screenshot("folder-browser");
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value()) << Drive({"windows"}).out;
   EXPECT_EQ("C:\\Program Files\\Sample\\", Main().ById(ids::kTxtFolder).text());
-  End(product);
+  EndWithEndButton(product);
 }
 
 TEST_F(Shell, UninstallModeFromARecord) {
@@ -176,7 +165,7 @@ TEST_F(Shell, UninstallModeFromARecord) {
   ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnSetup, '-'}, {ids::kBtnEnd, 'o'},
                       {ids::kTxtFolder, 's'}, {ids::kBtnRefer, 's'}, {ids::kChkOverWrite, 's'},
                       {ids::kChkSCutDesktop, 's'}, {ids::kFraReadme, '-'}});
-  End(product);
+  EndWithEndButton(product);
   EXPECT_FALSE(std::filesystem::exists(copy)) << "the temporary copy was left behind";
   EXPECT_TRUE(std::filesystem::exists(product.folder() + "/app/UNSETUP.INI"));
 }
@@ -203,7 +192,7 @@ TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value());
   Drive({"keys", "ALT+E"});
   EXPECT_TRUE(AnswerBox("終了確認", kIdNo).has_value()) << "Alt+E asked nothing";
-  End(product);
+  EndWithEndButton(product);
 }
 
 }  // namespace
