@@ -160,14 +160,15 @@ void UninstallRun::DeleteShortCuts() {
   }
 }
 
-// The startup and send-to folders stay, and so do the desktop and the
-// programs folder themselves: the installation only ever made folders below
-// them, and an empty desktop is still the user's desktop.
+// The four places themselves stay (the installation only ever made folders
+// below them, and an empty desktop is still the user's desktop): known by
+// where the system keeps them, and the startup and send-to folders also by
+// their names.
 bool UninstallRun::MayRemoveLinkFolder(const std::string& link, const std::string& folder) {
   if (folder.empty()) return false;
   if (link.find(kStartUpFolderName) != std::string::npos) return false;
   if (Upper(link).find(kSendToFolderName) != std::string::npos) return false;
-  for (int csidl : {kCsidlDesktop, kCsidlPrograms}) {
+  for (int csidl : {kCsidlDesktop, kCsidlPrograms, kCsidlStartup, kCsidlSendTo}) {
     std::string place = platform_.SpecialFolder(csidl);
     if (!place.empty() &&
         SamePath(platform_, DelBackslash(place, "B", cp_), DelBackslash(folder, "B", cp_))) {

@@ -307,9 +307,17 @@ std::string Win32Platform::MakePrivateFolder(const std::string& parent) {
 }
 
 // Elevated, the file is opened as the user who started setup; where the
-// shell offers no way to, as the installer itself.
+// shell offers no way to, as the installer itself. The desktop shell does
+// not say whether the open worked, so a file the shell has no program for
+// is refused here first, as ShellExecute would refuse it.
 bool Win32Platform::ShellOpen(const std::string& path) {
-  if (RunsElevated() && OpenAsDesktopUser(path)) return true;
+  if (RunsElevated()) {
+    char program[MAX_PATH + 1] = {};
+    if (reinterpret_cast<INT_PTR>(::FindExecutableA(path.c_str(), nullptr, program)) <= 32) {
+      return false;
+    }
+    if (OpenAsDesktopUser(path)) return true;
+  }
   HINSTANCE result = ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }

@@ -18,10 +18,6 @@
 namespace qs::e2e {
 namespace {
 
-constexpr int kIdCancel = 2;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
-const char* const kMain = "class:TfrmMain";
 const char* const kBack = "class:TfrmBack";
 
 class Shell : public ::testing::Test {
@@ -38,13 +34,6 @@ class Shell : public ::testing::Test {
   void Start(Product& product, const std::vector<std::string>& args = {}) {
     product.Launch(args);
     ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
-  }
-  void End(Product& product) {
-    Drive({"click", kMain, std::to_string(ids::kBtnEnd)});
-    ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << "no close question";
-    std::optional<int> code = product.WaitExit(15000);
-    ASSERT_TRUE(code.has_value()) << "the program did not end";
-    EXPECT_EQ(0, *code);
   }
   // Visible and enabled as expected: 'o' on, 's' shown but disabled, '-' hidden.
   void ExpectStates(const Dump& dump, const std::map<int, char>& states) {
@@ -110,7 +99,7 @@ TEST_F(Shell, WithoutDefinitionFileOnlyTheEndButtonWorks) {
   Dump after = Main();
   EXPECT_EQ(dump.ById(ids::kLblMessage).text(), after.ById(ids::kLblMessage).text());
   EXPECT_TRUE(after.ById(ids::kBtnEnd).enabled());
-  End(product);
+  EndWithEndButton(product);
 }
 
 TEST_F(Shell, ReadmeThenReadyToInstall) {
@@ -154,7 +143,7 @@ TEST_F(Shell, ReadmeThenReadyToInstall) {
   Screenshot("folder-browser");
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value()) << Drive({"windows"}).out;
   EXPECT_EQ("C:\\Program Files\\Sample\\", Main().ById(ids::kTxtFolder).text());
-  End(product);
+  EndWithEndButton(product);
 }
 
 TEST_F(Shell, UninstallModeFromARecord) {
@@ -205,7 +194,7 @@ TEST_F(Shell, AnOldRecordCopyInTempIsNeitherUsedNorTouched) {
   SCOPED_TRACE(dump.raw);
   EXPECT_EQ("新しい製品", dump.window.text());
   ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnEnd, 'o'}});
-  End(product);
+  EndWithEndButton(product);
   std::system(("chattr -i '" + stalePath.string() + "'").c_str());
   std::ifstream in(stalePath, std::ios::binary);
   EXPECT_EQ(stale, std::string(std::istreambuf_iterator<char>(in), {}));
@@ -234,7 +223,7 @@ TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value());
   Drive({"keys", "ALT+E"});
   EXPECT_TRUE(AnswerBox("終了確認", kIdNo).has_value()) << "Alt+E asked nothing";
-  End(product);
+  EndWithEndButton(product);
 }
 
 }  // namespace

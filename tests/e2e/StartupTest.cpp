@@ -10,9 +10,6 @@
 namespace qs::e2e {
 namespace {
 
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
-const char* const kMain = "class:TfrmMain";
 const char* const kBack = "class:TfrmBack";
 const char* const kCloseCaption = "終了確認";
 

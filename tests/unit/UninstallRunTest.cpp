@@ -12,6 +12,8 @@ namespace {
 
 constexpr const char* kCopy = "C:\\TEMP\\UNSETUP.INI";
 constexpr const char* kPrograms = "C:\\WINDOWS\\Start Menu\\Programs";
+// Where later systems keep the startup folder, under a name of their own.
+constexpr const char* kStartUp = "C:\\WINDOWS\\Start Menu\\Programs\\StartUp\\";
 constexpr const char* kRegistration =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme";
 constexpr const char* kDone = "ask[完了,64]: アンセットアップを完了しました．";
@@ -27,6 +29,7 @@ class UninstallRunTest : public ::testing::Test {
     os.AddFolder("C:\\App");
     os.specialFolders[kCsidlDesktop] = "C:\\WINDOWS\\Desktop\\";
     os.specialFolders[kCsidlPrograms] = kPrograms;
+    os.specialFolders[kCsidlStartup] = kStartUp;
     Set("SetupFolder", "Folder", "C:\\App\\");
     Set("UnSetupRegistryKey", "Key", kRegistration);
     os.CreateRegistryKey(RegRoot::LocalMachine, kRegistration);
@@ -140,7 +143,8 @@ TEST_F(UninstallRunTest, LinkFoldersGoOnlyBelowThePlaces) {
   const std::string tools = std::string(kPrograms) + "\\Tools\\";
   const std::vector<std::string> links = {
       tools + "Gone.lnk", "C:\\WINDOWS\\Desktop\\Tool.lnk", std::string(kPrograms) + "\\Tool.lnk",
-      "C:\\WINDOWS\\Start Menu\\Programs\\ｽﾀｰﾄｱｯﾌﾟ\\Tool.lnk", "C:\\WINDOWS\\sendto\\Tool.lnk"};
+      "C:\\WINDOWS\\Start Menu\\Programs\\ｽﾀｰﾄｱｯﾌﾟ\\Tool.lnk", "C:\\WINDOWS\\sendto\\Tool.lnk",
+      std::string(kStartUp) + "Tool.lnk"};
   os.AddFolder(tools);
   for (size_t i = 1; i < links.size(); ++i) os.AddFile(links[i], "link");
   for (size_t i = 0; i < links.size(); ++i) {
@@ -151,7 +155,7 @@ TEST_F(UninstallRunTest, LinkFoldersGoOnlyBelowThePlaces) {
   for (const std::string& link : links) EXPECT_FALSE(Exists(link)) << link;
   EXPECT_FALSE(Exists(tools));
   for (const char* folder : {"C:\\WINDOWS\\Desktop", kPrograms, "C:\\WINDOWS\\sendto",
-                             "C:\\WINDOWS\\Start Menu\\Programs\\ｽﾀｰﾄｱｯﾌﾟ"}) {
+                             "C:\\WINDOWS\\Start Menu\\Programs\\ｽﾀｰﾄｱｯﾌﾟ", kStartUp}) {
     EXPECT_TRUE(Exists(folder)) << folder;
   }
   EXPECT_EQ(1u, window.Lines("ask[警告,52]").size());
