@@ -187,16 +187,61 @@ std::string WinePrefix() {
   return std::string();
 }
 
-std::string ToSjis(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  std::string out(utf8.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size(), outLeft = out.size();
+namespace {
+std::string Convert(const char* to, const char* from, const std::string& text) {
+  iconv_t cd = iconv_open(to, from);
+  std::string out(text.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size(), outLeft = out.size();
   char* dst = out.data();
   iconv(cd, &in, &inLeft, &dst, &outLeft);
   iconv_close(cd);
   out.resize(out.size() - outLeft);
   return out;
+}
+}  // namespace
+
+std::string ToSjis(const std::string& utf8) { return Convert("CP932", "UTF-8", utf8); }
+
+std::string FromSjis(const std::string& sjis) { return Convert("UTF-8", "CP932", sjis); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+namespace {
+std::string Crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n' && (out.empty() || out.back() != '\r')) out += '\r';
+    out += c;
+  }
+  return out;
+}
+}  // namespace
+
+void ShipSample(const Product& product) {
+  const fs::path sample = fs::path(QS_SOURCE_DIR) / "examples/sample";
+  for (const char* name : {"SETUP.INI", "README.TXT", "SAMPLE.TXT"}) {
+    product.WriteSjis(name, Crlf(ReadFile(sample / name)));
+  }
+  product.WriteBytes("MANUAL.TX_", ReadFile(fs::path(QS_BINARY_DIR) / "sample/MANUAL.TX_"));
+}
+
+void ForgetSampleInstalls() {
+  const fs::path appunset = fs::path(WinePrefix()) / "drive_c/windows/APPUNSET.EXE";
+  if (fs::exists(appunset)) {
+    fs::permissions(appunset, fs::perms::owner_write, fs::perm_options::add);
+    fs::remove(appunset);
+  }
+  RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+}
+
+std::string RegQuery(const std::string& key, const std::string& value) {
+  return RunInSession({"wine", "reg", "query", key, "/v", value}).out;
 }
 
 std::string Unescape(const std::string& text) {

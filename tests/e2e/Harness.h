@@ -73,6 +73,15 @@ class Product {
   pid_t pid_ = -1;
 };
 
+// The sample product as a packager ships it: texts in Shift-JIS, the manual
+// compressed by the build.
+void ShipSample(const Product& product);
+// A fresh start for the sample: no uninstaller copy, no registry values.
+void ForgetSampleInstalls();
+// `reg query KEY /v VALUE` in the session: its output.
+std::string RegQuery(const std::string& key, const std::string& value);
+std::string ReadFile(const std::string& path);
+
 std::string WindowsPath(const std::string& unixPath);
 // The Unix path of the session's Wine prefix.
 std::string WinePrefix();
@@ -81,6 +90,7 @@ std::string WineTemp();
 // The folders the program made for itself in TEMP and left there.
 std::vector<std::string> LeftWorkFolders();
 std::string ToSjis(const std::string& utf8);
+std::string FromSjis(const std::string& sjis);
 std::string Unescape(const std::string& text);
 
 }  // namespace qs::e2e

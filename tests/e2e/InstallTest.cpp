@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "app/ControlIds.h"
 #include "tests/e2e/Harness.h"
@@ -17,36 +16,6 @@ namespace {
 constexpr int kIdOk = 1;
 constexpr int kIdYes = 6;
 const char* const kMain = "class:TfrmMain";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n' && (out.empty() || out.back() != '\r')) out += '\r';
-    out += c;
-  }
-  return out;
-}
-
-// The sample product as a packager ships it: texts in Shift-JIS, the manual
-// compressed by the build.
-void ShipSample(const Product& product) {
-  const fs::path sample = fs::path(QS_SOURCE_DIR) / "examples/sample";
-  for (const char* name : {"SETUP.INI", "README.TXT", "SAMPLE.TXT"}) {
-    product.WriteSjis(name, Crlf(ReadFile(sample / name)));
-  }
-  product.WriteBytes("MANUAL.TX_", ReadFile(fs::path(QS_BINARY_DIR) / "sample/MANUAL.TX_"));
-}
-
-std::string RegQuery(const std::string& key, const std::string& value) {
-  return RunInSession({"wine", "reg", "query", key, "/v", value}).out;
-}
 
 void Click(int id) { Drive({"click", kMain, std::to_string(id)}); }
 
@@ -64,11 +33,7 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   ShipSample(product);
   const fs::path installed = fs::path(product.folder()) / "installed";
   const fs::path appunset = fs::path(WinePrefix()) / "drive_c/windows/APPUNSET.EXE";
-  if (fs::exists(appunset)) {
-    fs::permissions(appunset, fs::perms::owner_write, fs::perm_options::add);
-    fs::remove(appunset);
-  }
-  RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+  ForgetSampleInstalls();
   // Files of the scratch names planted in TEMP by someone else: the runs
   // work in a folder of their own and never touch these.
   const fs::path temp = WineTemp();

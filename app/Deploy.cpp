@@ -1,0 +1,82 @@
+#include "app/Deploy.h"
+
+#include <objbase.h>
+
+#include <optional>
+
+#include "app/Application.h"
+#include "app/Back.h"
+#include "app/Main.h"
+#include "app/Unattended.h"
+#include "core/Texts.h"
+#include "install/InstallPlan.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace qs::app {
+namespace {
+
+std::unique_ptr<FileWriter> CreateLogFile(const CommandLine& line) {
+  if (!line.logFile) return nullptr;
+  return win32::Win32Platform().CreateForWrite(*line.logFile);
+}
+
+// After the usage and the command line have been dealt with: the same
+// single-instance rule as the window, then the run.
+int RunGuarded(HINSTANCE instance, const CommandLine& line) {
+  if (HANDLE other = ::OpenMutexA(kMutexAllAccess, FALSE, kMutexName)) {
+    ::CloseHandle(other);
+    // The running copy may be writing the same log: only a log that can be
+    // had says why this one ended.
+    RunLog(CreateLogFile(line), LocalTimeNow).Write("error", "another copy is running");
+    return kExitAnotherCopy;
+  }
+  HANDLE mutex = ::CreateMutexA(nullptr, FALSE, kMutexName);
+  int code = kExitBadCommandLine;
+  std::unique_ptr<FileWriter> file = CreateLogFile(line);
+  if (!line.logFile || file) {
+    RunLog log(std::move(file), LocalTimeNow);
+    log.Write("start", ::GetCommandLineA());
+    SwitchedPlatform<win32::Win32Platform> platform(line, log);
+    if (line.silent) {
+      code = RunUnattended(platform, line, log);
+    } else {
+      RunWindows(instance, platform, &log);
+      code = kExitDone;
+    }
+    log.Write("exit", std::to_string(code));
+  }
+  ::ReleaseMutex(mutex);
+  return code;
+}
+
+}  // namespace
+
+void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log) {
+  Application& app = Application::Instance();
+  app.Initialize(instance, text::kAppTitle);
+  InstallPlan plan;
+  TfrmBack frmBack;
+  TfrmMain frmMain(frmBack, platform, plan);
+  std::optional<LoggingRunWindow> logged;
+  if (log) frmMain.form().SetRunWindow(logged.emplace(frmMain.form(), *log));
+  frmBack.SetMainForm(&frmMain);
+  frmBack.Show();
+  app.Run();
+}
+
+int RunSwitched(HINSTANCE instance, const CommandLine& line) {
+  if (line.usage) {
+    ::MessageBoxA(nullptr, text::kUsage, text::kAppTitle, MB_OK | MB_ICONINFORMATION);
+    return kExitDone;
+  }
+  if (!line.error.empty()) {
+    RunLog(CreateLogFile(line), LocalTimeNow).Write("error", "bad command line: " + line.error);
+    return kExitBadCommandLine;
+  }
+  ::CoInitialize(nullptr);
+  int code = RunGuarded(instance, line);
+  ::CoUninitialize();
+  return code;
+}
+
+}  // namespace qs::app
