@@ -109,6 +109,8 @@ TEST_F(Deploy, SilentInstallAndSilentUninstallOfTheSample) {
   EXPECT_EQ(std::string::npos, RegQuery(kRegistration, "UninstallString").find("APPUNSET"));
   log = LogLines(Log("uninstall.log"));
   EXPECT_TRUE(Has(log, "failed <SetupFolder> " + folder)) << Joined(log);
+  EXPECT_TRUE(Has(log, "delete " + folder + "\\SAMPLE.TXT")) << Joined(log);
+  EXPECT_TRUE(Has(log, "remove-folder " + folder + "\\doc\\")) << Joined(log);
   EXPECT_EQ("exit 1", log.back());
 }
 

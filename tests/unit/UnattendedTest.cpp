@@ -228,6 +228,11 @@ TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndTheWindowReadsTheSameRecord)
   EXPECT_FALSE(os.RegistryKeyExists(RegRoot::LocalMachine, UninstallKeyPath("Tool")));
   EXPECT_FALSE(Exists("C:\\TEMP\\UNSETUP.INI"));
   EXPECT_TRUE(Logged("uninstall "));
+  EXPECT_TRUE(Logged("delete C:\\My Apps\\Tool\\A.TXT")) << logText;
+  EXPECT_TRUE(Logged("delete C:\\Programs\\Tool.lnk")) << logText;
+  EXPECT_TRUE(Logged("remove-folder C:\\My Apps\\Tool\\doc\\")) << logText;
+  EXPECT_TRUE(Logged("delete-key HKLM\\" + UninstallKeyPath("Tool"))) << logText;
+  EXPECT_TRUE(Logged("remove-folder-failed C:\\My Apps\\Tool")) << logText;
   EXPECT_TRUE(Logged("failed <File> C:\\My Apps\\Tool\\KEEP.DLL")) << logText;
   EXPECT_TRUE(Logged("failed <SetupFolder> C:\\My Apps\\Tool")) << logText;
   EXPECT_TRUE(os.sleeps.empty());
