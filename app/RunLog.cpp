@@ -70,7 +70,13 @@ void LoggingRunWindow::NoteFailures(const std::string& list) {
 
 RunOptions LoggingRunWindow::FreezeForInstall() {
   RunOptions options = window_.FreezeForInstall();
+  auto yesNo = [](bool set) { return set ? "yes" : "no"; };
   log_.Write("install", options.installFolder);
+  log_.Write("options", std::string("overwrite ") + yesNo(options.overwriteAll) + ", desktop " +
+                            yesNo(options.shortCutOnDesktop) + ", start menu " +
+                            yesNo(options.shortCutOnStartMenu) + ", startup " +
+                            yesNo(options.shortCutOnStartUp) + ", send to " +
+                            yesNo(options.shortCutOnSendTo));
   return options;
 }
 

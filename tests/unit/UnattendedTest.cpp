@@ -93,24 +93,33 @@ TEST(RunLogTest, EveryTextLineIsALogLineWrittenAtOnce) {
   RunLog(nullptr, LocalTimeNow).Write("step", "nowhere");  // a log without a file is silent
 }
 
+// Each box the runs can show: the answer, and the exit code of a run that
+// ends after it.
 TEST(QuietRunWindowTest, EveryQuestionGetsTheAnswerThatKeepsData) {
   struct Case {
     const char* caption;
     uint32_t flags;
     int answer;
+    int exitCode;
   };
   const uint32_t question = kMbYesNo | kMbIconQuestion;
   const Case cases[] = {
-      {"フォルダ作成", question, kIdYes},           // the folder the run was told to use
-      {"上書き確認", question, kIdNo},               // the existing file stays
-      {"ファイル削除の確認", question, kIdNo},       // the flagged file stays
-      {"警告", kMbYesNo | kMbIconWarning, kIdNo},    // the list is in the log
-      {"完了", kMbOk | kMbIconInformation, kIdOk},
+      {"フォルダ作成", question, kIdYes, kExitDone},        // the folder the run was told to use
+      {"上書き確認", question, kIdNo, kExitDone},            // the existing file stays
+      {"ファイル削除の確認", question, kIdNo, kExitDone},    // the flagged file stays
+      {"警告", kMbYesNo | kMbIconWarning, kIdNo, kExitDone}, // the list is in the log
+      {"完了", kMbOk | kMbIconInformation, kIdOk, kExitDone},
+      {"警告", kMbOk | kMbIconWarning, kIdOk, kExitFailures},  // the file after setup
+      {"致命的エラー", kMbOk | kMbIconError, kIdOk, kExitError},
   };
   for (const Case& c : cases) {
     QuietRunWindow window({});
     EXPECT_EQ(c.answer, window.Ask("text", c.caption, c.flags)) << c.caption;
+    window.EndProgram();
+    EXPECT_EQ(c.exitCode, window.ExitCode()) << c.caption;
   }
+  QuietRunWindow unended({});
+  EXPECT_EQ(kExitError, unended.ExitCode());
 }
 
 // A product on a CD in C:\CD, installed and removed with switches.
@@ -189,6 +198,7 @@ TEST_F(UnattendedTest, SilentInstallUsesTheFolderOptionsAndNoPause) {
   EXPECT_TRUE(os.sleeps.empty());
   EXPECT_TRUE(os.opened.empty());
   EXPECT_TRUE(Logged("install C:\\My Apps\\Tool"));
+  EXPECT_TRUE(Logged("options overwrite no, desktop no, start menu yes, startup yes, send to yes"));
   EXPECT_TRUE(Logged("ask [フォルダ作成] C:\\My Apps\\Tool"));
   EXPECT_TRUE(Logged("answer Yes"));
   EXPECT_TRUE(Logged("step Copying -> C:\\My Apps\\Tool\\doc\\B.TXT"));
