@@ -20,18 +20,24 @@ std::unique_ptr<FileWriter> CreateLogFile(const CommandLine& line) {
   return win32::Win32Platform().CreateForWrite(*line.logFile);
 }
 
+// Ends before any run, saying why in the log when one can be had.
+int EndEarly(const CommandLine& line, const std::string& why, int code) {
+  RunLog log(CreateLogFile(line), LocalTimeNow);
+  log.Write("error", why);
+  log.Write("exit", std::to_string(code));
+  return code;
+}
+
 // After the usage and the command line have been dealt with: the same
 // single-instance rule as the window, then the run.
 int RunGuarded(HINSTANCE instance, const CommandLine& line) {
   if (HANDLE other = ::OpenMutexA(kMutexAllAccess, FALSE, kMutexName)) {
     ::CloseHandle(other);
-    // The running copy may be writing the same log: only a log that can be
-    // had says why this one ended.
-    RunLog(CreateLogFile(line), LocalTimeNow).Write("error", "another copy is running");
-    return kExitAnotherCopy;
+    // The running copy may hold the same log: then this one stays silent.
+    return EndEarly(line, "another copy is running", kExitAnotherCopy);
   }
   HANDLE mutex = ::CreateMutexA(nullptr, FALSE, kMutexName);
-  int code = kExitBadCommandLine;
+  int code = kExitBadCommandLine;  // a /LOG= file that cannot be created
   std::unique_ptr<FileWriter> file = CreateLogFile(line);
   if (!line.logFile || file) {
     RunLog log(std::move(file), LocalTimeNow);
@@ -70,8 +76,7 @@ int RunSwitched(HINSTANCE instance, const CommandLine& line) {
     return kExitDone;
   }
   if (!line.error.empty()) {
-    RunLog(CreateLogFile(line), LocalTimeNow).Write("error", "bad command line: " + line.error);
-    return kExitBadCommandLine;
+    return EndEarly(line, "bad command line: " + line.error, kExitBadCommandLine);
   }
   ::CoInitialize(nullptr);
   int code = RunGuarded(instance, line);

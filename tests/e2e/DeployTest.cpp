@@ -144,7 +144,8 @@ TEST_F(Deploy, EachWayOfEndingHasItsExitCode) {
   EXPECT_EQ(4, RunSilently(product, {product.WinPath("gone\\UNSETUP.INI"), "/S"}));
   // 5: a switch the program does not know, a log without a name.
   EXPECT_EQ(5, RunSilently(product, {"/S", "/BOGUS", "/LOG=" + product.WinPath("bad.log")}));
-  EXPECT_EQ("error bad command line: unknown argument /BOGUS", LogLines(Log("bad.log"))[0]);
+  EXPECT_EQ((std::vector<std::string>{"error bad command line: unknown argument /BOGUS", "exit 5"}),
+            LogLines(Log("bad.log")));
   EXPECT_EQ(5, RunSilently(product, {"/LOG="}));
   // 2: an error ends the run (a shortcut two missing folders deep).
   product.WriteSjis("SETUP.INI",
