@@ -94,6 +94,8 @@ int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
     }
   } catch (const SetupError& error) {
     window.NoteError(ErrorReportText(error.what()));
+    // As when the user ends the window after the error: the copy goes.
+    if (uninstall) platform.Delete(values.infoFile);
   }
   return quiet.ExitCode();
 }

@@ -180,10 +180,21 @@ class UnattendedTest : public ::testing::Test {
     std::string& text_;
   };
 
+  // The in-memory Windows as the switches change it, whose current folder
+  // can be made unusable.
+  class World : public SwitchedPlatform<test::FakePlatform> {
+   public:
+    using SwitchedPlatform::SwitchedPlatform;
+    uint32_t SetCurrentFolder(const std::string& path) override {
+      return currentFolderError ? currentFolderError : SwitchedPlatform::SetCurrentFolder(path);
+    }
+    uint32_t currentFolderError = 0;
+  };
+
   CommandLine line;
   std::string logText;
   RunLog log{std::make_unique<StringWriter>(logText), [] { return std::string("T"); }};
-  SwitchedPlatform<test::FakePlatform> os{line, log};
+  World os{line, log};
 };
 
 TEST_F(UnattendedTest, SilentInstallUsesTheFolderOptionsAndNoPause) {
@@ -227,7 +238,7 @@ TEST_F(UnattendedTest, TheProposedFolderServesWithoutD) {
   EXPECT_TRUE(Exists("C:\\Program Files\\UNSETUP.INI"));
 }
 
-TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndTheWindowReadsTheSameRecord) {
+TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndLogsEveryRemoval) {
   ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
   os.AddFile("C:\\TEMP\\UNSETUP.INI", "a stale copy");
   EXPECT_EQ(kExitFailures, Run("APPUNSET.EXE \"C:\\My Apps\\Tool\\UNSETUP.INI\" /s"));
@@ -264,6 +275,14 @@ TEST_F(UnattendedTest, MissingDefinitionOrRecordEndsWithFour) {
 }
 
 TEST_F(UnattendedTest, ErrorsThatEndTheRunEndWithTwo) {
+  // The uninstall stops before removing anything; its record copy goes.
+  ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\My Apps"));
+  os.currentFolderError = kErrAccessDenied;
+  EXPECT_EQ(kExitError, Run("SETUP.EXE \"C:\\My Apps\\UNSETUP.INI\" /S"));
+  EXPECT_TRUE(Logged("error ﾌｧｲﾙへのｱｸｾｽが拒否されました.")) << logText;
+  EXPECT_TRUE(Exists("C:\\My Apps\\A.TXT"));
+  EXPECT_FALSE(Exists("C:\\TEMP\\UNSETUP.INI"));
+
   os.DenyRegistry(RegRoot::CurrentUser);
   EXPECT_EQ(kExitError, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
   EXPECT_TRUE(Logged("error ｷｰ Software\\Tool の作成に失敗しました.")) << logText;
