@@ -3,6 +3,7 @@
 #include "app/ControlIds.h"
 #include "core/Expand.h"
 #include "core/Paths.h"
+#include "core/SetupError.h"
 #include "core/Texts.h"
 #include "data/Definition.h"
 #include "uninstall/UninstallRun.h"
@@ -15,6 +16,18 @@ constexpr const char* kSetupIni = "SETUP.INI";
 constexpr const char* kUnSetupIni = "UNSETUP.INI";
 constexpr uint32_t kCloseQuestionFlags = kMbYesNo | kMbIconQuestion;
 constexpr uint32_t kFailureListPause = 200;
+
+// Runs a run; a raised error is told to the window, then goes on to the
+// window's dispatch, which reports it.
+template <class Run>
+void NotingErrors(RunWindow& window, Run run) {
+  try {
+    run();
+  } catch (const SetupError& error) {
+    window.NoteError(ErrorReportText(error.what()));
+    throw;
+  }
+}
 
 }  // namespace
 
@@ -192,7 +205,7 @@ struct RunningFlag {
 
 void MainForm::btnSetupClick() {
   RunningFlag running(running_);
-  InstallRun(platform_, *this, plan_, values_, cp_).Run();
+  NotingErrors(*runWindow_, [&] { InstallRun(platform_, *runWindow_, plan_, values_, cp_).Run(); });
 }
 
 void MainForm::btnEndClick() { view_.SetModalResult(1); }
@@ -219,7 +232,7 @@ void MainForm::btnCloseErrorLogClick() { view_.SetVisible(ids::kBtnCloseErrorLog
 
 void MainForm::btnUnSetupClick() {
   RunningFlag running(running_);
-  UninstallRun(platform_, *this, values_, cp_).Run();
+  NotingErrors(*runWindow_, [&] { UninstallRun(platform_, *runWindow_, values_, cp_).Run(); });
 }
 
 void MainForm::AfterRunError() { view_.SetEnabled(ids::kBtnEnd, true); }

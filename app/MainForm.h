@@ -37,6 +37,10 @@ class MainForm : public RunWindow {
   // True while the install or uninstall run is going.
   bool Running() const { return running_; }
 
+  // The window seam the runs are given: the form itself unless another one
+  // (a logging one, for /LOG=) has been set.
+  void SetRunWindow(RunWindow& window) { runWindow_ = &window; }
+
   bool UninstallMode() const;
   const ProgramValues& values() const { return values_; }
 
@@ -67,6 +71,7 @@ class MainForm : public RunWindow {
   std::unique_ptr<WorkFolder> workFolder_;
   bool recordCopyFailed_ = false;
   bool running_ = false;
+  RunWindow* runWindow_ = this;
 };
 
 // The readme's bytes as the multi-line box wants them: every line end (CR,

@@ -1,14 +1,11 @@
-// Program entry: guards against a second copy, then wires the real platform
-// to the two windows and runs the message loop.
+// Program entry: a command line with deployment switches goes its own way
+// (app/Deploy.h); a plain one guards against a second copy, then wires the
+// real platform to the two windows and runs the message loop.
 #include <objbase.h>
 
 #include <cstdlib>
 
-#include "app/Application.h"
-#include "app/Back.h"
-#include "app/Main.h"
-#include "core/Texts.h"
-#include "install/InstallPlan.h"
+#include "app/Deploy.h"
 #include "platform/win32/Win32Platform.h"
 
 #if defined(__GLIBCXX__)
@@ -32,13 +29,13 @@ void RestrictDllSearch() {
   if (set) set(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
 }
 
-constexpr DWORD kMutexAllAccess = 0x1F0001;
-constexpr const char* kMutexName = "QLOSETUP";
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  using namespace qs::app;
   RestrictDllSearch();
+  qs::CommandLine line = qs::ParseCommandLine(::GetCommandLineA());
+  if (line.switched) return RunSwitched(instance, line);
   ::CoInitialize(nullptr);
 
   if (HANDLE other = ::OpenMutexA(kMutexAllAccess, FALSE, kMutexName)) {
@@ -51,16 +48,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   HANDLE mutex = ::CreateMutexA(nullptr, FALSE, kMutexName);
 
   {
-    using namespace qs::app;
-    Application& app = Application::Instance();
-    app.Initialize(instance, qs::text::kAppTitle);
     qs::win32::Win32Platform platform;
-    qs::InstallPlan plan;
-    TfrmBack frmBack;
-    TfrmMain frmMain(frmBack, platform, plan);
-    frmBack.SetMainForm(&frmMain);
-    frmBack.Show();
-    app.Run();
+    RunWindows(instance, platform, nullptr);
   }
 
   ::ReleaseMutex(mutex);

@@ -18,6 +18,7 @@ add_executable(SETUP WIN32
   app/Application.cpp
   app/Back.cpp
   app/Main.cpp
+  app/Deploy.cpp
   app/Setup.rc
   ui/FldrDlg.cpp
 )

@@ -49,6 +49,12 @@ class RunWindow {
   virtual void FreezeForUninstall() = 0;
   // Ends the program: enables the backdrop, then sets the modal result.
   virtual void EndProgram() = 0;
+
+  // Told, not asked: the window may keep these for a log. The failed steps
+  // of a run, one tagged line each (CR LF), before the run offers them.
+  virtual void NoteFailures(const std::string& /*list*/) {}
+  // A raised error has ended the run; report is the standard report's text.
+  virtual void NoteError(const std::string& /*report*/) {}
 };
 
 }  // namespace qs

@@ -126,4 +126,19 @@ inline constexpr const char* kUnSetupFailureQuestion =
 inline constexpr const char* kUnSetupFailureListCaption = "削除処理失敗　詳細表示";
 inline constexpr const char* kUnSetupDone = "アンセットアップを完了しました．";
 
+// The usage of the deployment switches, shown by SETUP.EXE /?.
+inline constexpr const char* kUsage =
+    "SETUP.EXE [/S] [/LOG=ファイル] [/OVERWRITE] [/OPEN] [/NODESKTOP] [/NOSTARTMENU]\r"
+    "          [/NOSTARTUP] [/NOSENDTO] [/D=フォルダ]\r"
+    "APPUNSET.EXE UNSETUP.INIのパス [/S] [/LOG=ファイル]\r\r"
+    "/S　ウィンドウを出さずに実行します．質問にはデータを失わない方で答えます．\r"
+    "/D=　セットアップ先のフォルダ（/S と共に，最後に指定します）\r"
+    "/LOG=　処理の記録をファイルに書き出します（Shift-JIS）\r"
+    "/OVERWRITE　既存のファイルを上書きします（/S と共に）\r"
+    "/OPEN　終了後にファイルを開きます（/S と共に）\r"
+    "/NODESKTOP /NOSTARTMENU /NOSTARTUP /NOSENDTO\r"
+    "　その場所にショートカットを作成しません（/S と共に）\r\r"
+    "終了コード：0 完了，1 一部の処理に失敗，2 エラーで中止，3 実行中のため終了，\r"
+    "4 情報ファイルが見つからない，5 コマンドラインの誤り";
+
 }  // namespace qs::text

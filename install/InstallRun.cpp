@@ -246,6 +246,7 @@ void InstallRun::InstallUninstaller() {
 
 void InstallRun::ShowFailureLog() {
   if (failureCount_ == 0) return;
+  window_.NoteFailures(failureLog_);
   window_.ShowStatus(text::kSomeStepsFailed);
   if (window_.Ask(text::kShowFailuresQuestion, text::kWarningCaption,
                   kMbYesNo | kMbIconWarning) == kIdYes) {

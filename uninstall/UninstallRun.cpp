@@ -220,6 +220,7 @@ void UninstallRun::DeleteRecordCopy() {
 
 void UninstallRun::OfferFailureList() {
   if (failureCount_ == 0) return;
+  window_.NoteFailures(failureLog_);
   window_.ShowStatus(text::kSomeStepsFailed);
   int answer = window_.Ask(text::kUnSetupFailureQuestion, text::kWarningCaption,
                            kMbYesNo | kMbIconWarning);

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/Arguments.h"
 #include "platform/win32/Elevated.h"
 #include "platform/win32/Handles.h"
 
@@ -266,29 +267,8 @@ std::string Win32Platform::ModulePath() {
 }
 
 std::string FirstArgumentOf(const char* p) {
-  auto nextArgument = [&p]() {
-    for (;;) {
-      while (*p && static_cast<unsigned char>(*p) <= ' ') ++p;
-      if (p[0] == '"' && p[1] == '"') {
-        p += 2;
-      } else {
-        break;
-      }
-    }
-    std::string arg;
-    while (static_cast<unsigned char>(*p) > ' ') {
-      if (*p == '"') {
-        ++p;
-        while (*p && *p != '"') arg += *p++;
-        if (*p) ++p;
-      } else {
-        arg += *p++;
-      }
-    }
-    return arg;
-  };
-  nextArgument();  // the program's own name
-  return nextArgument();
+  NextArgument(p);  // the program's own name
+  return NextArgument(p);
 }
 
 std::string Win32Platform::FirstArgument() { return FirstArgumentOf(::GetCommandLineA()); }

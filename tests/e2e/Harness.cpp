@@ -419,6 +419,25 @@ std::string WinePrefix() {
 
 std::string ToSjis(const std::string& utf8) { return Convert(utf8, "CP932", "UTF-8"); }
 
+std::string FromSjis(const std::string& sjis) { return Convert(sjis, "UTF-8", "CP932"); }
+
+void ShipSample(const Product& product) {
+  const fs::path sample = fs::path(QS_SOURCE_DIR) / "examples/sample";
+  for (const char* name : {"SETUP.INI", "README.TXT", "SAMPLE.TXT"}) {
+    product.WriteSjis(name, Crlf(ReadFile((sample / name).string())));
+  }
+  product.WriteBytes("MANUAL.TX_", ReadFile(QS_BINARY_DIR "/sample/MANUAL.TX_"));
+}
+
+void ForgetSampleInstalls() {
+  const fs::path appunset = fs::path(WinePrefix()) / "drive_c/windows/APPUNSET.EXE";
+  if (fs::exists(appunset)) {
+    fs::permissions(appunset, fs::perms::owner_write, fs::perm_options::add);
+    fs::remove(appunset);
+  }
+  RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+}
+
 std::string Unescape(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {

@@ -152,6 +152,11 @@ PrefixState CapturePrefix();
 // Readable differences: "+ entry" only after, "- entry" only before,
 // "~ entry" changed.
 std::vector<std::string> Differences(const PrefixState& before, const PrefixState& after);
+// The sample product as a packager ships it: texts in Shift-JIS, the manual
+// compressed by the build.
+void ShipSample(const Product& product);
+// A fresh start for the sample: no uninstaller copy, no registry values.
+void ForgetSampleInstalls();
 
 std::string WindowsPath(const std::string& unixPath);
 // The Unix path of the session's Wine prefix.
@@ -161,6 +166,7 @@ std::string WineTemp();
 // The folders the program made for itself in TEMP and left there.
 std::vector<std::string> LeftWorkFolders();
 std::string ToSjis(const std::string& utf8);
+std::string FromSjis(const std::string& sjis);
 std::string Unescape(const std::string& text);
 
 }  // namespace qs::e2e

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "app/ControlIds.h"
 #include "tests/e2e/Harness.h"
@@ -14,26 +13,12 @@ namespace qs::e2e {
 namespace fs = std::filesystem;
 namespace {
 
-// The sample product as a packager ships it: texts in Shift-JIS, the manual
-// compressed by the build.
-void ShipSample(const Product& product) {
-  const fs::path sample = fs::path(QS_SOURCE_DIR) / "examples/sample";
-  for (const char* name : {"SETUP.INI", "README.TXT", "SAMPLE.TXT"}) {
-    product.WriteSjis(name, Crlf(ReadFile((sample / name).string())));
-  }
-  product.WriteBytes("MANUAL.TX_", ReadFile(QS_BINARY_DIR "/sample/MANUAL.TX_"));
-}
-
 TEST(Install, TheSampleProductInstallsAndUninstalls) {
   Product product("install-sample");
   ShipSample(product);
   const fs::path installed = fs::path(product.folder()) / "installed";
   const fs::path appunset = fs::path(WinePrefix()) / "drive_c/windows/APPUNSET.EXE";
-  if (fs::exists(appunset)) {
-    fs::permissions(appunset, fs::perms::owner_write, fs::perm_options::add);
-    fs::remove(appunset);
-  }
-  RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+  ForgetSampleInstalls();
   // Files of the scratch names planted in TEMP by someone else: the runs
   // work in a folder of their own and never touch these.
   const fs::path temp = WineTemp();

@@ -1,0 +1,87 @@
+#include "app/Deploy.h"
+
+#include <objbase.h>
+
+#include <optional>
+
+#include "app/Application.h"
+#include "app/Back.h"
+#include "app/Main.h"
+#include "app/Unattended.h"
+#include "core/Texts.h"
+#include "install/InstallPlan.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace qs::app {
+namespace {
+
+std::unique_ptr<FileWriter> CreateLogFile(const CommandLine& line) {
+  if (!line.logFile) return nullptr;
+  return win32::Win32Platform().CreateForWrite(*line.logFile);
+}
+
+// Ends before any run, saying why in the log when one can be had.
+int EndEarly(const CommandLine& line, const std::string& why, int code) {
+  RunLog log(CreateLogFile(line), LocalTimeNow);
+  log.Write("error", why);
+  log.Write("exit", std::to_string(code));
+  return code;
+}
+
+// After the usage and the command line have been dealt with: the same
+// single-instance rule as the window, then the run.
+int RunGuarded(HINSTANCE instance, const CommandLine& line) {
+  if (HANDLE other = ::OpenMutexA(kMutexAllAccess, FALSE, kMutexName)) {
+    ::CloseHandle(other);
+    // The running copy may hold the same log: then this one stays silent.
+    return EndEarly(line, "another copy is running", kExitAnotherCopy);
+  }
+  HANDLE mutex = ::CreateMutexA(nullptr, FALSE, kMutexName);
+  int code = kExitBadCommandLine;  // a /LOG= file that cannot be created
+  std::unique_ptr<FileWriter> file = CreateLogFile(line);
+  if (!line.logFile || file) {
+    RunLog log(std::move(file), LocalTimeNow);
+    log.Write("start", ::GetCommandLineA());
+    SwitchedPlatform<win32::Win32Platform> platform(line, log);
+    if (line.silent) {
+      code = RunUnattended(platform, line, log);
+    } else {
+      RunWindows(instance, platform, &log);
+      code = kExitDone;
+    }
+    log.Write("exit", std::to_string(code));
+  }
+  ::ReleaseMutex(mutex);
+  return code;
+}
+
+}  // namespace
+
+void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log) {
+  Application& app = Application::Instance();
+  app.Initialize(instance, text::kAppTitle);
+  InstallPlan plan;
+  TfrmBack frmBack;
+  TfrmMain frmMain(frmBack, platform, plan);
+  std::optional<LoggingRunWindow> logged;
+  if (log) frmMain.form().SetRunWindow(logged.emplace(frmMain.form(), *log));
+  frmBack.SetMainForm(&frmMain);
+  frmBack.Show();
+  app.Run();
+}
+
+int RunSwitched(HINSTANCE instance, const CommandLine& line) {
+  if (line.usage) {
+    ::MessageBoxA(nullptr, text::kUsage, text::kAppTitle, MB_OK | MB_ICONINFORMATION);
+    return kExitDone;
+  }
+  if (!line.error.empty()) {
+    return EndEarly(line, "bad command line: " + line.error, kExitBadCommandLine);
+  }
+  ::CoInitialize(nullptr);
+  int code = RunGuarded(instance, line);
+  ::CoUninitialize();
+  return code;
+}
+
+}  // namespace qs::app

@@ -1,0 +1,23 @@
+// Program entry for command lines with deployment switches (app/CommandLine.h),
+// and the windowed program that both entries share.
+#pragma once
+
+#include "app/CommandLine.h"
+#include "app/RunLog.h"
+#include "platform/Platform.h"
+#include "platform/win32/WinApi.h"
+
+namespace qs::app {
+
+// The single-instance mutex, the same for every command line.
+inline constexpr DWORD kMutexAllAccess = 0x1F0001;
+inline constexpr const char* kMutexName = "QLOSETUP";
+
+// The backdrop and the main window with their message loop, until the
+// program ends. With a log, the runs' window seam also writes to it.
+void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log);
+
+// The whole program for a line that names a switch; returns the exit code.
+int RunSwitched(HINSTANCE instance, const CommandLine& line);
+
+}  // namespace qs::app

@@ -1,0 +1,69 @@
+// The deployment log of /LOG=: one line per step a run takes, per question
+// and its answer, per failed step and per error, each with the local time,
+// written as the run goes so that a run that never ends still leaves its
+// trail.
+//
+// The log is written in Shift-JIS (code page 932), the bytes the program
+// holds: its texts, the paths it works on, the definition file and the
+// uninstall record are all in that code page, so a path in the log is byte
+// for byte the path in the record and in the registry. Converting to UTF-8
+// would need the system's conversion of every path, and a byte it cannot
+// map would be lost from the one place an administrator looks for it.
+//
+// Line format: "YYYY-MM-DD hh:mm:ss kind text", lines ended by CR LF. A text
+// of several lines (the program's messages separate lines by CR) gives one
+// log line per text line, each with the same time and kind, so that every
+// line can be searched on its own.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/RunWindow.h"
+#include "platform/Platform.h"
+
+namespace qs {
+
+class RunLog {
+ public:
+  // clock gives the local time as "YYYY-MM-DD hh:mm:ss". A null file makes
+  // a log that writes nothing.
+  RunLog(std::unique_ptr<FileWriter> file, std::function<std::string()> clock);
+  ~RunLog();
+
+  void Write(const std::string& kind, const std::string& text);
+
+ private:
+  std::unique_ptr<FileWriter> file_;
+  std::function<std::string()> clock_;
+};
+
+// The local time now, in the log's format.
+std::string LocalTimeNow();
+
+// The run's view of the window, passed on to the real one, with every step,
+// question, answer and failed step written to the log.
+class LoggingRunWindow : public RunWindow {
+ public:
+  LoggingRunWindow(RunWindow& window, RunLog& log) : window_(window), log_(log) {}
+
+  void ShowStatus(const std::string& text) override;
+  int Ask(const std::string& text, const std::string& caption, uint32_t flags) override;
+  void ShowProgress(bool shown) override { window_.ShowProgress(shown); }
+  void SetProgress(int percent) override { window_.SetProgress(percent); }
+  void ShowFailureList(const std::string& caption, const std::string& list) override {
+    window_.ShowFailureList(caption, list);
+  }
+  void NoteFailures(const std::string& list) override;
+  RunOptions FreezeForInstall() override;
+  void FreezeForUninstall() override;
+  void EndProgram() override;
+  void NoteError(const std::string& report) override;
+
+ private:
+  RunWindow& window_;
+  RunLog& log_;
+};
+
+}  // namespace qs

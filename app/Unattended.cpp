@@ -1,0 +1,103 @@
+#include "app/Unattended.h"
+
+#include "app/ControlIds.h"
+#include "app/MainForm.h"
+#include "app/MainLayout.h"
+#include "core/SetupError.h"
+#include "core/Texts.h"
+#include "install/InstallRun.h"
+#include "uninstall/UninstallRun.h"
+
+namespace qs {
+namespace {
+constexpr uint32_t kIconMask = 0xF0;
+}  // namespace
+
+HeadlessView::HeadlessView() {
+  for (const ControlSpec& spec : MainControls()) {
+    controls_[spec.id] = {spec.text, spec.visible, spec.enabled, spec.checked};
+  }
+}
+
+std::string RootName(RegRoot root) {
+  switch (root) {
+    case RegRoot::ClassesRoot: return "HKCR\\";
+    case RegRoot::CurrentUser: return "HKCU\\";
+    case RegRoot::LocalMachine: return "HKLM\\";
+    case RegRoot::Users: return "HKU\\";
+  }
+  return std::string();
+}
+
+int QuietRunWindow::Ask(const std::string&, const std::string& caption, uint32_t flags) {
+  if ((flags & kMbYesNo) == kMbYesNo) {
+    return caption == text::kCreateFolderCaption ? kIdYes : kIdNo;
+  }
+  // The run stops after an error box (the install folder could not be
+  // made); a warning (the file after setup did not open) is a failed step.
+  const uint32_t icon = flags & kIconMask;
+  if (icon == kMbIconError) stopped_ = true;
+  if (icon == kMbIconWarning) failed_ = true;
+  return kIdOk;
+}
+
+int QuietRunWindow::ExitCode() const {
+  if (stopped_ || !ended_) return kExitError;
+  return failed_ ? kExitFailures : kExitDone;
+}
+
+namespace {
+
+RunOptions OptionsOf(const CommandLine& line, HeadlessView& view) {
+  RunOptions options;
+  options.installFolder = line.folder ? *line.folder : view.Text(ids::kTxtFolder);
+  options.overwriteAll = line.overwrite;
+  options.shortCutOnDesktop = !line.noDesktop;
+  options.shortCutOnStartMenu = !line.noStartMenu;
+  options.shortCutOnStartUp = !line.noStartUp;
+  options.shortCutOnSendTo = !line.noSendTo;
+  return options;
+}
+
+}  // namespace
+
+int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
+  HeadlessView view;
+  InstallPlan plan;
+  MainForm form(platform, view, plan);
+  form.FormActivate();
+  if (view.Visible(ids::kBtnContinue)) form.btnContinueClick();  // past the readme
+  const ProgramValues& values = form.values();
+  const bool uninstall = form.UninstallMode();
+  // Without a window nobody sees which record was used: a record copy left
+  // in the temporary folder by an earlier run must not stand in for a
+  // missing one.
+  if (!FileExists(platform, uninstall ? line.argument : values.infoFile)) {
+    log.Write("error", std::string(text::kInfoFileMissing) + " " +
+                           (uninstall ? line.argument : values.infoFile));
+    if (uninstall) platform.Delete(values.infoFile);
+    return kExitNoDefinition;
+  }
+  if (!view.Enabled(uninstall ? ids::kBtnUnSetup : ids::kBtnSetup)) {
+    log.Write("error", values.messageText);
+    if (uninstall) platform.Delete(values.infoFile);
+    return kExitError;
+  }
+  QuietRunWindow quiet(OptionsOf(line, view));
+  LoggingRunWindow window(quiet, log);
+  CodePage cp(platform.AnsiCodePage());
+  try {
+    if (uninstall) {
+      UninstallRun(platform, window, values, cp).Run();
+    } else {
+      InstallRun(platform, window, plan, values, cp).Run();
+    }
+  } catch (const SetupError& error) {
+    window.NoteError(ErrorReportText(error.what()));
+    // As when the user ends the window after the error: the copy goes.
+    if (uninstall) platform.Delete(values.infoFile);
+  }
+  return quiet.ExitCode();
+}
+
+}  // namespace qs

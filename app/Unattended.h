@@ -1,0 +1,136 @@
+// The program without a window (/S): the main window's start-up runs on a
+// view held in memory, and the install or uninstall run gets a window seam
+// that answers every question with the answer that keeps the user's data,
+// and logs. Mutex, record, registration and failure rules are the runs' own,
+// so what /S installs the window uninstalls and the other way round.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/MainView.h"
+#include "app/RunLog.h"
+#include "core/RunWindow.h"
+#include "platform/Platform.h"
+
+namespace qs {
+
+// The main window's controls in memory, as the layout table creates them.
+// Nothing is shown and nothing waits; the close question is answered No.
+class HeadlessView : public MainView {
+ public:
+  HeadlessView();
+
+  void SetText(int id, const std::string& text) override { controls_[id].text = text; }
+  std::string Text(int id) override { return controls_[id].text; }
+  void SetVisible(int id, bool visible) override { controls_[id].visible = visible; }
+  bool Visible(int id) override { return controls_[id].visible; }
+  void SetEnabled(int id, bool enabled) override { controls_[id].enabled = enabled; }
+  bool Enabled(int id) override { return controls_[id].enabled; }
+  bool Checked(int id) override { return controls_[id].checked; }
+  void SetProgress(int) override {}
+  void SetCaption(const std::string&) override {}
+  void DisableCloseCommand() override {}
+  void FocusWindow() override {}
+  void SetModalResult(int) override {}
+  void SetBackTitle(const std::string&) override {}
+  bool BackEnabled() override { return backEnabled_; }
+  void EnableBack() override { backEnabled_ = true; }
+  bool ProcessMessages() override { return true; }
+  int MessageBox(const std::string&, const std::string&, uint32_t) override { return kIdNo; }
+  std::optional<std::string> BrowseForFolder() override { return std::nullopt; }
+
+ private:
+  struct State {
+    std::string text;
+    bool visible = false;
+    bool enabled = false;
+    bool checked = false;
+  };
+  std::map<int, State> controls_;
+  bool backEnabled_ = false;
+};
+
+// The run's window under /S: no window, no wait. Questions get the answer
+// that keeps the user's data: a missing install folder is made (it holds
+// nothing yet); an existing file is not replaced; a file flagged for
+// confirmation is not deleted; the failure list is not shown (the log has
+// it). The run's outcome becomes the exit code.
+class QuietRunWindow : public RunWindow {
+ public:
+  explicit QuietRunWindow(RunOptions options) : options_(std::move(options)) {}
+
+  void ShowStatus(const std::string&) override {}
+  int Ask(const std::string& text, const std::string& caption, uint32_t flags) override;
+  void ShowProgress(bool) override {}
+  void SetProgress(int) override {}
+  void ShowFailureList(const std::string&, const std::string&) override {}
+  RunOptions FreezeForInstall() override { return options_; }
+  void FreezeForUninstall() override {}
+  void EndProgram() override { ended_ = true; }
+  void NoteFailures(const std::string&) override { failed_ = true; }
+  void NoteError(const std::string&) override { stopped_ = true; }
+
+  // kExitDone, kExitFailures or kExitError.
+  int ExitCode() const;
+
+ private:
+  RunOptions options_;
+  bool ended_ = false;
+  bool failed_ = false;
+  bool stopped_ = false;
+};
+
+// A registry root as the log names it: "HKLM\" and so on.
+std::string RootName(RegRoot root);
+
+// The platform as the switches change it: the first argument is the one
+// the command line parser found (a line that starts with a switch has
+// none), and under /S there are no pauses and the file named for after
+// setup is opened only with /OPEN. Every removal goes to the log with its
+// outcome: the uninstall run removes back to back, without a status text
+// for each step.
+template <class Base>
+class SwitchedPlatform : public Base {
+ public:
+  SwitchedPlatform(const CommandLine& line, RunLog& log) : line_(line), log_(log) {}
+
+  std::string FirstArgument() override { return line_.argument; }
+  bool Delete(const std::string& path) override {
+    return Logged("delete", path, Base::Delete(path));
+  }
+  bool RemoveFolder(const std::string& path) override {
+    return Logged("remove-folder", path, Base::RemoveFolder(path));
+  }
+  bool DeleteRegistryTree(RegRoot root, const std::string& path) override {
+    return Logged("delete-key", RootName(root) + path, Base::DeleteRegistryTree(root, path));
+  }
+  void Sleep(uint32_t milliseconds) override {
+    if (!line_.silent) Base::Sleep(milliseconds);
+  }
+  bool ShellOpen(const std::string& path) override {
+    if (line_.silent && !line_.open) {
+      log_.Write("not-opened", path);
+      return true;
+    }
+    log_.Write("open", path);
+    return Base::ShellOpen(path);
+  }
+
+ private:
+  bool Logged(const std::string& kind, const std::string& what, bool done) {
+    log_.Write(done ? kind : kind + "-failed", what);
+    return done;
+  }
+
+  const CommandLine& line_;
+  RunLog& log_;
+};
+
+// Settles the mode as the main window does, then runs the install or the
+// uninstall without a window. Returns the exit code; the log gets every
+// step, the answers, the failed steps and the errors.
+int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log);
+
+}  // namespace qs

@@ -1,0 +1,203 @@
+// Deployment switches on the real program under Wine: /S installs and
+// uninstalls without a window, /LOG= writes what happened, the exit code
+// says how it ended, and /? shows only its usage.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "app/ControlIds.h"
+#include "tests/e2e/Harness.h"
+
+namespace qs::e2e {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr int kIdOk = 1;
+constexpr int kIdNo = 7;
+constexpr int kIdYes = 6;
+const char* const kMain = "class:TfrmMain";
+const char* const kRegistration =
+    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product";
+
+// A run without a window must end on its own: a question it waited on
+// would show up here as a timeout.
+int RunSilently(Product& product, const std::vector<std::string>& args) {
+  std::optional<int> code = product.RunAgain(args, 60000);
+  EXPECT_TRUE(code.has_value()) << "still running: " << Drive({"windows"}).out;
+  return code.value_or(-1);
+}
+
+// The log's lines in UTF-8; each must have the time, a kind and its text.
+std::vector<std::string> LogLines(const fs::path& log) {
+  std::string bytes = ReadFile(log.string());
+  std::vector<std::string> lines;
+  std::istringstream in(FromSjis(bytes));
+  static const std::regex kLine(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [a-z-]+ .*\r)");
+  for (std::string line; std::getline(in, line);) {
+    EXPECT_TRUE(std::regex_match(line, kLine)) << line;
+    lines.push_back(line.substr(20, line.size() - 21));  // kind and text
+  }
+  EXPECT_FALSE(bytes.empty()) << log;
+  EXPECT_NE("\xEF\xBB\xBF", bytes.substr(0, 3)) << "Shift-JIS has no byte order mark";
+  return lines;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) out += line + "\n";
+  return out;
+}
+
+class Deploy : public ::testing::Test {
+ protected:
+  Deploy() : product("deploy-" + std::string(::testing::UnitTest::GetInstance()
+                                                  ->current_test_info()->name())) {
+    fs::create_directories(fs::path(product.folder()) / "My Apps");
+  }
+  fs::path Installed() const { return fs::path(product.folder()) / "My Apps/Sample"; }
+  std::string InstalledWin() const { return product.WinPath("My Apps\\Sample"); }
+  fs::path Log(const char* name) const { return fs::path(product.folder()) / name; }
+
+  Product product;
+};
+
+// /S with /D= unquoted (the blank splits it into two words of the line),
+// then /S for the record: README.TXT is flagged to stay, so the install
+// folder cannot go and the uninstall ends with 1, naming it in the log.
+TEST_F(Deploy, SilentInstallAndSilentUninstallOfTheSample) {
+  ShipSample(product);
+  ForgetSampleInstalls();
+  const std::string folder = InstalledWin();
+  const size_t blank = folder.find(' ');
+  EXPECT_EQ(0, RunSilently(product, {"/S", "/LOG=" + product.WinPath("install.log"),
+                                     "/D=" + folder.substr(0, blank), folder.substr(blank + 1)}));
+  EXPECT_EQ(ReadFile((fs::path(QS_SOURCE_DIR) / "examples/sample/files/MANUAL.TXT").string()),
+            ReadFile((Installed() / "doc/MANUAL.TXT").string()));
+  EXPECT_TRUE(fs::exists(Installed() / "SAMPLE.TXT"));
+  EXPECT_TRUE(fs::exists(Installed() / "UNSETUP.INI"));
+  EXPECT_NE(std::string::npos, RegQuery(kRegistration, "UninstallString").find("APPUNSET.EXE"));
+  std::vector<std::string> log = LogLines(Log("install.log"));
+  SCOPED_TRACE(Joined(log));
+  EXPECT_EQ(0u, log.front().rfind("start ", 0));
+  EXPECT_TRUE(Has(log, "install " + folder));
+  EXPECT_TRUE(Has(log, "step Copying -> " + folder + "\\doc\\MANUAL.TXT"));
+  EXPECT_TRUE(Has(log, "step レジストリを設定しています．．．"));
+  EXPECT_TRUE(Has(log, "message [完了] セットアップが完了しました．"));
+  EXPECT_EQ("exit 0", log.back());
+
+  // Again without /OVERWRITE: every file exists, none is replaced.
+  fs::path sample = Installed() / "SAMPLE.TXT";
+  product.WriteBytes("My Apps/Sample/SAMPLE.TXT", "changed by the user");
+  EXPECT_EQ(1, RunSilently(product, {"/s", "/log=" + product.WinPath("again.log"),
+                                     "/d=" + folder}));
+  EXPECT_EQ("changed by the user", ReadFile(sample.string()));
+  log = LogLines(Log("again.log"));
+  EXPECT_TRUE(Has(log, "failed <File> " + folder + "\\SAMPLE.TXT")) << Joined(log);
+  EXPECT_EQ("exit 1", log.back());
+
+  EXPECT_EQ(1, RunSilently(product, {product.WinPath("My Apps\\Sample\\UNSETUP.INI"), "/S",
+                                     "/LOG=" + product.WinPath("uninstall.log")}));
+  EXPECT_FALSE(fs::exists(Installed() / "doc"));
+  EXPECT_FALSE(fs::exists(sample));
+  EXPECT_TRUE(fs::exists(Installed() / "README.TXT"));
+  EXPECT_EQ(std::string::npos, RegQuery(kRegistration, "UninstallString").find("APPUNSET"));
+  log = LogLines(Log("uninstall.log"));
+  EXPECT_TRUE(Has(log, "failed <SetupFolder> " + folder)) << Joined(log);
+  EXPECT_TRUE(Has(log, "delete " + folder + "\\SAMPLE.TXT")) << Joined(log);
+  EXPECT_TRUE(Has(log, "remove-folder " + folder + "\\doc\\")) << Joined(log);
+  EXPECT_EQ("exit 1", log.back());
+}
+
+// What /S installs, the window removes, from the same record.
+TEST_F(Deploy, TheWindowUninstallsASilentInstall) {
+  ShipSample(product);
+  ForgetSampleInstalls();
+  ASSERT_EQ(0, RunSilently(product, {"/S", "/D=" + InstalledWin()}));  // quoted by Wine
+  product.Launch({product.WinPath("My Apps\\Sample\\UNSETUP.INI")});
+  ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
+  for (int i = 0; i < 50; ++i) {
+    std::optional<Dump> dump = DumpWindow(kMain);
+    if (dump && dump->ById(ids::kBtnUnSetup).enabled()) break;
+  }
+  Drive({"click", kMain, std::to_string(ids::kBtnUnSetup)});
+  ASSERT_TRUE(AnswerBox("警告", kIdNo).has_value()) << Drive({"windows"}).out;
+  ASSERT_TRUE(AnswerBox("完了", kIdOk).has_value()) << Drive({"windows"}).out;
+  std::optional<int> code = product.WaitExit(20000);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(0, *code);  // the window's exit code is always 0
+  EXPECT_FALSE(fs::exists(Installed() / "SAMPLE.TXT"));
+  EXPECT_FALSE(fs::exists(Installed() / "UNSETUP.INI"));
+  EXPECT_EQ(std::string::npos, RegQuery(kRegistration, "UninstallString").find("APPUNSET"));
+}
+
+TEST_F(Deploy, EachWayOfEndingHasItsExitCode) {
+  // 4: no definition file beside the program; no record at the named path.
+  EXPECT_EQ(4, RunSilently(product, {"/S", "/LOG=" + product.WinPath("none.log")}));
+  EXPECT_EQ(0u, LogLines(Log("none.log"))[1].rfind(
+                    "error セットアップ・アンセットアップ情報ファイルが見つかりません．", 0));
+  EXPECT_EQ(4, RunSilently(product, {product.WinPath("gone\\UNSETUP.INI"), "/S"}));
+  // 5: a switch the program does not know, a log without a name.
+  EXPECT_EQ(5, RunSilently(product, {"/S", "/BOGUS", "/LOG=" + product.WinPath("bad.log")}));
+  EXPECT_EQ((std::vector<std::string>{"error bad command line: unknown argument /BOGUS", "exit 5"}),
+            LogLines(Log("bad.log")));
+  EXPECT_EQ(5, RunSilently(product, {"/LOG="}));
+  // 2: an error ends the run (a shortcut two missing folders deep).
+  product.WriteSjis("SETUP.INI",
+                    "[CopyFile]\r\nFile1=(App)\\SAMPLE.TXT\r\n"
+                    "[ShortCut]\r\nMake1=(App)\\SAMPLE.TXT\r\nName1=(Sta)A\\B\\Viewer\r\n");
+  product.WriteBytes("SAMPLE.TXT", "sample");
+  EXPECT_EQ(2, RunSilently(product, {"/S", "/LOG=" + product.WinPath("error.log"),
+                                     "/D=" + product.WinPath("My Apps")}));
+  std::vector<std::string> log = LogLines(Log("error.log"));
+  EXPECT_TRUE(Has(log, "error 不正なﾌｧｲﾙ名です.")) << Joined(log);
+  EXPECT_FALSE(fs::exists(fs::path(product.folder()) / "My Apps/UNSETUP.INI"));
+  // 3: another copy is running; without switches a second copy still ends
+  // with 0, as it always did.
+  product.Launch();
+  ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code);
+  EXPECT_EQ(3, RunSilently(product, {"/S"}));
+  EXPECT_EQ(0, RunSilently(product, {}));
+  Drive({"close", kMain});
+  ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value());
+  EXPECT_TRUE(product.WaitExit(15000).has_value());
+}
+
+// /? shows a message box with the usage and nothing else; /LOG= alone
+// leaves the window as it is and logs around it.
+TEST_F(Deploy, UsageAndTheLoggedWindow) {
+  product.Launch({"/?"});
+  ASSERT_EQ(0, Drive({"wait", "Quillo! Setup for Windows32", "-t", "30000"}).code);
+  EXPECT_EQ("0\n", Drive({"count", kMain}).out);
+  EXPECT_EQ("0\n", Drive({"count", "class:TfrmBack"}).out);
+  std::optional<std::string> usage = AnswerBox("Quillo! Setup for Windows32", kIdOk);
+  ASSERT_TRUE(usage.has_value());
+  for (const char* word : {"/S", "/D=", "/LOG=", "/OVERWRITE", "/OPEN", "/NODESKTOP",
+                           "/NOSTARTMENU", "/NOSTARTUP", "/NOSENDTO", "5"}) {
+    EXPECT_NE(std::string::npos, usage->find(word)) << word;
+  }
+  std::optional<int> code = product.WaitExit(15000);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(0, *code);
+
+  product.Launch({"/LOG=" + product.WinPath("window.log")});
+  ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code);
+  std::optional<Dump> main = DumpWindow(kMain);
+  ASSERT_TRUE(main.has_value());
+  EXPECT_EQ("終了(&E)", main->ById(ids::kBtnEnd).text());  // no SETUP.INI here
+  Drive({"close", kMain});
+  ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value());
+  code = product.WaitExit(15000);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(0, *code);
+  std::vector<std::string> log = LogLines(Log("window.log"));
+  EXPECT_EQ("exit 0", log.back()) << Joined(log);
+}
+
+}  // namespace
+}  // namespace qs::e2e

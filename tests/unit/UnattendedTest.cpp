@@ -1,0 +1,334 @@
+// Deployment switches: the command line, the log, and whole install and
+// uninstall runs without a window against the in-memory Windows.
+#include "app/Unattended.h"
+
+#include <gtest/gtest.h>
+
+#include "app/ControlIds.h"
+#include "app/MainForm.h"
+#include "core/SetupError.h"
+#include "data/UninstallRecord.h"
+#include "core/Paths.h"
+#include "core/ShortCut.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/FakeView.h"
+#include "uninstall/UninstallRun.h"
+
+namespace qs {
+namespace {
+
+// One line per field that differs from a plain command line.
+std::string Describe(const CommandLine& line) {
+  std::string out = "arg=" + line.argument;
+  for (auto [set, name] : {std::pair{line.silent, "S"}, {line.usage, "?"},
+                           {line.overwrite, "OVERWRITE"}, {line.open, "OPEN"},
+                           {line.noDesktop, "NODESKTOP"}, {line.noStartMenu, "NOSTARTMENU"},
+                           {line.noStartUp, "NOSTARTUP"}, {line.noSendTo, "NOSENDTO"}}) {
+    if (set) out += std::string("|") + name;
+  }
+  if (line.folder) out += "|D=" + *line.folder;
+  if (line.logFile) out += "|LOG=" + *line.logFile;
+  if (!line.error.empty()) out += "|bad";
+  return out;
+}
+
+TEST(CommandLineTest, SwitchesFollowTheFirstArgument) {
+  struct Case {
+    const char* line;
+    const char* expected;
+    bool switched;
+  };
+  const Case cases[] = {
+      // Lines without a switch are read as they always were.
+      {"SETUP.EXE", "arg=", false},
+      {"\"C:\\Setup Disk\\SETUP.EXE\" \"C:\\My Apps\\UNSETUP.INI\"",
+       "arg=C:\\My Apps\\UNSETUP.INI", false},
+      {"SETUP.EXE anything /Q more", "arg=anything", false},
+      {"SETUP.EXE \"\"C:\\A\\UNSETUP.INI", "arg=C:\\A\\UNSETUP.INI", false},
+      // Switches, in any letter case, with or without the argument.
+      {"SETUP.EXE /s", "arg=|S", true},
+      {"SETUP.EXE /S /OverWrite /open /NODESKTOP /nostartmenu /NoStartUp /NOSENDTO",
+       "arg=|S|OVERWRITE|OPEN|NODESKTOP|NOSTARTMENU|NOSTARTUP|NOSENDTO", true},
+      {"APPUNSET.EXE \"C:\\My Apps\\UNSETUP.INI\" /S /LOG=\"C:\\Log Files\\u.log\"",
+       "arg=C:\\My Apps\\UNSETUP.INI|S|LOG=C:\\Log Files\\u.log", true},
+      {"SETUP.EXE /log=C:\\setup.log", "arg=|LOG=C:\\setup.log", true},
+      {"SETUP.EXE /?", "arg=|?", true},
+      {"SETUP.EXE /S /BOGUS /?", "arg=|S|?", true},
+      // /D= takes the rest of the line, quoted or not.
+      {"SETUP.EXE /S /D=C:\\My Apps\\Tool", "arg=|S|D=C:\\My Apps\\Tool", true},
+      {"SETUP.EXE /S \"/D=C:\\My Apps\\Tool\"  ", "arg=|S|D=C:\\My Apps\\Tool", true},
+      {"SETUP.EXE /S /d=\"C:\\My Apps\\Tool\"", "arg=|S|D=C:\\My Apps\\Tool", true},
+      {"SETUP.EXE /S /D=C:\\A /OPEN", "arg=|S|D=C:\\A /OPEN", true},
+      {"SETUP.EXE /S /D=C:\\\x95\x5C\\", "arg=|S|D=C:\\\x95\x5C\\", true},  // 表
+      // Bad lines.
+      {"SETUP.EXE /S /BOGUS", "arg=|S|bad", true},
+      {"SETUP.EXE /S extra", "arg=|S|bad", true},
+      {"SETUP.EXE /LOG=", "arg=|LOG=|bad", true},
+      {"SETUP.EXE /S /D=  ", "arg=|S|D=|bad", true},
+      {"SETUP.EXE /D=C:\\UNSETUP.INI /S", "arg=|D=C:\\UNSETUP.INI /S|bad", true},
+      {"SETUP.EXE /OVERWRITE", "arg=|OVERWRITE|bad", true},
+      {"SETUP.EXE /LOG=C:\\l.txt /NOSENDTO", "arg=|NOSENDTO|LOG=C:\\l.txt|bad", true},
+  };
+  for (const Case& c : cases) {
+    CommandLine line = ParseCommandLine(c.line);
+    EXPECT_EQ(c.expected, Describe(line)) << c.line;
+    EXPECT_EQ(c.switched, line.switched) << c.line;
+  }
+}
+
+TEST(RunLogTest, EveryTextLineIsALogLineWrittenAtOnce) {
+  test::FakePlatform os;
+  int tick = 0;
+  RunLog log(os.CreateForWrite("C:\\RUN.LOG"),
+             [&tick] { return "2026-12-07 10:00:0" + std::to_string(tick++); });
+  log.Write("step", "フォルダを作成しています．．．\rCreating -> C:\\A\\");
+  log.Write("failed", "<File> C:\\A\\X.TXT\r\n<Folder> C:\\A\\B\\\r\n");
+  log.Write("end", "");
+  EXPECT_EQ("2026-12-07 10:00:00 step フォルダを作成しています．．．\r\n"
+            "2026-12-07 10:00:00 step Creating -> C:\\A\\\r\n"
+            "2026-12-07 10:00:01 failed <File> C:\\A\\X.TXT\r\n"
+            "2026-12-07 10:00:01 failed <Folder> C:\\A\\B\\\r\n"
+            "2026-12-07 10:00:02 end \r\n",
+            os.Contents("C:\\RUN.LOG"));
+  RunLog(nullptr, LocalTimeNow).Write("step", "nowhere");  // a log without a file is silent
+}
+
+// Each box the runs can show: the answer, and the exit code of a run that
+// ends after it.
+TEST(QuietRunWindowTest, EveryQuestionGetsTheAnswerThatKeepsData) {
+  struct Case {
+    const char* caption;
+    uint32_t flags;
+    int answer;
+    int exitCode;
+  };
+  const uint32_t question = kMbYesNo | kMbIconQuestion;
+  const Case cases[] = {
+      {"フォルダ作成", question, kIdYes, kExitDone},        // the folder the run was told to use
+      {"上書き確認", question, kIdNo, kExitDone},            // the existing file stays
+      {"ファイル削除の確認", question, kIdNo, kExitDone},    // the flagged file stays
+      {"警告", kMbYesNo | kMbIconWarning, kIdNo, kExitDone}, // the list is in the log
+      {"完了", kMbOk | kMbIconInformation, kIdOk, kExitDone},
+      {"警告", kMbOk | kMbIconWarning, kIdOk, kExitFailures},  // the file after setup
+      {"致命的エラー", kMbOk | kMbIconError, kIdOk, kExitError},
+  };
+  for (const Case& c : cases) {
+    QuietRunWindow window({});
+    EXPECT_EQ(c.answer, window.Ask("text", c.caption, c.flags)) << c.caption;
+    window.EndProgram();
+    EXPECT_EQ(c.exitCode, window.ExitCode()) << c.caption;
+  }
+  QuietRunWindow unended({});
+  EXPECT_EQ(kExitError, unended.ExitCode());
+}
+
+// A product on a CD in C:\CD, installed and removed with switches.
+class UnattendedTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kApp = "C:\\My Apps\\Tool";
+  static constexpr const char* kRecord = "C:\\My Apps\\Tool\\UNSETUP.INI";
+
+  UnattendedTest() {
+    os.modulePath = "C:\\CD\\SETUP.EXE";
+    os.AddFile("C:\\CD\\SETUP.EXE", "MZ", 1000);
+    os.AddFolder("C:\\TEMP");
+    os.AddFolder("C:\\WINDOWS\\SYSTEM32");
+    os.AddFolder("C:\\My Apps");
+    os.specialFolders[kCsidlDesktop] = "C:\\Desktop";
+    os.specialFolders[kCsidlPrograms] = "C:\\Programs";
+    os.AddFolder("C:\\Desktop");
+    os.AddFolder("C:\\Programs");
+    os.AddFile("C:\\CD\\SETUP.INI",
+               "[Title]\r\nSetup=Tool\r\nUnSetupKey=Tool\r\n"
+               "[Readme]\r\nFile=README.TXT\r\n"
+               "[MakeFolder]\r\nFolder1=(App)\\doc\r\n"
+               "[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(App)\\doc\\B.TXT\r\n"
+               "File3=(App)\\KEEP.DLL,/C\r\n"
+               "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=(Dsk)Tool\r\n"
+               "Make2=(App)\\A.TXT\r\nName2=(Sta)Tool\r\n"
+               "[Registry]\r\nKey1=(Cuser)Software\\Tool\r\nName1=Edition\r\nValue1=(Str)x\r\n"
+               "[ExecuteFile]\r\nFile=(App)\\A.TXT\r\n");
+    os.AddFile("C:\\CD\\README.TXT", "read me");
+    os.AddFile("C:\\CD\\A.TXT", "a");
+    os.AddFile("C:\\CD\\B.TXT", "b");
+    os.AddFile("C:\\CD\\KEEP.DLL", "dll");
+  }
+
+  // Runs the program with the line; the exit code. The log is in logText.
+  int Run(const std::string& commandLine) {
+    line = ParseCommandLine(commandLine.c_str());
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    logText.clear();
+    return RunUnattended(os, line, log);
+  }
+  bool Logged(const std::string& text) const {
+    return logText.find("T " + text + "\r\n") != std::string::npos;
+  }
+  bool Exists(const std::string& path) { return os.Attributes(path) != kInvalidAttributes; }
+
+  // The log's file: a string.
+  class StringWriter : public FileWriter {
+   public:
+    explicit StringWriter(std::string& text) : text_(text) {}
+    bool Write(const void* data, size_t size) override {
+      text_.append(static_cast<const char*>(data), size);
+      return true;
+    }
+    bool Close() override { return true; }
+
+   private:
+    std::string& text_;
+  };
+
+  // The in-memory Windows as the switches change it, whose current folder
+  // can be made unusable.
+  class World : public SwitchedPlatform<test::FakePlatform> {
+   public:
+    using SwitchedPlatform::SwitchedPlatform;
+    uint32_t SetCurrentFolder(const std::string& path) override {
+      return currentFolderError ? currentFolderError : SwitchedPlatform::SetCurrentFolder(path);
+    }
+    uint32_t currentFolderError = 0;
+  };
+
+  CommandLine line;
+  std::string logText;
+  RunLog log{std::make_unique<StringWriter>(logText), [] { return std::string("T"); }};
+  World os{line, log};
+};
+
+TEST_F(UnattendedTest, SilentInstallUsesTheFolderOptionsAndNoPause) {
+  os.firstArgument = "C:\\OLD\\UNSETUP.INI";  // only the parsed line counts
+  EXPECT_EQ(kExitDone, Run("SETUP.EXE /S /NODESKTOP /D=C:\\My Apps\\Tool"));
+  EXPECT_EQ("a", os.Contents(std::string(kApp) + "\\A.TXT"));
+  EXPECT_EQ("b", os.Contents(std::string(kApp) + "\\doc\\B.TXT"));
+  EXPECT_FALSE(Exists("C:\\Desktop\\Tool.lnk"));
+  EXPECT_TRUE(Exists("C:\\Programs\\Tool.lnk"));
+  EXPECT_TRUE(os.RegistryKeyExists(RegRoot::CurrentUser, "Software\\Tool"));
+  EXPECT_EQ(kApp, ReadIniString(os, "SetupFolder", "Folder", "", kRecord));
+  EXPECT_TRUE(os.sleeps.empty());
+  EXPECT_TRUE(os.opened.empty());
+  EXPECT_TRUE(Logged("install C:\\My Apps\\Tool"));
+  EXPECT_TRUE(Logged("options overwrite no, desktop no, start menu yes, startup yes, send to yes"));
+  EXPECT_TRUE(Logged("ask [フォルダ作成] C:\\My Apps\\Tool"));
+  EXPECT_TRUE(Logged("answer Yes"));
+  EXPECT_TRUE(Logged("step Copying -> C:\\My Apps\\Tool\\doc\\B.TXT"));
+  EXPECT_TRUE(Logged("not-opened C:\\My Apps\\Tool\\A.TXT"));
+  EXPECT_TRUE(Logged("end ")) << logText;
+  EXPECT_EQ(std::string::npos, logText.find("failed")) << logText;
+}
+
+TEST_F(UnattendedTest, AnExistingFileStaysUnlessOverwriteIsGiven) {
+  ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
+  os.AddFile(std::string(kApp) + "\\A.TXT", "the user's");
+  EXPECT_EQ(kExitFailures, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
+  EXPECT_EQ("the user's", os.Contents(std::string(kApp) + "\\A.TXT"));
+  EXPECT_TRUE(Logged("answer No"));
+  EXPECT_TRUE(Logged("failed <File> C:\\My Apps\\Tool\\A.TXT")) << logText;
+  // The record was still written, listing the file once.
+  EXPECT_EQ(std::string(kApp) + "\\A.TXT", ReadIniString(os, "DeleteFile", "File1", "", kRecord));
+
+  EXPECT_EQ(kExitDone, Run("SETUP.EXE /S /OVERWRITE /OPEN /D=C:\\My Apps\\Tool"));
+  EXPECT_EQ("a", os.Contents(std::string(kApp) + "\\A.TXT"));
+  EXPECT_EQ(std::vector<std::string>{std::string(kApp) + "\\A.TXT"}, os.opened);
+}
+
+TEST_F(UnattendedTest, TheProposedFolderServesWithoutD) {
+  EXPECT_EQ(kExitDone, Run("SETUP.EXE /S"));
+  EXPECT_TRUE(Exists("C:\\Program Files\\UNSETUP.INI"));
+}
+
+TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndLogsEveryRemoval) {
+  ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
+  os.AddFile("C:\\TEMP\\UNSETUP.INI", "a stale copy");
+  EXPECT_EQ(kExitFailures, Run("APPUNSET.EXE \"C:\\My Apps\\Tool\\UNSETUP.INI\" /s"));
+  EXPECT_FALSE(Exists(std::string(kApp) + "\\A.TXT"));
+  EXPECT_FALSE(Exists(std::string(kApp) + "\\doc"));
+  EXPECT_TRUE(Exists(std::string(kApp) + "\\KEEP.DLL"));  // ",/C": asked, kept
+  EXPECT_FALSE(Exists("C:\\Programs\\Tool.lnk"));
+  EXPECT_FALSE(os.RegistryKeyExists(RegRoot::LocalMachine, UninstallKeyPath("Tool")));
+  // The run read its own copy; an old one in TEMP is nobody's business here.
+  EXPECT_EQ("a stale copy", os.Contents("C:\\TEMP\\UNSETUP.INI"));
+  EXPECT_EQ(std::vector<std::string>{"C:\\TEMP\\UNSETUP.INI"}, os.ListTree("C:\\TEMP"));
+  EXPECT_TRUE(Logged("uninstall "));
+  EXPECT_TRUE(Logged("delete C:\\My Apps\\Tool\\A.TXT")) << logText;
+  EXPECT_TRUE(Logged("delete C:\\Programs\\Tool.lnk")) << logText;
+  EXPECT_TRUE(Logged("remove-folder C:\\My Apps\\Tool\\doc\\")) << logText;
+  EXPECT_TRUE(Logged("delete-key HKLM\\" + UninstallKeyPath("Tool"))) << logText;
+  EXPECT_TRUE(Logged("remove-folder-failed C:\\My Apps\\Tool")) << logText;
+  EXPECT_TRUE(Logged("failed <File> C:\\My Apps\\Tool\\KEEP.DLL")) << logText;
+  EXPECT_TRUE(Logged("failed <SetupFolder> C:\\My Apps\\Tool")) << logText;
+  EXPECT_TRUE(os.sleeps.empty());
+}
+
+TEST_F(UnattendedTest, MissingDefinitionOrRecordEndsWithFour) {
+  os.AddFile("C:\\TEMP\\UNSETUP.INI", "[SetupFolder]\r\nFolder=C:\\My Apps\r\n");
+  EXPECT_EQ(kExitNoDefinition, Run("SETUP.EXE \"C:\\Gone\\UNSETUP.INI\" /S"));
+  EXPECT_TRUE(Logged("error セットアップ・アンセットアップ情報ファイルが見つかりません． "
+                     "C:\\Gone\\UNSETUP.INI"))
+      << logText;
+  EXPECT_TRUE(Exists("C:\\TEMP\\UNSETUP.INI"));  // the stale copy is neither used nor removed
+  EXPECT_TRUE(Exists("C:\\My Apps"));
+
+  os.Delete("C:\\CD\\SETUP.INI");
+  EXPECT_EQ(kExitNoDefinition, Run("SETUP.EXE /S"));
+  EXPECT_TRUE(Logged("error セットアップ・アンセットアップ情報ファイルが見つかりません． "
+                     "C:\\CD\\SETUP.INI"));
+}
+
+TEST_F(UnattendedTest, ErrorsThatEndTheRunEndWithTwo) {
+  // The uninstall stops before removing anything; its record copy goes.
+  ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\My Apps"));
+  os.currentFolderError = kErrAccessDenied;
+  EXPECT_EQ(kExitError, Run("SETUP.EXE \"C:\\My Apps\\UNSETUP.INI\" /S"));
+  EXPECT_TRUE(Logged("error ﾌｧｲﾙへのｱｸｾｽが拒否されました.")) << logText;
+  EXPECT_TRUE(Exists("C:\\My Apps\\A.TXT"));
+  EXPECT_FALSE(Exists("C:\\TEMP\\UNSETUP.INI"));
+
+  os.DenyRegistry(RegRoot::CurrentUser);
+  EXPECT_EQ(kExitError, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
+  EXPECT_TRUE(Logged("error ｷｰ Software\\Tool の作成に失敗しました.")) << logText;
+  EXPECT_FALSE(Exists(kRecord));
+
+  EXPECT_EQ(kExitError, Run("SETUP.EXE /S /D=C:\\No\\Such"));
+  EXPECT_TRUE(Logged("message [致命的エラー] C:\\No\\Such")) << logText;
+
+  os.windowsFolder = "";
+  EXPECT_EQ(kExitError, Run("SETUP.EXE /S"));
+  EXPECT_TRUE(Logged("error Windowsフォルダの取得に失敗しました．")) << logText;
+}
+
+// With /LOG= and the window, the form hands its runs a logging seam: the
+// failed steps reach the log even when the user does not look at them, an
+// error is logged before the window reports it, and the pauses stay.
+TEST_F(UnattendedTest, TheWindowLogsThroughTheSameSeam) {
+  os.AddFolder(kApp);
+  os.AddFile(std::string(kApp) + "\\A.TXT", "the user's");
+  for (bool denied : {false, true}) {
+    if (denied) os.DenyRegistry(RegRoot::CurrentUser);
+    test::FakeView view;
+    view.answers = {kIdNo, kIdNo};  // no overwrite; no failure list
+    InstallPlan plan;
+    MainForm form(os, view, plan);
+    LoggingRunWindow logged(form, log);
+    form.SetRunWindow(logged);
+    form.FormActivate();
+    form.btnContinueClick();
+    view.At(ids::kTxtFolder).text = kApp;
+    view.At(ids::kChkOverWrite).checked = false;
+    logText.clear();
+    os.sleeps.clear();
+    if (denied) {
+      EXPECT_THROW(form.btnSetupClick(), SetupError);
+      EXPECT_TRUE(Logged("error ｷｰ Software\\Tool の作成に失敗しました.")) << logText;
+    } else {
+      form.btnSetupClick();
+      EXPECT_TRUE(Logged("failed <File> C:\\My Apps\\Tool\\A.TXT")) << logText;
+      EXPECT_TRUE(Logged("end ")) << logText;
+    }
+    EXPECT_EQ(6u, os.sleeps.size());  // a folder, three files, two shortcuts
+  }
+}
+
+}  // namespace
+}  // namespace qs
