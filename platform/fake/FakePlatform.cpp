@@ -1,12 +1,12 @@
-#include "tests/support/FakePlatform.h"
+#include "platform/fake/FakePlatform.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "core/CodePage.h"
-#include "tests/support/ProfileText.h"
+#include "platform/fake/ProfileText.h"
 
-namespace qs::test {
+namespace qs::fake {
 namespace {
 
 // ASCII letters upper-cased, double-byte characters left whole.
@@ -418,4 +418,4 @@ bool FakePlatform::ShellOpen(const std::string& path) {
   return Find(path) != nullptr;
 }
 
-}  // namespace qs::test
+}  // namespace qs::fake
