@@ -16,6 +16,10 @@ struct CommandResult {
   std::string out;
 };
 
+// Runs a command to its end (not in the session); stdout and stderr are
+// captured together.
+CommandResult RunCaptured(const std::vector<std::string>& argv);
+
 // Runs a command inside the Wine session ("wine" is this machine's loader);
 // stdout and stderr are captured together.
 CommandResult RunInSession(const std::vector<std::string>& args);

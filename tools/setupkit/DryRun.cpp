@@ -275,7 +275,12 @@ DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices&
   result.values = form.values();
   result.definitionFound = FileExists(os, result.values.infoFile);
   if (!result.definitionFound) return result;
-  if (!choices.folder.empty()) view.SetText(ids::kTxtFolder, choices.folder);
+  if (!choices.folder.empty()) {
+    // A folder the user chose: its parent is there (the program itself
+    // creates one level only).
+    os.AddFolder(ParentFolder(choices.folder, kCp));
+    view.SetText(ids::kTxtFolder, choices.folder);
+  }
   result.installFolder = view.Text(ids::kTxtFolder);
   result.recordPath = DelBackslash(result.installFolder, "B", kCp) + "\\UNSETUP.INI";
   try {
