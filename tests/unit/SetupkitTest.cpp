@@ -64,9 +64,9 @@ std::vector<CheckCase> Cases() {
        {{3, W, "reads only the first"}}},
       {"a key twice", app + "File1=(App)\\B.TXT\r\n", a, {{3, W, "appears twice"}}},
       {"a lower-case folder marker", "[CopyFile]\r\nFile1=(app)\\A.TXT\r\n", a,
-       {{2, E, "write '(App)'"}, {0, E, "<File> (app)\\A.TXT"}}},
+       {{2, E, "write '(App)'"}, {2, E, "<File> (app)\\A.TXT"}}},
       {"no folder marker", "[CopyFile]\r\nFile1=C:\\Tools\\A.TXT\r\n", a,
-       {{2, E, "giving 'C:\\To\\ols\\A.TXT'"}, {0, E, "<File> C:\\To\\ols\\A.TXT"}}},
+       {{2, E, "giving 'C:\\To\\ols\\A.TXT'"}, {2, E, "<File> C:\\To\\ols\\A.TXT"}}},
       {"a missing source file", app + "File2=(App)\\B.TXT\r\n", a,
        {{3, E, "'B.TXT' is not beside SETUP.INI"}}},
       {"an unknown flag", "[CopyFile]\r\nFile1=(App)\\A.TXT,/X\r\n", a, {{2, E, "none of ,/F"}}},
@@ -123,7 +123,9 @@ std::vector<CheckCase> Cases() {
       {"a shortcut two folders deep", app + "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=(Sta)X\\Y\\A\r\n",
        a, {{0, E, "ends early with the error report"}}},
       {"a planned folder whose parent comes later", app + "[MakeFolder]\r\nFolder1=(App)\\A\\B\r\n"
-       "Folder2=(App)\\A\r\n", a, {{0, E, "<Folder> "}}},
+       "Folder2=(App)\\A\r\n", a, {{4, E, "<Folder> "}}},
+      {"an install folder two levels deep", "[DefaultFolder]\r\nFolder=(Prg)\\Acme\\Tools\r\n" + app +
+       "[ShortCut]\r\nMake1=(App)\\A.TXT\r\n", a, {{2, E, "creates its last level only"}}},
       {"a lower-case section name is read all the same", "[copyfile]\r\nfile1=(App)\\A.TXT\r\n", a, {}},
   };
 }

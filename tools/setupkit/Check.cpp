@@ -412,8 +412,10 @@ class Checker {
                        "; start it with '\\'");
       }
     }
-    ForNumbered(ini::kMakeFolder, "Folder", kMaxFolders,
-                [&](int n, const std::string& v, int l) { FolderMarker(l, "Folder" + std::to_string(n), v); });
+    ForNumbered(ini::kMakeFolder, "Folder", kMaxFolders, [&](int n, const std::string& v, int l) {
+      FolderMarker(l, "Folder" + std::to_string(n), v);
+      lineOfPath_[UpperName(AddBackslash(ResolveMarkerPath(v, folders_, kCp), "B", kCp))] = l;
+    });
   }
 
   void Files() {
@@ -421,6 +423,7 @@ class Checker {
       std::string key = "File" + std::to_string(n);
       CopyFileValue entry = SplitCopyFileValue(value);
       FolderMarker(line, key, entry.path);
+      lineOfPath_[UpperName(ResolveMarkerPath(entry.path, folders_, kCp))] = line;
       if (!entry.flag.empty() && !OneOf(entry.flag, {",/F", ",/C", ",/L"})) {
         Error(line, key + ": the flag " + Quote(entry.flag) + " is none of ,/F ,/C ,/L; a comma "
                     "always starts the flag, so a path cannot hold one");
@@ -478,7 +481,7 @@ class Checker {
       }
       FolderMarker(line, "Make" + std::to_string(n), make);
       std::string target = ResolveMarkerPath(make, folders_, kCp);
-      if (!installed_.count(UpperName(target))) {
+      if (!run_.stopped && !installed_.count(UpperName(target))) {
         Warn(line, "Make" + std::to_string(n) + ": the target " + Quote(target) +
                        " is not installed by this package");
       }
@@ -607,7 +610,7 @@ class Checker {
     int line = LineOf(ini::kExecuteFile, "File");
     FolderMarker(line, "File", value);
     std::string path = ResolveMarkerPath(value, folders_, kCp);
-    if (!installed_.count(UpperName(path))) {
+    if (!run_.stopped && !installed_.count(UpperName(path))) {
       Warn(line, "File: " + Quote(path) + " is not installed by this package; if it is not "
                  "there, nothing is opened and nothing is said");
     }
@@ -616,7 +619,11 @@ class Checker {
   // What the dry run met: failed steps, an error that ends the run, paths
   // the record cannot hold.
   void RunOutcome() {
-    if (run_.stopped) Error(0, "the install folder " + Quote(run_.installFolder) + " cannot be made");
+    if (run_.stopped) {
+      Error(LineOf(ini::kDefaultFolder, "Folder"),
+            "the install folder " + Quote(run_.installFolder) + " cannot be made: the program "
+            "creates its last level only, and the folder above it is not there on a fresh Windows");
+    }
     if (!run_.runError.empty()) {
       Error(0, "the install run ends early with the error report " + Quote(run_.runError));
     }
@@ -625,7 +632,13 @@ class Checker {
     while (pos < list.size()) {
       size_t end = list.find("\r\n", pos);
       if (end == std::string::npos) end = list.size();
-      if (end > pos) Error(0, "the install would fail a step: " + list.substr(pos, end - pos));
+      std::string failed = list.substr(pos, end - pos);
+      size_t tag = failed.find("> ");
+      auto at = tag == std::string::npos ? lineOfPath_.end()
+                                         : lineOfPath_.find(UpperName(failed.substr(tag + 2)));
+      if (end > pos) {
+        Error(at == lineOfPath_.end() ? 0 : at->second, "the install would fail a step: " + failed);
+      }
       pos = end + 2;
     }
     for (const Step& step : run_.install) {
@@ -645,6 +658,7 @@ class Checker {
   MarkerFolders folders_;
   std::map<std::string, fs::path> files_;  // by upper-case Shift-JIS name
   std::set<std::string> installed_;
+  std::map<std::string, int> lineOfPath_;  // planned destinations by upper-case path
   Layout_ lines_;
   std::vector<Finding> findings_;
 };
