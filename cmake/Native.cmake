@@ -58,6 +58,11 @@ target_link_libraries(setupkit PRIVATE setupkit_lib)
 add_test(NAME tools.setupkit COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/setupkit_test.sh
                                      $<TARGET_FILE:setupkit> ${CMAKE_BINARY_DIR}/setupkit-test)
 
+# The reference's examples and snippets, through pack, check and plan.
+add_test(NAME docs.examples COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/docs_test.sh
+                                    $<TARGET_FILE:setupkit> ${CMAKE_SOURCE_DIR}/docs
+                                    ${CMAKE_BINARY_DIR}/docs-test)
+
 # The sample product packed from examples/sample (SETUP.EXE is added where
 # it is shipped from: scripts/run-sample.sh, the Wine tests).
 set(QS_SAMPLE_DIR ${CMAKE_BINARY_DIR}/sample)

@@ -551,7 +551,7 @@ class Checker {
       } else if (marker == "(Int)" && ParseIntValue(Tail(value, 5)) == 0 &&
                  !IsZeroText(Tail(value, 5))) {
         Error(valueLine, "Value" + num + ": " + Quote(Tail(value, 5)) + " is not a 32-bit "
-                         "number (decimal, or '$' and up to 8 hexadecimal digits); 0 is written");
+                         "number (decimal digits, or '$' and hexadecimal digits); 0 is written");
       }
     }
     ForNumbered(ini::kDeleteRegistry, "Key", kMaxDeleteRegistry,
