@@ -16,6 +16,9 @@
 
 namespace qs::fake {
 
+// The registry root's full name (HKEY_CURRENT_USER, ...).
+const char* RegRootName(RegRoot root);
+
 class FakePlatform : public Platform {
  public:
   FakePlatform();

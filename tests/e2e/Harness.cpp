@@ -198,6 +198,21 @@ std::string ToSjis(const std::string& utf8) {
   return out;
 }
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+bool WaitEnabled(const std::string& window, int id) {
+  for (int i = 0; i < 50; ++i) {
+    std::optional<Dump> dump = DumpWindow(window);
+    if (dump && dump->Has(id) && dump->ById(id).enabled() && dump->ById(id).visible()) return true;
+  }
+  return false;
+}
+
 std::string Unescape(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {

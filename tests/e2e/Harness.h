@@ -81,6 +81,11 @@ std::string WindowsPath(const std::string& unixPath);
 // The Unix path of the session's Wine prefix.
 std::string WinePrefix();
 std::string ToSjis(const std::string& utf8);
+// The bytes of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+// Waits until the control of the window is enabled and visible (a posted
+// click has been handled).
+bool WaitEnabled(const std::string& window, int id);
 std::string Unescape(const std::string& text);
 
 }  // namespace qs::e2e

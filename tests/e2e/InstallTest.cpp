@@ -17,13 +17,6 @@ constexpr int kIdOk = 1;
 constexpr int kIdYes = 6;
 const char* const kMain = "class:TfrmMain";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 std::string Crlf(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -49,14 +42,7 @@ std::string RegQuery(const std::string& key, const std::string& value) {
 
 void Click(int id) { Drive({"click", kMain, std::to_string(id)}); }
 
-// Waits until the control is enabled (a posted click has been handled).
-bool WaitEnabled(int id) {
-  for (int i = 0; i < 50; ++i) {
-    std::optional<Dump> dump = DumpWindow(kMain);
-    if (dump && dump->Has(id) && dump->ById(id).enabled() && dump->ById(id).visible()) return true;
-  }
-  return false;
-}
+bool WaitEnabled(int id) { return e2e::WaitEnabled(kMain, id); }
 
 TEST(Install, TheSampleProductInstallsAndUninstalls) {
   Product product("install-sample");

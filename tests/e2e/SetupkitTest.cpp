@@ -24,13 +24,6 @@ const std::string kSetupkitExe = std::string(QS_WINDOWS_TEST_DIR) + "/setupkit.e
 const std::string kShellFolders =
     "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -69,13 +62,7 @@ fs::path UnixPath(const std::string& windowsPath) {
   return at;
 }
 
-bool WaitEnabled(int id) {
-  for (int i = 0; i < 50; ++i) {
-    std::optional<Dump> dump = DumpWindow(kMain);
-    if (dump && dump->Has(id) && dump->ById(id).enabled() && dump->ById(id).visible()) return true;
-  }
-  return false;
-}
+bool WaitEnabled(int id) { return e2e::WaitEnabled(kMain, id); }
 
 // The plan's options for this session's Windows and the given folder.
 std::vector<std::string> LayoutOptions(const std::string& folder) {

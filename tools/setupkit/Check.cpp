@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -22,24 +20,7 @@ constexpr CodePage kCp{932};
 constexpr const char* kIniPath = "D:\\SETUP.INI";
 constexpr size_t kMaxValue = 254;
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
-// ASCII letters upper-cased, double-byte characters left whole: the way the
-// profile functions and the file system compare names.
-std::string UpperName(const std::string& text) {
-  std::string out = text;
-  for (size_t i = 0; i < out.size(); i += kCp.CharLength(out, i)) {
-    if (kCp.CharLength(out, i) == 1) out[i] = Upper(out[i]);
-  }
-  return out;
-}
-
 bool SameName(const std::string& a, const std::string& b) { return UpperName(a) == UpperName(b); }
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string Head(const std::string& value, size_t n) { return value.substr(0, n); }
 std::string Tail(const std::string& value, size_t from) {
@@ -137,7 +118,9 @@ std::vector<std::string> KnownSections() {
   return names;
 }
 
+// Edit distance between two names, letter case aside.
 size_t Distance(const std::string& a, const std::string& b) {
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
   for (size_t i = 1; i <= a.size(); ++i) {
@@ -146,7 +129,7 @@ size_t Distance(const std::string& a, const std::string& b) {
     for (size_t j = 1; j <= b.size(); ++j) {
       size_t up = row[j];
       row[j] = std::min({row[j] + 1, row[j - 1] + 1,
-                         diagonal + (Upper(a[i - 1]) == Upper(b[j - 1]) ? 0 : 1)});
+                         diagonal + (upper(a[i - 1]) == upper(b[j - 1]) ? 0 : 1)});
       diagonal = up;
     }
   }
@@ -563,7 +546,7 @@ class Checker {
                     Error(line, key + ": no key path after the root marker");
                   } else if (kCp.FindFirstOf(path, "\\") == std::string::npos) {
                     Error(line, key + ": the uninstaller would remove the whole first-level key " +
-                                    Quote(RootName(ParseRegistryKey(value).root) + "\\" + path) +
+                                    Quote(std::string(fake::RegRootName(ParseRegistryKey(value).root)) + "\\" + path) +
                                     " with everything in it; name the product's own key");
                   }
                 });

@@ -1,7 +1,5 @@
 #include "tools/setupkit/DryRun.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "app/ControlIds.h"
@@ -89,7 +87,7 @@ class RecordingPlatform : public fake::FakePlatform {
                         const RegValue& value) override {
     bool written = FakePlatform::SetRegistryValue(root, path, name, value);
     const char* kind = journal_.phase == text::kWritingRecord ? "registration" : "registry";
-    Add(kind, RootName(root) + "\\" + path,
+    Add(kind, std::string(fake::RegRootName(root)) + "\\" + path,
         name + " = " + Describe(value) + (written ? "" : "; fails"));
     return written;
   }
@@ -118,7 +116,7 @@ class RecordingPlatform : public fake::FakePlatform {
   }
   bool DeleteRegistryTree(RegRoot root, const std::string& path) override {
     bool deleted = FakePlatform::DeleteRegistryTree(root, path);
-    Add("delete-key", RootName(root) + "\\" + path, deleted ? "" : "not there");
+    Add("delete-key", std::string(fake::RegRootName(root)) + "\\" + path, deleted ? "" : "not there");
     return deleted;
   }
 
@@ -210,11 +208,6 @@ class ScriptedView : public MainView {
   bool back_ = false;
 };
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
   os.windowsFolder = layout.windowsFolder;
   os.systemFolder = layout.systemFolder;
@@ -241,16 +234,6 @@ void LoadProduct(RecordingPlatform& os, const fs::path& folder, const Layout& la
 }
 
 }  // namespace
-
-std::string RootName(RegRoot root) {
-  switch (root) {
-    case RegRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
-    case RegRoot::CurrentUser: return "HKEY_CURRENT_USER";
-    case RegRoot::LocalMachine: return "HKEY_LOCAL_MACHINE";
-    case RegRoot::Users: return "HKEY_USERS";
-  }
-  return "";
-}
 
 DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices& choices,
                     const fs::path& definition) {

@@ -72,7 +72,4 @@ struct DryRunResult {
 DryRunResult DryRun(const std::filesystem::path& folder, const Layout& layout,
                     const Choices& choices, const std::filesystem::path& definition = {});
 
-// The registry root's full name.
-std::string RootName(RegRoot root);
-
 }  // namespace qs::kit

@@ -1,7 +1,6 @@
 #include "tools/setupkit/Pack.h"
 
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 
@@ -17,22 +16,10 @@ namespace {
 
 constexpr CodePage kCp{932};
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 bool WriteBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out.flush());
-}
-
-std::string UpperAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return text;
 }
 
 // A UTF-8 text as the program reads it: Shift-JIS, every line ended by CR LF.
@@ -55,12 +42,12 @@ std::map<std::string, fs::path> TreeFiles(const fs::path& root) {
   std::error_code ec;
   for (const fs::directory_entry& entry : fs::directory_iterator(root, ec)) {
     if (entry.is_regular_file()) {
-      files.emplace(UpperAscii(DiskNameToCp932(entry.path().filename().string())), entry.path());
+      files.emplace(UpperName(DiskNameToCp932(entry.path().filename().string())), entry.path());
     }
   }
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root, ec)) {
     if (entry.is_regular_file()) {
-      files.emplace(UpperAscii(DiskNameToCp932(entry.path().filename().string())), entry.path());
+      files.emplace(UpperName(DiskNameToCp932(entry.path().filename().string())), entry.path());
     }
   }
   return files;
@@ -69,7 +56,7 @@ std::map<std::string, fs::path> TreeFiles(const fs::path& root) {
 std::optional<fs::path> FindDefinition(const fs::path& folder) {
   std::error_code ec;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-    if (entry.is_regular_file() && UpperAscii(entry.path().filename().string()) == "SETUP.INI") {
+    if (entry.is_regular_file() && UpperName(entry.path().filename().string()) == "SETUP.INI") {
       return entry.path();
     }
   }
@@ -91,28 +78,28 @@ class Packer {
     fake::FakePlatform os;
     os.AddFile("D:\\SETUP.INI", *text);
     std::string readme = ReadIniString(os, ini::kReadme, "File", "", "D:\\SETUP.INI");
-    std::string readmeName = UpperAscii(FileNamePart(readme, kCp));
+    std::string readmeName = UpperName(FileNamePart(readme, kCp));
 
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(request_.source, ec)) {
       if (!entry.is_regular_file() || entry.path() == *ini) continue;
       std::string name = entry.path().filename().string();
       std::string bytes = ReadBytes(entry.path());
-      if (!readmeName.empty() && UpperAscii(DiskNameToCp932(name)) == readmeName) {
+      if (!readmeName.empty() && UpperName(DiskNameToCp932(name)) == readmeName) {
         std::optional<std::string> converted = ToProgramText(bytes);
         if (!converted) return Fail(entry.path().string() + " (the readme) is not UTF-8, or holds "
                                     "characters Shift-JIS lacks");
         bytes = *converted;
       }
       if (!WriteBytes(stage / name, bytes)) return Fail("cannot write " + (stage / name).string());
-      made_[UpperAscii(DiskNameToCp932(name))] = true;
+      made_[UpperName(DiskNameToCp932(name))] = true;
     }
 
     std::map<std::string, fs::path> tree = TreeFiles(request_.source);
     for (const std::string& value :
          ReadNumberedKeys(os, "D:\\SETUP.INI", ini::kCopyFile, "File", kMaxFiles)) {
       std::string name = FileNamePart(SplitCopyFileValue(value).path, kCp);
-      if (!Supply(stage, UpperAscii(name), tree)) return false;
+      if (!Supply(stage, UpperName(name), tree)) return false;
     }
     if (!request_.setupExe.empty()) {
       if (!fs::copy_file(request_.setupExe, stage / "SETUP.EXE",
@@ -150,7 +137,7 @@ class Packer {
     for (const auto& [upper, path] : tree) {
       std::string original = DiskNameToCp932(path.filename().string());
       std::optional<SzddCompressedName> compressed = MakeSzddCompressedName(original, kCp);
-      if (!compressed || UpperAscii(compressed->path) != name) continue;
+      if (!compressed || UpperName(compressed->path) != name) continue;
       std::string diskName = Cp932ToDiskName(compressed->path);
       if (!WriteBytes(stage / diskName, SzddCompress(ReadBytes(path), compressed->missingChar))) {
         return Fail("cannot write " + (stage / diskName).string());

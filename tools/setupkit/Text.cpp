@@ -1,6 +1,8 @@
 #include "tools/setupkit/Text.h"
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "core/CodePage.h"
@@ -140,6 +142,20 @@ bool HasBareLineFeed(const std::string& bytes) {
     if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) return true;
   }
   return false;
+}
+
+std::string UpperName(const std::string& cp932) {
+  CodePage cp(932);
+  std::string out = cp932;
+  for (size_t i = 0; i < out.size(); i += cp.CharLength(out, i)) {
+    if (cp.CharLength(out, i) == 1 && out[i] >= 'a' && out[i] <= 'z') out[i] -= 32;
+  }
+  return out;
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string ForConsole(const std::string& cp932) {

@@ -2,6 +2,7 @@
 // 932); the packager's sources and this tool's output on Linux are UTF-8.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,13 @@ bool LooksUtf16(const std::string& bytes);
 bool HasUtf8Bom(const std::string& bytes);
 // True when the text has a line feed that no carriage return precedes.
 bool HasBareLineFeed(const std::string& bytes);
+
+// Shift-JIS text with its ASCII letters upper-cased and double-byte
+// characters left whole: how Windows compares file and profile names.
+std::string UpperName(const std::string& cp932);
+
+// The bytes of a file; empty when it cannot be read.
+std::string ReadBytes(const std::filesystem::path& path);
 
 // Shift-JIS text as this tool prints it: UTF-8 on Linux, unchanged (the
 // console's ANSI code page) on Windows.
