@@ -66,6 +66,8 @@ printf 'c' >src/C.TXT
 check "pack" 0 "$kit" pack src -o packed
 [ -f packed/B.TX_ ] && [ -f packed/C.TXT ] || { echo "FAIL: pack did not make B.TX_ and C.TXT"; failures=$((failures + 1)); }
 check "pack refuses to replace a folder" 2 "$kit" pack src -o packed
+check "pack never replaces its source" 2 "$kit" pack src -o . --force
+[ -f src/SETUP.INI ] || { echo "FAIL: pack removed its source"; failures=$((failures + 1)); }
 
 if [ "$failures" -ne 0 ]; then echo "$failures failed"; exit 1; fi
 echo "setupkit: all checks passed"

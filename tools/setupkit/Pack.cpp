@@ -1,5 +1,6 @@
 #include "tools/setupkit/Pack.h"
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -161,6 +162,14 @@ PackResult Pack(const PackRequest& request, const Layout& layout, const Choices&
   std::error_code ec;
   if (!fs::is_directory(request.source)) {
     result.message = request.source.string() + " is not a folder";
+    return result;
+  }
+  // Replacing the output must never touch the source.
+  fs::path source = fs::weakly_canonical(request.source, ec);
+  fs::path output = fs::weakly_canonical(request.output, ec);
+  auto mismatch = std::mismatch(output.begin(), output.end(), source.begin(), source.end());
+  if (mismatch.first == output.end()) {
+    result.message = request.output.string() + " holds the source; choose another output folder";
     return result;
   }
   if (fs::exists(request.output) && !fs::is_empty(request.output, ec) && !request.force) {
