@@ -41,7 +41,7 @@ struct SectionLines {
   std::vector<KeyLine> keys;
 };
 
-struct Layout_ {
+struct FileLines {
   std::vector<SectionLines> sections;  // [0]: lines before the first section
   std::vector<std::pair<int, std::string>> oddLines;
 };
@@ -54,9 +54,9 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-Layout_ ScanLines(const std::string& bytes) {
-  Layout_ layout;
-  layout.sections.push_back({});
+FileLines ScanLines(const std::string& bytes) {
+  FileLines lines;
+  lines.sections.push_back({});
   int number = 0;
   size_t pos = 0;
   while (pos < bytes.size()) {
@@ -69,18 +69,18 @@ Layout_ ScanLines(const std::string& bytes) {
     if (line[0] == '[') {
       size_t close = line.rfind(']');
       if (close != std::string::npos) {
-        layout.sections.push_back({Trim(line.substr(1, close - 1)), number, {}});
+        lines.sections.push_back({Trim(line.substr(1, close - 1)), number, {}});
         continue;
       }
-      layout.oddLines.push_back({number, "section line without ']'"});
+      lines.oddLines.push_back({number, "section line without ']'"});
       continue;
     }
     size_t eq = line.find('=');
-    layout.sections.back().keys.push_back(
+    lines.sections.back().keys.push_back(
         {Trim(line.substr(0, eq == std::string::npos ? line.size() : eq)), number,
          eq != std::string::npos});
   }
-  return layout;
+  return lines;
 }
 
 // The keys the program reads: a plain name, or a prefix numbered 1..limit.
@@ -642,7 +642,7 @@ class Checker {
   std::map<std::string, fs::path> files_;  // by upper-case Shift-JIS name
   std::set<std::string> installed_;
   std::map<std::string, int> lineOfPath_;  // planned destinations by upper-case path
-  Layout_ lines_;
+  FileLines lines_;
   std::vector<Finding> findings_;
 };
 
