@@ -84,6 +84,8 @@ std::vector<CheckCase> Cases() {
        {{5, E, "write '(Dsk)'"}}},
       {"an unknown place marker", app + "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=(Xyz)A\r\n", a,
        {{5, W, "no place marker"}}},
+      {"a character no file name holds", app + "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=(Sta)A: B\r\n",
+       a, {{5, E, "cannot hold ':'"}}},
       {"a name without its shortcut", app + "[ShortCut]\r\nName2=(Dsk)A\r\n", a,
        {{4, W, "Make2 is missing"}}},
       {"a lower-case root marker",

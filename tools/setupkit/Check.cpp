@@ -472,6 +472,11 @@ class Checker {
       std::string placed = ShortCutNameWithPlace(name);
       std::string marker = Head(placed, 5);
       int nameLine = LineOf(ini::kShortCut, nameKey);
+      size_t bad = kCp.FindFirstOf(Tail(placed, 5), ":*?\"<>|/");
+      if (bad != std::string::npos) {
+        Error(nameLine, nameKey + ": a link's file name cannot hold " + Quote(Tail(placed, 5).substr(bad, 1)) +
+                            "; the link is not made");
+      }
       if (std::optional<std::string> right = CaseVariant(marker, kPlaceMarkers)) {
         Error(nameLine, nameKey + ": the place marker " + Quote(marker) + " is not recognised "
                         "(letter case counts); write " + Quote(*right) + ". As it is, the link " +
