@@ -475,7 +475,7 @@ class Checker {
       size_t bad = kCp.FindFirstOf(Tail(placed, 5), ":*?\"<>|/");
       if (bad != std::string::npos) {
         Error(nameLine, nameKey + ": a link's file name cannot hold " + Quote(Tail(placed, 5).substr(bad, 1)) +
-                            "; the link is not made");
+                            "; Windows cannot make such a link");
       }
       if (std::optional<std::string> right = CaseVariant(marker, kPlaceMarkers)) {
         Error(nameLine, nameKey + ": the place marker " + Quote(marker) + " is not recognised "
