@@ -4,16 +4,13 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-add_library(test_support STATIC
-  tests/support/FakePlatform.cpp
-  tests/support/ProfileText.cpp
-)
-target_link_libraries(test_support PUBLIC setup_logic)
+add_library(test_support INTERFACE)
+target_link_libraries(test_support INTERFACE fake_platform)
 
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES} tests/contract/PlatformContract.cpp
                           tests/contract/FakeContract.cpp)
-target_link_libraries(unit_tests PRIVATE test_support GTest::gtest GTest::gmock GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE test_support setupkit_lib GTest::gtest GTest::gmock GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
 # The shipped SETUP.EXE (32-bit cross build), checked without running it.
@@ -57,20 +54,25 @@ endif()
 # --- SZDD: the packager's tool, the sample's compressed file, peers ---------
 
 add_executable(setupkit tools/setupkit/main.cpp)
-target_link_libraries(setupkit PRIVATE setup_logic)
+target_link_libraries(setupkit PRIVATE setupkit_lib)
 add_test(NAME tools.setupkit COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/setupkit_test.sh
                                      $<TARGET_FILE:setupkit> ${CMAKE_BINARY_DIR}/setupkit-test)
 
-# examples/sample/files/MANUAL.TXT compressed into the build's sample folder.
+# The reference's examples and snippets, through pack, check and plan.
+add_test(NAME docs.examples COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/docs_test.sh
+                                    $<TARGET_FILE:setupkit> ${CMAKE_SOURCE_DIR}/docs
+                                    ${CMAKE_BINARY_DIR}/docs-test)
+
+# The sample product packed from examples/sample (SETUP.EXE is added where
+# it is shipped from: scripts/run-sample.sh, the Wine tests).
 set(QS_SAMPLE_DIR ${CMAKE_BINARY_DIR}/sample)
-add_custom_command(OUTPUT ${QS_SAMPLE_DIR}/MANUAL.TX_
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${QS_SAMPLE_DIR}
-  COMMAND setupkit compress ${CMAKE_SOURCE_DIR}/examples/sample/files/MANUAL.TXT
-          -d ${QS_SAMPLE_DIR} --force
-  DEPENDS setupkit ${CMAKE_SOURCE_DIR}/examples/sample/files/MANUAL.TXT
-  COMMENT "Compressing the sample's MANUAL.TXT"
+file(GLOB_RECURSE QS_SAMPLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/examples/sample/*)
+add_custom_command(OUTPUT ${QS_SAMPLE_DIR}/SETUP.INI ${QS_SAMPLE_DIR}/MANUAL.TX_
+  COMMAND setupkit pack ${CMAKE_SOURCE_DIR}/examples/sample -o ${QS_SAMPLE_DIR} --force
+  DEPENDS setupkit ${QS_SAMPLE_SOURCES}
+  COMMENT "Packing the sample product"
   VERBATIM)
-add_custom_target(sample_compressed ALL DEPENDS ${QS_SAMPLE_DIR}/MANUAL.TX_)
+add_custom_target(sample_packed ALL DEPENDS ${QS_SAMPLE_DIR}/SETUP.INI)
 
 # Independent implementations: libmspack, Debian's msexpand and mscompress.
 find_library(MSPACK_LIBRARY mspack REQUIRED)

@@ -53,6 +53,6 @@ add_custom_command(TARGET SETUP POST_BUILD
 
 # The packager's tool as a console program, and the LZ API peer of the codec.
 add_executable(setupkit tools/setupkit/main.cpp)
-target_link_libraries(setupkit PRIVATE setup_logic ${QS_STATIC_LINK})
+target_link_libraries(setupkit PRIVATE setupkit_lib ${QS_STATIC_LINK})
 add_executable(lzpeer tests/peer/LzPeer.cpp)
 target_link_libraries(lzpeer PRIVATE setup_logic lz32 ${QS_STATIC_LINK})

@@ -14,21 +14,12 @@ arch=$("$session" arch)
 exe_dir=$build/win32
 [ "$arch" = win64 ] && exe_dir=$build/win64
 
-# The product folder: SETUP.EXE, its definition file and the product's
-# files, texts in Shift-JIS with CR LF line ends.
+# The product folder, packed from examples/sample: SETUP.EXE, its definition
+# file and the product's files, texts in Shift-JIS with CR LF line ends, the
+# manual compressed.
 sample=$build/sample
-rm -rf "$sample"
-mkdir -p "$sample"
-cp "$exe_dir/SETUP.EXE" "$sample/"
-for f in "$root"/examples/sample/*; do
-  [ -f "$f" ] || continue
-  name=$(basename "$f")
-  case "$name" in
-    *.INI|*.TXT) sed 's/\r*$/\r/' "$f" | iconv -f UTF-8 -t CP932 >"$sample/$name" ;;
-    *) cp "$f" "$sample/" ;;
-  esac
-done
-if [ -d "$build/native/sample" ]; then cp "$build"/native/sample/* "$sample/"; fi
+"$build/native/setupkit" pack "$root/examples/sample" -o "$sample" --force \
+  --setup-exe "$exe_dir/SETUP.EXE"
 
 state=$build/sample-state
 drive() { "$session" run "$state" wine "$exe_dir/qdrive.exe" "$@"; }

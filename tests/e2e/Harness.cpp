@@ -190,13 +190,7 @@ void Screenshot(const std::string& name) {
 
 void Click(int id) { Drive({"click", kMain, std::to_string(id)}); }
 
-bool WaitEnabled(int id) {
-  for (int i = 0; i < 50; ++i) {
-    std::optional<Dump> dump = DumpWindow(kMain);
-    if (dump && dump->Has(id) && dump->ById(id).enabled() && dump->ById(id).visible()) return true;
-  }
-  return false;
-}
+bool WaitEnabled(int id) { return WaitEnabled(kMain, id); }
 
 bool ConfirmCompletion(Product& product) {
   if (Drive({"wait", "完了", "-t", "60000"}).code != 0 || !AnswerBox("完了", kIdOk)) {
@@ -436,6 +430,14 @@ void ForgetSampleInstalls() {
     fs::remove(appunset);
   }
   RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+}
+
+bool WaitEnabled(const std::string& window, int id) {
+  for (int i = 0; i < 50; ++i) {
+    std::optional<Dump> dump = DumpWindow(window);
+    if (dump && dump->Has(id) && dump->ById(id).enabled() && dump->ById(id).visible()) return true;
+  }
+  return false;
 }
 
 std::string Unescape(const std::string& text) {

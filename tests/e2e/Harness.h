@@ -167,6 +167,9 @@ std::string WineTemp();
 std::vector<std::string> LeftWorkFolders();
 std::string ToSjis(const std::string& utf8);
 std::string FromSjis(const std::string& sjis);
+// Waits until the control of the window is enabled and visible (a posted
+// click has been handled).
+bool WaitEnabled(const std::string& window, int id);
 std::string Unescape(const std::string& text);
 
 }  // namespace qs::e2e

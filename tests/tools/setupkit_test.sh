@@ -40,5 +40,34 @@ check "an unknown compression mode" 1 "$kit" expand Bad.tx_ -d out
 check "help" 0 "$kit" compress --help
 check "no command" 2 "$kit"
 
+# check, plan and pack from the command line: exit codes and refusals.
+mkdir -p product
+printf '[CopyFile]\r\nFile1=(App)\\A.TXT\r\n' >product/SETUP.INI
+printf 'a' >product/A.TXT
+check "check of a clean product" 0 "$kit" check product
+check "plan of a clean product" 0 "$kit" plan product --folder 'C:\Tools'
+expect_output "plan names the file" 'C:\Tools\A.TXT'
+printf '[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[Titel]\r\n' >product/SETUP.INI
+check "check with a warning" 1 "$kit" check product/SETUP.INI
+expect_output "compiler-style line" "product/SETUP.INI:3: warning:"
+printf '[CopyFile]\r\nFile1=(app)\\A.TXT\r\n' >product/SETUP.INI
+check "check with an error" 2 "$kit" check --format json product
+expect_output "json counts" '"errors": 2'
+check "an unknown format" 2 "$kit" check --format xml product
+printf '[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=X\\Y\\A\r\n' >product/SETUP.INI
+check "a plan whose run ends in an error" 1 "$kit" plan product
+expect_output "the error report" "ends with the error report"
+mkdir -p src/files
+printf '[CopyFile]\nFile1=(App)\\B.TX_\nFile2=(App)\\C.TXT\n' >src/SETUP.INI
+printf 'bbbb' >src/files/B.TXT
+check "pack refuses a product with errors" 2 "$kit" pack src -o packed
+[ ! -e packed ] || { echo "FAIL: pack left a refused product"; failures=$((failures + 1)); }
+printf 'c' >src/C.TXT
+check "pack" 0 "$kit" pack src -o packed
+[ -f packed/B.TX_ ] && [ -f packed/C.TXT ] || { echo "FAIL: pack did not make B.TX_ and C.TXT"; failures=$((failures + 1)); }
+check "pack refuses to replace a folder" 2 "$kit" pack src -o packed
+check "pack never replaces its source" 2 "$kit" pack src -o . --force
+[ -f src/SETUP.INI ] || { echo "FAIL: pack removed its source"; failures=$((failures + 1)); }
+
 if [ "$failures" -ne 0 ]; then echo "$failures failed"; exit 1; fi
 echo "setupkit: all checks passed"

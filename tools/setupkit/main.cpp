@@ -3,9 +3,13 @@
 //   setupkit compress FILE... [-d DIR] [--force]
 //   setupkit expand FILE... [-d DIR] [--force]
 //   setupkit info FILE...
+//   setupkit check [DIR | SETUP.INI] [--format text|json] [layout options]
+//   setupkit plan [DIR] [layout options]
+//   setupkit pack SRC -o OUT [--setup-exe PATH] [--force]
 //
-// Plain C stdio, so the same source builds for Linux and as a Windows
-// console program; the codec is the one SETUP.EXE uses.
+// The same source builds for Linux and as a Windows console program; the
+// codec, the definition file's readers and the runs are the ones SETUP.EXE
+// uses (check and plan run them on the in-memory Windows).
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -16,6 +20,10 @@
 
 #include "core/CodePage.h"
 #include "core/Szdd.h"
+#include "tools/setupkit/Check.h"
+#include "tools/setupkit/Pack.h"
+#include "tools/setupkit/Plan.h"
+#include "tools/setupkit/Text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -36,6 +44,9 @@ const char kMainHelp[] =
     "  compress   make SZDD files (NAME.EX_) as COMPRESS.EXE -r does\n"
     "  expand     expand SZDD files to their original names\n"
     "  info       show the header of SZDD files\n"
+    "  check      find the mistakes in a product folder that SETUP.EXE passes over\n"
+    "  plan       show every step an installation and its uninstall would make\n"
+    "  pack       build a product folder from a source tree\n"
     "\n"
     "'setupkit COMMAND --help' tells more.\n";
 
@@ -77,6 +88,46 @@ const char kInfoHelp[] =
     "\n"
     "Exit status: 0 when every file is SZDD, 1 when one is missing or of an\n"
     "unknown mode, 3 when some are not SZDD, 2 on a usage error.\n";
+
+const char kCheckHelp[] =
+    "usage: setupkit check [DIR | SETUP.INI] [--format text|json] [OPTIONS]\n"
+    "\n"
+    "Reads the definition file as SETUP.EXE does (Shift-JIS, profile rules),\n"
+    "installs the product in a dry run, and prints one line per finding:\n"
+    "FILE:LINE: error|warning: text. DIR defaults to the current folder.\n"
+    "\n"
+    "  --format json   one JSON document instead, for build scripts\n"
+    "\n"
+    "Exit status: 0 clean, 1 warnings only, 2 errors (or a usage error).\n"
+    "\n";
+
+const char kPlanHelp[] =
+    "usage: setupkit plan [DIR] [OPTIONS]\n"
+    "\n"
+    "A dry run: installs the product in DIR (default: the current folder) on an\n"
+    "in-memory Windows with SETUP.EXE's own code and prints, in order, every\n"
+    "folder, file (source, size, expanded or not), shortcut, registry value, the\n"
+    "uninstaller copy, the record with its text and the registration; then what\n"
+    "an uninstall from that record removes.\n"
+    "\n"
+    "Exit status: 0 when the installation completes, 1 when it stops or ends\n"
+    "with an error report, 2 on a usage error.\n"
+    "\n";
+
+const char kPackHelp[] =
+    "usage: setupkit pack SRC -o OUT [--setup-exe PATH] [--force] [OPTIONS]\n"
+    "\n"
+    "Builds the product folder OUT from the source tree SRC: SETUP.INI and the\n"
+    "readme it names (UTF-8 in SRC) are written in Shift-JIS with CR LF; other\n"
+    "files directly in SRC are copied; a [CopyFile] file whose name ends in '_'\n"
+    "is made by compressing its original, found anywhere in SRC; SETUP.EXE is\n"
+    "copied in. Then check runs on OUT; with errors OUT is not written.\n"
+    "\n"
+    "  --setup-exe PATH  the SETUP.EXE to ship (default: the one beside setupkit)\n"
+    "  --force           replace OUT when it is not empty\n"
+    "\n"
+    "Exit status: 0 built, 1 built with warnings, 2 not built.\n"
+    "\n";
 
 CodePage NameCodePage() {
 #ifdef _WIN32
@@ -434,12 +485,129 @@ int InfoOne(const std::string& path) {
   return kOk;
 }
 
+// --- check, plan, pack ---------------------------------------------------------
+
+int Usage(const std::string& message, const char* help) {
+  std::fprintf(stderr, "setupkit: %s\n\n%s%s", message.c_str(), help, qs::kit::kLayoutHelp);
+  return kUsage;
+}
+
+bool WantsHelp(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") return true;
+  }
+  return false;
+}
+
+// Takes "name VALUE" out of args; false when the value is missing.
+bool TakeValue(std::vector<std::string>& args, const char* name, std::string* value) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != name) continue;
+    if (i + 1 == args.size()) return false;
+    *value = args[i + 1];
+    args.erase(args.begin() + i, args.begin() + i + 2);
+    return TakeValue(args, name, value);
+  }
+  return true;
+}
+
+bool TakeFlag(std::vector<std::string>& args, const char* name) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == name) {
+      args.erase(args.begin() + i);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string OnlyOperand(const std::vector<std::string>& args, std::string* error) {
+  for (const std::string& arg : args) {
+    if (arg.size() > 1 && arg[0] == '-') *error = "unknown option " + arg;
+  }
+  if (error->empty() && args.size() > 1) *error = "more than one folder given";
+  return args.empty() ? "." : args[0];
+}
+
+int CheckCommand(std::vector<std::string> args) {
+  if (WantsHelp(args)) {
+    std::printf("%s%s", kCheckHelp, qs::kit::kLayoutHelp);
+    return kOk;
+  }
+  qs::kit::Layout layout;
+  qs::kit::Choices choices;
+  std::string format = "text", error;
+  if (!TakeValue(args, "--format", &format) || (format != "text" && format != "json")) {
+    return Usage("--format takes text or json", kCheckHelp);
+  }
+  if (!qs::kit::TakeLayoutOptions(args, layout, choices, error)) return Usage(error, kCheckHelp);
+  std::string target = OnlyOperand(args, &error);
+  if (!error.empty()) return Usage(error, kCheckHelp);
+  qs::kit::CheckReport report = qs::kit::CheckProduct(target, layout, choices);
+  std::string out = format == "json" ? qs::kit::FormatJson(report) : qs::kit::FormatText(report);
+  std::fputs(out.c_str(), stdout);
+  return report.ExitCode();
+}
+
+int PlanCommand(std::vector<std::string> args) {
+  if (WantsHelp(args)) {
+    std::printf("%s%s", kPlanHelp, qs::kit::kLayoutHelp);
+    return kOk;
+  }
+  qs::kit::Layout layout;
+  qs::kit::Choices choices;
+  std::string error;
+  if (!qs::kit::TakeLayoutOptions(args, layout, choices, error)) return Usage(error, kPlanHelp);
+  std::string target = OnlyOperand(args, &error);
+  if (!error.empty()) return Usage(error, kPlanHelp);
+  qs::kit::DryRunResult result = qs::kit::DryRun(target, layout, choices);
+  std::fputs(qs::kit::ForConsole(qs::kit::FormatPlan(result)).c_str(), stdout);
+  return result.definitionFound && !result.stopped && result.runError.empty() ? kOk : kFailed;
+}
+
+int PackCommand(std::vector<std::string> args, const char* program) {
+  if (WantsHelp(args)) {
+    std::printf("%s%s", kPackHelp, qs::kit::kLayoutHelp);
+    return kOk;
+  }
+  qs::kit::Layout layout;
+  qs::kit::Choices choices;
+  qs::kit::PackRequest request;
+  std::string output, setupExe, error;
+  if (!TakeValue(args, "-o", &output) || output.empty()) return Usage("pack needs -o OUT", kPackHelp);
+  if (!TakeValue(args, "--setup-exe", &setupExe)) return Usage("--setup-exe needs a path", kPackHelp);
+  request.force = TakeFlag(args, "--force");
+  if (!qs::kit::TakeLayoutOptions(args, layout, choices, error)) return Usage(error, kPackHelp);
+  if (args.empty()) return Usage("pack needs the source folder", kPackHelp);
+  request.source = OnlyOperand(args, &error);
+  if (!error.empty()) return Usage(error, kPackHelp);
+  request.output = output;
+  if (setupExe.empty()) {
+    std::string beside = FolderOf(program) + "SETUP.EXE";
+    if (Exists(beside)) setupExe = beside;
+  }
+  request.setupExe = setupExe;
+  qs::kit::PackResult result = qs::kit::Pack(request, layout, choices);
+  std::fputs(qs::kit::FormatText(result.check).c_str(), stdout);
+  if (!result.built) {
+    std::fprintf(stderr, "setupkit: %s\n", result.message.c_str());
+    return kUsage;
+  }
+  std::printf("setupkit: %s%s\n", result.message.c_str(),
+              setupExe.empty() ? " (no SETUP.EXE: give --setup-exe to ship one)" : "");
+  return result.check.Warnings() > 0 ? kFailed : kOk;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kMainHelp, argc < 2 ? stderr : stdout);
     return argc < 2 ? kUsage : kOk;
   }
   std::string command = argv[1];
+  std::vector<std::string> rest(argv + 2, argv + argc);
+  if (command == "check") return CheckCommand(rest);
+  if (command == "plan") return PlanCommand(rest);
+  if (command == "pack") return PackCommand(rest, argv[0]);
   const char* help = command == "compress" ? kCompressHelp
                      : command == "expand" ? kExpandHelp
                      : command == "info"   ? kInfoHelp

@@ -1,12 +1,12 @@
 // The text of a profile (INI) file, parsed and written back the way the
-// system's profile functions do it, for the test double of the platform.
+// system's profile functions do it, for the in-memory platform.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace qs::test {
+namespace qs::fake {
 
 class ProfileText {
  public:
@@ -39,4 +39,4 @@ class ProfileText {
 // bufferSize - 1 characters.
 std::string ProfileValueForBuffer(const std::string& value, size_t bufferSize);
 
-}  // namespace qs::test
+}  // namespace qs::fake

@@ -1,12 +1,12 @@
-#include "tests/support/FakePlatform.h"
+#include "platform/fake/FakePlatform.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "core/CodePage.h"
-#include "tests/support/ProfileText.h"
+#include "platform/fake/ProfileText.h"
 
-namespace qs::test {
+namespace qs::fake {
 namespace {
 
 // ASCII letters upper-cased, double-byte characters left whole.
@@ -18,7 +18,9 @@ std::string UpperAscii(const std::string& text, CodePage cp) {
   return out;
 }
 
-const char* RootName(RegRoot root) {
+}  // namespace
+
+const char* RegRootName(RegRoot root) {
   switch (root) {
     case RegRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
     case RegRoot::CurrentUser: return "HKEY_CURRENT_USER";
@@ -27,8 +29,6 @@ const char* RootName(RegRoot root) {
   }
   return "";
 }
-
-}  // namespace
 
 class FakePlatform::Reader : public FileReader {
  public:
@@ -323,7 +323,7 @@ std::optional<std::string> FakePlatform::MapString(const std::string& text, uint
 }
 
 std::string FakePlatform::RegPath(RegRoot root, const std::string& path) const {
-  std::string full = std::string(RootName(root)) + "\\" + path;
+  std::string full = std::string(RegRootName(root)) + "\\" + path;
   while (!full.empty() && full.back() == '\\') full.pop_back();
   return UpperAscii(full, CodePage(codePage));
 }
@@ -431,4 +431,4 @@ std::string FakePlatform::MakePrivateFolder(const std::string& parent) {
   return std::string();
 }
 
-}  // namespace qs::test
+}  // namespace qs::fake

@@ -1,8 +1,8 @@
-#include "tests/support/ProfileText.h"
+#include "platform/fake/ProfileText.h"
 
 #include <algorithm>
 
-namespace qs::test {
+namespace qs::fake {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1a'; }
@@ -108,4 +108,4 @@ std::string ProfileValueForBuffer(const std::string& value, size_t bufferSize) {
   return text.substr(0, bufferSize - 1);
 }
 
-}  // namespace qs::test
+}  // namespace qs::fake

@@ -1,0 +1,129 @@
+// An in-memory Windows: a file tree keyed by upper-cased path, profile files
+// read and written with the platform's rules, a registry tree, system
+// folders, and recorded (never slept) pauses. The unit tests run the program
+// against it, and setupkit's check and plan run the real install and
+// uninstall on it as a dry run.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace qs::fake {
+
+// The registry root's full name (HKEY_CURRENT_USER, ...).
+const char* RegRootName(RegRoot root);
+
+class FakePlatform : public Platform {
+ public:
+  FakePlatform();
+
+  // --- Setting up a world ------------------------------------------------
+  // Creates the file and any missing parent folders.
+  void AddFile(const std::string& path, const std::string& contents, uint64_t writeTime = 0);
+  // Creates the folder and any missing parents.
+  void AddFolder(const std::string& path);
+  // The contents of a file; nullopt when there is none.
+  std::optional<std::string> Contents(const std::string& path) const;
+  // Every existing path below folder (files and folders), in the case they
+  // were created with, sorted.
+  std::vector<std::string> ListTree(const std::string& folder) const;
+  // Makes every operation that would change path fail with access denied.
+  void DenyWrite(const std::string& path);
+  // Makes registry writes below this root fail.
+  void DenyRegistry(RegRoot root);
+  bool RegistryKeyExists(RegRoot root, const std::string& path) const;
+
+  std::string tempFolder = "C:\\TEMP\\";
+  std::string windowsFolder = "C:\\WINDOWS";
+  std::string systemFolder = "C:\\WINDOWS\\SYSTEM32";
+  std::string modulePath = "C:\\SETUP\\SETUP.EXE";
+  std::string firstArgument;
+  std::map<int, std::string> specialFolders;
+  uint32_t codePage = 932;
+  std::vector<uint32_t> sleeps;
+  int beeps = 0;
+  std::vector<std::string> opened;  // paths given to ShellOpen
+  // Shell links: a saved link is a file holding "target|working folder".
+  int32_t shellLinkError = 0;         // CreateShellLink fails with this code
+  bool shellLinkNoInterface = false;  // the object refuses an interface
+  int liveLinks = 0;                  // link objects not yet released
+  std::map<int32_t, std::string> errorTexts;
+  std::string currentFolder = "C:\\";
+  int privateFolders = 0;            // private folders made so far
+  bool privateFolderFails = false;   // MakePrivateFolder gives nothing
+
+  // --- Platform ------------------------------------------------------------
+  uint32_t Attributes(const std::string& path) override;
+  bool SetAttributes(const std::string& path, uint32_t attributes) override;
+  std::optional<uint64_t> FileSize(const std::string& path) override;
+  std::optional<uint64_t> LastWriteTime(const std::string& path) override;
+  bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool Move(const std::string& from, const std::string& to) override;
+  bool Delete(const std::string& path) override;
+  uint32_t MakeFolder(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
+  uint32_t SetCurrentFolder(const std::string& path) override;
+  std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override;
+  std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) override;
+  std::string MakePrivateFolder(const std::string& parent) override;
+  std::string ReadProfile(const std::string& section, const std::string& key,
+                          const std::string& defaultValue, const std::string& file,
+                          uint32_t bufferSize) override;
+  bool WriteProfile(const std::string& section, const std::string& key, const std::string& value,
+                    const std::string& file) override;
+  void FlushProfile(const std::string& file) override;
+  std::optional<std::string> MapString(const std::string& text, uint32_t flags) override;
+  uint32_t AnsiCodePage() override { return codePage; }
+  bool CreateRegistryKey(RegRoot root, const std::string& path) override;
+  bool SetRegistryValue(RegRoot root, const std::string& path, const std::string& name,
+                        const RegValue& value) override;
+  std::optional<RegValue> GetRegistryValue(RegRoot root, const std::string& path,
+                                           const std::string& name) override;
+  bool DeleteRegistryTree(RegRoot root, const std::string& path) override;
+  std::string TempFolder() override { return tempFolder; }
+  std::string WindowsFolder() override { return windowsFolder; }
+  std::string SystemFolder() override { return systemFolder; }
+  std::string ModulePath() override { return modulePath; }
+  std::string FirstArgument() override { return firstArgument; }
+  std::string SpecialFolder(int csidl) override;
+  bool ShellOpen(const std::string& path) override;
+  ShellLinkResult CreateShellLink() override;
+  std::string SystemErrorText(int32_t code) override;
+  void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+  void Beep() override { ++beeps; }
+
+ private:
+  struct Node {
+    std::string path;  // as created
+    bool folder = false;
+    uint32_t attributes = kAttrArchive;
+    std::string data;
+    uint64_t writeTime = 0;
+    int exclusiveReaders = 0;
+  };
+  struct RegKey {
+    std::map<std::string, std::pair<std::string, RegValue>> values;  // by upper name
+  };
+  class Reader;
+  class Writer;
+
+  std::string Key(const std::string& path) const;
+  Node* Find(const std::string& path);
+  bool ParentExists(const std::string& path);
+  bool Denied(const std::string& path) const;
+  std::string RegPath(RegRoot root, const std::string& path) const;
+
+  std::map<std::string, Node> nodes_;
+  std::set<std::string> denied_;
+  std::set<RegRoot> deniedRoots_;
+  std::map<std::string, RegKey> registry_;  // by upper "ROOT\PATH"
+  uint64_t clock_ = 0x01D0000000000000ull;
+};
+
+}  // namespace qs::fake

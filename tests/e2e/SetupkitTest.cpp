@@ -1,0 +1,213 @@
+// setupkit against the real thing: the plan of the sample product against
+// what SETUP.EXE really did under Wine, and the Windows build of the tool
+// giving what the native one gives.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <strings.h>
+
+#include "app/ControlIds.h"
+#include "tests/e2e/Harness.h"
+
+namespace qs::e2e {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr int kIdOk = 1;
+constexpr int kIdYes = 6;
+const char* const kMain = "class:TfrmMain";
+const std::string kSetupkit = std::string(QS_BINARY_DIR) + "/setupkit";
+const std::string kSetupkitExe = std::string(QS_WINDOWS_TEST_DIR) + "/setupkit.exe";
+const std::string kShellFolders =
+    "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// The data of a registry value as "reg query" shows it ("" when missing).
+std::string RegData(const std::string& key, const std::string& value) {
+  for (const std::string& line : Lines(RunInSession({"wine", "reg", "query", key, "/v", value}).out)) {
+    size_t type = line.find("REG_");
+    if (type == std::string::npos) continue;
+    size_t data = line.find_first_not_of(' ', line.find(' ', type));
+    return data == std::string::npos ? "" : line.substr(data);
+  }
+  return "";
+}
+
+// A Windows path of the session (C:\ in the prefix, Z:\ the root) on Linux,
+// the case of each part found on disk.
+fs::path UnixPath(const std::string& windowsPath) {
+  fs::path at = windowsPath[0] == 'Z' ? fs::path("/") : fs::path(WinePrefix()) / "drive_c";
+  std::istringstream parts(windowsPath.substr(3));
+  for (std::string part; std::getline(parts, part, '\\');) {
+    if (part.empty()) continue;
+    fs::path next = at / part;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(at, ec)) {
+      if (strcasecmp(entry.path().filename().c_str(), part.c_str()) == 0) next = entry.path();
+    }
+    at = next;
+  }
+  return at;
+}
+
+bool WaitEnabled(int id) { return e2e::WaitEnabled(kMain, id); }
+
+// The plan's options for this session's Windows and the given folder.
+std::vector<std::string> LayoutOptions(const std::string& folder) {
+  return {"--folder", folder, "--windows", "C:\\windows", "--system", "C:\\windows\\system32",
+          "--desktop", RegData(kShellFolders, "Desktop"),
+          "--programs", RegData(kShellFolders, "Programs"),
+          "--startup", RegData(kShellFolders, "Startup"),
+          "--sendto", RegData(kShellFolders, "SendTo")};
+}
+
+struct PlanStep {
+  std::string kind, path, detail;
+};
+
+// The steps of the install part of a plan, and the record's lines.
+void ParsePlan(const std::string& plan, std::vector<PlanStep>* steps,
+               std::vector<std::string>* record) {
+  bool installing = false;
+  for (const std::string& line : Lines(plan)) {
+    if (line == "install:") installing = true;
+    if (line.rfind("uninstall from", 0) == 0 || line == "failure list:") installing = false;
+    if (!installing) continue;
+    if (line.rfind("      ", 0) == 0) {
+      record->push_back(line.substr(6));
+    } else if (line.rfind("  ", 0) == 0 && line.size() > 16) {
+      PlanStep step{line.substr(2, line.find(' ', 2) - 2), line.substr(16), ""};
+      if (size_t open = step.path.rfind("  ["); open != std::string::npos) {
+        step.detail = step.path.substr(open + 3, step.path.size() - open - 4);
+        step.path.resize(open);
+      }
+      steps->push_back(step);
+    }
+  }
+}
+
+TEST(Setupkit, ThePlanOfTheSampleIsWhatTheRealInstallDid) {
+  Product product("plan-sample");
+  CommandResult pack = RunCaptured({kSetupkit, "pack", std::string(QS_SOURCE_DIR) + "/examples/sample",
+                                    "-o", product.folder(), "--force", "--setup-exe",
+                                    std::string(QS_WINDOWS_TEST_DIR) + "/SETUP.EXE"});
+  ASSERT_EQ(0, pack.code) << pack.out;
+  const std::string installed = product.WinPath("installed") + "\\";
+  const fs::path appunset = fs::path(WinePrefix()) / "drive_c/windows/APPUNSET.EXE";
+  if (fs::exists(appunset)) {
+    fs::permissions(appunset, fs::perms::owner_write, fs::perm_options::add);
+    fs::remove(appunset);
+  }
+  RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+  std::vector<std::string> args = {kSetupkit, "plan", product.folder()};
+  for (const std::string& option : LayoutOptions(installed)) args.push_back(option);
+  CommandResult plan = RunCaptured(args);
+  ASSERT_EQ(0, plan.code) << plan.out;
+
+  product.Launch();
+  ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
+  Drive({"click", kMain, std::to_string(ids::kBtnContinue)});
+  ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
+  Drive({"settext", kMain, std::to_string(ids::kTxtFolder), installed});
+  Drive({"click", kMain, std::to_string(ids::kBtnSetup)});
+  ASSERT_TRUE(AnswerBox("フォルダ作成", kIdYes).has_value()) << Drive({"windows"}).out;
+  ASSERT_EQ(0, Drive({"wait", "完了", "-t", "60000"}).code) << Drive({"windows"}).out;
+  ASSERT_TRUE(AnswerBox("完了", kIdOk).has_value());
+  ASSERT_TRUE(product.WaitExit(20000).has_value());
+
+  std::vector<PlanStep> steps;
+  std::vector<std::string> record;
+  ParsePlan(plan.out, &steps, &record);
+  ASSERT_FALSE(steps.empty()) << plan.out;
+  ASSERT_FALSE(record.empty()) << plan.out;
+  // The record, line for line (Shift-JIS on disk).
+  std::vector<std::string> written;
+  for (const std::string& line : Lines(ReadFile(fs::path(product.folder()) / "installed/UNSETUP.INI"))) {
+    if (!line.empty()) written.push_back(line);
+  }
+  std::vector<std::string> planned;
+  for (const std::string& line : record) planned.push_back(ToSjis(line));
+  EXPECT_EQ(planned, written) << plan.out;
+  // Every step's effect is there.
+  for (const PlanStep& step : steps) {
+    SCOPED_TRACE(step.kind + " " + step.path);
+    if (step.kind == "folder") {
+      EXPECT_TRUE(fs::is_directory(UnixPath(step.path)));
+    } else if (step.kind == "file") {
+      ASSERT_TRUE(fs::is_regular_file(UnixPath(step.path)));
+      std::string size = std::to_string(fs::file_size(UnixPath(step.path))) + " bytes";
+      EXPECT_NE(std::string::npos, step.detail.find(size)) << step.detail;
+    } else if (step.kind == "shortcut" || step.kind == "uninstaller" || step.kind == "record") {
+      EXPECT_TRUE(fs::is_regular_file(UnixPath(step.path)));
+    } else if (step.kind == "registry" || step.kind == "registration") {
+      std::string name = step.detail.substr(0, step.detail.find(" = "));
+      std::string data = RegData(step.path, name);
+      std::string want = step.detail.substr(step.detail.find(" = ") + 3);
+      if (want.rfind("REG_DWORD ", 0) == 0) {
+        EXPECT_EQ(std::stoul(want.substr(10)), std::stoul(data, nullptr, 16));
+      } else {
+        EXPECT_EQ(want.substr(8, want.size() - 9), data);
+      }
+    }
+  }
+
+  // Leave the session as it was: the registration, the keys and the links.
+  RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+  RunInSession({"wine", "reg", "delete",
+                "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product", "/f"});
+  for (const PlanStep& step : steps) {
+    if (step.kind == "shortcut") fs::remove(UnixPath(step.path));
+  }
+}
+
+// The Windows build of the tool gives what the native one gives: the same
+// product folder from pack, the same plan, the same verdict from check.
+TEST(Setupkit, TheWindowsBuildGivesWhatTheNativeOneGives) {
+  const fs::path work = fs::path(QS_E2E_STATE) / "cases/setupkit-exe";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  const std::string source = std::string(QS_SOURCE_DIR) + "/examples/sample";
+  // setupkit.exe ships the SETUP.EXE beside it; the native one is told.
+  CommandResult native = RunCaptured({kSetupkit, "pack", source, "-o", (work / "native").string(),
+                                      "--setup-exe", std::string(QS_WINDOWS_TEST_DIR) + "/SETUP.EXE"});
+  ASSERT_EQ(0, native.code) << native.out;
+  CommandResult windows = RunInSession({"wine", kSetupkitExe, "pack", WindowsPath(source), "-o",
+                                        WindowsPath((work / "windows").string())});
+  ASSERT_EQ(0, windows.code) << windows.out;
+  for (const char* name : {"SETUP.INI", "README.TXT", "SAMPLE.TXT", "MANUAL.TX_", "SETUP.EXE"}) {
+    EXPECT_EQ(ReadFile(work / "native" / name), ReadFile(work / "windows" / name)) << name;
+  }
+
+  CommandResult nativePlan = RunCaptured({kSetupkit, "plan", (work / "native").string()});
+  CommandResult windowsPlan =
+      RunInSession({"wine", kSetupkitExe, "plan", WindowsPath((work / "windows").string())});
+  EXPECT_EQ(0, windowsPlan.code);
+  std::string crlfless;
+  for (char c : windowsPlan.out) {
+    if (c != '\r') crlfless += c;
+  }
+  EXPECT_EQ(ToSjis(nativePlan.out), crlfless);
+
+  // A crafted mistake: the same finding, the same exit code, in JSON too.
+  std::ofstream(work / "windows/SETUP.INI", std::ios::app) << "[ExecuteFile]\r\nFile=(app)\\SAMPLE.TXT\r\n";
+  CommandResult check = RunInSession({"wine", kSetupkitExe, "check", "--format", "json",
+                                      WindowsPath((work / "windows").string())});
+  EXPECT_EQ(2, check.code) << check.out;
+  EXPECT_NE(std::string::npos, check.out.find("write '(App)'")) << check.out;
+  EXPECT_NE(std::string::npos, check.out.find("\"errors\": 1")) << check.out;
+}
+
+}  // namespace
+}  // namespace qs::e2e

@@ -1,0 +1,306 @@
+#include "tools/setupkit/DryRun.h"
+
+#include <optional>
+
+#include "app/ControlIds.h"
+#include "app/MainForm.h"
+#include "app/MainLayout.h"
+#include "app/MainView.h"
+#include "core/Paths.h"
+#include "core/SetupError.h"
+#include "core/Texts.h"
+#include "install/InstallPlan.h"
+#include "platform/fake/FakePlatform.h"
+#include "tools/setupkit/Text.h"
+
+namespace qs::kit {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr CodePage kCp{932};
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The journal both the window and the platform write to. phase is the
+// status text the run showed last.
+struct Journal {
+  std::vector<Step>* steps = nullptr;
+  std::string phase;
+  std::string lastSource;  // the source file the expansion opened last
+  std::string failureList;
+};
+
+std::string Describe(const RegValue& value) {
+  if (value.kind == RegValue::Kind::Dword) {
+    return "REG_DWORD " + std::to_string(value.number);
+  }
+  return "REG_SZ \"" + value.text + "\"";
+}
+
+// The in-memory Windows with every change the runs make written down. The
+// temporary folder is the runs' scratch space and is left out.
+class RecordingPlatform : public fake::FakePlatform {
+ public:
+  explicit RecordingPlatform(Journal& journal) : journal_(journal) {}
+
+  uint32_t MakeFolder(const std::string& path) override {
+    uint32_t result = FakePlatform::MakeFolder(path);
+    if (Scratch(path)) return result;  // the runs' own working folder
+    std::string detail = result == 0                   ? ""
+                         : result == kErrAlreadyExists ? "exists already"
+                                                       : "fails: " + IoErrorText(result);
+    if (journal_.phase == text::kCheckingFolder) detail = Join("the install folder", detail);
+    if (StartsWith(journal_.phase, text::kCreatingShortCuts)) detail = Join("for a shortcut", detail);
+    Add("folder", AddBackslash(path, "B", kCp), detail);
+    return result;
+  }
+  bool Copy(const std::string& from, const std::string& to, bool failIfExists) override {
+    bool copied = FakePlatform::Copy(from, to, failIfExists);
+    if (Scratch(to)) return copied;
+    if (journal_.phase == text::kCopyingUninstaller) {
+      Add("uninstaller", to, "from " + FileNamePart(from, kCp) + (copied ? "" : "; fails"));
+      return copied;
+    }
+    bool expanded = Scratch(from);
+    std::string source = expanded ? journal_.lastSource : from;
+    std::string detail = "from " + FileNamePart(source, kCp);
+    if (std::optional<uint64_t> size = FileSize(copied ? to : from)) {
+      detail += ", " + std::to_string(*size) + " bytes";
+    }
+    if (expanded) detail += ", expanded";
+    if (!copied) detail += "; fails";
+    Add("file", to, detail);
+    return copied;
+  }
+  std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override {
+    if (exclusive && !Scratch(path)) journal_.lastSource = path;
+    return FakePlatform::OpenForRead(path, exclusive);
+  }
+  std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) override {
+    if (StartsWith(journal_.phase, text::kCreatingShortCuts) && !Scratch(path)) {
+      Add("shortcut", path, "");
+    }
+    return FakePlatform::CreateForWrite(path);
+  }
+  bool SetRegistryValue(RegRoot root, const std::string& path, const std::string& name,
+                        const RegValue& value) override {
+    bool written = FakePlatform::SetRegistryValue(root, path, name, value);
+    const char* kind = journal_.phase == text::kWritingRecord ? "registration" : "registry";
+    Add(kind, std::string(fake::RegRootName(root)) + "\\" + path,
+        name + " = " + Describe(value) + (written ? "" : "; fails"));
+    return written;
+  }
+  bool WriteProfile(const std::string& section, const std::string& key, const std::string& value,
+                    const std::string& file) override {
+    if (journal_.phase == text::kWritingRecord && file != lastRecord_) {
+      lastRecord_ = file;
+      Add("record", file, "");
+    }
+    return FakePlatform::WriteProfile(section, key, value, file);
+  }
+  bool ShellOpen(const std::string& path) override {
+    Add("open", path, "");
+    return FakePlatform::ShellOpen(path);
+  }
+  bool Delete(const std::string& path) override {
+    bool deleted = FakePlatform::Delete(path);
+    // The install run only ever deletes an earlier record before writing it.
+    if (!Scratch(path) && (deleted || uninstalling)) Add("delete", path, deleted ? "" : "fails");
+    return deleted;
+  }
+  bool RemoveFolder(const std::string& path) override {
+    bool removed = FakePlatform::RemoveFolder(path);
+    if (Scratch(path)) return removed;
+    Add("remove-folder", AddBackslash(path, "B", kCp), removed ? "" : "fails");
+    return removed;
+  }
+  bool DeleteRegistryTree(RegRoot root, const std::string& path) override {
+    bool deleted = FakePlatform::DeleteRegistryTree(root, path);
+    Add("delete-key", std::string(fake::RegRootName(root)) + "\\" + path, deleted ? "" : "not there");
+    return deleted;
+  }
+
+  bool uninstalling = false;
+
+ private:
+  static std::string Join(const std::string& a, const std::string& b) {
+    return b.empty() ? a : a + "; " + b;
+  }
+  bool Scratch(const std::string& path) {
+    std::string temp = MapUpperCase(*this, DelBackslash(tempFolder, "B", kCp), kLcmapUppercase);
+    std::string upper = MapUpperCase(*this, path, kLcmapUppercase);
+    return StartsWith(upper, temp + "\\");
+  }
+  void Add(const std::string& kind, const std::string& path, const std::string& detail) {
+    journal_.steps->push_back({kind, path, detail});
+  }
+
+  Journal& journal_;
+  std::string lastRecord_;
+};
+
+// The main window as the user would work it: message boxes answered from
+// the choices, the failure list read and closed at once.
+class ScriptedView : public MainView {
+ public:
+  ScriptedView(Journal& journal, const Choices& choices)
+      : journal_(journal), choices_(choices) {
+    for (const ControlSpec& spec : MainControls()) {
+      controls_[spec.id] = {spec.text, spec.visible, spec.enabled, spec.checked};
+    }
+    controls_[ids::kChkOverWrite].checked = choices.overwrite;
+    controls_[ids::kChkSCutDesktop].checked = choices.desktop;
+    controls_[ids::kChkSCutStartMenu].checked = choices.startMenu;
+    controls_[ids::kChkSCutStartUp].checked = choices.startUp;
+    controls_[ids::kChkSCutSendTo].checked = choices.sendTo;
+  }
+
+  void SetText(int id, const std::string& text) override {
+    controls_[id].text = text;
+    if (id == ids::kLblMessage) journal_.phase = text;
+    if (id == ids::kTxtReadme && controls_[ids::kBtnCloseErrorLog].visible) {
+      journal_.failureList = text;
+    }
+  }
+  std::string Text(int id) override { return controls_[id].text; }
+  void SetVisible(int id, bool visible) override { controls_[id].visible = visible; }
+  bool Visible(int id) override { return controls_[id].visible; }
+  void SetEnabled(int id, bool enabled) override { controls_[id].enabled = enabled; }
+  bool Enabled(int id) override { return controls_[id].enabled; }
+  bool Checked(int id) override { return controls_[id].checked; }
+  void SetProgress(int) override {}
+  void SetCaption(const std::string&) override {}
+  void DisableCloseCommand() override {}
+  void FocusWindow() override {}
+  void SetModalResult(int result) override { modalResult = result; }
+  void SetBackTitle(const std::string&) override {}
+  bool BackEnabled() override { return back_; }
+  void EnableBack() override { back_ = true; }
+  bool ProcessMessages() override {
+    // The failure list is on show: the user reads it and goes on.
+    if (controls_[ids::kBtnCloseErrorLog].visible) {
+      journal_.failureList = controls_[ids::kTxtReadme].text;
+      controls_[ids::kBtnCloseErrorLog].visible = false;
+    }
+    return true;
+  }
+  int MessageBox(const std::string& text, const std::string& caption, uint32_t) override {
+    (void)text;
+    if (caption == text::kCreateFolderCaption || caption == text::kWarningCaption) return kIdYes;
+    if (caption == text::kOverwriteCaption) return choices_.overwrite ? kIdYes : kIdNo;
+    if (caption == text::kUnSetupConfirmCaption) return choices_.removeShared ? kIdYes : kIdNo;
+    return kIdOk;
+  }
+  std::optional<std::string> BrowseForFolder() override { return std::nullopt; }
+
+  int modalResult = 0;
+
+ private:
+  struct State {
+    std::string text;
+    bool visible = true;
+    bool enabled = true;
+    bool checked = false;
+  };
+  Journal& journal_;
+  const Choices& choices_;
+  std::map<int, State> controls_;
+  bool back_ = false;
+};
+
+void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
+  os.windowsFolder = layout.windowsFolder;
+  os.systemFolder = layout.systemFolder;
+  os.tempFolder = layout.tempFolder;
+  os.specialFolders = layout.specialFolders;
+  os.AddFolder(layout.windowsFolder);
+  os.AddFolder(layout.systemFolder);
+  os.AddFolder(layout.tempFolder);
+  os.AddFolder(DelBackslash(ParentFolder(layout.windowsFolder, kCp), "B", kCp) +
+               "\\Program Files");
+  for (const auto& [csidl, folder] : layout.specialFolders) os.AddFolder(folder);
+  os.AddFolder(layout.sourceFolder);
+  os.modulePath = DelBackslash(layout.sourceFolder, "B", kCp) + "\\SETUP.EXE";
+}
+
+// The product's files, directly in the folder, beside the program.
+void LoadProduct(RecordingPlatform& os, const fs::path& folder, const Layout& layout) {
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+    if (!entry.is_regular_file()) continue;
+    std::string name = DiskNameToCp932(entry.path().filename().string());
+    os.AddFile(DelBackslash(layout.sourceFolder, "B", kCp) + "\\" + name, ReadBytes(entry.path()));
+  }
+}
+
+}  // namespace
+
+DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices& choices,
+                    const fs::path& definition) {
+  DryRunResult result;
+  Journal journal;
+  RecordingPlatform os(journal);
+  SetUpWindows(os, layout);
+  LoadProduct(os, folder, layout);
+  if (!definition.empty()) {
+    os.AddFile(DelBackslash(layout.sourceFolder, "B", kCp) + "\\SETUP.INI", ReadBytes(definition));
+  }
+
+  // Setting up and installing, as the user does it in the main window.
+  journal.steps = &result.install;
+  InstallPlan plan;
+  ScriptedView view(journal, choices);
+  MainForm form(os, view, plan);
+  form.FormActivate();
+  // With a readme the window waits for the continue button; without one
+  // the continue action has run already.
+  if (view.Visible(ids::kBtnContinue) && view.Enabled(ids::kBtnContinue)) form.btnContinueClick();
+  result.values = form.values();
+  result.definitionFound = FileExists(os, result.values.infoFile);
+  if (!result.definitionFound) return result;
+  if (!choices.folder.empty()) {
+    // A folder the user chose: its parent is there (the program itself
+    // creates one level only).
+    os.AddFolder(ParentFolder(choices.folder, kCp));
+    view.SetText(ids::kTxtFolder, choices.folder);
+  }
+  result.installFolder = view.Text(ids::kTxtFolder);
+  result.recordPath = DelBackslash(result.installFolder, "B", kCp) + "\\UNSETUP.INI";
+  try {
+    form.btnSetupClick();
+  } catch (const SetupError& error) {
+    result.runError = ErrorReportText(error.what());
+  }
+  result.failureList = journal.failureList;
+  // A link made on the in-memory Windows holds "target|working folder".
+  for (Step& step : result.install) {
+    std::optional<std::string> link = os.Contents(step.path);
+    if (step.kind == "shortcut" && link) step.detail = "to " + link->substr(0, link->find('|'));
+  }
+  std::optional<std::string> record = os.Contents(result.recordPath);
+  result.stopped = !record && result.runError.empty();
+  if (!record) return result;
+  result.record = *record;
+
+  // The registration's command line: the uninstaller with the record.
+  journal.steps = &result.uninstall;
+  journal.failureList.clear();
+  os.uninstalling = true;
+  os.modulePath = DelBackslash(layout.windowsFolder, "B", kCp) + "\\APPUNSET.EXE";
+  os.firstArgument = result.recordPath;
+  InstallPlan unusedPlan;
+  ScriptedView remover(journal, choices);
+  MainForm uninstaller(os, remover, unusedPlan);
+  uninstaller.FormActivate();
+  try {
+    uninstaller.btnUnSetupClick();
+  } catch (const SetupError& error) {
+    result.uninstallFailureList = ErrorReportText(error.what());
+  }
+  if (result.uninstallFailureList.empty()) result.uninstallFailureList = journal.failureList;
+  return result;
+}
+
+}  // namespace qs::kit

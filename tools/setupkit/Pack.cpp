@@ -1,0 +1,213 @@
+#include "tools/setupkit/Pack.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <optional>
+
+#include "core/Paths.h"
+#include "core/Szdd.h"
+#include "data/Definition.h"
+#include "platform/fake/FakePlatform.h"
+#include "tools/setupkit/Text.h"
+
+namespace qs::kit {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr CodePage kCp{932};
+
+bool WriteBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out.flush());
+}
+
+// A UTF-8 text as the program reads it: Shift-JIS, every line ended by CR LF.
+std::optional<std::string> ToProgramText(std::string utf8) {
+  if (utf8.rfind("\xEF\xBB\xBF", 0) == 0) utf8.erase(0, 3);
+  std::string crlf;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if (utf8[i] == '\r') continue;
+    if (utf8[i] == '\n') crlf += '\r';
+    crlf += utf8[i];
+  }
+  if (!crlf.empty() && crlf.back() != '\n') crlf += "\r\n";
+  return Utf8ToCp932(crlf);
+}
+
+// Every file of the source tree by its upper-case name (Shift-JIS); the
+// first one found wins, files directly in the source before the rest.
+std::map<std::string, fs::path> TreeFiles(const fs::path& root) {
+  std::map<std::string, fs::path> files;
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::directory_iterator(root, ec)) {
+    if (entry.is_regular_file()) {
+      files.emplace(UpperName(DiskNameToCp932(entry.path().filename().string())), entry.path());
+    }
+  }
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root, ec)) {
+    if (entry.is_regular_file()) {
+      files.emplace(UpperName(DiskNameToCp932(entry.path().filename().string())), entry.path());
+    }
+  }
+  return files;
+}
+
+std::optional<fs::path> FindDefinition(const fs::path& folder) {
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+    if (entry.is_regular_file() && UpperName(entry.path().filename().string()) == "SETUP.INI") {
+      return entry.path();
+    }
+  }
+  return std::nullopt;
+}
+
+class Packer {
+ public:
+  explicit Packer(const PackRequest& request) : request_(request) {}
+
+  // Fills the staging folder; false with message_ set on failure.
+  bool Build(const fs::path& stage) {
+    std::optional<fs::path> ini = FindDefinition(request_.source);
+    if (!ini) return Fail("no SETUP.INI in " + request_.source.string());
+    definition_ = *ini;
+    std::optional<std::string> text = ToProgramText(ReadBytes(*ini));
+    if (!text) return Fail(ini->string() + " is not UTF-8, or holds characters Shift-JIS lacks");
+    if (!WriteBytes(stage / "SETUP.INI", *text)) return Fail("cannot write " + stage.string());
+    fake::FakePlatform os;
+    os.AddFile("D:\\SETUP.INI", *text);
+    std::string readme = ReadIniString(os, ini::kReadme, "File", "", "D:\\SETUP.INI");
+    std::string readmeName = UpperName(FileNamePart(readme, kCp));
+
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(request_.source, ec)) {
+      if (!entry.is_regular_file() || entry.path() == *ini) continue;
+      std::string name = entry.path().filename().string();
+      std::string bytes = ReadBytes(entry.path());
+      if (!readmeName.empty() && UpperName(DiskNameToCp932(name)) == readmeName) {
+        std::optional<std::string> converted = ToProgramText(bytes);
+        if (!converted) return Fail(entry.path().string() + " (the readme) is not UTF-8, or holds "
+                                    "characters Shift-JIS lacks");
+        bytes = *converted;
+      }
+      if (!WriteBytes(stage / name, bytes)) return Fail("cannot write " + (stage / name).string());
+      made_[UpperName(DiskNameToCp932(name))] = true;
+    }
+
+    std::map<std::string, fs::path> tree = TreeFiles(request_.source);
+    for (const std::string& value :
+         ReadNumberedKeys(os, "D:\\SETUP.INI", ini::kCopyFile, "File", kMaxFiles)) {
+      std::string name = FileNamePart(SplitCopyFileValue(value).path, kCp);
+      if (!Supply(stage, UpperName(name), tree)) return false;
+    }
+    if (!request_.setupExe.empty()) {
+      if (!fs::copy_file(request_.setupExe, stage / "SETUP.EXE",
+                         fs::copy_options::overwrite_existing, ec)) {
+        return Fail("cannot copy " + request_.setupExe.string() + ": " + ec.message());
+      }
+    }
+    return true;
+  }
+
+  const std::string& message() const { return message_; }
+  const fs::path& definition() const { return definition_; }
+
+ private:
+  bool Fail(const std::string& text) {
+    message_ = text;
+    return false;
+  }
+
+  // Puts the file that a [CopyFile] entry names into the product folder,
+  // unless it is there already or the source tree has no original for it
+  // (check reports the missing file).
+  bool Supply(const fs::path& stage, const std::string& name,
+              const std::map<std::string, fs::path>& tree) {
+    if (made_.count(name)) return true;
+    if (auto found = tree.find(name); found != tree.end()) {
+      std::error_code ec;
+      fs::copy_file(found->second, stage / found->second.filename(),
+                    fs::copy_options::overwrite_existing, ec);
+      if (ec) return Fail("cannot copy " + found->second.string() + ": " + ec.message());
+      made_[name] = true;
+      return true;
+    }
+    if (name.empty() || name.back() != '_') return true;
+    for (const auto& [upper, path] : tree) {
+      std::string original = DiskNameToCp932(path.filename().string());
+      std::optional<SzddCompressedName> compressed = MakeSzddCompressedName(original, kCp);
+      if (!compressed || UpperName(compressed->path) != name) continue;
+      std::string diskName = Cp932ToDiskName(compressed->path);
+      if (!WriteBytes(stage / diskName, SzddCompress(ReadBytes(path), compressed->missingChar))) {
+        return Fail("cannot write " + (stage / diskName).string());
+      }
+      made_[name] = true;
+      return true;
+    }
+    return true;
+  }
+
+  const PackRequest& request_;
+  std::string message_;
+  fs::path definition_;
+  std::map<std::string, bool> made_;
+};
+
+}  // namespace
+
+PackResult Pack(const PackRequest& request, const Layout& layout, const Choices& choices) {
+  PackResult result;
+  std::error_code ec;
+  if (!fs::is_directory(request.source)) {
+    result.message = request.source.string() + " is not a folder";
+    return result;
+  }
+  // Replacing the output must never touch the source.
+  fs::path source = fs::weakly_canonical(request.source, ec);
+  fs::path output = fs::weakly_canonical(request.output, ec);
+  auto mismatch = std::mismatch(output.begin(), output.end(), source.begin(), source.end());
+  if (mismatch.first == output.end()) {
+    result.message = request.output.string() + " holds the source; choose another output folder";
+    return result;
+  }
+  if (fs::exists(request.output) && !fs::is_empty(request.output, ec) && !request.force) {
+    result.message = request.output.string() + " exists and is not empty; use --force to replace it";
+    return result;
+  }
+  fs::path stage = request.output;
+  stage += ".setupkit-tmp";
+  fs::remove_all(stage, ec);
+  fs::create_directories(stage, ec);
+  Packer packer(request);
+  if (!packer.Build(stage)) {
+    fs::remove_all(stage, ec);
+    result.message = packer.message();
+    return result;
+  }
+  result.check = CheckProduct(stage, layout, choices);
+  // The findings about the written SETUP.INI point at the source's lines.
+  std::string staged = (stage / "SETUP.INI").string();
+  for (Finding& finding : result.check.findings) {
+    if (finding.file == staged) finding.file = packer.definition().string();
+  }
+  if (result.check.Errors() > 0) {
+    fs::remove_all(stage, ec);
+    result.message = "check found errors; nothing was written to " + request.output.string();
+    return result;
+  }
+  fs::remove_all(request.output, ec);
+  fs::create_directories(request.output.parent_path().empty() ? fs::path(".")
+                                                              : request.output.parent_path(), ec);
+  fs::rename(stage, request.output, ec);
+  if (ec) {
+    result.message = "cannot make " + request.output.string() + ": " + ec.message();
+    return result;
+  }
+  result.built = true;
+  result.message = "packed " + request.output.string();
+  return result;
+}
+
+}  // namespace qs::kit
