@@ -221,6 +221,22 @@ void StartInstall(Product& product, const std::string& folder, const std::set<in
   Click(ids::kBtnSetup);
 }
 
+std::string ReadFailureList() {
+  if (!AnswerBox("警告", kIdYes)) {
+    ADD_FAILURE() << "no failure question:\n" << Drive({"windows"}).out;
+    return std::string();
+  }
+  if (!WaitEnabled(ids::kBtnCloseErrorLog)) {
+    ADD_FAILURE() << "no failure list";
+    return std::string();
+  }
+  Screenshot("failure-list");
+  std::optional<Dump> dump = DumpWindow(kMain);
+  std::string list = dump ? dump->ById(ids::kTxtReadme).text() : std::string();
+  Click(ids::kBtnCloseErrorLog);
+  return list;
+}
+
 void EndWithEndButton(Product& product) {
   Click(ids::kBtnEnd);
   ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << "no close question";
@@ -267,9 +283,8 @@ std::string Crlf(const std::string& text) {
   return out;
 }
 
-std::vector<std::pair<std::string, std::string>> IniSection(const std::string& text,
-                                                           const std::string& section) {
-  std::vector<std::pair<std::string, std::string>> out;
+std::vector<std::string> IniValues(const std::string& text, const std::string& section) {
+  std::vector<std::string> out;
   std::istringstream lines(text);
   bool inside = false;
   for (std::string line; std::getline(lines, line);) {
@@ -279,9 +294,16 @@ std::vector<std::pair<std::string, std::string>> IniSection(const std::string& t
       continue;
     }
     size_t eq = line.find('=');
-    if (inside && eq != std::string::npos) out.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+    if (inside && eq != std::string::npos) out.push_back(line.substr(eq + 1));
   }
   return out;
+}
+
+void RemoveFile(const std::string& path) {
+  RunCaptured({"/usr/bin/chattr", "-i", path});
+  std::error_code ignored;
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ignored);
+  fs::remove(path, ignored);
 }
 
 void SetAge(const std::string& path, int secondsFromNow) {

@@ -8,7 +8,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace qs::e2e {
@@ -98,6 +97,9 @@ bool ConfirmCompletion(Product& product);
 // folder (when given), flips the given option boxes, checks that every box
 // shows what was asked, and starts the run.
 void StartInstall(Product& product, const std::string& folder, const std::set<int>& flip = {});
+// Answers a run's failure question with Yes, returns the list it then shows
+// and closes the list (a failure, and an empty text, when either is missing).
+std::string ReadFailureList();
 // Ends the program with the end button and Yes to the close question.
 void EndWithEndButton(Product& product);
 // The output of "reg query KEY /v VALUE", as UTF-8.
@@ -113,10 +115,11 @@ std::string ReadFile(const std::string& path);
 std::string ReadSjis(const std::string& path);
 // Line feeds become CR LF (profile files as an editor writes them).
 std::string Crlf(const std::string& text);
-// The key=value lines of one section of a profile file's text, in order.
-std::vector<std::pair<std::string, std::string>> IniSection(const std::string& text,
-                                                           const std::string& section);
+// The values of one section of a profile file's text, in the file's order.
+std::vector<std::string> IniValues(const std::string& text, const std::string& section);
 
+// Removes a file, immutable or read-only as it may be.
+void RemoveFile(const std::string& path);
 // Sets a file's modification time, in seconds from now.
 void SetAge(const std::string& path, int secondsFromNow);
 

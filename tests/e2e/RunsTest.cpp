@@ -20,14 +20,6 @@ namespace {
 
 constexpr int kDay = 24 * 60 * 60;
 
-// Removes a file whatever its attributes.
-void RemoveFile(const fs::path& path) {
-  RunCaptured({"/usr/bin/chattr", "-i", path.string()});
-  std::error_code ignored;
-  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ignored);
-  fs::remove(path, ignored);
-}
-
 bool ReadOnly(const fs::path& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
@@ -41,31 +33,6 @@ std::string Windows(const fs::path& unixPath, const ShellFolders& folders) {
     if (c == '/') c = '\\';
   }
   return "C:" + rest;
-}
-
-// Answers the failure question with Yes and returns the list shown, then
-// closes it.
-std::string ReadFailureList() {
-  std::optional<std::string> question = AnswerBox("警告", kIdYes);
-  if (!question) {
-    ADD_FAILURE() << "no failure question:\n" << Drive({"windows"}).out;
-    return std::string();
-  }
-  if (!WaitEnabled(ids::kBtnCloseErrorLog)) {
-    ADD_FAILURE() << "no failure list";
-    return std::string();
-  }
-  Screenshot("failure-list");
-  std::optional<Dump> dump = DumpWindow(kMain);
-  std::string list = dump ? dump->ById(ids::kTxtReadme).text() : std::string();
-  Click(ids::kBtnCloseErrorLog);
-  return list;
-}
-
-std::vector<std::string> Values(const std::string& record, const std::string& section) {
-  std::vector<std::string> out;
-  for (const auto& [key, value] : IniSection(record, section)) out.push_back(value);
-  return out;
 }
 
 // Install then uninstall through the registered command: afterwards the
@@ -82,7 +49,7 @@ TEST(Runs, InstallThenUninstallLeavesOnlyWhatIsMeantToStay) {
   const std::string clsid = "CLSID\\{6D1A3F00-51A7-4C2B-9E3D-0A1B2C3D4E5F}";
   // What an earlier run of this test left.
   fs::remove_all(installed);
-  for (const fs::path& file : {appunset, library, forced}) RemoveFile(file);
+  for (const fs::path& file : {appunset, library, forced}) RemoveFile(file.string());
   for (const std::string& key : {"HKCR\\" + clsid, std::string("HKCU\\Software\\Quillo Runs"),
                                  std::string("HKLM\\SOFTWARE\\Quillo Runs"),
                                  std::string("HKU\\.DEFAULT\\Software\\Quillo Runs"),
@@ -142,12 +109,15 @@ TEST(Runs, InstallThenUninstallLeavesOnlyWhatIsMeantToStay) {
   EXPECT_EQ("QRUNF.DLL bytes", ReadFile(forced));
   EXPECT_TRUE(fs::exists(installed / "data/EMPTY.TXT"));
   EXPECT_FALSE(fs::exists(fs::path(folders.temp) / "EXPAND.QST"));
-  for (const fs::path& link :
-       {fs::path(folders.desktop) / "Quillo Runs.lnk", fs::path(folders.programs) / "Quillo Runs/Viewer.lnk",
-        fs::path(folders.startup) / "Quillo Runs Start.lnk",
-        fs::path(folders.sendTo) / "Quillo Runs Send.lnk",
-        fs::path(folders.programs) / "Quillo Runs Programs.lnk"}) {
+  const fs::path links[] = {fs::path(folders.desktop) / "Quillo Runs.lnk",
+                            fs::path(folders.programs) / "Quillo Runs/Viewer.lnk",
+                            fs::path(folders.startup) / "Quillo Runs Start.lnk",
+                            fs::path(folders.sendTo) / "Quillo Runs Send.lnk",
+                            fs::path(folders.programs) / "Quillo Runs Programs.lnk"};
+  std::vector<std::string> recordedLinks;
+  for (const fs::path& link : links) {
     EXPECT_TRUE(fs::exists(link)) << link;
+    recordedLinks.push_back(Windows(link, folders));
   }
   EXPECT_EQ("REG_SZ Quillo 文書", RegData("HKCR\\" + clsid, "Kind"));
   EXPECT_EQ("REG_DWORD 0xff", RegData("HKCU\\Software\\Quillo Runs", "Count"));
@@ -158,19 +128,19 @@ TEST(Runs, InstallThenUninstallLeavesOnlyWhatIsMeantToStay) {
   EXPECT_TRUE(ReadOnly(appunset));
   const std::string record = ReadSjis(installed / "UNSETUP.INI");
   EXPECT_EQ((std::vector<std::string>{winInstalled + "\\data\\", winInstalled + "\\data\\sub\\"}),
-            Values(record, "DeleteFolder"));
+            IniValues(record, "DeleteFolder"));
   EXPECT_EQ((std::vector<std::string>{
                 winInstalled + "\\APP.TXT", winInstalled + "\\data\\sub\\MANUAL.TXT",
                 winInstalled + "\\KEEP.TXT,/L", "C:\\windows\\system32\\QRUNS.DLL",
                 "C:\\windows\\QRUNF.DLL,/F", winInstalled + "\\ASK1.TXT,/C",
                 winInstalled + "\\ASK2.TXT,/C", winInstalled + "\\data\\EMPTY.TXT",
                 winInstalled + "\\UNSETUP.INI"}),
-            Values(record, "DeleteFile"));
-  EXPECT_EQ(5u, Values(record, "DeleteShortCut").size()) << record;
+            IniValues(record, "DeleteFile"));
+  EXPECT_EQ(recordedLinks, IniValues(record, "DeleteShortCut"));
   EXPECT_EQ((std::vector<std::string>{"(Class)" + clsid, "(Cuser)Software\\Quillo Runs",
                                       "(Local)SOFTWARE\\Quillo Runs",
                                       "(Users).DEFAULT\\Software\\Quillo Runs"}),
-            Values(record, "DeleteRegistry"));
+            IniValues(record, "DeleteRegistry"));
   const std::string command = RegData(std::string(kUninstallKey) + "Quillo Runs Whole",
                                       "UninstallString");
   EXPECT_EQ("REG_SZ C:\\windows\\APPUNSET.EXE \"" + winInstalled + "\\UNSETUP.INI\"", command);
@@ -216,7 +186,7 @@ TEST(Runs, InstallThenUninstallLeavesOnlyWhatIsMeantToStay) {
 TEST(Runs, AReinstallMergesTheEarlierRecordAndListsWhatFailed) {
   const ShellFolders folders = UserFolders();
   const fs::path appunset = fs::path(folders.windows) / "APPUNSET.EXE";
-  RemoveFile(appunset);
+  RemoveFile(appunset.string());
   RegDelete("HKCU\\Software\\Quillo Reinstall");
   RegDelete(std::string(kUninstallKey) + "Quillo Reinstall");
   Product product("runs-reinstall");
@@ -296,20 +266,20 @@ TEST(Runs, AReinstallMergesTheEarlierRecordAndListsWhatFailed) {
             RegData(std::string(kUninstallKey) + "Quillo Reinstall", "UninstallString"));
   const std::string record = ReadSjis(dir / "UNSETUP.INI");
   EXPECT_EQ((std::vector<std::string>{app + "\\old\\", app + "\\data\\"}),
-            Values(record, "DeleteFolder"));
+            IniValues(record, "DeleteFolder"));
   // Both installations, each file once, the new flag for a file both made;
   // not the damaged file, which was never installed.
   EXPECT_EQ((std::vector<std::string>{app + "\\OLD.TXT,/L", app + "\\YES.TXT,/F",
                                       app + "\\UNSETUP.INI", app + "\\NO.TXT",
                                       app + "\\LOCKED.TXT", app + "\\data\\NEW.QZX"}),
-            Values(record, "DeleteFile"));
-  std::vector<std::string> links = Values(record, "DeleteShortCut");
+            IniValues(record, "DeleteFile"));
+  std::vector<std::string> links = IniValues(record, "DeleteShortCut");
   ASSERT_EQ(3u, links.size()) << record;
   EXPECT_EQ("C:\\Quillo\\Old.lnk", links[0]);
   EXPECT_NE(std::string::npos, links[1].find("\\Acme: Manual.lnk")) << links[1];
   EXPECT_EQ(Windows(startLink, folders), links[2]);
   EXPECT_EQ((std::vector<std::string>{"(Cuser)Software\\Quillo Old", "(Cuser)Software\\Quillo Reinstall"}),
-            Values(record, "DeleteRegistry"));
+            IniValues(record, "DeleteRegistry"));
 
   fs::remove(startLink);
   RegDelete("HKCU\\Software\\Quillo Reinstall");
@@ -330,7 +300,7 @@ TEST(Runs, TheUninstallerCopyIsRefreshedOnlyWhenOlder) {
   product.WriteBytes("app/EMPTY2.TXT", "");
   const std::string program = ReadFile(fs::path(product.folder()) / "SETUP.EXE");
 
-  RemoveFile(appunset);
+  RemoveFile(appunset.string());
   product.WriteBytes("uninstaller", "older uninstaller");
   fs::copy_file(fs::path(product.folder()) / "uninstaller", appunset);
   fs::permissions(appunset, fs::perms::all, fs::perm_options::remove);
@@ -352,7 +322,7 @@ TEST(Runs, TheUninstallerCopyIsRefreshedOnlyWhenOlder) {
   EXPECT_TRUE(ReadOnly(appunset));
 
   // Reinstalling with a newer uninstaller in place leaves it as it is.
-  RemoveFile(appunset);
+  RemoveFile(appunset.string());
   product.WriteBytes("uninstaller", "newer uninstaller");
   fs::copy_file(fs::path(product.folder()) / "uninstaller", appunset);
   SetAge(appunset.string(), kDay);
@@ -361,7 +331,7 @@ TEST(Runs, TheUninstallerCopyIsRefreshedOnlyWhenOlder) {
   ASSERT_TRUE(ConfirmCompletion(product));
   EXPECT_EQ("newer uninstaller", ReadFile(appunset));
   EXPECT_EQ(newer, fs::last_write_time(appunset));
-  RemoveFile(appunset);
+  RemoveFile(appunset.string());
   RegDelete(std::string(kUninstallKey) + "Quillo Copy");
 }
 
