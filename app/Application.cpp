@@ -59,8 +59,20 @@ Application& Application::Instance() {
 }
 
 namespace {
+// The taskbar's "close" and "End task" come here. Left to the default, they
+// would destroy every window the application owns and leave the process
+// running without one.
 LRESULT CALLBACK AppWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  return ::DefWindowProcA(hwnd, msg, wp, lp);
+  Application& app = Application::Instance();
+  switch (msg) {
+    case WM_CLOSE:
+      app.RequestClose();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return app.QueryEndSession(wp, lp);
+    default:
+      return ::DefWindowProcA(hwnd, msg, wp, lp);
+  }
 }
 }  // namespace
 
@@ -79,6 +91,19 @@ void Application::Initialize(HINSTANCE instance, const char* title) {
   hwnd_ = ::CreateWindowExA(0, "TApplication", title, WS_POPUP | WS_CLIPSIBLINGS, x, y, 0, 0,
                             nullptr, nullptr, instance, nullptr);
   ::ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+}
+
+void Application::RequestClose() {
+  if (dialog_ && ::IsWindow(dialog_)) {
+    ::PostMessageA(dialog_, WM_CLOSE, 0, 0);
+  } else {
+    Terminate();
+  }
+}
+
+LRESULT Application::QueryEndSession(WPARAM wp, LPARAM lp) {
+  if (dialog_ && ::IsWindow(dialog_)) return ::SendMessageA(dialog_, WM_QUERYENDSESSION, wp, lp);
+  return TRUE;
 }
 
 void Application::Pump(MSG& msg) {

@@ -57,6 +57,11 @@ class Application {
   // Runs the message loop until WM_QUIT; returns its exit code.
   int Run();
   void Terminate() { ::PostQuitMessage(0); }
+  // A close request to any of the program's windows: the main window's close
+  // question decides while it is shown; without it the program ends.
+  void RequestClose();
+  // The main window's answer to a shutdown query (TRUE without one).
+  LRESULT QueryEndSession(WPARAM wp, LPARAM lp);
 
   // The standard error report: a message box captioned with the application
   // title, error icon, OK.

@@ -60,8 +60,10 @@ LRESULT TfrmBack::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       return reinterpret_cast<LRESULT>(teal_.get());
     }
     case WM_CLOSE:
-      ::DestroyWindow(handle());
+      Application::Instance().RequestClose();
       return 0;
+    case WM_QUERYENDSESSION:
+      return Application::Instance().QueryEndSession(wp, lp);
     default:
       return Form::WndProc(msg, wp, lp);
   }

@@ -208,7 +208,10 @@ int TfrmMain::ShowModal() {
   MSG msg;
   for (;;) {
     if (::GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+      // The program is told to end with no question possible: end it as a
+      // Yes to the close question would.
       quitting_ = true;
+      form_.EndWithoutQuestion();
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
@@ -345,6 +348,8 @@ LRESULT TfrmMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (modalResult_ == 0) modalResult_ = 2;
       return 0;
     case WM_QUERYENDSESSION:
+      // A run is never cut off half-way: the system is asked to wait.
+      if (form_.Running()) return FALSE;
       return form_.FormCloseQuery() ? TRUE : FALSE;
     default:
       return Form::WndProc(msg, wp, lp);

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/ControlIds.h"
+#include "core/Expand.h"
 #include "core/Paths.h"
 #include "core/Texts.h"
 #include "data/Definition.h"
@@ -45,9 +46,11 @@ void MainForm::FormActivate() {
   SettleFolders();
   if (FileNamePart(argument, cp_) == kUnSetupIni) {
     values_.infoFile = DelBackslash(values_.tempFolder, "B", cp_) + "\\" + kUnSetupIni;
-    platform_.Copy(argument, values_.infoFile, false);
+    // When the copy fails, whatever is there already belongs to another
+    // product: it is neither read nor removed.
+    recordCopyFailed_ = !platform_.Copy(argument, values_.infoFile, false);
   }
-  if (!FileExists(platform_, values_.infoFile)) {
+  if (recordCopyFailed_ || !FileExists(platform_, values_.infoFile)) {
     btnContinueClick();
     return;
   }
@@ -63,9 +66,22 @@ void MainForm::FormActivate() {
 // SourceFolder, TempFolder and the definition file beside the program.
 void MainForm::SettleFolders() {
   values_.sourceFolder = FolderPart(platform_.ModulePath(), cp_);
-  values_.tempFolder = platform_.TempFolder();
-  if (values_.tempFolder.empty()) values_.tempFolder = values_.sourceFolder;
+  std::string systemTemp = platform_.TempFolder();
+  if (systemTemp.empty()) systemTemp = values_.sourceFolder;
+  MakeWorkFolder(systemTemp);
   values_.infoFile = DelBackslash(values_.sourceFolder, "B", cp_) + "\\" + kSetupIni;
+}
+
+// The record copy and the scratch files live in a folder of the program's
+// own inside TEMP. Where none can be made, TEMP itself serves, after saying so.
+void MainForm::MakeWorkFolder(const std::string& systemTemp) {
+  workFolder_ = std::make_unique<WorkFolder>(
+      platform_, systemTemp, std::vector<std::string>{kUnSetupIni, kExpandScratch, kAsideScratch},
+      cp_);
+  values_.tempFolder = workFolder_->path();
+  if (workFolder_->made()) return;
+  view_.MessageBox(text::kWorkFolderFailed, text::kWarningCaption, kMbOk | kMbIconWarning);
+  values_.tempFolder = systemTemp;
 }
 
 // Shows the readme when the definition file names an existing one.
@@ -96,7 +112,9 @@ void MainForm::btnContinueClick() {
   view_.SetVisible(ids::kFraReadme, false);
   std::string errors;
   ShowStatus(text::kInitializing);
-  if (!FileExists(platform_, values_.infoFile)) errors += std::string(text::kInfoFileMissing) + "\r";
+  if (recordCopyFailed_ || !FileExists(platform_, values_.infoFile)) {
+    errors += std::string(text::kInfoFileMissing) + "\r";
+  }
   values_.windowsFolder = platform_.WindowsFolder();
   if (values_.windowsFolder.empty()) errors += std::string(text::kWindowsFolderFailed) + "\r";
   values_.systemFolder = platform_.SystemFolder();
@@ -164,7 +182,18 @@ void MainForm::btnReferClick() {
   view_.SetText(ids::kTxtFolder, chosen);
 }
 
-void MainForm::btnSetupClick() { InstallRun(platform_, *this, plan_, values_, cp_).Run(); }
+namespace {
+struct RunningFlag {
+  explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningFlag() { flag_ = false; }
+  bool& flag_;
+};
+}  // namespace
+
+void MainForm::btnSetupClick() {
+  RunningFlag running(running_);
+  InstallRun(platform_, *this, plan_, values_, cp_).Run();
+}
 
 void MainForm::btnEndClick() { view_.SetModalResult(1); }
 
@@ -174,14 +203,24 @@ bool MainForm::FormCloseQuery() {
       kIdYes) {
     return false;
   }
-  if (UninstallMode()) platform_.Delete(values_.infoFile);
-  EndProgram();
+  EndWithoutQuestion();
   return true;
+}
+
+void MainForm::EndWithoutQuestion() {
+  if (view_.BackEnabled()) return;
+  // The temporary copy of the record goes; a copy that was never made is
+  // another product's and stays.
+  if (UninstallMode() && !recordCopyFailed_) platform_.Delete(values_.infoFile);
+  EndProgram();
 }
 
 void MainForm::btnCloseErrorLogClick() { view_.SetVisible(ids::kBtnCloseErrorLog, false); }
 
-void MainForm::btnUnSetupClick() { UninstallRun(platform_, *this, values_, cp_).Run(); }
+void MainForm::btnUnSetupClick() {
+  RunningFlag running(running_);
+  UninstallRun(platform_, *this, values_, cp_).Run();
+}
 
 void MainForm::AfterRunError() { view_.SetEnabled(ids::kBtnEnd, true); }
 

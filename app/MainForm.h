@@ -3,11 +3,13 @@
 // runs. Works on a MainView, so every decision runs in unit tests.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/MainView.h"
 #include "core/CodePage.h"
 #include "core/RunWindow.h"
+#include "core/WorkFolder.h"
 #include "data/ProgramValues.h"
 #include "install/InstallPlan.h"
 #include "platform/Platform.h"
@@ -29,6 +31,11 @@ class MainForm : public RunWindow {
   void btnUnSetupClick();
   // After the standard error report: the user can still end the program.
   void AfterRunError();
+  // Ends the program as a Yes to the close question does, without asking
+  // (the system is ending it); nothing when a run has already ended it.
+  void EndWithoutQuestion();
+  // True while the install or uninstall run is going.
+  bool Running() const { return running_; }
 
   bool UninstallMode() const;
   const ProgramValues& values() const { return values_; }
@@ -45,6 +52,7 @@ class MainForm : public RunWindow {
 
  private:
   void SettleFolders();
+  void MakeWorkFolder(const std::string& systemTemp);
   bool ShowReadme();
   std::string ProposedFolder();
   void OfferShortCutPlaces();
@@ -56,6 +64,9 @@ class MainForm : public RunWindow {
   InstallPlan& plan_;
   CodePage cp_;
   ProgramValues values_;
+  std::unique_ptr<WorkFolder> workFolder_;
+  bool recordCopyFailed_ = false;
+  bool running_ = false;
 };
 
 // The readme's bytes as the multi-line box wants them: every line end (CR,

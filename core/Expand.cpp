@@ -40,8 +40,10 @@ std::optional<std::string> ExpandedNameOf(Platform& platform, const std::string&
 
 // The rest of the file after its first headSize bytes (already read into
 // head), expanded or as it is, then the writer closed; false on any failure.
+// An expansion that ends short of the length its header gives is damaged or
+// cut off, and fails too.
 bool CopyRest(FileReader& reader, FileWriter& writer, const uint8_t* head, size_t headSize,
-              bool expand) {
+              const SzddHeader* expand) {
   std::vector<uint8_t> in(kChunk);
   if (!expand) {
     if (headSize != 0 && !writer.Write(head, headSize)) return false;
@@ -69,16 +71,16 @@ bool CopyRest(FileReader& reader, FileWriter& writer, const uint8_t* head, size_
     }
     if (n == 0) break;
   }
-  return writer.Close();
+  return decoder.produced() >= expand->length && writer.Close();
 }
 
 }  // namespace
 
 std::string ExpandCompressedFile(Platform& platform, const std::string& source,
-                                 const std::string& tempFolder, CodePage cp) {
+                                 const std::string& tempFolder, CodePage cp, bool* complete) {
   const std::string temp = DelBackslash(tempFolder, "B", cp);
-  const std::string scratch = temp + "\\ZZZZZZZZ.ZZZ";
-  const std::string expandFile = temp + "\\EXPAND.QST";
+  const std::string scratch = temp + "\\" + kAsideScratch;
+  const std::string expandFile = temp + "\\" + kExpandScratch;
 
   std::optional<std::string> name = ExpandedNameOf(platform, source, cp);
   if (!name) {
@@ -88,7 +90,10 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
   const std::string target = temp + AddBackslash(FileNamePart(*name, cp), "T", cp);
   const std::string answer = expandFile + "," + FileNamePart(target, cp);
 
-  // A failed copy leaves no EXPAND.QST, so nothing stale can be installed.
+  // A failed copy leaves no EXPAND.QST where it can be removed; complete
+  // tells the caller either way, so an old one that stays is never taken
+  // for this file's contents.
+  if (complete) *complete = false;
   auto failed = [&] {
     if (FileExists(platform, expandFile)) platform.Delete(expandFile);
     return answer;
@@ -98,8 +103,9 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
   if (!reader) return failed();
   uint8_t head[kSzddHeaderSize];
   int64_t got = ReadFull(*reader, head, sizeof head);
+  SzddHeader header;
   SzddKind kind = got < 0 ? SzddKind::UnknownMode
-                          : ParseSzddHeader(head, static_cast<size_t>(got), nullptr);
+                          : ParseSzddHeader(head, static_cast<size_t>(got), &header);
   if (kind == SzddKind::UnknownMode) return failed();
 
   // A file of the expanded name is kept safe under the scratch name. If it
@@ -112,7 +118,8 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
   bool copied = false;
   if (std::unique_ptr<FileWriter> writer = platform.CreateForWrite(target)) {
     bool expand = kind == SzddKind::Compressed;
-    copied = CopyRest(*reader, *writer, head, expand ? 0 : static_cast<size_t>(got), expand);
+    copied = CopyRest(*reader, *writer, head, expand ? 0 : static_cast<size_t>(got),
+                      expand ? &header : nullptr);
     writer.reset();
     if (!copied) platform.Delete(target);
   }
@@ -122,7 +129,11 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
     failed();
   } else {
     if (FileExists(platform, expandFile)) platform.Delete(expandFile);
-    if (!platform.Move(target, expandFile)) platform.Delete(target);
+    if (platform.Move(target, expandFile)) {
+      if (complete) *complete = true;
+    } else {
+      platform.Delete(target);
+    }
   }
 
   if (FileExists(platform, scratch)) platform.Move(scratch, target);

@@ -9,6 +9,11 @@
 
 namespace qs {
 
+// The scratch names in the temporary folder: the expanded contents, and a
+// file that had the expanded name, kept aside meanwhile.
+inline constexpr const char* kExpandScratch = "EXPAND.QST";
+inline constexpr const char* kAsideScratch = "ZZZZZZZZ.ZZZ";
+
 // Copies source into tempFolder as EXPAND.QST, expanded when it is an SZDD
 // file and unchanged when it is not, and returns
 //   "<temp>\EXPAND.QST,<expanded file name>"
@@ -21,10 +26,13 @@ namespace qs {
 // cannot be opened), the source's own file name is used, after a beep.
 //
 // The same string comes back when the copy fails: a source that cannot be
-// opened, an SZDD file of an unknown mode, a failed read or write. Then no
-// EXPAND.QST is left in the folder (an old one is removed) and no partial
-// file, so copying from it fails. Never throws.
+// opened, an SZDD file of an unknown mode, data that ends short of the
+// length in its header, a failed read or write, an EXPAND.QST that cannot
+// be replaced. Then no partial file is left, and no EXPAND.QST where an old
+// one can be removed. *complete (when given) is true only when EXPAND.QST
+// holds this source's expansion. Never throws.
 std::string ExpandCompressedFile(Platform& platform, const std::string& source,
-                                 const std::string& tempFolder, CodePage cp);
+                                 const std::string& tempFolder, CodePage cp,
+                                 bool* complete = nullptr);
 
 }  // namespace qs

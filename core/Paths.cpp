@@ -90,4 +90,15 @@ bool FolderExists(Platform& platform, const std::string& path) {
   return attributes != kInvalidAttributes && (attributes & kAttrDirectory) != 0;
 }
 
+int KeyComponentCount(const std::string& path, CodePage cp) {
+  int count = 0;
+  bool inPart = false;
+  for (size_t i = 0; i < path.size(); i += cp.CharLength(path, i)) {
+    bool separator = path[i] == '\\' && cp.CharLength(path, i) == 1;
+    if (!separator && !inPart) ++count;
+    inPart = !separator;
+  }
+  return count;
+}
+
 }  // namespace qs

@@ -50,6 +50,10 @@ std::string MapUpperCase(Platform& platform, const std::string& text, uint32_t f
 // Both paths mapped to upper case and compared exactly.
 bool SamePath(Platform& platform, const std::string& a, const std::string& b);
 
+// The number of non-empty parts of a registry key path between backslashes
+// (SOFTWARE\Acme\ has two).
+int KeyComponentCount(const std::string& path, CodePage cp);
+
 // True when path names an existing folder (with or without trailing backslash).
 bool FolderExists(Platform& platform, const std::string& path);
 

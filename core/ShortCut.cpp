@@ -38,8 +38,9 @@ std::string MakeShortCut(Platform& platform, const std::string& target,
   made.link->SetPath(target);
   made.link->SetWorkingDirectory(FolderPart(target, cp));
   std::string linkPath = DelBackslash(folder, "B", cp) + AddBackslash(linkName, "T", cp) + ".lnk";
-  // Only the last level of the link's folder is made.
-  std::string linkFolder = FolderPart(linkPath, cp);
+  // Only the last level of the link's folder is made. The folder ends at the
+  // last backslash: a colon in a link's name is no drive.
+  std::string linkFolder = linkPath.substr(0, cp.FindLastOf(linkPath, "\\") + 1);
   if (!FolderExists(platform, linkFolder)) {
     uint32_t error = platform.MakeFolder(linkFolder);
     if (error != 0) throw SetupError(IoErrorText(error));

@@ -75,6 +75,9 @@ inline constexpr const char* kSomeStepsFailed = "一部の処理に失敗しま�
 inline constexpr const char* kShowFailuresQuestion =
     "フォルダの作成・ファイルのコピーで，一部の処理が失敗しました．\r詳細を表示しますか？";
 inline constexpr const char* kWarningCaption = "警告";
+inline constexpr const char* kWorkFolderFailed =
+    "作業用の一時フォルダを作成できませんでした．\r"
+    "一時フォルダを直接使用して続行します．";
 inline constexpr const char* kFailureListCaption = "作成・コピー処理失敗　詳細表示";
 inline constexpr const char* kWritingRecord = "アンセットアップ情報を作成しています．．．";
 inline constexpr const char* kSetupComplete = "セットアップが完了しました．";
@@ -92,6 +95,7 @@ inline constexpr const char* kTagFolder = "<Folder> ";
 inline constexpr const char* kTagSetupFile = "<SetupFile> ";
 inline constexpr const char* kTagShortCut = "<ShortCut> ";
 inline constexpr const char* kTagSetupFolder = "<SetupFolder> ";
+inline constexpr const char* kTagRegistry = "<Registry> ";
 
 // Errors that end a run with the standard error report.
 inline constexpr const char* kKeyCreateFailed = "ｷｰ %s の作成に失敗しました";

@@ -99,17 +99,19 @@ int32_t ParseIntValue(const std::string& text) {
   while (i < text.size() && text[i] == ' ') ++i;
   if (i < text.size() && text[i] == '$') {
     std::string digits = text.substr(i + 1);
-    if (digits.empty() || digits.size() > 8) return 0;
-    uint32_t number = 0;
+    if (digits.empty()) return 0;
+    // The value decides, not the digit count: $0000000FF is 255.
+    uint64_t number = 0;
     for (char c : digits) {
       int digit = (c >= '0' && c <= '9')   ? c - '0'
                   : (c >= 'a' && c <= 'f') ? c - 'a' + 10
                   : (c >= 'A' && c <= 'F') ? c - 'A' + 10
                                            : -1;
       if (digit < 0) return 0;
-      number = number * 16 + static_cast<uint32_t>(digit);
+      number = number * 16 + static_cast<uint64_t>(digit);
+      if (number > 0xFFFFFFFFu) return 0;
     }
-    return static_cast<int32_t>(number);
+    return static_cast<int32_t>(static_cast<uint32_t>(number));
   }
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
@@ -155,7 +157,9 @@ std::string ReadTopMessage(Platform& platform, const std::string& file) {
 
 std::string ReadUnSetupKey(Platform& platform, const std::string& file,
                            const std::string& unSetupTitle) {
-  return ReadIniString(platform, ini::kTitle, "UnSetupKey", unSetupTitle, file);
+  // An empty value would name the list of installed programs itself.
+  std::string key = ReadIniString(platform, ini::kTitle, "UnSetupKey", "", file);
+  return key.empty() ? unSetupTitle : key;
 }
 
 std::string ReadExecuteFile(Platform& platform, const std::string& file) {

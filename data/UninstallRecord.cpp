@@ -126,6 +126,9 @@ void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, Dele
   WriteSection(platform, file, "DeleteRegistry", "Key", lists.registry);
   const std::string keyPath = UninstallKeyPath(setting.unSetupKey);
   WriteIniString(platform, "UnSetupRegistryKey", "Key", keyPath, file);
+  // Without a name of its own the registration would land in the list of
+  // installed programs itself.
+  if (KeyComponentCount(setting.unSetupKey, cp) == 0) return;
   Register(platform, keyPath, setting.unSetupKey,
            UninstallCommand(setting.windowsFolder, file, cp));
 }

@@ -159,14 +159,22 @@ void InstallRun::CopyOneFile(int k) {
   size_t last = cp_.LastCharStart(destination);
   bool compressed = last != std::string::npos && last + 1 == destination.size() &&
                     destination[last] == '_';
+  bool expanded = true;
   if (compressed) {
-    std::string expanded = ExpandCompressedFile(platform_, source, values_.tempFolder, cp_);
-    size_t comma = expanded.find(',');
-    source = expanded.substr(0, comma);
+    std::string result = ExpandCompressedFile(platform_, source, values_.tempFolder, cp_, &expanded);
+    size_t comma = result.find(',');
+    source = result.substr(0, comma);
     destination = DelBackslash(FolderPart(destination, cp_), "B", cp_) + "\\" +
-                  MapUpperCase(platform_, expanded.substr(comma + 1), kLcmapUppercase);
+                  MapUpperCase(platform_, result.substr(comma + 1), kLcmapUppercase);
   }
   window_.ShowStatus(text::kCopyingArrow + destination);
+  if (!expanded) {
+    // A damaged or cut-off compressed file installs nothing: whatever is at
+    // the destination stays, and the record does not claim it.
+    if (showProgress_) AdvanceProgress(SourcePath(FileNamePart(plan_.files[k], cp_)));
+    Fail(text::kTagFile, destination);
+    return;
+  }
   bool overwrite = true;
   if (FileExists(platform_, destination) && !options_.overwriteAll) {
     std::string question = destination + "\r\r" + text::kFileExists + "\r" + text::kOverwriteQuestion;

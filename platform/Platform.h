@@ -18,6 +18,7 @@ inline constexpr uint32_t kAttrReadOnly = 0x01;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
 inline constexpr uint32_t kAttrNormal = 0x80;
+inline constexpr uint32_t kAttrReparsePoint = 0x400;  // a link or junction
 inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
 // Win32 error codes the program distinguishes.
@@ -92,6 +93,11 @@ class Platform {
   virtual std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) = 0;
   // Creates a file, or cuts an existing one to length zero; null on failure.
   virtual std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) = 0;
+  // Creates a new folder inside parent under a name nobody can guess, never
+  // one that existed before. When the program runs elevated, only
+  // Administrators and SYSTEM may change what is in it. Its full path
+  // without a trailing backslash; empty when it could not be made.
+  virtual std::string MakePrivateFolder(const std::string& parent) = 0;
 
   // --- Profile (INI) files -----------------------------------------------
   // GetPrivateProfileStringA with a buffer of bufferSize characters: at most

@@ -47,12 +47,6 @@ RemovalKey ParseRemovalKey(const std::string& entry) {
   return key;
 }
 
-// True when path names no key below its root: deleting it would empty the
-// whole root. A lead byte is never a backslash, so a byte test is enough.
-bool NamesNoKey(const std::string& path) {
-  return path.find_first_not_of('\\') == std::string::npos;
-}
-
 }  // namespace
 
 UninstallRun::UninstallRun(Platform& platform, RunWindow& window, const ProgramValues& values,
@@ -112,7 +106,8 @@ void UninstallRun::ReadFiles(const std::vector<RecordedFile>& recorded) {
   for (const RecordedFile& file : recorded) {
     bool named = file.flag == kFlagForce || file.flag == kFlagConfirm;
     if (!named && IsSystemLibrary(file.path)) continue;
-    if (!seen.insert(Upper(file.path)).second) continue;
+    // A cut entry is never deleted, so it must not hide a real one.
+    if (!file.cutInPath && !seen.insert(Upper(file.path)).second) continue;
     files_.push_back(file);
   }
 }
@@ -165,14 +160,15 @@ void UninstallRun::DeleteShortCuts() {
   }
 }
 
-// The startup and send-to folders stay, and so do the desktop and the
-// programs folder themselves: the installation only ever made folders below
-// them, and an empty desktop is still the user's desktop.
+// The four places themselves stay (the installation only ever made folders
+// below them, and an empty desktop is still the user's desktop): known by
+// where the system keeps them, and the startup and send-to folders also by
+// their names.
 bool UninstallRun::MayRemoveLinkFolder(const std::string& link, const std::string& folder) {
   if (folder.empty()) return false;
   if (link.find(kStartUpFolderName) != std::string::npos) return false;
   if (Upper(link).find(kSendToFolderName) != std::string::npos) return false;
-  for (int csidl : {kCsidlDesktop, kCsidlPrograms}) {
+  for (int csidl : {kCsidlDesktop, kCsidlPrograms, kCsidlStartup, kCsidlSendTo}) {
     std::string place = platform_.SpecialFolder(csidl);
     if (!place.empty() &&
         SamePath(platform_, DelBackslash(place, "B", cp_), DelBackslash(folder, "B", cp_))) {
@@ -188,11 +184,17 @@ void UninstallRun::RemoveFolders() {
   }
 }
 
-// Results are not examined: a key that is already gone is no failure.
+// Results are not examined: a key that is already gone is no failure. A key
+// right below its root (SOFTWARE, or the root itself) holds every program's
+// settings and is never deleted; the list says so.
 void UninstallRun::DeleteRegistryKeys() {
   for (const std::string& entry : registryKeys_) {
     RemovalKey key = ParseRemovalKey(entry);
-    if (!NamesNoKey(key.path)) platform_.DeleteRegistryTree(key.root, key.path);
+    if (KeyComponentCount(key.path, cp_) < 2) {
+      Fail(text::kTagRegistry, entry);
+      continue;
+    }
+    platform_.DeleteRegistryTree(key.root, key.path);
   }
 }
 
@@ -202,7 +204,9 @@ void UninstallRun::DeleteRegistryKeys() {
 void UninstallRun::DeleteRegistration() {
   const std::string list = Upper(UninstallKeyPath(""));
   const std::string key = Upper(registrationKey_);
-  if (key.compare(0, list.size(), list) != 0 || NamesNoKey(key.substr(list.size()))) return;
+  if (key.compare(0, list.size(), list) != 0 || KeyComponentCount(key.substr(list.size()), cp_) == 0) {
+    return;
+  }
   platform_.DeleteRegistryTree(RegRoot::LocalMachine, registrationKey_);
 }
 

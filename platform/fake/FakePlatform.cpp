@@ -418,4 +418,17 @@ bool FakePlatform::ShellOpen(const std::string& path) {
   return Find(path) != nullptr;
 }
 
+// Names differ from run to run of a test only by the count; what matters
+// here is that no fixed name is used and an existing folder is never taken.
+std::string FakePlatform::MakePrivateFolder(const std::string& parent) {
+  if (privateFolderFails) return std::string();
+  std::string base = parent;
+  if (!base.empty() && base.back() == '\\') base.pop_back();
+  for (int tries = 0; tries < 8; ++tries) {
+    std::string path = base + "\\QS" + std::to_string(1000 + privateFolders++) + ".TMP";
+    if (MakeFolder(path) == 0) return path;
+  }
+  return std::string();
+}
+
 }  // namespace qs::fake

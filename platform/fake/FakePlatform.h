@@ -55,6 +55,8 @@ class FakePlatform : public Platform {
   int liveLinks = 0;                  // link objects not yet released
   std::map<int32_t, std::string> errorTexts;
   std::string currentFolder = "C:\\";
+  int privateFolders = 0;            // private folders made so far
+  bool privateFolderFails = false;   // MakePrivateFolder gives nothing
 
   // --- Platform ------------------------------------------------------------
   uint32_t Attributes(const std::string& path) override;
@@ -69,6 +71,7 @@ class FakePlatform : public Platform {
   uint32_t SetCurrentFolder(const std::string& path) override;
   std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override;
   std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) override;
+  std::string MakePrivateFolder(const std::string& parent) override;
   std::string ReadProfile(const std::string& section, const std::string& key,
                           const std::string& defaultValue, const std::string& file,
                           uint32_t bufferSize) override;

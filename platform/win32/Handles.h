@@ -82,7 +82,15 @@ struct ModuleTraits {
   static void Close(Handle h) { ::FreeLibrary(h); }
 };
 
+struct LocalTraits {  // LocalAlloc memory that an API hands over
+  using Handle = void*;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::LocalFree(h); }
+};
+
 using ScopedFile = ScopedHandle<FileTraits>;
+using ScopedLocal = ScopedHandle<LocalTraits>;
 using ScopedKernelObject = ScopedHandle<KernelTraits>;
 using ScopedFind = ScopedHandle<FindTraits>;
 using ScopedRegKey = ScopedHandle<RegKeyTraits>;

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/win32/Elevated.h"
 #include "platform/win32/Handles.h"
 
 namespace qs::win32 {
@@ -301,7 +302,22 @@ std::string Win32Platform::SpecialFolder(int csidl) {
   return path;
 }
 
+std::string Win32Platform::MakePrivateFolder(const std::string& parent) {
+  return MakePrivateFolderIn(parent, RunsElevated());
+}
+
+// Elevated, the file is opened as the user who started setup; where the
+// shell offers no way to, as the installer itself. The desktop shell does
+// not say whether the open worked, so a file the shell has no program for
+// is refused here first, as ShellExecute would refuse it.
 bool Win32Platform::ShellOpen(const std::string& path) {
+  if (RunsElevated()) {
+    char program[MAX_PATH + 1] = {};
+    if (reinterpret_cast<INT_PTR>(::FindExecutableA(path.c_str(), nullptr, program)) <= 32) {
+      return false;
+    }
+    if (OpenAsDesktopUser(path)) return true;
+  }
   HINSTANCE result = ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }

@@ -34,6 +34,23 @@ class PlatformContract : public ::testing::Test {
   std::unique_ptr<World> world_;
 };
 
+// Each private folder is new, inside the parent, usable, and removable.
+TEST_F(PlatformContract, PrivateFoldersAreNewEachTime) {
+  std::string a = os().MakePrivateFolder(world_->root() + "\\");
+  std::string b = os().MakePrivateFolder(world_->root());
+  ASSERT_FALSE(a.empty());
+  ASSERT_FALSE(b.empty());
+  EXPECT_NE(a, b);
+  EXPECT_EQ(world_->root() + "\\", FolderPart(a, CodePage(os().AnsiCodePage())));
+  EXPECT_TRUE(FolderExists(os(), a));
+  ASSERT_TRUE(Write(a + "\\EXPAND.QST", "x"));
+  EXPECT_EQ("x", Read(a + "\\EXPAND.QST"));
+  EXPECT_TRUE(os().Delete(a + "\\EXPAND.QST"));
+  EXPECT_TRUE(os().RemoveFolder(a));
+  EXPECT_TRUE(os().RemoveFolder(b));
+  EXPECT_EQ("", os().MakePrivateFolder(Path("missing\\deeper")));
+}
+
 TEST_F(PlatformContract, AttributesTellFilesFromFoldersAndMissingPaths) {
   ASSERT_TRUE(Write(Path("file.txt"), "abc"));
   ASSERT_EQ(0u, os().MakeFolder(Path("dir")));

@@ -1,9 +1,14 @@
 #include "tests/e2e/Harness.h"
 
+#include "app/ControlIds.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <pwd.h>
 #include <signal.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <thread>
 
 namespace qs::e2e {
@@ -55,6 +61,18 @@ std::optional<int> WaitPid(pid_t pid, int timeoutMs) {
     if (got < 0 || std::chrono::steady_clock::now() > deadline) return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+}
+
+std::string Convert(const std::string& text, const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
+  std::string out(text.size() * 3 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size(), outLeft = out.size();
+  char* dst = out.data();
+  iconv(cd, &in, &inLeft, &dst, &outLeft);
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
 }
 
 std::string Driver() { return std::string(QS_WINDOWS_TEST_DIR) + "/qdrive.exe"; }
@@ -149,8 +167,8 @@ std::optional<Dump> DumpWindow(const std::string& window) {
   return dump;
 }
 
-std::optional<std::string> AnswerBox(const std::string& caption, int button) {
-  CommandResult r = Drive({"answer", caption, std::to_string(button)});
+std::optional<std::string> AnswerBox(const std::string& caption, int button, int timeoutMs) {
+  CommandResult r = Drive({"answer", caption, std::to_string(button), "-t", std::to_string(timeoutMs)});
   if (r.code != 0) return std::nullopt;
   std::string text = r.out;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -170,6 +188,219 @@ void Screenshot(const std::string& name) {
   std::printf("screenshot: %s\n", file.c_str());
 }
 
+void Click(int id) { Drive({"click", kMain, std::to_string(id)}); }
+
+bool WaitEnabled(int id) {
+  for (int i = 0; i < 50; ++i) {
+    std::optional<Dump> dump = DumpWindow(kMain);
+    if (dump && dump->Has(id) && dump->ById(id).enabled() && dump->ById(id).visible()) return true;
+  }
+  return false;
+}
+
+bool ConfirmCompletion(Product& product) {
+  if (Drive({"wait", "完了", "-t", "60000"}).code != 0 || !AnswerBox("完了", kIdOk)) {
+    ADD_FAILURE() << "no completion message:\n" << Drive({"windows"}).out;
+    return false;
+  }
+  std::optional<int> code = product.WaitExit(20000);
+  if (!code) {
+    ADD_FAILURE() << "the program did not end";
+    return false;
+  }
+  EXPECT_EQ(0, *code);
+  return true;
+}
+
+void StartInstall(Product& product, const std::string& folder, const std::set<int>& flip) {
+  product.Launch();
+  ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
+  ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
+  if (!folder.empty()) Drive({"settext", kMain, std::to_string(ids::kTxtFolder), folder});
+  for (int id : flip) Click(id);
+  std::optional<Dump> dump = DumpWindow(kMain);
+  ASSERT_TRUE(dump.has_value());
+  for (int id : {ids::kChkOverWrite, ids::kChkSCutDesktop, ids::kChkSCutStartMenu,
+                 ids::kChkSCutStartUp, ids::kChkSCutSendTo}) {
+    ASSERT_EQ(flip.count(id) == 0, dump->ById(id).checked()) << "box " << id;
+  }
+  Click(ids::kBtnSetup);
+}
+
+void EndWithEndButton(Product& product) {
+  Click(ids::kBtnEnd);
+  ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << "no close question";
+  std::optional<int> code = product.WaitExit(15000);
+  ASSERT_TRUE(code.has_value()) << "the program did not end";
+  EXPECT_EQ(0, *code);
+}
+
+std::string RegData(const std::string& key, const std::string& name) {
+  std::istringstream lines(RegQuery(key, name));
+  const std::string lead = "    " + name + "    ";
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(lead, 0) != 0) continue;
+    std::string rest = line.substr(lead.size());
+    size_t gap = rest.find("    ");
+    return gap == std::string::npos ? rest : rest.substr(0, gap) + " " + rest.substr(gap + 4);
+  }
+  return std::string();
+}
+
+void RegDelete(const std::string& key) { RunInSession({"wine", "reg", "delete", key, "/f"}); }
+
+std::string RegQuery(const std::string& key, const std::string& value) {
+  // reg writes in the ANSI code page when its output is not a console.
+  return Convert(RunInSession({"wine", "reg", "query", key, "/v", value}).out, "UTF-8", "CP932");
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+
+std::string ReadSjis(const std::string& path) { return Convert(ReadFile(path), "UTF-8", "CP932"); }
+
+std::string Crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n' && (out.empty() || out.back() != '\r')) out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+std::vector<std::pair<std::string, std::string>> IniSection(const std::string& text,
+                                                           const std::string& section) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::istringstream lines(text);
+  bool inside = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] == '[') {
+      inside = line == "[" + section + "]";
+      continue;
+    }
+    size_t eq = line.find('=');
+    if (inside && eq != std::string::npos) out.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+  }
+  return out;
+}
+
+void SetAge(const std::string& path, int secondsFromNow) {
+  fs::last_write_time(path, fs::file_time_type::clock::now() + std::chrono::seconds(secondsFromNow));
+}
+
+Immutable::Immutable(std::string path) : path_(std::move(path)) {
+  EXPECT_EQ(0, RunCaptured({"/usr/bin/chattr", "+i", path_}).code) << path_;
+}
+
+Immutable::~Immutable() { RunCaptured({"/usr/bin/chattr", "-i", path_}); }
+
+ShellFolders UserFolders() {
+  const fs::path drive = fs::path(WinePrefix()) / "drive_c";
+  const fs::path user = drive / "users" / getpwuid(getuid())->pw_name;
+  const fs::path roaming = user / "AppData/Roaming/Microsoft/Windows";
+  ShellFolders folders{(user / "Desktop").string(),
+                       (roaming / "Start Menu/Programs").string(),
+                       (roaming / "Start Menu/Programs/StartUp").string(),
+                       (roaming / "SendTo").string(),
+                       (drive / "windows").string(),
+                       (drive / "windows/system32").string(),
+                       (user / "Temp").string()};
+  // A place lost to an earlier failed run would make every later link there
+  // fail quietly.
+  for (const std::string& place :
+       {folders.desktop, folders.programs, folders.startup, folders.sendTo}) {
+    fs::create_directories(place);
+  }
+  return folders;
+}
+
+namespace {
+
+// The whole registry through regedit's export (UTF-16), one entry per key
+// and per value. Keys that Wine rewrites whenever a window program runs are
+// left out.
+std::map<std::string, std::string> ExportRegistry() {
+  const fs::path file = fs::path(QS_E2E_STATE) / "registry-export.reg";
+  fs::remove(file);
+  RunInSession({"wine", "regedit", "/e", WindowsPath(file.string())});
+  std::string text = Convert(ReadFile(file.string()), "UTF-8", "UTF-16");
+  std::map<std::string, std::string> entries;
+  std::istringstream lines(text);
+  std::string key, pending;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!pending.empty()) {
+      // A value continued on the next line.
+      size_t start = line.find_first_not_of(' ');
+      line = pending + (start == std::string::npos ? "" : line.substr(start));
+      pending.clear();
+    }
+    if (!line.empty() && line.back() == '\\') {
+      pending = line.substr(0, line.size() - 1);
+      continue;
+    }
+    if (line.empty()) continue;
+    if (line[0] == '[') {
+      key = line;
+    } else if (!key.empty()) {
+      line = key + "\t" + line;
+    } else {
+      continue;
+    }
+    if (key.find("\\Temporary System Parameters") != std::string::npos) continue;
+    entries[line];
+  }
+  return entries;
+}
+
+}  // namespace
+
+PrefixState CapturePrefix() {
+  PrefixState state;
+  const fs::path drive = fs::path(WinePrefix()) / "drive_c";
+  for (auto it = fs::recursive_directory_iterator(drive, fs::directory_options::skip_permission_denied);
+       it != fs::recursive_directory_iterator(); ++it) {
+    std::string path = fs::relative(it->path(), drive).string();
+    struct stat st {};
+    if (lstat(it->path().c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      state.files[path] = "dir";
+    } else {
+      state.files[path] = std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) +
+                          "." + std::to_string(st.st_mtim.tv_nsec);
+    }
+  }
+  state.registry = ExportRegistry();
+  return state;
+}
+
+std::vector<std::string> Differences(const PrefixState& before, const PrefixState& after) {
+  std::vector<std::string> out;
+  auto compare = [&out](const std::map<std::string, std::string>& a,
+                        const std::map<std::string, std::string>& b) {
+    for (const auto& [name, value] : a) {
+      auto it = b.find(name);
+      if (it == b.end()) {
+        out.push_back("- " + name);
+      } else if (it->second != value) {
+        out.push_back("~ " + name);
+      }
+    }
+    for (const auto& [name, value] : b) {
+      if (!a.count(name)) out.push_back("+ " + name);
+    }
+  };
+  compare(before.files, after.files);
+  compare(before.registry, after.registry);
+  return out;
+}
+
 std::string WindowsPath(const std::string& unixPath) {
   std::string out = "Z:" + unixPath;
   for (char& c : out) {
@@ -186,32 +417,7 @@ std::string WinePrefix() {
   return std::string();
 }
 
-std::string ToSjis(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  std::string out(utf8.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size(), outLeft = out.size();
-  char* dst = out.data();
-  iconv(cd, &in, &inLeft, &dst, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-bool WaitEnabled(const std::string& window, int id) {
-  for (int i = 0; i < 50; ++i) {
-    std::optional<Dump> dump = DumpWindow(window);
-    if (dump && dump->Has(id) && dump->ById(id).enabled() && dump->ById(id).visible()) return true;
-  }
-  return false;
-}
+std::string ToSjis(const std::string& utf8) { return Convert(utf8, "CP932", "UTF-8"); }
 
 std::string Unescape(const std::string& text) {
   std::string out;
@@ -255,8 +461,8 @@ void Product::WriteBytes(const std::string& name, const std::string& bytes) cons
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-void Product::Launch(const std::vector<std::string>& args) {
-  std::vector<std::string> all = {"wine", folder_ + "/SETUP.EXE"};
+void Product::Launch(const std::vector<std::string>& args, const std::string& program) {
+  std::vector<std::string> all = {"wine", program.empty() ? folder_ + "/SETUP.EXE" : program};
   all.insert(all.end(), args.begin(), args.end());
   pid_ = Spawn(SessionCommand(all), -1);
 }
@@ -286,6 +492,21 @@ bool Product::Running() {
     return false;
   }
   return true;
+}
+
+std::string WineTemp() {
+  return (std::filesystem::path(WinePrefix()) / "drive_c/users" / getpwuid(getuid())->pw_name /
+          "Temp").string();
+}
+
+std::vector<std::string> LeftWorkFolders() {
+  std::vector<std::string> left;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(WineTemp(), error)) {
+    std::string name = entry.path().filename().string();
+    if (entry.is_directory() && name.size() == 18 && name.rfind("QS", 0) == 0) left.push_back(name);
+  }
+  return left;
 }
 
 }  // namespace qs::e2e

@@ -6,7 +6,9 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qs::e2e {
@@ -16,10 +18,8 @@ struct CommandResult {
   std::string out;
 };
 
-// Runs a command to its end (not in the session); stdout and stderr are
-// captured together.
+// Runs a Linux command to its end; stdout and stderr are captured together.
 CommandResult RunCaptured(const std::vector<std::string>& argv);
-
 // Runs a command inside the Wine session ("wine" is this machine's loader);
 // stdout and stderr are captured together.
 CommandResult RunInSession(const std::vector<std::string>& args);
@@ -48,7 +48,8 @@ struct Dump {
 CommandResult Drive(const std::vector<std::string>& args);
 std::optional<Dump> DumpWindow(const std::string& window);
 // Waits for a message box by caption, returns its text, clicks the button.
-std::optional<std::string> AnswerBox(const std::string& caption, int button);
+std::optional<std::string> AnswerBox(const std::string& caption, int button,
+                                     int timeoutMs = 10000);
 std::string Pixel(int x, int y);
 void Screenshot(const std::string& name);
 
@@ -64,8 +65,9 @@ class Product {
   void WriteSjis(const std::string& name, const std::string& utf8) const;
   void WriteBytes(const std::string& name, const std::string& bytes) const;
 
-  // Starts SETUP.EXE with the given arguments (does not wait).
-  void Launch(const std::vector<std::string>& args = {});
+  // Starts SETUP.EXE, or the given program (a Unix path), with the given
+  // arguments (does not wait).
+  void Launch(const std::vector<std::string>& args = {}, const std::string& program = "");
   // Starts another copy and waits for it; its exit code.
   std::optional<int> RunAgain(const std::vector<std::string>& args, int timeoutMs);
   // Waits for the launched copy to end; its exit code.
@@ -77,15 +79,88 @@ class Product {
   pid_t pid_ = -1;
 };
 
+// Message box answers and the main window.
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+inline constexpr const char* kMain = "class:TfrmMain";
+
+// Posts a click to a control of the main window.
+void Click(int id);
+// Waits until the control is visible and enabled (a posted click has been
+// handled).
+bool WaitEnabled(int id);
+// Waits for the completion message, confirms it and waits for the program to
+// end; false (with a failure) when either does not come.
+bool ConfirmCompletion(Product& product);
+// Starts the product's installer, brings it to its ready state, sets the
+// folder (when given), flips the given option boxes, checks that every box
+// shows what was asked, and starts the run.
+void StartInstall(Product& product, const std::string& folder, const std::set<int>& flip = {});
+// Ends the program with the end button and Yes to the close question.
+void EndWithEndButton(Product& product);
+// The output of "reg query KEY /v VALUE", as UTF-8.
+std::string RegQuery(const std::string& key, const std::string& value);
+// "TYPE DATA" of a registry value (as "REG_DWORD 0xff"), empty when missing.
+std::string RegData(const std::string& key, const std::string& name);
+void RegDelete(const std::string& key);
+inline constexpr const char* kUninstallKey =
+    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string ReadFile(const std::string& path);
+// A Shift-JIS file read back as UTF-8.
+std::string ReadSjis(const std::string& path);
+// Line feeds become CR LF (profile files as an editor writes them).
+std::string Crlf(const std::string& text);
+// The key=value lines of one section of a profile file's text, in order.
+std::vector<std::pair<std::string, std::string>> IniSection(const std::string& text,
+                                                           const std::string& section);
+
+// Sets a file's modification time, in seconds from now.
+void SetAge(const std::string& path, int secondsFromNow);
+
+// A file made immutable (chattr +i): even as root, Wine then gets Windows'
+// refusal (access denied) for writing, replacing or deleting it. Undone on
+// destruction.
+class Immutable {
+ public:
+  explicit Immutable(std::string path);
+  ~Immutable();
+  Immutable(const Immutable&) = delete;
+  Immutable& operator=(const Immutable&) = delete;
+
+ private:
+  std::string path_;
+};
+
+// The current user's special folders in the session's prefix (Unix paths);
+// the four places for shortcuts are made when missing.
+struct ShellFolders {
+  std::string desktop, programs, startup, sendTo, windows, system, temp;
+};
+ShellFolders UserFolders();
+
+// Everything a run could leave behind or touch: the prefix's drive C (each
+// entry's kind, and for files their size and modification time) and the
+// whole registry as exported, minus what Wine changes by itself.
+struct PrefixState {
+  std::map<std::string, std::string> files;  // relative path -> "dir" or "size mtime"
+  std::map<std::string, std::string> registry;  // "[key]\tname=data" -> "" (a set)
+};
+PrefixState CapturePrefix();
+// Readable differences: "+ entry" only after, "- entry" only before,
+// "~ entry" changed.
+std::vector<std::string> Differences(const PrefixState& before, const PrefixState& after);
+
 std::string WindowsPath(const std::string& unixPath);
 // The Unix path of the session's Wine prefix.
 std::string WinePrefix();
+// The Unix path of the Wine user's TEMP folder.
+std::string WineTemp();
+// The folders the program made for itself in TEMP and left there.
+std::vector<std::string> LeftWorkFolders();
 std::string ToSjis(const std::string& utf8);
-// The bytes of a file; empty when it cannot be read.
-std::string ReadFile(const std::string& path);
-// Waits until the control of the window is enabled and visible (a posted
-// click has been handled).
-bool WaitEnabled(const std::string& window, int id);
 std::string Unescape(const std::string& text);
 
 }  // namespace qs::e2e

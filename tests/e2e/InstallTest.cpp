@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "app/ControlIds.h"
@@ -13,36 +14,15 @@ namespace qs::e2e {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr int kIdOk = 1;
-constexpr int kIdYes = 6;
-const char* const kMain = "class:TfrmMain";
-
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n' && (out.empty() || out.back() != '\r')) out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 // The sample product as a packager ships it: texts in Shift-JIS, the manual
 // compressed by the build.
 void ShipSample(const Product& product) {
   const fs::path sample = fs::path(QS_SOURCE_DIR) / "examples/sample";
   for (const char* name : {"SETUP.INI", "README.TXT", "SAMPLE.TXT"}) {
-    product.WriteSjis(name, Crlf(ReadFile(sample / name)));
+    product.WriteSjis(name, Crlf(ReadFile((sample / name).string())));
   }
-  product.WriteBytes("MANUAL.TX_", ReadFile(fs::path(QS_BINARY_DIR) / "sample/MANUAL.TX_"));
+  product.WriteBytes("MANUAL.TX_", ReadFile(QS_BINARY_DIR "/sample/MANUAL.TX_"));
 }
-
-std::string RegQuery(const std::string& key, const std::string& value) {
-  return RunInSession({"wine", "reg", "query", key, "/v", value}).out;
-}
-
-void Click(int id) { Drive({"click", kMain, std::to_string(id)}); }
-
-bool WaitEnabled(int id) { return e2e::WaitEnabled(kMain, id); }
 
 TEST(Install, TheSampleProductInstallsAndUninstalls) {
   Product product("install-sample");
@@ -54,6 +34,16 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
     fs::remove(appunset);
   }
   RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+  // Files of the scratch names planted in TEMP by someone else: the runs
+  // work in a folder of their own and never touch these.
+  const fs::path temp = WineTemp();
+  const std::map<std::string, std::string> planted = {
+      {"EXPAND.QST", "planted expansion"},
+      {"ZZZZZZZZ.ZZZ", "planted aside"},
+      {"MANUAL.TXT", "planted under the expanded name"},
+      {"UNSETUP.INI", "[DeleteFile]\r\nFile1=C:\\windows\\win.ini,/F\r\n"}};
+  fs::create_directories(temp);
+  for (const auto& [name, bytes] : planted) std::ofstream(temp / name, std::ios::binary) << bytes;
 
   product.Launch();
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
@@ -66,10 +56,7 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_NE(std::string::npos, create->find("このフォルダは存在しません．"));
   ASSERT_EQ(0, Drive({"wait", "完了", "-t", "60000"}).code) << Drive({"windows"}).out;
   Screenshot("installed");
-  ASSERT_TRUE(AnswerBox("完了", kIdOk).has_value());
-  std::optional<int> code = product.WaitExit(20000);
-  ASSERT_TRUE(code.has_value()) << "the installer did not end";
-  EXPECT_EQ(0, *code);
+  ASSERT_TRUE(ConfirmCompletion(product));
 
   const std::string manual = ReadFile(fs::path(QS_SOURCE_DIR) / "examples/sample/files/MANUAL.TXT");
   EXPECT_EQ(manual, ReadFile(installed / "doc/MANUAL.TXT"));
@@ -103,10 +90,7 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   Click(ids::kBtnCloseErrorLog);
   ASSERT_EQ(0, Drive({"wait", "完了", "-t", "60000"}).code) << Drive({"windows"}).out;
   Screenshot("uninstalled");
-  ASSERT_TRUE(AnswerBox("完了", kIdOk).has_value());
-  code = remover.WaitExit(20000);
-  ASSERT_TRUE(code.has_value()) << "the uninstaller did not end";
-  EXPECT_EQ(0, *code);
+  ASSERT_TRUE(ConfirmCompletion(remover));
 
   EXPECT_FALSE(fs::exists(installed / "doc"));
   EXPECT_FALSE(fs::exists(installed / "SAMPLE.TXT"));
@@ -116,33 +100,59 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_EQ(std::string::npos,
             RegQuery("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product",
                      "UninstallString").find("APPUNSET"));
+
+  for (const auto& [name, bytes] : planted) {
+    EXPECT_EQ(bytes, ReadFile(temp / name)) << name;
+    fs::remove(temp / name);
+  }
+  EXPECT_TRUE(fs::exists(fs::path(WinePrefix()) / "drive_c/windows/win.ini"));
+  EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders());
 }
 
+// An error that the run does not catch ends it with the standard report; the
+// steps after it (uninstaller copy, record, registration) are not done, and
+// the end button still works.
 TEST(Install, AnErrorThatEndsTheRunIsReportedAndTheUserCanStillEnd) {
-  Product product("install-error");
-  // A shortcut two missing folders deep cannot be made: the run ends there.
-  product.WriteSjis("SETUP.INI",
-                    "[CopyFile]\r\nFile1=(App)\\SAMPLE.TXT\r\n"
-                    "[ShortCut]\r\nMake1=(App)\\SAMPLE.TXT\r\nName1=(Sta)A\\B\\Viewer\r\n");
-  product.WriteBytes("SAMPLE.TXT", "sample");
-  fs::create_directories(fs::path(product.folder()) / "target");
-  product.Launch();
-  ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
-  ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
-  Drive({"settext", kMain, std::to_string(ids::kTxtFolder), product.WinPath("target")});
-  Click(ids::kBtnSetup);
-  std::optional<std::string> report = AnswerBox("Quillo! Setup for Windows32", kIdOk);
-  ASSERT_TRUE(report.has_value()) << Drive({"windows"}).out;
-  EXPECT_EQ("不正なﾌｧｲﾙ名です.", *report);
-  ASSERT_TRUE(WaitEnabled(ids::kBtnEnd));
-  Screenshot("after-error");
-  EXPECT_TRUE(fs::exists(fs::path(product.folder()) / "target/SAMPLE.TXT"));
-  EXPECT_FALSE(fs::exists(fs::path(product.folder()) / "target/UNSETUP.INI"));
-  Click(ids::kBtnEnd);
-  ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << Drive({"windows"}).out;
-  std::optional<int> code = product.WaitExit(20000);
-  ASSERT_TRUE(code.has_value());
-  EXPECT_EQ(0, *code);
+  struct Case {
+    const char* name;
+    const char* definition;
+    const char* report;
+  };
+  const Case cases[] = {
+      // A shortcut two missing folders deep cannot be made.
+      {"shortcut", "[ShortCut]\r\nMake1=(App)\\SAMPLE.TXT\r\nName1=(Sta)A\\B\\Viewer\r\n",
+       "不正なﾌｧｲﾙ名です."},
+      // Keys below HKLM\HARDWARE are volatile: a lasting key cannot go there.
+      {"registry",
+       "[Registry]\r\nKey1=(Local)\\HARDWARE\\Quillo Runs\\\r\nName1=Kind\r\nValue1=(Int)1\r\n",
+       "ｷｰ HARDWARE\\Quillo Runs の作成に失敗しました."},
+  };
+  const fs::path appunset = fs::path(UserFolders().windows) / "APPUNSET.EXE";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (fs::exists(appunset)) {
+      fs::permissions(appunset, fs::perms::owner_write, fs::perm_options::add);
+      fs::remove(appunset);
+    }
+    Product product(std::string("install-error-") + c.name);
+    product.WriteSjis("SETUP.INI", std::string("[Title]\r\nSetup=Quillo Error\r\n"
+                                               "[CopyFile]\r\nFile1=(App)\\SAMPLE.TXT\r\n") +
+                                       c.definition);
+    product.WriteBytes("SAMPLE.TXT", "sample");
+    const fs::path target = fs::path(product.folder()) / "target";
+    fs::create_directories(target);
+    StartInstall(product, product.WinPath("target"));
+    std::optional<std::string> report = AnswerBox("Quillo! Setup for Windows32", kIdOk);
+    ASSERT_TRUE(report.has_value()) << Drive({"windows"}).out;
+    EXPECT_EQ(c.report, *report);
+    ASSERT_TRUE(WaitEnabled(ids::kBtnEnd));
+    Screenshot(std::string("after-error-") + c.name);
+    EXPECT_EQ("sample", ReadFile(target / "SAMPLE.TXT"));
+    EXPECT_FALSE(fs::exists(target / "UNSETUP.INI"));
+    EXPECT_FALSE(fs::exists(appunset));
+    EXPECT_EQ("", RegData(std::string(kUninstallKey) + "Quillo Error", "UninstallString"));
+    EndWithEndButton(product);
+  }
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "app/ControlIds.h"
@@ -16,10 +18,6 @@
 namespace qs::e2e {
 namespace {
 
-constexpr int kIdCancel = 2;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
-const char* const kMain = "class:TfrmMain";
 const char* const kBack = "class:TfrmBack";
 
 class Shell : public ::testing::Test {
@@ -36,13 +34,6 @@ class Shell : public ::testing::Test {
   void Start(Product& product, const std::vector<std::string>& args = {}) {
     product.Launch(args);
     ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
-  }
-  void End(Product& product) {
-    Drive({"click", kMain, std::to_string(ids::kBtnEnd)});
-    ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << "no close question";
-    std::optional<int> code = product.WaitExit(15000);
-    ASSERT_TRUE(code.has_value()) << "the program did not end";
-    EXPECT_EQ(0, *code);
   }
   // Visible and enabled as expected: 'o' on, 's' shown but disabled, '-' hidden.
   void ExpectStates(const Dump& dump, const std::map<int, char>& states) {
@@ -108,7 +99,7 @@ TEST_F(Shell, WithoutDefinitionFileOnlyTheEndButtonWorks) {
   Dump after = Main();
   EXPECT_EQ(dump.ById(ids::kLblMessage).text(), after.ById(ids::kLblMessage).text());
   EXPECT_TRUE(after.ById(ids::kBtnEnd).enabled());
-  End(product);
+  EndWithEndButton(product);
 }
 
 TEST_F(Shell, ReadmeThenReadyToInstall) {
@@ -152,20 +143,21 @@ TEST_F(Shell, ReadmeThenReadyToInstall) {
   Screenshot("folder-browser");
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value()) << Drive({"windows"}).out;
   EXPECT_EQ("C:\\Program Files\\Sample\\", Main().ById(ids::kTxtFolder).text());
-  End(product);
+  EndWithEndButton(product);
 }
 
 TEST_F(Shell, UninstallModeFromARecord) {
   Product product("shell-uninstall");
   product.WriteSjis("app/UNSETUP.INI",
                     "[Title]\r\nUnSetup=サンプル削除\r\n[SetupFolder]\r\nFolder=C:\\X\\\r\n");
-  std::filesystem::path copy = std::filesystem::path(WinePrefix()) / "drive_c/users" /
-                              getpwuid(getuid())->pw_name / "Temp/UNSETUP.INI";
-  std::filesystem::remove(copy);
   Start(product, {product.WinPath("app/UNSETUP.INI")});
   Screenshot("ready-to-uninstall");
   Dump dump = Main();
   SCOPED_TRACE(dump.raw);
+  // The copy lives in the program's own folder inside TEMP.
+  std::vector<std::string> work = LeftWorkFolders();
+  ASSERT_EQ(1u, work.size());
+  std::filesystem::path copy = std::filesystem::path(WineTemp()) / work[0] / "UNSETUP.INI";
   EXPECT_TRUE(std::filesystem::exists(copy)) << copy;
   EXPECT_EQ("サンプル削除", dump.window.text());
   EXPECT_EQ("サンプル削除", BackTitle());
@@ -176,9 +168,37 @@ TEST_F(Shell, UninstallModeFromARecord) {
   ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnSetup, '-'}, {ids::kBtnEnd, 'o'},
                       {ids::kTxtFolder, 's'}, {ids::kBtnRefer, 's'}, {ids::kChkOverWrite, 's'},
                       {ids::kChkSCutDesktop, 's'}, {ids::kFraReadme, '-'}});
-  End(product);
+  // Ended through the backdrop: the temporary copy goes as with the end button.
+  Drive({"close", kBack});
+  ASSERT_TRUE(AnswerBox("終了確認", kIdYes).has_value()) << "no close question";
+  ASSERT_TRUE(product.WaitExit(15000).has_value()) << "the program did not end";
   EXPECT_FALSE(std::filesystem::exists(copy)) << "the temporary copy was left behind";
+  EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders());
   EXPECT_TRUE(std::filesystem::exists(product.folder() + "/app/UNSETUP.INI"));
+}
+
+// An old UNSETUP.INI in TEMP, even one that cannot be replaced, is another
+// product's record: the program reads its own copy and leaves the old one
+// as it was.
+TEST_F(Shell, AnOldRecordCopyInTempIsNeitherUsedNorTouched) {
+  Product product("shell-stale-record");
+  product.WriteSjis("app/UNSETUP.INI", "[Title]\r\nUnSetup=新しい製品\r\n");
+  std::filesystem::path stalePath = std::filesystem::path(WineTemp()) / "UNSETUP.INI";
+  const std::string stale = "[Title]\r\nUnSetup=Old\r\n[SetupFolder]\r\nFolder=C:\\Old\\\r\n";
+  std::filesystem::create_directories(stalePath.parent_path());
+  { std::ofstream(stalePath, std::ios::binary) << stale; }
+  // Root under Wine replaces read-only files; an immutable one it cannot.
+  ASSERT_EQ(0, std::system(("chattr +i '" + stalePath.string() + "'").c_str()));
+  Start(product, {product.WinPath("app/UNSETUP.INI")});
+  Dump dump = Main();
+  SCOPED_TRACE(dump.raw);
+  EXPECT_EQ("新しい製品", dump.window.text());
+  ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnEnd, 'o'}});
+  EndWithEndButton(product);
+  std::system(("chattr -i '" + stalePath.string() + "'").c_str());
+  std::ifstream in(stalePath, std::ios::binary);
+  EXPECT_EQ(stale, std::string(std::istreambuf_iterator<char>(in), {}));
+  std::filesystem::remove(stalePath);
 }
 
 TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
@@ -203,7 +223,7 @@ TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value());
   Drive({"keys", "ALT+E"});
   EXPECT_TRUE(AnswerBox("終了確認", kIdNo).has_value()) << "Alt+E asked nothing";
-  End(product);
+  EndWithEndButton(product);
 }
 
 }  // namespace

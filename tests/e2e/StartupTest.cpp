@@ -10,9 +10,6 @@
 namespace qs::e2e {
 namespace {
 
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
-const char* const kMain = "class:TfrmMain";
 const char* const kBack = "class:TfrmBack";
 const char* const kCloseCaption = "終了確認";
 
@@ -84,6 +81,34 @@ TEST(Startup, ASecondCopyEndsAtOnceWithoutAWindow) {
   product.Launch();
   EXPECT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code);
   EndThroughCloseQuestion(product);
+}
+
+// The taskbar's window and the backdrop get close requests too ("End task",
+// the taskbar menu): they go through the same question, and a Yes ends the
+// whole program, mutex and all.
+TEST(Startup, CloseRequestsToAnyWindowGoThroughTheQuestion) {
+  Product product("close-others");
+  product.Launch();
+  ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code);
+  for (const char* window : {"class:TApplication", kBack}) {
+    Drive({"close", window});
+    ASSERT_TRUE(AnswerBox(kCloseCaption, kIdNo).has_value()) << window << Drive({"windows"}).out;
+    EXPECT_FALSE(product.WaitExit(500).has_value()) << window;
+    EXPECT_EQ("1\n", Drive({"count", kMain}).out) << window;
+    EXPECT_EQ("1\n", Drive({"count", kBack}).out) << window;
+  }
+  Drive({"close", "class:TApplication"});
+  ASSERT_TRUE(AnswerBox(kCloseCaption, kIdYes).has_value());
+  std::optional<int> code = product.WaitExit(15000);
+  ASSERT_TRUE(code.has_value()) << "a process was left behind: " << Drive({"windows"}).out;
+  EXPECT_EQ(0, *code);
+
+  product.Launch();
+  ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << "the mutex was kept";
+  Drive({"close", kBack});
+  ASSERT_TRUE(AnswerBox(kCloseCaption, kIdYes).has_value());
+  code = product.WaitExit(15000);
+  ASSERT_TRUE(code.has_value()) << "a process was left behind: " << Drive({"windows"}).out;
 }
 
 TEST(Startup, ClosingAsksAndNoKeepsTheWindow) {

@@ -59,6 +59,16 @@ make_prefix() {
   touch "$prefix/.qs-ready"
 }
 
+# Wine links the Desktop and other shell folders of a new prefix to the Linux
+# home folder: make them real folders inside the prefix, so that what the
+# program puts there stays in the prefix (and in its file list).
+real_shell_folders() {
+  local link
+  for link in "$prefix"/drive_c/users/*/* "$prefix"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/*; do
+    if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+  done
+}
+
 stop_pid() {
   local file=$1
   [ -f "$file" ] || return 0
@@ -86,6 +96,7 @@ case "$cmd" in
     echo "$n" >"$state/display"
     session_env
     make_prefix
+    real_shell_folders
     wineserver -f -p >"$state/wineserver.log" 2>&1 &
     echo $! >"$state/wineserver.pid"
     # Bring up Wine's own background processes and the desktop now, with no

@@ -104,6 +104,9 @@ TEST(RegistryValue, TypeMarkersAndNumbers) {
   EXPECT_EQ(255, ParseIntValue("$FF"));
   EXPECT_EQ(-1, ParseIntValue("$FFFFFFFF"));
   EXPECT_EQ(0, ParseIntValue("$100000000"));
+  EXPECT_EQ(255, ParseIntValue("$0000000FF"));
+  EXPECT_EQ(-1, ParseIntValue("$000000000FFFFFFFF"));
+  EXPECT_EQ(0, ParseIntValue("$0000000100000000"));
   EXPECT_EQ(2147483647, ParseIntValue("2147483647"));
   EXPECT_EQ(-2147483647 - 1, ParseIntValue("-2147483648"));
   EXPECT_EQ(0, ParseIntValue("2147483648"));
@@ -138,6 +141,8 @@ TEST_F(DefinitionFile, UninstallKeyAndFileOpenedAfterSetup) {
   Ini("[Title]\r\nUnSetupKey=AcmeKey\r\n[ExecuteFile]\r\nFile=(App)\\README.TXT\r\n");
   EXPECT_EQ("AcmeKey", ReadUnSetupKey(os, kFile, "Acme remover"));
   EXPECT_EQ("(App)\\README.TXT", ReadExecuteFile(os, kFile));
+  Ini("[Title]\r\nUnSetupKey=\r\n");  // present but empty: as if missing
+  EXPECT_EQ("Acme remover", ReadUnSetupKey(os, kFile, "Acme remover"));
 }
 
 TEST_F(DefinitionFile, TopMessageLines) {

@@ -80,15 +80,44 @@ TEST_F(ExpandTest, CopiesAFileThatIsNotCompressedUnderItsOwnName) {
   EXPECT_EQ("", fake.Contents("C:\\TEMP\\EXPAND.QST"));
 }
 
-TEST_F(ExpandTest, TruncatedDataGivesWhatCanBeDecoded) {
-  std::string file = SzddCompress(kText, 'T');
-  fake.AddFile("C:\\SRC\\CUT.TX_", file.substr(0, file.size() / 2));
-  Expand("C:\\SRC\\CUT.TX_");
-  auto out = fake.Contents("C:\\TEMP\\EXPAND.QST");
-  ASSERT_TRUE(out);
-  EXPECT_GT(out->size(), 0u);
-  EXPECT_LT(out->size(), kText.size());
-  EXPECT_EQ(0, kText.compare(0, out->size(), *out));
+// Only EXPAND.QST holding this source's whole expansion counts: data cut
+// short of its header's length, or an old EXPAND.QST that cannot be
+// replaced, is no expansion, and a stale file is never offered as one.
+TEST_F(ExpandTest, OnlyAWholeExpansionIsComplete) {
+  const std::string whole = SzddCompress(kText, 'T');
+  struct Case {
+    const char* what;
+    std::string file;
+    bool staleLocked;
+    bool complete;
+  } cases[] = {
+      {"whole", whole, false, true},
+      {"plain", kText, false, true},
+      {"cut in half", whole.substr(0, whole.size() / 2), false, false},
+      {"last byte missing", whole.substr(0, whole.size() - 1), false, false},
+      {"header only", whole.substr(0, kSzddHeaderSize), false, false},
+      {"old EXPAND.QST locked", whole, true, false},
+  };
+  for (const Case& c : cases) {
+    test::FakePlatform os;
+    os.AddFolder("C:\\TEMP");
+    os.AddFile("C:\\SRC\\README.TX_", c.file);
+    if (c.staleLocked) {
+      os.AddFile("C:\\TEMP\\EXPAND.QST", "stale");
+      os.DenyWrite("C:\\TEMP\\EXPAND.QST");
+    }
+    bool complete = !c.complete;
+    std::string name = c.file == kText ? "README.TX_" : "README.TXT";
+    EXPECT_EQ("C:\\TEMP\\EXPAND.QST," + name,
+              ExpandCompressedFile(os, "C:\\SRC\\README.TX_", "C:\\TEMP", kCp932, &complete));
+    EXPECT_EQ(c.complete, complete) << c.what;
+    if (c.complete) {
+      EXPECT_EQ(kText, os.Contents("C:\\TEMP\\EXPAND.QST")) << c.what;
+    } else {
+      Tree left = c.staleLocked ? Tree{"C:\\TEMP\\EXPAND.QST"} : Tree{};
+      EXPECT_EQ(left, os.ListTree("C:\\TEMP")) << c.what;
+    }
+  }
 }
 
 TEST_F(ExpandTest, AFileOfTheExpandedNameComesBackUnchanged) {

@@ -167,6 +167,41 @@ TEST_F(InstallRunTest, DecliningAnOverwriteKeepsTheFileAndListsItOnce) {
   EXPECT_EQ("<missing>", Recorded("DeleteFile", "File3"));
 }
 
+// A compressed file that does not expand whole, or whose expansion cannot
+// take the scratch name, installs nothing: an existing file stays, the list
+// names it, the record does not claim it.
+class DamagedCompressedFile : public InstallRunTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DamagedCompressedFile, IsAFailedCopy) {
+  const bool lockedScratch = GetParam();
+  const std::string text(5000, 'm');
+  const std::string whole = SzddCompress(text, 'T');
+  Ini("[CopyFile]\r\nFile1=(App)\\CUT.TX_\r\nFile2=(App)\\GOOD.TX_\r\n");
+  os.AddFile("C:\\CD\\CUT.TX_", lockedScratch ? whole : whole.substr(0, whole.size() - 3));
+  os.AddFile("C:\\CD\\GOOD.TX_", whole);
+  os.AddFile("C:\\Program Files\\Acme\\CUT.TXT", "kept");
+  if (lockedScratch) {
+    os.AddFile("C:\\TEMP\\EXPAND.QST", "stale");
+    os.DenyWrite("C:\\TEMP\\EXPAND.QST");
+  }
+  window.answers = {kIdYes};
+  MakeRun().Run();
+  EXPECT_EQ("kept", os.Contents("C:\\Program Files\\Acme\\CUT.TXT"));
+  ASSERT_EQ(1u, window.Lines("failure list").size());
+  std::string list = window.Lines("failure list")[0];
+  EXPECT_NE(std::string::npos, list.find("<File> C:\\Program Files\\Acme\\CUT.TXT\r\n")) << list;
+  // The good file beside it installs, unless no expansion can be had at all.
+  EXPECT_EQ(lockedScratch, list.find("GOOD.TXT") != std::string::npos) << list;
+  if (!lockedScratch) {
+    EXPECT_EQ(text, os.Contents("C:\\Program Files\\Acme\\GOOD.TXT"));
+  }
+  for (int n = 1; n <= 3; ++n) {
+    EXPECT_EQ(std::string::npos, Recorded("DeleteFile", "File" + std::to_string(n)).find("CUT"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(CutOrStaleScratch, DamagedCompressedFile, ::testing::Bool());
+
 TEST_F(InstallRunTest, ARegistryValueThatCannotBeWrittenEndsTheRunBeforeTheRecord) {
   Ini("[Registry]\r\nKey1=(Local)Software\\Acme\r\nName1=Path\r\nValue1=x\r\n");
   os.DenyRegistry(RegRoot::LocalMachine);

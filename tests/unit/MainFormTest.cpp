@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ControlIds.h"
+#include "core/Szdd.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeView.h"
 #include "ui/FolderOptions.h"
@@ -142,8 +143,9 @@ TEST_F(MainFormTest, UninstallModeFromTheRecordNamedOnTheCommandLine) {
   os.firstArgument = "C:\\Program Files\\Acme\\UNSETUP.INI";
   form.FormActivate();
   EXPECT_TRUE(form.UninstallMode());
-  EXPECT_EQ("C:\\TEMP\\UNSETUP.INI", form.values().infoFile);
-  EXPECT_TRUE(os.Contents("C:\\TEMP\\UNSETUP.INI").has_value());
+  const std::string copy = form.values().tempFolder + "UNSETUP.INI";
+  EXPECT_EQ(copy, form.values().infoFile);
+  EXPECT_TRUE(os.Contents(copy).has_value());
   EXPECT_EQ("Acme remover", view.caption);
   EXPECT_EQ("Acme remover", view.backTitle);
   EXPECT_EQ("Quillo! Setup for Windows32", form.values().setupTitle);
@@ -161,8 +163,21 @@ TEST_F(MainFormTest, UninstallModeFromTheRecordNamedOnTheCommandLine) {
   // Confirming the end deletes the temporary copy, never the record.
   view.answers = {kIdYes};
   EXPECT_TRUE(form.FormCloseQuery());
-  EXPECT_FALSE(os.Contents("C:\\TEMP\\UNSETUP.INI").has_value());
+  EXPECT_FALSE(os.Contents(copy).has_value());
   EXPECT_TRUE(os.Contents("C:\\Program Files\\Acme\\UNSETUP.INI").has_value());
+}
+
+// Told to end by the system, with no question possible: as a Yes would.
+TEST_F(MainFormTest, EndingWithoutAQuestionIsAYes) {
+  os.AddFile("C:\\App\\UNSETUP.INI", "[Title]\r\nUnSetup=Acme remover\r\n");
+  os.firstArgument = "C:\\App\\UNSETUP.INI";
+  form.FormActivate();
+  form.EndWithoutQuestion();
+  EXPECT_TRUE(view.boxes.empty());
+  EXPECT_EQ(1, view.modalResult);
+  EXPECT_TRUE(view.backEnabled);
+  EXPECT_FALSE(os.Contents(form.values().infoFile).has_value());
+  EXPECT_TRUE(os.Contents("C:\\App\\UNSETUP.INI").has_value());
 }
 
 TEST_F(MainFormTest, OnlyTheExactRecordNameSelectsUninstallMode) {
@@ -175,14 +190,93 @@ TEST_F(MainFormTest, OnlyTheExactRecordNameSelectsUninstallMode) {
   EXPECT_FALSE(os.Contents("C:\\TEMP\\UNSETUP.INI").has_value());
 }
 
-TEST_F(MainFormTest, MissingRecordReportsTheMissingFile) {
-  os.firstArgument = "C:\\Gone\\UNSETUP.INI";
-  form.FormActivate();
-  EXPECT_EQ("セットアップ・アンセットアップ情報ファイルが見つかりません．\r",
-            At(ids::kLblMessage).text);
-  view.answers = {kIdYes};
-  EXPECT_TRUE(form.FormCloseQuery());
-  EXPECT_EQ(1u, view.boxes.size());
+// The record is read only from the copy in the program's own folder. An old
+// UNSETUP.INI in TEMP is another product's: never used, never removed. A
+// record that cannot be copied (missing, or, where no folder of its own can
+// be had, an old copy in the way) is a missing file.
+TEST(MainFormRecordCopy, OnlyTheRunsOwnCopyIsRead) {
+  const std::string stale = "[Title]\r\nUnSetup=Old product\r\n";
+  struct Case {
+    const char* what;
+    bool recordThere;
+    bool staleCopy;
+    bool noWorkFolder;
+  } cases[] = {{"record missing", false, false, false},
+               {"record missing, old copy", false, true, false},
+               {"old copy beside the work folder", true, true, false},
+               {"no work folder, old copy cannot be replaced", true, true, true}};
+  for (const Case& c : cases) {
+    test::FakePlatform os;
+    test::FakeView view;
+    InstallPlan plan;
+    MainForm form(os, view, plan);
+    os.modulePath = "C:\\CD\\SETUP.EXE";
+    os.AddFolder("C:\\TEMP");
+    os.privateFolderFails = c.noWorkFolder;
+    if (c.recordThere) os.AddFile("C:\\App\\UNSETUP.INI", "[Title]\r\nUnSetup=New\r\n");
+    if (c.staleCopy) {
+      os.AddFile("C:\\TEMP\\UNSETUP.INI", stale);
+      if (c.noWorkFolder) os.DenyWrite("C:\\TEMP\\UNSETUP.INI");
+    }
+    os.firstArgument = "C:\\App\\UNSETUP.INI";
+    form.FormActivate();
+    bool ready = c.recordThere && !c.noWorkFolder;
+    EXPECT_EQ(ready, view.At(ids::kBtnUnSetup).enabled) << c.what;
+    EXPECT_EQ(ready ? "New" : "", view.backTitle) << c.what;
+    if (!ready) {
+      EXPECT_EQ("セットアップ・アンセットアップ情報ファイルが見つかりません．\r",
+                view.At(ids::kLblMessage).text) << c.what;
+    }
+    // Where TEMP itself must serve, the user is told so first.
+    EXPECT_EQ(c.noWorkFolder ? 1u : 0u, view.boxes.size()) << c.what;
+    view.answers = {kIdYes};
+    EXPECT_TRUE(form.FormCloseQuery());
+    EXPECT_EQ(c.staleCopy ? std::optional<std::string>(stale) : std::nullopt,
+              os.Contents("C:\\TEMP\\UNSETUP.INI")) << c.what;
+  }
+}
+
+// An install with a compressed file and an uninstall work in a folder of
+// their own: files planted in TEMP under the fixed names are never read,
+// written or removed, and nothing of the program's stays in TEMP.
+TEST(MainFormWorkFolder, RunsNeverTouchTheFixedNamesInTemp) {
+  test::FakePlatform os;
+  os.modulePath = "C:\\CD\\SETUP.EXE";
+  os.AddFolder("C:\\WINDOWS\\SYSTEM32");
+  os.AddFolder("C:\\Program Files\\Acme");
+  os.AddFile("C:\\Victim.txt", "keep");
+  const std::map<std::string, std::string> planted = {
+      {"C:\\TEMP\\UNSETUP.INI", "[DeleteFile]\r\nFile1=C:\\Victim.txt,/F\r\n"},
+      {"C:\\TEMP\\EXPAND.QST", "planted bytes"},
+      {"C:\\TEMP\\ZZZZZZZZ.ZZZ", "planted aside"},
+      {"C:\\TEMP\\TOOL.TXT", "planted name"}};
+  for (const auto& [path, bytes] : planted) os.AddFile(path, bytes);
+  os.AddFile("C:\\CD\\SETUP.INI",
+             "[DefaultFolder]\r\nFolder=(Prg)\\Acme\r\n[CopyFile]\r\nFile1=(App)\\TOOL.TX_\r\n");
+  os.AddFile("C:\\CD\\TOOL.TX_", SzddCompress("the tool", 'T'));
+  os.AddFile("C:\\CD\\SETUP.EXE", "MZ");
+  auto run = [&os](const std::string& argument, void (MainForm::*button)()) {
+    test::FakeView view;
+    InstallPlan plan;
+    MainForm form(os, view, plan);
+    os.firstArgument = argument;
+    form.FormActivate();
+    EXPECT_NE("C:\\TEMP\\", form.values().tempFolder);
+    EXPECT_EQ(0u, form.values().tempFolder.rfind("C:\\TEMP\\", 0)) << form.values().tempFolder;
+    (form.*button)();
+    EXPECT_EQ(1, view.modalResult);
+  };
+  run("", &MainForm::btnSetupClick);
+  EXPECT_EQ("the tool", os.Contents("C:\\Program Files\\Acme\\TOOL.TXT"));
+  run("C:\\Program Files\\Acme\\UNSETUP.INI", &MainForm::btnUnSetupClick);
+  EXPECT_FALSE(os.Contents("C:\\Program Files\\Acme\\TOOL.TXT"));
+  EXPECT_EQ("keep", os.Contents("C:\\Victim.txt"));
+  std::vector<std::string> temp;
+  for (const auto& [path, bytes] : planted) {
+    temp.push_back(path);
+    EXPECT_EQ(bytes, os.Contents(path)) << path;
+  }
+  EXPECT_EQ(temp, os.ListTree("C:\\TEMP"));
 }
 
 TEST_F(MainFormTest, CloseQuestion) {

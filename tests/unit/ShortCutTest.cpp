@@ -39,6 +39,10 @@ TEST_F(ShortCutTest, OneMissingSubFolderIsMadeTwoAreAnError) {
   EXPECT_TRUE(os.Contents(link).has_value());
   EXPECT_THROW(Make("A\\B\\Viewer", kCsidlPrograms), SetupError);
   EXPECT_FALSE(FolderExists(os, "C:\\WINDOWS\\Start Menu\\Programs\\A"));
+  // A colon in the name is part of the name: no folder is looked for there.
+  EXPECT_EQ("C:\\WINDOWS\\Start Menu\\Programs\\Acme: Manual.lnk",
+            Make("Acme: Manual", kCsidlPrograms));
+  EXPECT_FALSE(FolderExists(os, "C:\\WINDOWS\\Start Menu\\Programs\\Acme:"));
   EXPECT_EQ(0, os.liveLinks);
 }
 

@@ -149,6 +149,17 @@ TEST_F(UninstallRecordTest, AnEmptyRecordStillNamesTheFolderAndTheRegistration) 
   EXPECT_FALSE(record.registrationKey.empty());
 }
 
+TEST_F(UninstallRecordTest, NoRegistrationIsWrittenIntoTheListOfProgramsItself) {
+  const std::string list = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  for (const char* key : {"", "\\", "\\\\"}) {
+    RecordSetting setting = Setting();
+    setting.unSetupKey = key;
+    WriteUninstallRecord(os, setting, lists, kCp932);
+    EXPECT_FALSE(os.GetRegistryValue(RegRoot::LocalMachine, list, "UninstallString")) << key;
+    EXPECT_FALSE(os.GetRegistryValue(RegRoot::LocalMachine, list + "\\", "DisplayName")) << key;
+  }
+}
+
 TEST_F(UninstallRecordTest, ARegistrationThatCannotBeWrittenEndsTheRun) {
   os.DenyRegistry(RegRoot::LocalMachine);
   try {

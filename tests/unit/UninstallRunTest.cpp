@@ -12,6 +12,8 @@ namespace {
 
 constexpr const char* kCopy = "C:\\TEMP\\UNSETUP.INI";
 constexpr const char* kPrograms = "C:\\WINDOWS\\Start Menu\\Programs";
+// Where later systems keep the startup folder, under a name of their own.
+constexpr const char* kStartUp = "C:\\WINDOWS\\Start Menu\\Programs\\StartUp\\";
 constexpr const char* kRegistration =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme";
 constexpr const char* kDone = "ask[完了,64]: アンセットアップを完了しました．";
@@ -27,6 +29,7 @@ class UninstallRunTest : public ::testing::Test {
     os.AddFolder("C:\\App");
     os.specialFolders[kCsidlDesktop] = "C:\\WINDOWS\\Desktop\\";
     os.specialFolders[kCsidlPrograms] = kPrograms;
+    os.specialFolders[kCsidlStartup] = kStartUp;
     Set("SetupFolder", "Folder", "C:\\App\\");
     Set("UnSetupRegistryKey", "Key", kRegistration);
     os.CreateRegistryKey(RegRoot::LocalMachine, kRegistration);
@@ -121,14 +124,18 @@ TEST_F(UninstallRunTest, FilesThatCannotGoAreListed) {
   os.AddFile("C:\\App\\RO.TXT", "");
   os.SetAttributes("C:\\App\\RO.TXT", kAttrReadOnly);
   os.AddFile("C:\\A", "someone else's file");
-  Files({"C:\\App\\RO.TXT", "C:\\App\\GONE.TXT", "C:\\A,B\\X.TXT,/F"});
+  os.AddFile("C:\\App\\A", "ours");
+  Files({"C:\\App\\RO.TXT", "C:\\App\\GONE.TXT", "C:\\A,B\\X.TXT,/F", "C:\\App\\A,B.TXT",
+         "C:\\App\\A"});
   window.answers = {kIdYes};
   Run();
   EXPECT_TRUE(Exists("C:\\App\\RO.TXT"));
-  // The comma belonged to the path: the text before it is not ours to delete.
+  // The comma belonged to the path: the text before it is not ours to delete,
+  // and it does not hide a genuine entry of the same text.
   EXPECT_EQ("someone else's file", os.Contents("C:\\A"));
+  EXPECT_FALSE(Exists("C:\\App\\A"));
   EXPECT_EQ("<File> C:\\App\\RO.TXT\r\n<File> C:\\App\\GONE.TXT\r\n<File> C:\\A\r\n"
-            "<SetupFolder> C:\\App\\\r\n",
+            "<File> C:\\App\\A\r\n<SetupFolder> C:\\App\\\r\n",
             FailureList());
 }
 
@@ -136,7 +143,8 @@ TEST_F(UninstallRunTest, LinkFoldersGoOnlyBelowThePlaces) {
   const std::string tools = std::string(kPrograms) + "\\Tools\\";
   const std::vector<std::string> links = {
       tools + "Gone.lnk", "C:\\WINDOWS\\Desktop\\Tool.lnk", std::string(kPrograms) + "\\Tool.lnk",
-      "C:\\WINDOWS\\Start Menu\\Programs\\ｽﾀｰﾄｱｯﾌﾟ\\Tool.lnk", "C:\\WINDOWS\\sendto\\Tool.lnk"};
+      "C:\\WINDOWS\\Start Menu\\Programs\\ｽﾀｰﾄｱｯﾌﾟ\\Tool.lnk", "C:\\WINDOWS\\sendto\\Tool.lnk",
+      std::string(kStartUp) + "Tool.lnk"};
   os.AddFolder(tools);
   for (size_t i = 1; i < links.size(); ++i) os.AddFile(links[i], "link");
   for (size_t i = 0; i < links.size(); ++i) {
@@ -147,7 +155,7 @@ TEST_F(UninstallRunTest, LinkFoldersGoOnlyBelowThePlaces) {
   for (const std::string& link : links) EXPECT_FALSE(Exists(link)) << link;
   EXPECT_FALSE(Exists(tools));
   for (const char* folder : {"C:\\WINDOWS\\Desktop", kPrograms, "C:\\WINDOWS\\sendto",
-                             "C:\\WINDOWS\\Start Menu\\Programs\\ｽﾀｰﾄｱｯﾌﾟ"}) {
+                             "C:\\WINDOWS\\Start Menu\\Programs\\ｽﾀｰﾄｱｯﾌﾟ", kStartUp}) {
     EXPECT_TRUE(Exists(folder)) << folder;
   }
   EXPECT_EQ(1u, window.Lines("ask[警告,52]").size());
@@ -155,7 +163,9 @@ TEST_F(UninstallRunTest, LinkFoldersGoOnlyBelowThePlaces) {
   EXPECT_TRUE(window.ended);
 }
 
-TEST_F(UninstallRunTest, RegistryKeysByTheirExactMarkerAndNeverAWholeRoot) {
+// Keys right below a root hold every program's settings: they stay, and
+// the failure list names them.
+TEST_F(UninstallRunTest, RegistryKeysByTheirExactMarkerAndNeverAFirstLevelKey) {
   for (const char* key :
        {"SOFTWARE\\Acme\\Tool\\Deep", "SOFTWARE\\Acme\\Keep", "SOFTWARE\\Other"}) {
     os.CreateRegistryKey(RegRoot::LocalMachine, key);
@@ -165,20 +175,32 @@ TEST_F(UninstallRunTest, RegistryKeysByTheirExactMarkerAndNeverAWholeRoot) {
   }
   os.CreateRegistryKey(RegRoot::ClassesRoot, ".acme");
   os.CreateRegistryKey(RegRoot::Users, "S-1");
+  os.CreateRegistryKey(RegRoot::CurrentUser, "ソフト\\Acme");  // ソ is 83 5C
+  const std::vector<std::string> firstLevel = {
+      "(Class)\\.acme", "(Users)", "(Users)\\", "(Users)\\\\", "(Cuser)", "(Local)SOFTWARE",
+      "(Cuser)Software\\", "\\SOFTWARE\\", "(Cuser)ソフト"};
   int n = 0;
   for (const char* entry : {"(Local)SOFTWARE\\Acme\\Tool", "SOFTWARE\\Acme",
-                            "(local)SOFTWARE\\Other", "(Class)\\.acme", "(Users)", "(Users)\\",
-                            "(Users)\\\\", "(Cuser)"}) {
+                            "(local)SOFTWARE\\Other"}) {
     Set("DeleteRegistry", "Key" + std::to_string(++n), entry);
   }
+  std::string failures;
+  for (const std::string& entry : firstLevel) {
+    Set("DeleteRegistry", "Key" + std::to_string(++n), entry);
+    failures = "<Registry> " + entry + "\r\n" + failures;  // read from the highest number down
+  }
+  window.answers = {kIdYes};
   Run();
+  EXPECT_EQ(failures, FailureList());
+  EXPECT_TRUE(os.RegistryKeyExists(RegRoot::CurrentUser, "ソフト\\Acme"));
+  EXPECT_TRUE(os.RegistryKeyExists(RegRoot::LocalMachine, "SOFTWARE\\Acme\\Keep"));
   EXPECT_FALSE(os.RegistryKeyExists(RegRoot::LocalMachine, "SOFTWARE\\Acme\\Tool"));
   EXPECT_TRUE(os.RegistryKeyExists(RegRoot::LocalMachine, "SOFTWARE\\Acme\\Keep"));
   EXPECT_TRUE(os.RegistryKeyExists(RegRoot::LocalMachine, "SOFTWARE\\Other"));
   EXPECT_FALSE(os.RegistryKeyExists(RegRoot::CurrentUser, "SOFTWARE\\Acme"));
   EXPECT_FALSE(os.RegistryKeyExists(RegRoot::CurrentUser, "(local)SOFTWARE\\Other"));
   EXPECT_TRUE(os.RegistryKeyExists(RegRoot::CurrentUser, "SOFTWARE\\Stay"));
-  EXPECT_FALSE(os.RegistryKeyExists(RegRoot::ClassesRoot, ".acme"));
+  EXPECT_TRUE(os.RegistryKeyExists(RegRoot::ClassesRoot, ".acme"));
   EXPECT_TRUE(os.RegistryKeyExists(RegRoot::Users, "S-1"));
   EXPECT_FALSE(os.RegistryKeyExists(RegRoot::LocalMachine, kRegistration));
   EXPECT_TRUE(os.RegistryKeyExists(RegRoot::LocalMachine, "SOFTWARE\\Microsoft"));

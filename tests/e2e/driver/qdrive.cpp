@@ -10,6 +10,8 @@
 //   qdrive gone   WINDOW [-t MS]            wait until it no longer exists
 //   qdrive count  WINDOW                    how many such windows exist
 //   qdrive dump   WINDOW                    the window and all its controls
+//                                           (check boxes: checked; progress
+//                                           bars: pos)
 //   qdrive click  WINDOW ID                 post BM_CLICK to control ID
 //   qdrive settext WINDOW ID TEXT           set a control's text
 //   qdrive close  WINDOW                    post WM_CLOSE
@@ -29,6 +31,7 @@
 #define NOMINMAX
 #include <windows.h>
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -145,6 +148,11 @@ void PrintWindow(const char* kind, HWND hwnd, HWND parent) {
     }
     std::printf("\tchecked=%d\tstyle=%08lx", check == BST_CHECKED ? 1 : 0,
                 static_cast<unsigned long>(style));
+    if (ClassOf(hwnd) == PROGRESS_CLASSA) {
+      DWORD_PTR position = 0;
+      SendMessageTimeoutW(hwnd, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position);
+      std::printf("\tpos=%d", static_cast<int>(position));
+    }
   }
   std::printf("\ttext=%s\n", Escape(TextOf(hwnd)).c_str());
 }

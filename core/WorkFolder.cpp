@@ -1,0 +1,29 @@
+#include "core/WorkFolder.h"
+
+#include <utility>
+
+#include "core/Paths.h"
+
+namespace qs {
+
+WorkFolder::WorkFolder(Platform& platform, const std::string& parent,
+                       std::vector<std::string> fileNames, CodePage cp)
+    : platform_(platform),
+      parent_(parent),
+      path_(platform.MakePrivateFolder(parent)),
+      fileNames_(std::move(fileNames)),
+      cp_(cp) {}
+
+void WorkFolder::Remove() {
+  if (!made()) return;
+  // A folder that is the current one cannot be removed.
+  platform_.SetCurrentFolder(parent_);
+  for (const std::string& name : fileNames_) {
+    std::string file = JoinPath(path_, name, cp_);
+    if (FileExists(platform_, file)) platform_.Delete(file);
+  }
+  platform_.RemoveFolder(path_);
+  path_.clear();
+}
+
+}  // namespace qs
