@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The packager's tool from the command line: outputs, refusals and messages.
+# The packager's tool from the command line: outputs, refusals, messages and
+# exit codes of every command.
 # Usage: setupkit_test.sh SETUPKIT WORK_DIR
 set -u
 kit=$1

@@ -9,6 +9,7 @@
 #include "core/Paths.h"
 #include "core/Szdd.h"
 #include "data/Definition.h"
+#include "data/UninstallRecord.h"
 #include "platform/fake/FakePlatform.h"
 #include "tools/setupkit/Text.h"
 
@@ -431,11 +432,11 @@ class Checker {
         }
         return;
       }
-      if (kind == qs::SzddKind::Compressed) {
-        // The run installs it under its expanded name: a failure names that.
-        std::string resolved = ResolveMarkerPath(entry.path, folders_, kCp);
-        lineOfPath_[UpperName(FolderPart(resolved, kCp) +
-                              qs::SzddExpandedName(name, header.missingChar, kCp))] = line;
+      if (kind != qs::SzddKind::NotCompressed) {
+        // The run reports a failed copy under the name the file expands to.
+        std::string expanded = qs::SzddExpandedName(name, header.missingChar, kCp);
+        lineOfPath_[UpperName(FolderPart(ResolveMarkerPath(entry.path, folders_, kCp), kCp) +
+                              expanded)] = line;
       }
       if (kind == qs::SzddKind::NotCompressed) {
         Error(line, key + ": " + Quote(name) + " ends in '_' but is not an SZDD file; it is "
@@ -481,7 +482,7 @@ class Checker {
       size_t bad = kCp.FindFirstOf(Tail(placed, 5), ":*?\"<>|/");
       if (bad != std::string::npos) {
         Error(nameLine, nameKey + ": a link's file name cannot hold " + Quote(Tail(placed, 5).substr(bad, 1)) +
-                            "; Windows cannot make such a link");
+                            "; no usable link is made");
       }
       if (std::optional<std::string> right = CaseVariant(marker, kPlaceMarkers)) {
         Error(nameLine, nameKey + ": the place marker " + Quote(marker) + " is not recognised "
@@ -556,19 +557,42 @@ class Checker {
                   if (path.empty()) {
                     Error(line, key + ": no key path after the root marker");
                   } else if (kCp.FindFirstOf(path, "\\") == std::string::npos) {
-                    Error(line, key + ": the uninstaller would remove the whole first-level key " +
-                                    Quote(std::string(fake::RegRootName(ParseRegistryKey(value).root)) + "\\" + path) +
-                                    " with everything in it; name the product's own key");
+                    FirstLevelKey(line, key, std::string(fake::RegRootName(ParseRegistryKey(value).root)) +
+                                                 "\\" + path);
                   }
                 });
   }
 
+  // A key right below its root holds every program's settings: whether the
+  // uninstaller would remove it is what the dry run's uninstall did.
+  void FirstLevelKey(int line, const std::string& key, const std::string& full) {
+    for (const Step& step : run_.uninstall) {
+      if (step.kind == "delete-key" && UpperName(step.path) == UpperName(full)) {
+        Error(line, key + ": the uninstaller would remove the whole first-level key " + Quote(full) +
+                        " with everything in it; name the product's own key");
+        return;
+      }
+    }
+    Warn(line, key + ": " + Quote(full) + " is a first-level key, which the uninstaller never "
+                   "removes (it lists it as failed); name the product's own key");
+  }
+
+  // An empty UnSetupKey: what the dry run registered tells what it means.
   void Title() {
     int line = LineOf(ini::kTitle, "UnSetupKey");
-    if (line && Read(ini::kTitle, "UnSetupKey", "<none>").empty()) {
-      Error(line, "UnSetupKey is empty: the registration would be written onto the list of "
-                  "installed programs itself; give the product's name or leave the key out");
+    if (!line || !Read(ini::kTitle, "UnSetupKey", "<none>").empty()) return;
+    const std::string list = std::string(fake::RegRootName(RegRoot::LocalMachine)) + "\\" +
+                             UninstallKeyPath("");
+    for (const Step& step : run_.install) {
+      if (step.kind != "registration") continue;
+      std::string name = step.path.size() > list.size() ? step.path.substr(list.size()) : "";
+      if (name.empty()) break;
+      Warn(line, "UnSetupKey is empty, so the product is registered as " + Quote(name) +
+                     " (the uninstall title); give the name or leave the key out");
+      return;
     }
+    Error(line, "UnSetupKey is empty: the product gets no registration of its own in the list "
+                "of installed programs; give the product's name or leave the key out");
   }
 
   void Readme() {

@@ -40,14 +40,15 @@ std::string Describe(const RegValue& value) {
 }
 
 // The in-memory Windows with every change the runs make written down. The
-// temporary folder is the runs' scratch space and is left out.
+// temporary folder (the runs' own working folder and scratch files) is left
+// out.
 class RecordingPlatform : public fake::FakePlatform {
  public:
   explicit RecordingPlatform(Journal& journal) : journal_(journal) {}
 
   uint32_t MakeFolder(const std::string& path) override {
     uint32_t result = FakePlatform::MakeFolder(path);
-    if (Scratch(path)) return result;  // the runs' own working folder
+    if (Scratch(path)) return result;
     std::string detail = result == 0                   ? ""
                          : result == kErrAlreadyExists ? "exists already"
                                                        : "fails: " + IoErrorText(result);
