@@ -13,7 +13,13 @@ namespace {
 constexpr uint32_t kIconMask = 0xF0;
 }  // namespace
 
-HeadlessView::HeadlessView() {
+int HeadlessView::MessageBox(const std::string& text, const std::string& caption,
+                             uint32_t flags) {
+  log_.Write("message", "[" + caption + "] " + text);
+  return (flags & kMbYesNo) == kMbYesNo ? kIdNo : kIdOk;
+}
+
+HeadlessView::HeadlessView(RunLog& log) : log_(log) {
   for (const ControlSpec& spec : MainControls()) {
     controls_[spec.id] = {spec.text, spec.visible, spec.enabled, spec.checked};
   }
@@ -62,25 +68,24 @@ RunOptions OptionsOf(const CommandLine& line, HeadlessView& view) {
 }  // namespace
 
 int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
-  HeadlessView view;
+  HeadlessView view(log);
   InstallPlan plan;
   MainForm form(platform, view, plan);
   form.FormActivate();
   if (view.Visible(ids::kBtnContinue)) form.btnContinueClick();  // past the readme
   const ProgramValues& values = form.values();
   const bool uninstall = form.UninstallMode();
-  // Without a window nobody sees which record was used: a record copy left
-  // in the temporary folder by an earlier run must not stand in for a
-  // missing one.
-  if (!FileExists(platform, uninstall ? line.argument : values.infoFile)) {
-    log.Write("error", std::string(text::kInfoFileMissing) + " " +
-                           (uninstall ? line.argument : values.infoFile));
-    if (uninstall) platform.Delete(values.infoFile);
+  // Each early end is the window's end without a question: the record's
+  // temporary copy goes.
+  const std::string& definition = uninstall ? line.argument : values.infoFile;
+  if (!FileExists(platform, definition)) {
+    log.Write("error", std::string(text::kInfoFileMissing) + " " + definition);
+    form.EndWithoutQuestion();
     return kExitNoDefinition;
   }
   if (!view.Enabled(uninstall ? ids::kBtnUnSetup : ids::kBtnSetup)) {
     log.Write("error", values.messageText);
-    if (uninstall) platform.Delete(values.infoFile);
+    form.EndWithoutQuestion();
     return kExitError;
   }
   QuietRunWindow quiet(OptionsOf(line, view));
@@ -94,8 +99,7 @@ int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
     }
   } catch (const SetupError& error) {
     window.NoteError(ErrorReportText(error.what()));
-    // As when the user ends the window after the error: the copy goes.
-    if (uninstall) platform.Delete(values.infoFile);
+    form.EndWithoutQuestion();
   }
   return quiet.ExitCode();
 }

@@ -17,10 +17,11 @@
 namespace qs {
 
 // The main window's controls in memory, as the layout table creates them.
-// Nothing is shown and nothing waits; the close question is answered No.
+// Nothing is shown and nothing waits; a message box goes to the log, a
+// question in it is answered No.
 class HeadlessView : public MainView {
  public:
-  HeadlessView();
+  explicit HeadlessView(RunLog& log);
 
   void SetText(int id, const std::string& text) override { controls_[id].text = text; }
   std::string Text(int id) override { return controls_[id].text; }
@@ -38,7 +39,7 @@ class HeadlessView : public MainView {
   bool BackEnabled() override { return backEnabled_; }
   void EnableBack() override { backEnabled_ = true; }
   bool ProcessMessages() override { return true; }
-  int MessageBox(const std::string&, const std::string&, uint32_t) override { return kIdNo; }
+  int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) override;
   std::optional<std::string> BrowseForFolder() override { return std::nullopt; }
 
  private:
@@ -48,6 +49,7 @@ class HeadlessView : public MainView {
     bool enabled = false;
     bool checked = false;
   };
+  RunLog& log_;
   std::map<int, State> controls_;
   bool backEnabled_ = false;
 };

@@ -233,9 +233,13 @@ TEST_F(UnattendedTest, AnExistingFileStaysUnlessOverwriteIsGiven) {
   EXPECT_EQ(std::vector<std::string>{std::string(kApp) + "\\A.TXT"}, os.opened);
 }
 
+// Without /D= the proposed folder; a start-up warning (no working folder
+// in TEMP) is logged, not shown.
 TEST_F(UnattendedTest, TheProposedFolderServesWithoutD) {
+  os.privateFolderFails = true;
   EXPECT_EQ(kExitDone, Run("SETUP.EXE /S"));
   EXPECT_TRUE(Exists("C:\\Program Files\\UNSETUP.INI"));
+  EXPECT_EQ(0u, logText.find("T message [警告] ")) << logText;
 }
 
 TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndLogsEveryRemoval) {
@@ -247,7 +251,8 @@ TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndLogsEveryRemoval) {
   EXPECT_TRUE(Exists(std::string(kApp) + "\\KEEP.DLL"));  // ",/C": asked, kept
   EXPECT_FALSE(Exists("C:\\Programs\\Tool.lnk"));
   EXPECT_FALSE(os.RegistryKeyExists(RegRoot::LocalMachine, UninstallKeyPath("Tool")));
-  // The run read its own copy; an old one in TEMP is nobody's business here.
+  // The run read its own copy, which went with the working folder; an old
+  // one in TEMP is nobody's business here.
   EXPECT_EQ("a stale copy", os.Contents("C:\\TEMP\\UNSETUP.INI"));
   EXPECT_EQ(std::vector<std::string>{"C:\\TEMP\\UNSETUP.INI"}, os.ListTree("C:\\TEMP"));
   EXPECT_TRUE(Logged("uninstall "));
@@ -267,8 +272,15 @@ TEST_F(UnattendedTest, MissingDefinitionOrRecordEndsWithFour) {
   EXPECT_TRUE(Logged("error セットアップ・アンセットアップ情報ファイルが見つかりません． "
                      "C:\\Gone\\UNSETUP.INI"))
       << logText;
-  EXPECT_TRUE(Exists("C:\\TEMP\\UNSETUP.INI"));  // the stale copy is neither used nor removed
+  // The stale copy is neither used nor removed; the run's own folder is gone.
+  EXPECT_EQ(std::vector<std::string>{"C:\\TEMP\\UNSETUP.INI"}, os.ListTree("C:\\TEMP"));
   EXPECT_TRUE(Exists("C:\\My Apps"));
+  // Nor when TEMP itself has to serve: the copy that was never made there
+  // is another product's.
+  os.privateFolderFails = true;
+  EXPECT_EQ(kExitNoDefinition, Run("SETUP.EXE \"C:\\Gone\\UNSETUP.INI\" /S"));
+  EXPECT_EQ("[SetupFolder]\r\nFolder=C:\\My Apps\r\n", os.Contents("C:\\TEMP\\UNSETUP.INI"));
+  os.privateFolderFails = false;
 
   os.Delete("C:\\CD\\SETUP.INI");
   EXPECT_EQ(kExitNoDefinition, Run("SETUP.EXE /S"));
@@ -283,7 +295,7 @@ TEST_F(UnattendedTest, ErrorsThatEndTheRunEndWithTwo) {
   EXPECT_EQ(kExitError, Run("SETUP.EXE \"C:\\My Apps\\UNSETUP.INI\" /S"));
   EXPECT_TRUE(Logged("error ﾌｧｲﾙへのｱｸｾｽが拒否されました.")) << logText;
   EXPECT_TRUE(Exists("C:\\My Apps\\A.TXT"));
-  EXPECT_FALSE(Exists("C:\\TEMP\\UNSETUP.INI"));
+  EXPECT_TRUE(os.ListTree("C:\\TEMP").empty());
 
   os.DenyRegistry(RegRoot::CurrentUser);
   EXPECT_EQ(kExitError, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
