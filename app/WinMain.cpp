@@ -2,23 +2,12 @@
 // to the two windows and runs the message loop.
 #include <objbase.h>
 
-#include <cstdlib>
-
 #include "app/Application.h"
 #include "app/Back.h"
 #include "app/Main.h"
 #include "core/Texts.h"
 #include "install/InstallPlan.h"
 #include "platform/win32/Win32Platform.h"
-
-#if defined(__GLIBCXX__)
-// libstdc++'s default terminate handler prints the exception's demangled
-// type to a console that a GUI program does not have; the demangler alone
-// is a seventh of the program. Ending at once says as much here.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
-#endif
 
 namespace {
 
