@@ -16,6 +16,7 @@ endif()
 add_executable(SETUP WIN32
   app/WinMain.cpp
   app/LibraryHooks.cpp
+  app/Win32Constants.cpp
   app/Application.cpp
   app/Back.cpp
   app/Main.cpp
