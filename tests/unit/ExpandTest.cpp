@@ -6,6 +6,7 @@
 #include "core/Expand.h"
 #include "core/Szdd.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/SzddFiles.h"
 
 namespace qs {
 namespace {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Szdd.h"
+#include "tests/support/SzddFiles.h"
 #include "tests/support/SzddReference.h"
 
 namespace qs {
