@@ -108,6 +108,8 @@ LRESULT Application::QueryEndSession(WPARAM wp, LPARAM lp) {
 
 void Application::Pump(MSG& msg) {
   if (dialog_ && ::IsWindowEnabled(dialog_)) {
+    // The window's own tab order first: the dialog manager follows the order
+    // the controls were created in, not the order the layout lists.
     if (tab_ && tab_(tabContext_, msg)) return;
     if (::IsDialogMessageA(dialog_, &msg)) return;
   }

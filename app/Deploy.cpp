@@ -1,7 +1,5 @@
 #include "app/Deploy.h"
 
-#include <objbase.h>
-
 #include <optional>
 
 #include "app/Application.h"
@@ -14,6 +12,8 @@
 
 namespace qs::app {
 namespace {
+
+constexpr const char* kMutexName = "QLOSETUP";
 
 std::unique_ptr<FileWriter> CreateLogFile(const CommandLine& line) {
   if (!line.logFile) return nullptr;
@@ -31,12 +31,11 @@ int EndEarly(const CommandLine& line, const std::string& why, int code) {
 // After the usage and the command line have been dealt with: the same
 // single-instance rule as the window, then the run.
 int RunGuarded(HINSTANCE instance, const CommandLine& line) {
-  if (HANDLE other = ::OpenMutexA(kMutexAllAccess, FALSE, kMutexName)) {
-    ::CloseHandle(other);
+  win32::ScopedKernelObject mutex;
+  if (AnotherCopyRuns(mutex)) {
     // The running copy may hold the same log: then this one stays silent.
     return EndEarly(line, "another copy is running", kExitAnotherCopy);
   }
-  HANDLE mutex = ::CreateMutexA(nullptr, FALSE, kMutexName);
   int code = kExitBadCommandLine;  // a /LOG= file that cannot be created
   std::unique_ptr<FileWriter> file = CreateLogFile(line);
   if (!line.logFile || file) {
@@ -51,11 +50,18 @@ int RunGuarded(HINSTANCE instance, const CommandLine& line) {
     }
     log.Write("exit", std::to_string(code));
   }
-  ::ReleaseMutex(mutex);
   return code;
 }
 
 }  // namespace
+
+bool AnotherCopyRuns(win32::ScopedKernelObject& mutex) {
+  if (win32::ScopedKernelObject other{::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName)}) {
+    return true;
+  }
+  mutex.reset(::CreateMutexA(nullptr, FALSE, kMutexName));
+  return false;
+}
 
 void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log) {
   Application& app = Application::Instance();
@@ -78,10 +84,8 @@ int RunSwitched(HINSTANCE instance, const CommandLine& line) {
   if (!line.error.empty()) {
     return EndEarly(line, "bad command line: " + line.error, kExitBadCommandLine);
   }
-  ::CoInitialize(nullptr);
-  int code = RunGuarded(instance, line);
-  ::CoUninitialize();
-  return code;
+  win32::ComInitialization com;
+  return RunGuarded(instance, line);
 }
 
 }  // namespace qs::app

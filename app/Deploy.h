@@ -5,13 +5,15 @@
 #include "app/CommandLine.h"
 #include "app/RunLog.h"
 #include "platform/Platform.h"
-#include "platform/win32/WinApi.h"
+#include "platform/win32/Handles.h"
 
 namespace qs::app {
 
-// The single-instance mutex, the same for every command line.
-inline constexpr DWORD kMutexAllAccess = 0x1F0001;
-inline constexpr const char* kMutexName = "QLOSETUP";
+// The single-instance guard, the same for every command line: true when
+// another copy holds the mutex; otherwise this copy's mutex goes into
+// mutex, held until the program ends (not owned: its name alone tells a
+// second copy that this one runs).
+bool AnotherCopyRuns(win32::ScopedKernelObject& mutex);
 
 // The backdrop and the main window with their message loop, until the
 // program ends. With a log, the runs' window seam also writes to it.

@@ -14,9 +14,34 @@ namespace {
 
 constexpr const char* kGroupBoxClass = "TGroupBox";
 
+// The etched frame, halfway down the caption's line, and the caption on it.
+void PaintGroupBox(HWND hwnd) {
+  PAINTSTRUCT paint;
+  HDC dc = ::BeginPaint(hwnd, &paint);
+  HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::GetWindowLongPtrA(hwnd, 0)));
+  TEXTMETRICA metrics;
+  ::GetTextMetricsA(dc, &metrics);
+  RECT frame;
+  ::GetClientRect(hwnd, &frame);
+  frame.top += metrics.tmHeight / 2;
+  ::DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+  char caption[512] = {};
+  int length = ::GetWindowTextA(hwnd, caption, sizeof caption);
+  if (length > 0) {
+    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+    ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(hwnd) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    RECT text = {8, 0, frame.right - 8, metrics.tmHeight};
+    ::DrawTextA(dc, caption, length, &text, DT_SINGLELINE | DT_LEFT | DT_TOP);
+  }
+  ::SelectObject(dc, oldFont);
+  ::EndPaint(hwnd, &paint);
+}
+
 // A group box of our own: a real container that clears its inside, draws an
 // etched frame with its caption, and passes its children's notifications on
-// to the main window.
+// to the main window. (The system's group box is a button: its children's
+// notifications would stop at it.) The font lives in the window's extra
+// bytes.
 LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
@@ -42,28 +67,9 @@ LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       ::FillRect(reinterpret_cast<HDC>(wp), &rect, ::GetSysColorBrush(COLOR_BTNFACE));
       return 1;
     }
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(hwnd, &paint);
-      HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::GetWindowLongPtrA(hwnd, 0)));
-      TEXTMETRICA metrics;
-      ::GetTextMetricsA(dc, &metrics);
-      RECT frame;
-      ::GetClientRect(hwnd, &frame);
-      frame.top += metrics.tmHeight / 2;
-      ::DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-      char caption[512] = {};
-      int length = ::GetWindowTextA(hwnd, caption, sizeof caption);
-      if (length > 0) {
-        ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-        ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(hwnd) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-        RECT text = {8, 0, frame.right - 8, metrics.tmHeight};
-        ::DrawTextA(dc, caption, length, &text, DT_SINGLELINE | DT_LEFT | DT_TOP);
-      }
-      ::SelectObject(dc, oldFont);
-      ::EndPaint(hwnd, &paint);
+    case WM_PAINT:
+      PaintGroupBox(hwnd);
       return 0;
-    }
     default:
       return ::DefWindowProcA(hwnd, msg, wp, lp);
   }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/Szdd.h"
+#include "core/SzddFiles.h"
 
 namespace {
 

@@ -102,13 +102,14 @@ if(CLANGXX)
 endif()
 if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
   set(FUZZ_SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/SzddFuzz.cpp ${CMAKE_SOURCE_DIR}/core/Szdd.cpp
-                   ${CMAKE_SOURCE_DIR}/core/CodePage.cpp)
+                   ${CMAKE_SOURCE_DIR}/core/SzddStream.cpp ${CMAKE_SOURCE_DIR}/core/CodePage.cpp)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/szdd_fuzz
     COMMAND ${CLANGXX} -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined
             -fno-sanitize-recover=undefined -I${CMAKE_SOURCE_DIR} ${FUZZ_SOURCES}
             -o ${CMAKE_BINARY_DIR}/szdd_fuzz
     DEPENDS ${FUZZ_SOURCES} ${CMAKE_SOURCE_DIR}/core/Szdd.h ${CMAKE_SOURCE_DIR}/core/CodePage.h
-            ${CMAKE_SOURCE_DIR}/tests/support/SzddReference.h
+            ${CMAKE_SOURCE_DIR}/core/SzddStream.h ${CMAKE_SOURCE_DIR}/tests/support/SzddReference.h
+            ${CMAKE_SOURCE_DIR}/core/SzddFiles.h
     COMMENT "Building the SZDD fuzzer with clang"
     VERBATIM)
   add_custom_target(szdd_fuzz_build ALL DEPENDS ${CMAKE_BINARY_DIR}/szdd_fuzz)

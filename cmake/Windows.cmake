@@ -15,6 +15,8 @@ endif()
 
 add_executable(SETUP WIN32
   app/WinMain.cpp
+  app/LibraryHooks.cpp
+  app/Win32Constants.cpp
   app/Application.cpp
   app/Back.cpp
   app/Main.cpp
@@ -35,9 +37,14 @@ add_executable(qdrive tests/e2e/driver/qdrive.cpp)
 target_link_libraries(qdrive PRIVATE user32 gdi32 shell32 ${QS_STATIC_LINK})
 
 # GoogleTest from Debian's sources, built for Windows, for the platform
-# contract against the real Win32 implementation.
+# contract against the real Win32 implementation. It needs std::mutex, which
+# the win32 thread model's library lacks: then the contract tests come from a
+# build of their own with the posix model, copied here.
+include(CheckCXXSourceCompiles)
+check_cxx_source_compiles("#include <mutex>\nstd::mutex m;\nint main() { return 0; }"
+                          QS_HAS_STD_MUTEX)
 set(QS_GTEST_SOURCE /usr/src/googletest/googletest CACHE PATH "GoogleTest sources")
-if(EXISTS ${QS_GTEST_SOURCE}/CMakeLists.txt)
+if(EXISTS ${QS_GTEST_SOURCE}/CMakeLists.txt AND QS_HAS_STD_MUTEX)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -46,6 +53,17 @@ if(EXISTS ${QS_GTEST_SOURCE}/CMakeLists.txt)
   set_property(TARGET gtest PROPERTY COMPILE_OPTIONS "")
   add_executable(contract_win32 tests/contract/PlatformContract.cpp tests/contract/Win32Main.cpp)
   target_link_libraries(contract_win32 PRIVATE platform_win32 gtest advapi32 ${QS_STATIC_LINK})
+elseif(EXISTS ${QS_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_TOOLCHAIN_FILE)
+  include(ExternalProject)
+  ExternalProject_Add(contract_posix
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/contract-posix
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE} -DQS_THREAD_MODEL=posix
+               -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target contract_win32
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/contract_win32.exe
+                    ${CMAKE_BINARY_DIR}/contract_win32.exe)
 endif()
 
 add_custom_command(TARGET SETUP POST_BUILD

@@ -5,6 +5,7 @@
 
 #include "core/Paths.h"
 #include "core/Szdd.h"
+#include "core/SzddStream.h"
 
 namespace qs {
 namespace {
@@ -39,105 +40,115 @@ std::optional<std::string> ExpandedNameOf(Platform& platform, const std::string&
 }
 
 // The rest of the file after its first headSize bytes (already read into
-// head), expanded or as it is, then the writer closed; false on any failure.
-// An expansion that ends short of the length its header gives is damaged or
-// cut off, and fails too.
+// head), expanded (when expand gives the header) or as it is, then the
+// writer closed; false on any failure. An expansion that ends short of the
+// length its header gives is damaged or cut off, and fails too.
 bool CopyRest(FileReader& reader, FileWriter& writer, const uint8_t* head, size_t headSize,
               const SzddHeader* expand) {
-  std::vector<uint8_t> in(kChunk);
-  if (!expand) {
-    if (headSize != 0 && !writer.Write(head, headSize)) return false;
-    for (;;) {
-      int64_t n = reader.Read(in.data(), in.size());
-      if (n < 0) return false;
-      if (n == 0) break;
-      if (!writer.Write(in.data(), static_cast<size_t>(n))) return false;
-    }
-    return writer.Close();
+  if (expand) {
+    SzddStreamTotals totals;
+    return SzddDecodeStream(reader, &writer, &totals) && totals.written >= expand->length &&
+           writer.Close();
   }
-
-  std::vector<uint8_t> out(kChunk);
-  SzddDecoder decoder;
+  if (headSize != 0 && !writer.Write(head, headSize)) return false;
+  std::vector<uint8_t> in(kChunk);
   for (;;) {
     int64_t n = reader.Read(in.data(), in.size());
     if (n < 0) return false;
-    size_t used = 0;
-    for (;;) {  // at the end (n == 0) this drains a match still being copied
-      SzddStep step = decoder.Decode(in.data() + used, static_cast<size_t>(n) - used,
-                                     out.data(), out.size());
-      used += step.consumed;
-      if (step.produced != 0 && !writer.Write(out.data(), step.produced)) return false;
-      if (step.produced < out.size()) break;
-    }
     if (n == 0) break;
+    if (!writer.Write(in.data(), static_cast<size_t>(n))) return false;
   }
-  return decoder.produced() >= expand->length && writer.Close();
+  return writer.Close();
+}
+
+// Copies the opened source into target, expanded when kind says so; a
+// partial target is removed. headSize bytes of it are already in head.
+bool CopyInto(Platform& platform, FileReader& reader, const std::string& target,
+              const uint8_t* head, size_t headSize, SzddKind kind, const SzddHeader& header) {
+  std::unique_ptr<FileWriter> writer = platform.CreateForWrite(target);
+  if (!writer) return false;
+  const bool expand = kind == SzddKind::Compressed;
+  const bool copied =
+      CopyRest(reader, *writer, head, expand ? 0 : headSize, expand ? &header : nullptr);
+  writer.reset();
+  if (!copied) platform.Delete(target);
+  return copied;
+}
+
+// The files of one expansion in the temporary folder, and the answer.
+struct Places {
+  std::string scratch;     // where a file of the target's name waits
+  std::string expandFile;  // the finished copy
+  std::string target;      // the copy while it is being written
+  std::string answer;
+};
+
+Places PlacesFor(Platform& platform, const std::string& source, const std::string& tempFolder,
+                 CodePage cp) {
+  const std::string temp = DelBackslash(tempFolder, "B", cp);
+  std::optional<std::string> name = ExpandedNameOf(platform, source, cp);
+  if (!name) {
+    platform.Beep();
+    name = source;
+  }
+  Places places;
+  places.scratch = temp + "\\" + kAsideScratch;
+  places.expandFile = temp + "\\" + kExpandScratch;
+  places.target = temp + AddBackslash(FileNamePart(*name, cp), "T", cp);
+  places.answer = places.expandFile + "," + FileNamePart(places.target, cp);
+  return places;
+}
+
+// Moves a file of the target's name to the scratch name, so that creating
+// the target cannot destroy it; false when it is there and cannot be moved.
+bool SetAside(Platform& platform, const Places& places) {
+  if (!FileExists(platform, places.target)) return true;
+  if (FileExists(platform, places.scratch)) platform.Delete(places.scratch);
+  return platform.Move(places.target, places.scratch);
 }
 
 }  // namespace
 
 std::string ExpandCompressedFile(Platform& platform, const std::string& source,
                                  const std::string& tempFolder, CodePage cp, bool* complete) {
-  const std::string temp = DelBackslash(tempFolder, "B", cp);
-  const std::string scratch = temp + "\\" + kAsideScratch;
-  const std::string expandFile = temp + "\\" + kExpandScratch;
-
-  std::optional<std::string> name = ExpandedNameOf(platform, source, cp);
-  if (!name) {
-    platform.Beep();
-    name = source;
-  }
-  const std::string target = temp + AddBackslash(FileNamePart(*name, cp), "T", cp);
-  const std::string answer = expandFile + "," + FileNamePart(target, cp);
-
+  const Places places = PlacesFor(platform, source, tempFolder, cp);
   // A failed copy leaves no EXPAND.QST where it can be removed; complete
   // tells the caller either way, so an old one that stays is never taken
   // for this file's contents.
   if (complete) *complete = false;
-  auto failed = [&] {
-    if (FileExists(platform, expandFile)) platform.Delete(expandFile);
-    return answer;
+  auto removeExpandFile = [&] {
+    if (FileExists(platform, places.expandFile)) platform.Delete(places.expandFile);
   };
 
   std::unique_ptr<FileReader> reader = platform.OpenForRead(source, true);
-  if (!reader) return failed();
+  if (!reader) {
+    removeExpandFile();
+    return places.answer;
+  }
   uint8_t head[kSzddHeaderSize];
   int64_t got = ReadFull(*reader, head, sizeof head);
   SzddHeader header;
   SzddKind kind = got < 0 ? SzddKind::UnknownMode
                           : ParseSzddHeader(head, static_cast<size_t>(got), &header);
-  if (kind == SzddKind::UnknownMode) return failed();
-
-  // A file of the expanded name is kept safe under the scratch name. If it
-  // cannot be moved there, creating the target would destroy it.
-  if (FileExists(platform, target)) {
-    if (FileExists(platform, scratch)) platform.Delete(scratch);
-    if (!platform.Move(target, scratch)) return failed();
+  if (kind == SzddKind::UnknownMode || !SetAside(platform, places)) {
+    removeExpandFile();
+    return places.answer;
   }
 
-  bool copied = false;
-  if (std::unique_ptr<FileWriter> writer = platform.CreateForWrite(target)) {
-    bool expand = kind == SzddKind::Compressed;
-    copied = CopyRest(*reader, *writer, head, expand ? 0 : static_cast<size_t>(got),
-                      expand ? &header : nullptr);
-    writer.reset();
-    if (!copied) platform.Delete(target);
-  }
+  const bool copied =
+      CopyInto(platform, *reader, places.target, head, static_cast<size_t>(got), kind, header);
   reader.reset();
-
-  if (!copied) {
-    failed();
-  } else {
-    if (FileExists(platform, expandFile)) platform.Delete(expandFile);
-    if (platform.Move(target, expandFile)) {
+  removeExpandFile();
+  if (copied) {
+    if (platform.Move(places.target, places.expandFile)) {
       if (complete) *complete = true;
     } else {
-      platform.Delete(target);
+      platform.Delete(places.target);
     }
   }
 
-  if (FileExists(platform, scratch)) platform.Move(scratch, target);
-  return answer;
+  if (FileExists(platform, places.scratch)) platform.Move(places.scratch, places.target);
+  return places.answer;
 }
 
 }  // namespace qs

@@ -6,18 +6,25 @@
 // caught in exactly one place, the window procedure's dispatch.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
-#include <cstdio>
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <utility>
 
 #include "core/Texts.h"
 
 namespace qs {
 
-class SetupError : public std::runtime_error {
+// Holds its own string: std::runtime_error would bring the library's second
+// string implementation into the program.
+class SetupError : public std::exception {
  public:
-  explicit SetupError(const std::string& message) : std::runtime_error(message) {}
+  explicit SetupError(std::string message) : message_(std::move(message)) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
 };
 
 // The text of the standard error report: the message, with "." appended when
@@ -34,8 +41,20 @@ inline std::string WithValue(const char* pattern, const std::string& value) {
   return at == std::string::npos ? text : text.replace(at, 2, value);
 }
 
+// value in decimal, or in lower-case hexadecimal with at least digits digits.
+inline std::string DecimalText(int32_t value) {
+  char buffer[16];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+inline std::string HexText(uint32_t value, size_t digits) {
+  char buffer[16];
+  std::string text(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, 16).ptr);
+  return text.size() < digits ? std::string(digits - text.size(), '0') + text : text;
+}
+
 // The message of a folder that cannot be created or made current, by the
-// system's error code.
+// system's error code. The table is the runtime library's table of I/O
+// errors, kept whole: 4, 100, 101 and 106 do not come from folder calls.
 inline std::string IoErrorText(uint32_t code) {
   switch (code) {
     case 2: return text::kIoFileNotFound;
@@ -45,11 +64,7 @@ inline std::string IoErrorText(uint32_t code) {
     case 100: return text::kIoReadPastEnd;
     case 101: return text::kIoDiskFull;
     case 106: return text::kIoNotNumeric;
-    default: {
-      char buffer[64];
-      std::snprintf(buffer, sizeof buffer, text::kIoOther, static_cast<int>(code));
-      return buffer;
-    }
+    default: return WithValue(text::kIoOther, DecimalText(static_cast<int32_t>(code)));
   }
 }
 

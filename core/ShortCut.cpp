@@ -1,7 +1,5 @@
 #include "core/ShortCut.h"
 
-#include <cstdio>
-
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "core/Texts.h"
@@ -12,11 +10,7 @@ namespace {
 [[noreturn]] void RaiseLinkError(Platform& platform, const ShellLinkResult& result) {
   if (result.noInterface) throw SetupError(text::kInterfaceNotSupported);
   std::string message = platform.SystemErrorText(result.error);
-  if (message.empty()) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, text::kOleError, static_cast<unsigned>(result.error));
-    message = buffer;
-  }
+  if (message.empty()) message = WithValue(text::kOleError, HexText(static_cast<uint32_t>(result.error), 8));
   throw SetupError(message);
 }
 

@@ -94,14 +94,7 @@ std::optional<SzddCompressedName> MakeSzddCompressedName(const std::string& path
 
 // --- Decoder -------------------------------------------------------------------
 
-void SzddDecoder::Reset() {
-  std::memset(ring_, ' ', sizeof ring_);
-  total_ = 0;
-  flags_ = 0;
-  pendingLow_ = -1;
-  matchDist_ = 0;
-  matchLeft_ = 0;
-}
+SzddDecoder::SzddDecoder() { std::memset(ring_, ' ', sizeof ring_); }
 
 // Copies count bytes of the match at distance matchDist_ to op. Bytes this
 // call has produced come from out; older ones from the ring, which still
@@ -131,99 +124,114 @@ void SzddDecoder::SyncRing(const uint8_t* out, size_t produced) {
   std::memcpy(ring_, out + head, produced - head);
 }
 
-SzddStep SzddDecoder::Decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize) {
-  const uint8_t* ip = in;
-  const uint8_t* const iend = in + inSize;
-  uint8_t* op = out;
-  uint8_t* const oend = out + outSize;
-  // Room a whole group of eight items may write, with the over-copy of the
-  // eight-byte match copies.
+// Continues a match that the last output buffer could not hold; false
+// while it still does not fit.
+bool SzddDecoder::FinishMatch(Cursor& c) {
+  if (matchLeft_ == 0) return true;
+  size_t n = std::min<size_t>(matchLeft_, static_cast<size_t>(c.oend - c.op));
+  c.op = CopyMatch(c.op, c.out, n);
+  matchLeft_ -= static_cast<unsigned>(n);
+  return matchLeft_ == 0;
+}
+
+// Whole groups of eight items while both buffers have room for the largest
+// one, with the eight-byte over-reads and over-writes of the literal runs
+// and match copies: the fast path for all but the ends of the buffers.
+void SzddDecoder::DecodeGroups(Cursor& c) {
+  // 1 flag byte + 8 matches of 2 bytes, plus the over-read of a literal run.
+  constexpr ptrdiff_t kGroupInput = 25;
   constexpr ptrdiff_t kGroupRoom = 8 * kMaxMatch + 16;
-
-  for (;;) {
-    if (matchLeft_ != 0) {
-      size_t n = std::min<size_t>(matchLeft_, static_cast<size_t>(oend - op));
-      op = CopyMatch(op, out, n);
-      matchLeft_ -= static_cast<unsigned>(n);
-      if (matchLeft_ != 0) break;
-    }
-
-    // Whole groups while both buffers have room for the largest one (and
-    // for the eight-byte over-reads and over-writes of literal runs).
-    if (!(flags_ & kFlagMarker)) {
-      while (iend - ip >= 25 && oend - op >= kGroupRoom) {
-        unsigned f = *ip++;
-        if (f == 0xFF) {
-          std::memcpy(op, ip, 8);
-          op += 8;
-          ip += 8;
-          continue;
-        }
-        for (unsigned left = 8;;) {
-          // A run of literals at once, then one match.
-          unsigned run = static_cast<unsigned>(std::countr_one(f));
-          std::memcpy(op, ip, 8);
-          op += run;
-          ip += run;
-          if (run >= left) break;
-          f >>= run + 1;
-          left -= run + 1;
-
-          unsigned pos = ip[0] | (static_cast<unsigned>(ip[1] & 0xF0) << 4);
-          unsigned len = (ip[1] & 0x0Fu) + kMinMatch;
-          ip += 2;
-          size_t done = static_cast<size_t>(op - out);
-          unsigned d = static_cast<unsigned>((kRingStart + total_ + done - pos - 1) & kRingMask) + 1;
-          if (d >= kMaxMatch && d <= done) {
-            std::memcpy(op, op - d, 16);
-            std::memcpy(op + 16, op - d + 16, 2);
-          } else if (d >= 8 && d <= done) {
-            for (unsigned k = 0; k < len; k += 8) std::memcpy(op + k, op - d + k, 8);
-          } else if (d == 1 && done != 0) {
-            std::memset(op, op[-1], kMaxMatch);
-          } else if (d <= done) {
-            const uint8_t* src = op - d;
-            for (unsigned k = 0; k < len; ++k) op[k] = src[k];
-          } else {
-            matchDist_ = d;
-            CopyMatch(op, out, len);
-          }
-          op += len;
-          if (left == 0) break;
-        }
-      }
-    }
-
-    // One item at a time near the ends of the buffers.
-    if (op == oend) break;
-    if (!(flags_ & kFlagMarker)) {
-      if (ip == iend) break;
-      flags_ = *ip++ | 0xFF00u;
-    }
-    if (flags_ & 1) {
-      if (ip == iend) break;
-      *op++ = *ip++;
-      flags_ >>= 1;
+  const uint8_t* ip = c.ip;
+  uint8_t* op = c.op;
+  uint8_t* const out = c.out;
+  while (c.iend - ip >= kGroupInput && c.oend - op >= kGroupRoom) {
+    unsigned f = *ip++;
+    if (f == 0xFF) {
+      std::memcpy(op, ip, 8);
+      op += 8;
+      ip += 8;
       continue;
     }
-    if (pendingLow_ < 0) {
-      if (ip == iend) break;
-      pendingLow_ = *ip++;
-    }
-    if (ip == iend) break;
-    unsigned b2 = *ip++;
-    unsigned pos = static_cast<unsigned>(pendingLow_) | ((b2 & 0xF0) << 4);
-    pendingLow_ = -1;
-    flags_ >>= 1;
-    size_t done = static_cast<size_t>(op - out);
-    matchDist_ = static_cast<unsigned>((kRingStart + total_ + done - pos - 1) & kRingMask) + 1;
-    matchLeft_ = (b2 & 0x0F) + kMinMatch;
-  }
+    for (unsigned left = 8;;) {
+      // A run of literals at once, then one match.
+      unsigned run = static_cast<unsigned>(std::countr_one(f));
+      std::memcpy(op, ip, 8);
+      op += run;
+      ip += run;
+      if (run >= left) break;
+      f >>= run + 1;
+      left -= run + 1;
 
-  size_t produced = static_cast<size_t>(op - out);
+      unsigned pos = ip[0] | (static_cast<unsigned>(ip[1] & 0xF0) << 4);
+      unsigned len = (ip[1] & 0x0Fu) + kMinMatch;
+      ip += 2;
+      size_t done = static_cast<size_t>(op - out);
+      unsigned d = static_cast<unsigned>((kRingStart + total_ + done - pos - 1) & kRingMask) + 1;
+      // Copies by the widest step the distance allows; a match reaching
+      // before this call's output goes through the ring.
+      if (d >= kMaxMatch && d <= done) {
+        std::memcpy(op, op - d, 16);
+        std::memcpy(op + 16, op - d + 16, 2);
+      } else if (d >= 8 && d <= done) {
+        for (unsigned k = 0; k < len; k += 8) std::memcpy(op + k, op - d + k, 8);
+      } else if (d == 1 && done != 0) {
+        std::memset(op, op[-1], kMaxMatch);
+      } else if (d <= done) {
+        const uint8_t* src = op - d;
+        for (unsigned k = 0; k < len; ++k) op[k] = src[k];
+      } else {
+        matchDist_ = d;
+        CopyMatch(op, out, len);
+      }
+      op += len;
+      if (left == 0) break;
+    }
+  }
+  c.ip = ip;
+  c.op = op;
+}
+
+// One item, byte by byte, near the ends of the buffers; false when the
+// input or the output is used up. A match is only begun here, and copied
+// by FinishMatch.
+bool SzddDecoder::DecodeItem(Cursor& c) {
+  if (c.op == c.oend) return false;
+  if (!(flags_ & kFlagMarker)) {
+    if (c.ip == c.iend) return false;
+    flags_ = *c.ip++ | 0xFF00u;  // eight ones above the byte: the marker lasts eight shifts
+  }
+  if (flags_ & 1) {
+    if (c.ip == c.iend) return false;
+    *c.op++ = *c.ip++;
+    flags_ >>= 1;
+    return true;
+  }
+  if (pendingLow_ < 0) {
+    if (c.ip == c.iend) return false;
+    pendingLow_ = *c.ip++;
+  }
+  if (c.ip == c.iend) return false;
+  unsigned b2 = *c.ip++;
+  unsigned pos = static_cast<unsigned>(pendingLow_) | ((b2 & 0xF0) << 4);
+  pendingLow_ = -1;
+  flags_ >>= 1;
+  size_t done = static_cast<size_t>(c.op - c.out);
+  matchDist_ = static_cast<unsigned>((kRingStart + total_ + done - pos - 1) & kRingMask) + 1;
+  matchLeft_ = (b2 & 0x0F) + kMinMatch;
+  return true;
+}
+
+SzddStep SzddDecoder::Decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize) {
+  Cursor c{in, in + inSize, out, out, out + outSize};
+  for (;;) {
+    if (!FinishMatch(c)) break;
+    if (!(flags_ & kFlagMarker)) DecodeGroups(c);
+    if (!DecodeItem(c)) break;
+  }
+  size_t produced = static_cast<size_t>(c.op - out);
   SyncRing(out, produced);
   total_ += produced;
-  return {static_cast<size_t>(ip - in), produced};
+  return {static_cast<size_t>(c.ip - in), produced};
 }
 
 // --- Encoder -------------------------------------------------------------------
@@ -272,7 +280,7 @@ struct SzddEncoder::State {
   static uint32_t Hash3(const uint8_t* p) {
     uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
                  static_cast<uint32_t>(p[2]) << 16;
-    return (v * 2654435761u) >> (32 - kHashBits);
+    return (v * 2654435761u) >> (32 - kHashBits);  // Knuth's multiplier: 2^32 / golden ratio
   }
 
   static size_t MatchLength(const uint8_t* p, const uint8_t* q, size_t maxLen) {
@@ -349,17 +357,18 @@ struct SzddEncoder::State {
     }
   }
 
-  // Hashes, searches and parses the positions from hashPos on, a block of
-  // them or up to the end of what the buffer holds.
-  void Block() {
-    // Keep the unfinished group at the front of the pending buffer.
+  // Keeps the unfinished group at the front of the pending buffer.
+  void CompactPending() {
     std::memmove(pending.get(), pending.get() + pendStart, pendEnd - pendStart);
     flagAt -= std::min(flagAt, pendStart);
     pendEnd -= pendStart;
     pendStart = 0;
+  }
 
-    const size_t begin = hashPos;
-    const size_t end = std::min(begin + kBlock, fill);
+  // Enters the positions [begin, end) into the trees and notes the longest
+  // match of each; the spaces before the data are entered but not matched
+  // from, and the last two positions of the data start no match.
+  void FindMatches(size_t begin, size_t end) {
     for (size_t i = begin; i < end; ++i) {
       size_t j = i - begin;
       length[j] = 0;
@@ -368,14 +377,18 @@ struct SzddEncoder::State {
       const uint32_t len = Enter(i, static_cast<uint32_t>(at), j);
       if (at >= 0 && len >= kMinMatch) length[j] = static_cast<uint8_t>(len);
     }
-    // Heads more than a window old are as good as none.
-    const uint32_t now = static_cast<uint32_t>(base + static_cast<int64_t>(end));
-    for (uint32_t& h : head) {
-      if (now - h > kWindow + kBlock) h = now + kHalf;
-    }
-    hashPos = end;
+  }
 
-    // Cheapest cover of [parsePos, end), in bits; items may run past end.
+  // Heads more than a window old are as good as none (written without a
+  // branch, so that the loop runs several heads at a time).
+  void ForgetOldHeads(uint32_t now) {
+    for (uint32_t& h : head) h = now - h > kWindow + kBlock ? now + kHalf : h;
+  }
+
+  // Cheapest cover of [parsePos, end), in bits, from the back: a literal
+  // costs 9, a match 17, and of equal costs the longer match wins. Items
+  // may run past end.
+  void ChooseCover(size_t begin, size_t end) {
     const size_t span = end - begin;
     std::fill(cost.get() + span, cost.get() + span + kMaxMatch + 1, 0u);
     for (size_t i = end; i-- > parsePos;) {
@@ -392,6 +405,10 @@ struct SzddEncoder::State {
       cost[j] = best;
       choice[j] = pick;
     }
+  }
+
+  // Writes the chosen items from parsePos on, up to end or just past it.
+  void EmitCover(size_t begin, size_t end) {
     size_t i = parsePos;
     while (i < end) {
       size_t j = i - begin;
@@ -403,22 +420,38 @@ struct SzddEncoder::State {
       unsigned len = choice[j];
       int64_t source = base + static_cast<int64_t>(i) - (distance[j] + 1);
       unsigned pos = RingPosition(source);
+      // b1: ring position low byte; b2: its high nibble, then length - 3.
       uint8_t code[2] = {static_cast<uint8_t>(pos & 0xFF),
                          static_cast<uint8_t>(((pos >> 4) & 0xF0) | (len - kMinMatch))};
       Put(false, code);
       i += len;
     }
     parsePos = i;
+  }
 
-    // Slide: keep one window of history before the next position to hash.
-    if (hashPos > kHistory) {
-      size_t shift = hashPos - kHistory;
-      std::memmove(buf.data(), buf.data() + shift, fill - shift);
-      fill -= shift;
-      hashPos -= shift;
-      parsePos -= shift;
-      base += static_cast<int64_t>(shift);
-    }
+  // Keeps one window of history before the next position to hash.
+  void Slide() {
+    if (hashPos <= kHistory) return;
+    size_t shift = hashPos - kHistory;
+    std::memmove(buf.data(), buf.data() + shift, fill - shift);
+    fill -= shift;
+    hashPos -= shift;
+    parsePos -= shift;
+    base += static_cast<int64_t>(shift);
+  }
+
+  // Hashes, searches and parses the positions from hashPos on, a block of
+  // them or up to the end of what the buffer holds.
+  void Block() {
+    CompactPending();
+    const size_t begin = hashPos;
+    const size_t end = std::min(begin + kBlock, fill);
+    FindMatches(begin, end);
+    ForgetOldHeads(static_cast<uint32_t>(base + static_cast<int64_t>(end)));
+    hashPos = end;
+    ChooseCover(begin, end);
+    EmitCover(begin, end);
+    Slide();
   }
 };
 
@@ -462,46 +495,6 @@ SzddStep SzddEncoder::Encode(const uint8_t* in, size_t inSize, uint8_t* out, siz
     if (!progress) break;
   }
   return step;
-}
-
-// --- Whole files ---------------------------------------------------------------
-
-std::string SzddCompress(std::string_view data, uint8_t missingChar) {
-  SzddHeader header;
-  header.missingChar = missingChar;
-  header.length = static_cast<uint32_t>(data.size());
-  std::string file(kSzddHeaderSize, '\0');
-  file.reserve(kSzddHeaderSize + data.size() + data.size() / 8 + 64);
-  WriteSzddHeader(header, reinterpret_cast<uint8_t*>(file.data()));
-  SzddEncoder encoder;
-  const auto* in = reinterpret_cast<const uint8_t*>(data.data());
-  size_t used = 0;
-  uint8_t out[16384];
-  while (!encoder.finished()) {
-    SzddStep step = encoder.Encode(in + used, data.size() - used, out, sizeof out, true);
-    used += step.consumed;
-    file.append(reinterpret_cast<const char*>(out), step.produced);
-  }
-  return file;
-}
-
-std::optional<std::string> SzddExpand(std::string_view file) {
-  const auto* in = reinterpret_cast<const uint8_t*>(file.data());
-  switch (ParseSzddHeader(in, file.size(), nullptr)) {
-    case SzddKind::NotCompressed: return std::string(file);
-    case SzddKind::UnknownMode: return std::nullopt;
-    case SzddKind::Compressed: break;
-  }
-  std::string data;
-  SzddDecoder decoder;
-  size_t used = kSzddHeaderSize;
-  uint8_t out[16384];
-  for (;;) {
-    SzddStep step = decoder.Decode(in + used, file.size() - used, out, sizeof out);
-    used += step.consumed;
-    data.append(reinterpret_cast<const char*>(out), step.produced);
-    if (step.produced < sizeof out) return data;
-  }
 }
 
 }  // namespace qs

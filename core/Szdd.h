@@ -39,7 +39,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "core/CodePage.h"
 
@@ -95,21 +94,30 @@ struct SzddStep {
 // Any input is valid; input that ends early simply ends the output.
 class SzddDecoder {
  public:
-  SzddDecoder() { Reset(); }
-  void Reset();
+  SzddDecoder();
   SzddStep Decode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize);
   uint64_t produced() const { return total_; }
 
  private:
+  struct Cursor {
+    const uint8_t* ip;
+    const uint8_t* iend;
+    uint8_t* const out;  // where this call's output begins
+    uint8_t* op;
+    uint8_t* const oend;
+  };
+  bool FinishMatch(Cursor& c);
+  void DecodeGroups(Cursor& c);
+  bool DecodeItem(Cursor& c);
   void SyncRing(const uint8_t* out, size_t produced);
   uint8_t* CopyMatch(uint8_t* op, uint8_t* out, size_t count);
 
-  uint8_t ring_[4096];
-  uint64_t total_;        // bytes produced before the current call
-  unsigned flags_;        // flag bits still to use, above a marker bit 0x100
-  int pendingLow_;        // first byte of a match whose second is still due
-  unsigned matchDist_;    // match in progress when the output filled up
-  unsigned matchLeft_;
+  uint8_t ring_[4096];    // the last 4096 bytes produced before this call
+  uint64_t total_ = 0;    // bytes produced before the current call
+  unsigned flags_ = 0;    // flag bits still to use, above a marker bit 0x100
+  int pendingLow_ = -1;   // first byte of a match whose second is still due
+  unsigned matchDist_ = 0;  // match in progress when the output filled up
+  unsigned matchLeft_ = 0;
 };
 
 // Produces LZSS data with an optimal parse of each 64 KiB block: literals
@@ -132,12 +140,5 @@ class SzddEncoder {
   struct State;
   std::unique_ptr<State> s_;
 };
-
-// Whole files in memory, for small data and tests: a complete SZDD file
-// (header with the data's length, then the LZSS data), and the expansion of
-// a file as LZCopy gives it: SZDD data decoded, anything else unchanged;
-// nullopt for an unknown mode.
-std::string SzddCompress(std::string_view data, uint8_t missingChar);
-std::optional<std::string> SzddExpand(std::string_view file);
 
 }  // namespace qs

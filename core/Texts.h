@@ -107,8 +107,8 @@ inline constexpr const char* kIoAccessDenied = "ﾌｧｲﾙへのｱｸｾｽ�
 inline constexpr const char* kIoReadPastEnd = "ﾌｧｲﾙの末尾以降を読み込みました";
 inline constexpr const char* kIoDiskFull = "ﾃﾞｨｽｸがいっぱいです";
 inline constexpr const char* kIoNotNumeric = "入力値が数値ではありません";
-inline constexpr const char* kIoOther = "I/O ｴﾗｰ (%d)";
-inline constexpr const char* kOleError = "OLE ｴﾗｰ %.8x";
+inline constexpr const char* kIoOther = "I/O ｴﾗｰ (%s)";
+inline constexpr const char* kOleError = "OLE ｴﾗｰ %s";
 inline constexpr const char* kInterfaceNotSupported = "Interface はｻﾎﾟｰﾄされていません";
 
 // The uninstall run.

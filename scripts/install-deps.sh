@@ -3,7 +3,8 @@
 # Idempotent and quiet when everything is already present. Needs root.
 set -euo pipefail
 
-pkgs=(cmake g++ make libgtest-dev libgmock-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
+pkgs=(cmake g++ make libgtest-dev libgmock-dev g++-mingw-w64-i686 g++-mingw-w64-i686-win32
+      g++-mingw-w64-x86-64 googletest
       wine wine32:i386 wine64 xvfb xauth fonts-wine fonts-ipafont-gothic
       locales mscompress libmspack-dev clang libclang-rt-14-dev)
 

@@ -1,5 +1,7 @@
 #include "ui/FldrDlg.h"
 
+#include "platform/win32/Handles.h"
+
 namespace qs::ui {
 
 TFolderDialog::TFolderDialog(HWND owner) : owner_(owner) {}
@@ -14,16 +16,10 @@ bool TFolderDialog::Execute() {
   request.ulFlags = BrowseFlags(Options);
   request.lpfn = Callback;
   request.lParam = CallbackParam;
-  LPITEMIDLIST list = ::SHBrowseForFolderA(&request);
+  win32::ScopedItemIdList list(::SHBrowseForFolderA(&request));
   if (!list) return false;
   // The path replaces the display name the browser put into the buffer.
-  ::SHGetPathFromIDListA(list, buffer);
-  // The list belongs to the shell's allocator.
-  IMalloc* shellMalloc = nullptr;
-  if (SUCCEEDED(::SHGetMalloc(&shellMalloc))) {
-    shellMalloc->Free(list);
-    shellMalloc->Release();
-  }
+  ::SHGetPathFromIDListA(list.get(), buffer);
   buffer[MAX_PATH] = '\0';
   FolderName = buffer;
   ImageIndex = request.iImage;

@@ -48,18 +48,6 @@ std::string WithoutTrailingBackslash(const std::string& parent) {
   return parent;
 }
 
-template <typename T>
-struct ComPtr {
-  T* p = nullptr;
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() {
-    if (p) p->Release();
-  }
-  void** out() { return reinterpret_cast<void**>(&p); }
-};
-
 // The desktop's shell dispatch object, which lives in the shell's own
 // process and so runs what it opens with the shell's (the user's) token.
 bool DesktopShellDispatch(ComPtr<IShellDispatch2>& shell) {
@@ -73,9 +61,9 @@ bool DesktopShellDispatch(ComPtr<IShellDispatch2>& shell) {
   location.lVal = CSIDL_DESKTOP;
   long hwnd = 0;
   ComPtr<IDispatch> desktop;
-  if (windows.p->FindWindowSW(&location, &root, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH,
+  if (windows->FindWindowSW(&location, &root, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH,
                               reinterpret_cast<IDispatch**>(desktop.out())) != S_OK ||
-      !desktop.p) {
+      !desktop) {
     return false;
   }
   ComPtr<IServiceProvider> services;
@@ -84,15 +72,15 @@ bool DesktopShellDispatch(ComPtr<IShellDispatch2>& shell) {
   ComPtr<IDispatch> background;
   ComPtr<IShellFolderViewDual> folderView;
   ComPtr<IDispatch> application;
-  return SUCCEEDED(desktop.p->QueryInterface(IID_IServiceProvider, services.out())) &&
-         SUCCEEDED(services.p->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+  return SUCCEEDED(desktop->QueryInterface(IID_IServiceProvider, services.out())) &&
+         SUCCEEDED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
                                             browser.out())) &&
-         SUCCEEDED(browser.p->QueryActiveShellView(reinterpret_cast<IShellView**>(view.out()))) &&
-         SUCCEEDED(view.p->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.out())) &&
-         SUCCEEDED(background.p->QueryInterface(IID_IShellFolderViewDual, folderView.out())) &&
-         SUCCEEDED(folderView.p->get_Application(
+         SUCCEEDED(browser->QueryActiveShellView(reinterpret_cast<IShellView**>(view.out()))) &&
+         SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.out())) &&
+         SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, folderView.out())) &&
+         SUCCEEDED(folderView->get_Application(
              reinterpret_cast<IDispatch**>(application.out()))) &&
-         SUCCEEDED(application.p->QueryInterface(IID_IShellDispatch2, shell.out()));
+         SUCCEEDED(application->QueryInterface(IID_IShellDispatch2, shell.out()));
 }
 
 std::vector<wchar_t> Wide(const std::string& text) {
@@ -156,7 +144,7 @@ bool OpenAsDesktopUser(const std::string& path) {
   operation.bstrVal = verb;
   show.vt = VT_I4;
   show.lVal = SW_SHOWNORMAL;
-  HRESULT hr = file && verb ? shell.p->ShellExecute(file, empty, empty, operation, show) : E_FAIL;
+  HRESULT hr = file && verb ? shell->ShellExecute(file, empty, empty, operation, show) : E_FAIL;
   free(file);
   free(verb);
   return SUCCEEDED(hr);

@@ -1,9 +1,14 @@
-// RAII ownership of Win32 handles: one template, one traits class per kind.
+// RAII ownership of Win32 resources: one template, one traits class per
+// handle kind; COM interfaces and COM start-up have their own owners here.
+// Nothing that the system hands out to be freed is paired by hand.
 #pragma once
 
 #include <utility>
 
 #include "platform/win32/WinApi.h"
+
+#include <objbase.h>
+#include <shtypes.h>
 
 namespace qs::win32 {
 
@@ -82,20 +87,67 @@ struct ModuleTraits {
   static void Close(Handle h) { ::FreeLibrary(h); }
 };
 
-struct LocalTraits {  // LocalAlloc memory that an API hands over
-  using Handle = void*;
+struct LocalTraits {  // buffers the system allocates with LocalAlloc (FormatMessage)
+  using Handle = HLOCAL;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
   static void Close(Handle h) { ::LocalFree(h); }
 };
+struct ItemIdListTraits {  // the shell's item-ID lists, from the COM task allocator
+  using Handle = LPITEMIDLIST;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::CoTaskMemFree(h); }
+};
 
 using ScopedFile = ScopedHandle<FileTraits>;
-using ScopedLocal = ScopedHandle<LocalTraits>;
 using ScopedKernelObject = ScopedHandle<KernelTraits>;
 using ScopedFind = ScopedHandle<FindTraits>;
 using ScopedRegKey = ScopedHandle<RegKeyTraits>;
 using ScopedFont = ScopedHandle<FontTraits>;
 using ScopedBrush = ScopedHandle<BrushTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
+using ScopedLocal = ScopedHandle<LocalTraits>;
+using ScopedItemIdList = ScopedHandle<ItemIdListTraits>;
+
+// A COM interface pointer, released with its owner.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() { reset(); }
+
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  void reset() {
+    if (p_) std::exchange(p_, nullptr)->Release();
+  }
+  // For CoCreateInstance and QueryInterface.
+  void** out() {
+    reset();
+    return reinterpret_cast<void**>(&p_);
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// COM for the current thread while it lives (the shell's objects and
+// dialogs need it).
+class ComInitialization {
+ public:
+  ComInitialization() : initialized_(SUCCEEDED(::CoInitialize(nullptr))) {}
+  ComInitialization(const ComInitialization&) = delete;
+  ComInitialization& operator=(const ComInitialization&) = delete;
+  ~ComInitialization() {
+    if (initialized_) ::CoUninitialize();
+  }
+
+ private:
+  bool initialized_;
+};
 
 }  // namespace qs::win32

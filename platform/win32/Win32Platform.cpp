@@ -274,11 +274,12 @@ std::string FirstArgumentOf(const char* p) {
 std::string Win32Platform::FirstArgument() { return FirstArgumentOf(::GetCommandLineA()); }
 
 std::string Win32Platform::SpecialFolder(int csidl) {
-  LPITEMIDLIST list = nullptr;
-  if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list) return std::string();
+  ScopedItemIdList list;
+  if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, list.out())) || !list) {
+    return std::string();
+  }
   char path[MAX_PATH + 1] = {};
-  ::SHGetPathFromIDListA(list, path);
-  ::CoTaskMemFree(list);
+  ::SHGetPathFromIDListA(list.get(), path);
   return path;
 }
 
@@ -304,33 +305,22 @@ bool Win32Platform::ShellOpen(const std::string& path) {
 
 namespace {
 
-template <typename T>
-struct ComRef {
-  T* p = nullptr;
-  ComRef() = default;
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ~ComRef() {
-    if (p) p->Release();
-  }
-};
-
 class Win32ShellLink : public ShellLink {
  public:
-  void SetPath(const std::string& target) override { link_.p->SetPath(target.c_str()); }
+  void SetPath(const std::string& target) override { link_->SetPath(target.c_str()); }
   void SetWorkingDirectory(const std::string& folder) override {
-    link_.p->SetWorkingDirectory(folder.c_str());
+    link_->SetWorkingDirectory(folder.c_str());
   }
   bool Save(const std::string& linkPath) override {
     int n = ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, nullptr, 0);
     std::vector<wchar_t> wide(n > 0 ? n : 1, L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide.data(), n);
-    return SUCCEEDED(file_.p->Save(wide.data(), FALSE));
+    return SUCCEEDED(file_->Save(wide.data(), FALSE));
   }
 
-  ComRef<IUnknown> object_;
-  ComRef<IShellLinkA> link_;
-  ComRef<IPersistFile> file_;
+  ComPtr<IUnknown> object_;
+  ComPtr<IShellLinkA> link_;
+  ComPtr<IPersistFile> file_;
 };
 
 }  // namespace
@@ -339,13 +329,13 @@ ShellLinkResult Win32Platform::CreateShellLink() {
   auto link = std::make_unique<Win32ShellLink>();
   ShellLinkResult result;
   HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                  IID_IUnknown, reinterpret_cast<void**>(&link->object_.p));
+                                  IID_IUnknown, link->object_.out());
   if (FAILED(hr)) {
     result.error = hr;
     return result;
   }
-  if (FAILED(link->object_.p->QueryInterface(IID_IShellLinkA, reinterpret_cast<void**>(&link->link_.p))) ||
-      FAILED(link->object_.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&link->file_.p)))) {
+  if (FAILED(link->object_->QueryInterface(IID_IShellLinkA, link->link_.out())) ||
+      FAILED(link->object_->QueryInterface(IID_IPersistFile, link->file_.out()))) {
     result.noInterface = true;
     return result;
   }
@@ -354,13 +344,13 @@ ShellLinkResult Win32Platform::CreateShellLink() {
 }
 
 std::string Win32Platform::SystemErrorText(int32_t code) {
-  char* buffer = nullptr;
+  ScopedLocal buffer;
   DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&buffer),
-                             0, nullptr);
-  std::string text = n && buffer ? std::string(buffer, n) : std::string();
-  if (buffer) ::LocalFree(buffer);
+                             nullptr, static_cast<DWORD>(code), 0,
+                             reinterpret_cast<char*>(buffer.out()), 0, nullptr);
+  std::string text =
+      n && buffer ? std::string(static_cast<const char*>(buffer.get()), n) : std::string();
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
     text.pop_back();
   }

@@ -1,13 +1,13 @@
 // The contract suite on Windows: each world is a fresh folder under the
 // system's temporary folder, removed with everything in it afterwards.
+#include "platform/win32/WinApi.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include <objbase.h>
-
+#include "platform/win32/Handles.h"
 #include "platform/win32/Win32Platform.h"
-#include "platform/win32/WinApi.h"
 #include "tests/contract/PlatformContract.h"
 
 namespace qs::contract {
@@ -15,8 +15,8 @@ namespace {
 
 void RemoveTree(const std::string& folder) {
   WIN32_FIND_DATAA data;
-  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  // Closed before the folder goes: an open search keeps it.
+  if (win32::ScopedFind find{::FindFirstFileA((folder + "\\*").c_str(), &data)}) {
     do {
       std::string name = data.cFileName;
       if (name == "." || name == "..") continue;
@@ -27,8 +27,7 @@ void RemoveTree(const std::string& folder) {
       } else {
         ::DeleteFileA(path.c_str());
       }
-    } while (::FindNextFileA(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileA(find.get(), &data));
   }
   ::RemoveDirectoryA(folder.c_str());
 }
@@ -58,9 +57,7 @@ std::unique_ptr<World> MakeWorld() { return std::make_unique<Win32World>(); }
 }  // namespace qs::contract
 
 int main(int argc, char** argv) {
-  ::CoInitialize(nullptr);  // shell links need it, as in the program
+  qs::win32::ComInitialization com;  // shell links need it, as in the program
   ::testing::InitGoogleTest(&argc, argv);
-  int result = RUN_ALL_TESTS();
-  ::CoUninitialize();
-  return result;
+  return RUN_ALL_TESTS();
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Szdd.h"
+#include "core/SzddFiles.h"
 #include "tests/support/SzddReference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -18,6 +18,7 @@
 
 #include "core/Szdd.h"
 #include "tests/peer/PeerData.h"
+#include "core/SzddFiles.h"
 
 namespace {
 

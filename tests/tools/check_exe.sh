@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Checks a built SETUP.EXE without running it: a GUI program, stripped, that
 # imports only DLLs from the system's KnownDLLs list, with the manifest that
-# asks for administrator rights and common controls 6.
+# asks for administrator rights and common controls 6, relocatable (ASLR)
+# and non-executable data, within the size budget.
 # Usage: check_exe.sh OBJDUMP SETUP.EXE
 set -u
 objdump=$1
 exe=$2
 failures=0
+# 150,000 bytes was the whole program before the deployment switches and
+# the elevated installer's own working folder and shell open came in.
+budget=175000  # bytes
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 headers=$("$objdump" -p "$exe") || { echo "FAIL: $objdump cannot read $exe"; exit 1; }
@@ -19,5 +23,10 @@ done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
 if "$objdump" -h "$exe" | grep -qE "\.debug|\.symtab"; then fail "not stripped"; fi
 grep -aq 'requireAdministrator' "$exe" || fail "no manifest asking for administrator rights"
 grep -aq 'Microsoft.Windows.Common-Controls' "$exe" || fail "no common controls 6 in the manifest"
-echo "$exe: $(stat -c %s "$exe") bytes, imports: $(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"
+grep -q "DYNAMIC_BASE" <<<"$headers" || fail "no DYNAMIC_BASE (address space layout randomisation)"
+grep -q "NX_COMPAT" <<<"$headers" || fail "no NX_COMPAT (data execution prevention)"
+"$objdump" -h "$exe" | grep -q "\.reloc" || fail "no relocations"
+size=$(stat -c %s "$exe")
+[ "$size" -le "$budget" ] || fail "$size bytes, over the budget of $budget"
+echo "$exe: $size bytes (budget $budget), imports: $(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"
 [ "$failures" -eq 0 ]

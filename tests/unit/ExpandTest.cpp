@@ -6,6 +6,7 @@
 #include "core/Expand.h"
 #include "core/Szdd.h"
 #include "tests/support/FakePlatform.h"
+#include "core/SzddFiles.h"
 
 namespace qs {
 namespace {

@@ -8,6 +8,7 @@
 #include "core/Szdd.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeRunWindow.h"
+#include "core/SzddFiles.h"
 
 namespace qs {
 namespace {

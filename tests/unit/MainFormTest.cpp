@@ -4,6 +4,7 @@
 
 #include "app/ControlIds.h"
 #include "core/Szdd.h"
+#include "core/SzddFiles.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeView.h"
 #include "ui/FolderOptions.h"

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "core/Szdd.h"
+#include "core/SzddFiles.h"
 #include "tools/setupkit/Check.h"
 #include "tools/setupkit/DryRun.h"
 #include "tools/setupkit/Plan.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Szdd.h"
+#include "core/SzddFiles.h"
 #include "tests/support/SzddReference.h"
 
 namespace qs {

@@ -8,6 +8,7 @@
 
 #include "core/Paths.h"
 #include "core/Szdd.h"
+#include "core/SzddFiles.h"
 #include "data/Definition.h"
 #include "data/UninstallRecord.h"
 #include "platform/fake/FakePlatform.h"

@@ -7,6 +7,7 @@
 
 #include "core/Paths.h"
 #include "core/Szdd.h"
+#include "core/SzddFiles.h"
 #include "data/Definition.h"
 #include "platform/fake/FakePlatform.h"
 #include "tools/setupkit/Text.h"

@@ -7,27 +7,30 @@
 //   setupkit plan [DIR] [layout options]
 //   setupkit pack SRC -o OUT [--setup-exe PATH] [--force]
 //
-// The same source builds for Linux and as a Windows console program; the
-// codec, the definition file's readers and the runs are the ones SETUP.EXE
-// uses (check and plan run them on the in-memory Windows).
+// Plain C stdio and the standard library's file system, so the same source
+// builds for Linux and as a Windows console program; the codec and its
+// streaming loops, the definition file's readers and the runs are the ones
+// SETUP.EXE uses (check and plan run them on the in-memory Windows).
 #include <cerrno>
 #include <cinttypes>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "core/CodePage.h"
 #include "core/Szdd.h"
+#include "core/SzddStream.h"
 #include "tools/setupkit/Check.h"
 #include "tools/setupkit/Pack.h"
 #include "tools/setupkit/Plan.h"
 #include "tools/setupkit/Text.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -128,10 +131,23 @@ const char kPackHelp[] =
     "\n"
     "Exit status: 0 built, 1 built with warnings, 2 not built.\n"
     "\n";
+#ifdef _WIN32
+// The system's ANSI code page, the one file names are in: the C runtime's
+// locale of the user's settings names it after its dot ("Japanese_Japan.932").
+// Taking that locale also makes the file system convert names by it.
+uint32_t AnsiCodePage() {
+  const char* name = std::setlocale(LC_CTYPE, "");
+  const char* dot = name ? std::strrchr(name, '.') : nullptr;
+  if (!dot) return 1252;
+  if (std::strcmp(dot + 1, "utf8") == 0 || std::strcmp(dot + 1, "UTF-8") == 0) return 65001;
+  return static_cast<uint32_t>(std::strtoul(dot + 1, nullptr, 10));
+}
+#endif
 
 CodePage NameCodePage() {
 #ifdef _WIN32
-  return CodePage(::GetACP());
+  static const CodePage cp(AnsiCodePage());
+  return cp;
 #else
   return CodePage(65001);  // UTF-8 names: no double-byte characters to step over
 #endif
@@ -154,6 +170,19 @@ File OpenFile(const std::string& path, const char* mode) { return File(std::fope
 
 bool Exists(const std::string& path) { return OpenFile(path, "rb") != nullptr; }
 
+// An open file as the codec's streaming loops read it.
+class Input : public qs::FileReader {
+ public:
+  explicit Input(std::FILE* file) : file_(file) {}
+  int64_t Read(void* buffer, size_t size) override {
+    size_t got = std::fread(buffer, 1, size, file_);
+    return std::ferror(file_) ? -1 : static_cast<int64_t>(got);
+  }
+
+ private:
+  std::FILE* file_;
+};
+
 std::string FolderOf(const std::string& path) {
   size_t sep = NameCodePage().FindLastOf(path, Separators());
   return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
@@ -175,28 +204,27 @@ std::string InFolder(const std::string& dir, const std::string& name) {
 
 // Replaces target with the finished temporary file.
 bool Commit(const std::string& temp, const std::string& target) {
-#ifdef _WIN32
-  return ::MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return std::rename(temp.c_str(), target.c_str()) == 0;
-#endif
+  std::error_code error;
+  std::filesystem::rename(temp, target, error);
+  return !error;
 }
 
 // Written to NAME.setupkit-tmp beside the target, renamed at the end, so a
 // failure never leaves a partial file under the real name.
-class Output {
+class Output : public qs::FileWriter {
  public:
   explicit Output(std::string target) : target_(std::move(target)), temp_(target_ + ".setupkit-tmp") {}
-  ~Output() {
+  ~Output() override {
     if (file_) {
       file_.reset();
       std::remove(temp_.c_str());
     }
   }
   bool Open() { return (file_ = OpenFile(temp_, "wb")) != nullptr; }
-  bool Write(const void* data, size_t size) {
+  bool Write(const void* data, size_t size) override {
     return size == 0 || std::fwrite(data, 1, size, file_.get()) == size;
   }
+  bool Close() override { return Finish(); }
   bool Rewind() { return std::fseek(file_.get(), 0, SEEK_SET) == 0; }
   bool Finish() {
     bool ok = std::fflush(file_.get()) == 0 && !std::ferror(file_.get());
@@ -300,28 +328,16 @@ int CompressOne(const std::string& path, const Options& options) {
   if (!OpenOutput(out, target, options.force)) return kFailed;
   uint8_t header[qs::kSzddHeaderSize] = {};
   bool ok = out.Write(header, sizeof header);  // the real one once the length is known
-  qs::SzddEncoder encoder;
-  std::vector<uint8_t> inBuf(kChunk), outBuf(kChunk);
-  uint64_t length = 0, written = sizeof header;
-  size_t got = 0, used = 0;
-  bool end = false;
-  while (ok && !encoder.finished()) {
-    if (used == got && !end) {
-      got = ReadFull(in.get(), inBuf.data(), inBuf.size());
-      used = 0;
-      if (std::ferror(in.get())) {
-        std::fprintf(stderr, "setupkit: %s: read error\n", path.c_str());
-        return kFailed;
-      }
-      end = got < inBuf.size();
-      length += got;
+  Input input(in.get());
+  qs::SzddStreamTotals totals;
+  if (ok && !qs::SzddEncodeStream(input, out, &totals)) {
+    if (std::ferror(in.get())) {
+      std::fprintf(stderr, "setupkit: %s: read error\n", path.c_str());
+      return kFailed;
     }
-    qs::SzddStep step =
-        encoder.Encode(inBuf.data() + used, got - used, outBuf.data(), outBuf.size(), end);
-    used += step.consumed;
-    written += step.produced;
-    ok = out.Write(outBuf.data(), step.produced);
+    ok = false;
   }
+  const uint64_t length = totals.read, written = sizeof header + totals.written;
   if (length > 0xFFFFFFFFu) {
     std::fprintf(stderr, "setupkit: %s: larger than 4 GiB, more than SZDD can describe\n",
                  path.c_str());
@@ -375,22 +391,11 @@ std::string ExpandedNameOf(const std::string& path, const Opened& src) {
 
 // Decodes the rest of src into out (when given); returns the expanded length.
 bool Expand(Opened& src, Output* out, uint64_t* length) {
-  std::vector<uint8_t> inBuf(kChunk), outBuf(kChunk);
-  qs::SzddDecoder decoder;
-  *length = 0;
-  for (;;) {
-    size_t got = ReadFull(src.file.get(), inBuf.data(), inBuf.size());
-    if (std::ferror(src.file.get())) return false;
-    size_t used = 0;
-    for (;;) {
-      qs::SzddStep step = decoder.Decode(inBuf.data() + used, got - used, outBuf.data(), outBuf.size());
-      used += step.consumed;
-      *length += step.produced;
-      if (out && !out->Write(outBuf.data(), step.produced)) return false;
-      if (step.produced < outBuf.size()) break;
-    }
-    if (got == 0) return true;
-  }
+  Input input(src.file.get());
+  qs::SzddStreamTotals totals;
+  bool ok = qs::SzddDecodeStream(input, out, &totals);
+  *length = totals.written;
+  return ok;
 }
 
 int ExpandOne(const std::string& path, const Options& options) {
