@@ -4,6 +4,17 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
+# The sanitizer build (scripts/build.sh makes it in build/sanitize): the same
+# logic and unit tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# any finding fatal. The native build runs its unit tests as one test.
+option(QS_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(QS_SANITIZE)
+  set(QS_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+  target_compile_options(setup_logic PUBLIC ${QS_SANITIZE_FLAGS})
+  target_link_options(setup_logic PUBLIC ${QS_SANITIZE_FLAGS})
+endif()
+
 add_library(test_support STATIC
   tests/support/FakePlatform.cpp
   tests/support/ProfileText.cpp
@@ -15,6 +26,13 @@ add_executable(unit_tests ${UNIT_TEST_SOURCES} tests/contract/PlatformContract.c
                           tests/contract/FakeContract.cpp)
 target_link_libraries(unit_tests PRIVATE test_support GTest::gtest GTest::gmock GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
+
+set(QS_SANITIZE_DIR "" CACHE PATH "Build folder of the sanitizer build (QS_SANITIZE=ON)")
+if(QS_SANITIZE_DIR)
+  add_test(NAME sanitize.unit_tests COMMAND ${QS_SANITIZE_DIR}/unit_tests --gtest_brief=1)
+  set_tests_properties(sanitize.unit_tests PROPERTIES TIMEOUT 300 ENVIRONMENT
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
+endif()
 
 # The shipped SETUP.EXE (32-bit cross build), checked without running it.
 set(QS_SHIP_DIR "" CACHE PATH "Cross build folder of the shipped 32-bit SETUP.EXE")
