@@ -103,10 +103,11 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
   if (kind == SzddKind::UnknownMode) return failed();
 
   // A file of the expanded name is kept safe under the scratch name. If it
-  // cannot be moved there, creating the target would destroy it.
+  // cannot be moved there, creating the target would destroy it. A file
+  // already under the scratch name is never deleted: it may be one that an
+  // earlier expansion could not move back.
   if (FileExists(platform, target)) {
-    if (FileExists(platform, scratch)) platform.Delete(scratch);
-    if (!platform.Move(target, scratch)) return failed();
+    if (FileExists(platform, scratch) || !platform.Move(target, scratch)) return failed();
   }
 
   bool copied = false;
