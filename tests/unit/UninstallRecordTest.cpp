@@ -162,5 +162,21 @@ TEST_F(UninstallRecordTest, ARegistrationThatCannotBeWrittenEndsTheRun) {
   EXPECT_EQ("Tools remover", Value("Title", "UnSetup"));  // the record is written by then
 }
 
+TEST_F(UninstallRecordTest, ARecordThatCannotBeWrittenWhollyEndsTheRunAfterTheRegistration) {
+  // A read-only record from an earlier installation can be neither deleted
+  // nor written: the uninstaller would find none of the new entries.
+  os.AddFile(kRecord, "[Title]\r\nUnSetup=Old\r\n");
+  os.SetAttributes(kRecord, kAttrReadOnly);
+  AddToDeleteList(os, lists.folders, "C:\\Program Files\\Tools\\BIN\\");
+  try {
+    WriteUninstallRecord(os, Setting(), lists, kCp932);
+    FAIL() << "no error raised";
+  } catch (const SetupError& error) {
+    EXPECT_EQ(std::string("'") + kRecord + "' の設定に失敗しました", std::string(error.what()));
+  }
+  EXPECT_TRUE(os.GetRegistryValue(RegRoot::LocalMachine, UninstallKeyPath("Acme Tools"),
+                                  "UninstallString").has_value());
+}
+
 }  // namespace
 }  // namespace qs
