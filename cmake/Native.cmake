@@ -17,6 +17,7 @@ endif()
 
 add_library(test_support STATIC
   tests/support/FakePlatform.cpp
+  tests/support/FaultyPlatform.cpp
   tests/support/ProfileText.cpp
 )
 target_link_libraries(test_support PUBLIC setup_logic)

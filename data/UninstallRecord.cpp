@@ -92,8 +92,10 @@ void RecordInstalledFile(Platform& platform, Slots<kDeleteFiles>& files, const s
   }
 }
 
+// No existence test first: a missing record reads as empty lists anyway,
+// and an existing one whose attributes cannot be read must still be merged,
+// or its entries would be lost when the new record replaces it.
 void MergeEarlierRecord(Platform& platform, const std::string& recordPath, DeleteLists& lists) {
-  if (!FileExists(platform, recordPath)) return;
   LoadSection(platform, recordPath, "DeleteFolder", "Folder", lists.folders);
   LoadSection(platform, recordPath, "DeleteFile", "File", lists.files);
   LoadSection(platform, recordPath, "DeleteShortCut", "File", lists.shortCuts);

@@ -5,6 +5,7 @@
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/FaultyPlatform.h"
 
 namespace qs {
 namespace {
@@ -160,6 +161,19 @@ TEST_F(UninstallRecordTest, ARegistrationThatCannotBeWrittenEndsTheRun) {
               std::string(error.what()));
   }
   EXPECT_EQ("Tools remover", Value("Title", "UnSetup"));  // the record is written by then
+}
+
+TEST_F(UninstallRecordTest, AnEarlierRecordIsMergedEvenWhenItsAttributesCannotBeRead) {
+  os.AddFile(kRecord, "[DeleteFile]\r\nFile1=C:\\Program Files\\Tools\\OLD.TXT\r\n"
+                      "[DeleteRegistry]\r\nKey1=(Cuser)Software\\Tools\r\n");
+  test::FaultyPlatform faulty(os);
+  for (long call = 1; call <= 3; ++call) {
+    DeleteLists merged;
+    faulty.Arm(call, test::FaultKind::AccessDenied);
+    MergeEarlierRecord(faulty, kRecord, merged);
+    EXPECT_EQ("C:\\Program Files\\Tools\\OLD.TXT", merged.files[1]) << faulty.fired();
+    EXPECT_EQ("(Cuser)Software\\Tools", merged.registry[1]) << faulty.fired();
+  }
 }
 
 TEST_F(UninstallRecordTest, ARecordThatCannotBeWrittenWhollyEndsTheRunAfterTheRegistration) {
