@@ -370,6 +370,12 @@ bool FakePlatform::RegistryKeyExists(RegRoot root, const std::string& path) cons
   return registry_.count(RegPath(root, path)) > 0;
 }
 
+std::vector<std::string> FakePlatform::RegistryKeys() const {
+  std::vector<std::string> keys;
+  for (const auto& entry : registry_) keys.push_back(entry.first);
+  return keys;
+}
+
 std::string FakePlatform::SpecialFolder(int csidl) {
   auto it = specialFolders.find(csidl);
   return it == specialFolders.end() ? std::string() : it->second;

@@ -33,6 +33,8 @@ class FakePlatform : public Platform {
   // Makes registry writes below this root fail.
   void DenyRegistry(RegRoot root);
   bool RegistryKeyExists(RegRoot root, const std::string& path) const;
+  // Every registry key as upper-cased "HKEY_...\PATH", sorted.
+  std::vector<std::string> RegistryKeys() const;
 
   std::string tempFolder = "C:\\TEMP\\";
   std::string windowsFolder = "C:\\WINDOWS";
