@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "app/Application.h"
 #include "app/Back.h"
@@ -32,6 +33,23 @@ void RestrictDllSearch() {
   if (set) set(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
 }
 
+// DLLs that the system's own components (common controls, the shell, COM,
+// themes) load late, by bare name. Some loaders still look for a late DLL's
+// dependencies in the program's folder, and older systems lack the call
+// above: mapped now from the system folder, later lookups find them loaded.
+void PreloadSystemDlls() {
+  static const char* const kNames[] = {
+      "uxtheme", "dwmapi",  "propsys",   "oleacc",  "msimg32",  "winmm",    "userenv",
+      "profapi", "shfolder", "riched20", "cryptbase", "apphelp", "textshaping", "version"};
+  char folder[MAX_PATH];
+  UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH - 20) return;
+  for (const char* name : kNames) {
+    std::string path = std::string(folder) + "\\" + name + ".dll";
+    ::LoadLibraryExA(path.c_str(), nullptr, 0x00000008 /* LOAD_WITH_ALTERED_SEARCH_PATH */);
+  }
+}
+
 constexpr DWORD kMutexAllAccess = 0x1F0001;
 constexpr const char* kMutexName = "QLOSETUP";
 
@@ -39,6 +57,7 @@ constexpr const char* kMutexName = "QLOSETUP";
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();
+  PreloadSystemDlls();
   ::CoInitialize(nullptr);
 
   if (HANDLE other = ::OpenMutexA(kMutexAllAccess, FALSE, kMutexName)) {
