@@ -292,8 +292,12 @@ std::string FakePlatform::ReadProfile(const std::string& section, const std::str
   while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
   std::optional<std::string> contents = Contents(file);
   if (!contents) return fallback.substr(0, bufferSize ? bufferSize - 1 : 0);
+  if (!parsed_ || parsedText_ != *contents) {
+    parsed_.emplace(*contents);
+    parsedText_ = *contents;
+  }
   std::optional<std::string> value;
-  if (!key.empty()) value = ProfileText(*contents).Find(section, key);
+  if (!key.empty()) value = parsed_->Find(section, key);
   return ProfileValueForBuffer(value ? *value : fallback, bufferSize);
 }
 

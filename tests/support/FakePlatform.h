@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "tests/support/ProfileText.h"
 
 namespace qs::test {
 
@@ -118,6 +119,9 @@ class FakePlatform : public Platform {
   std::set<RegRoot> deniedRoots_;
   std::map<std::string, RegKey> registry_;  // by upper "ROOT\PATH"
   uint64_t clock_ = 0x01D0000000000000ull;
+  // The last profile file read, parsed once for as long as its text stays.
+  std::string parsedText_;
+  std::optional<ProfileText> parsed_;
 };
 
 }  // namespace qs::test
