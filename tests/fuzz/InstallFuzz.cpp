@@ -18,6 +18,7 @@
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeRunWindow.h"
 #include "tests/support/FaultyPlatform.h"
+#include "tests/support/RunChecks.h"
 
 using namespace qs;
 
@@ -41,14 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   os.AddFile("C:\\USER\\MINE.DAT", "mine");
   os.CreateRegistryKey(RegRoot::CurrentUser, "Software\\Other");
 
-  ProgramValues values;
-  values.sourceFolder = "C:\\CD\\";
-  values.tempFolder = "C:\\TEMP\\";
-  values.infoFile = "C:\\CD\\SETUP.INI";
-  values.setupTitle = values.unSetupTitle = "Fuzz";
-  values.windowsFolder = "C:\\WINDOWS";
-  values.systemFolder = "C:\\WINDOWS\\SYSTEM32";
-  values.programFilesFolder = "C:\\Program Files";
+  ProgramValues values = test::WorldValues("C:\\CD\\SETUP.INI", "Fuzz");
   test::FakeRunWindow window;
   window.options.installFolder = script & 1 ? "C:\\APP\\" : "C:\\New\\App";
   window.options.overwriteAll = script & 2;

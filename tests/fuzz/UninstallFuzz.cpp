@@ -48,25 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   os.CreateRegistryKey(RegRoot::ClassesRoot, ".app\\shell");
   os.AddFile(copy, record);
 
-  ProgramValues values;
-  values.sourceFolder = "C:\\WINDOWS\\";
-  values.tempFolder = "C:\\TEMP\\";
-  values.infoFile = copy;
-  values.setupTitle = values.unSetupTitle = "Fuzz";
-  values.windowsFolder = "C:\\WINDOWS";
-  values.systemFolder = "C:\\WINDOWS\\SYSTEM32";
-  values.programFilesFolder = "C:\\Program Files";
+  ProgramValues values = test::WorldValues(copy, "Fuzz");
   test::FakeRunWindow window;
   for (int i = 0; i < 8; ++i) window.answers.push_back((script >> i) & 1 ? kIdYes : kIdNo);
 
-  // What the record names, read the way the run reads it.
-  std::set<std::string> named;
-  UninstallRecord read = ReadUninstallRecord(os, copy);
-  for (const RecordedFile& file : read.files) named.insert(test::AsciiUpper(file.path));
-  for (const auto* list : {&read.folders, &read.shortCuts, &read.registryKeys}) {
-    for (const std::string& entry : *list) named.insert(test::AsciiUpper(entry));
-  }
-  named.insert(test::AsciiUpper(read.setupFolder));
+  const std::set<std::string> named = test::NamedByRecord(os, copy);
+  const std::string registration = ReadUninstallRecord(os, copy).registrationKey;
   const test::Snapshot before = test::Take(os);
 
   test::FaultyPlatform counted(os, 200000);  // nothing armed: counts calls, stops a hang
@@ -78,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::vector<std::string> problems;
   if (reported == window.ended) problems.push_back("neither ended nor reported, or both");
-  test::CheckRemovedOnlyWhatIsNamed(os, before, named, read.registrationKey, copy, problems,
+  test::CheckRemovedOnlyWhatIsNamed(os, before, named, registration, copy, problems,
                                     test::known::ShallowRegistryKeyDeleted);
   if (!problems.empty()) {
     for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "data/ProgramValues.h"
+#include "data/UninstallRecord.h"
 #include "tests/support/FakePlatform.h"
 
 namespace qs::test {
@@ -18,6 +20,34 @@ inline std::string AsciiUpper(const std::string& text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   }
   return out;
+}
+
+// The program's values for a test world: the product on C:\CD, the
+// temporary folder C:\TEMP, Windows in C:\WINDOWS.
+inline ProgramValues WorldValues(const std::string& infoFile, const std::string& title) {
+  ProgramValues values;
+  values.sourceFolder = "C:\\CD\\";
+  values.tempFolder = "C:\\TEMP\\";
+  values.infoFile = infoFile;
+  values.setupTitle = values.unSetupTitle = title;
+  values.windowsFolder = "C:\\WINDOWS";
+  values.systemFolder = "C:\\WINDOWS\\SYSTEM32";
+  values.programFilesFolder = "C:\\Program Files";
+  return values;
+}
+
+// What an uninstall record names, read the way the uninstaller reads it:
+// paths upper-cased, flags cut off, registry keys with their root marker,
+// and the install folder.
+inline std::set<std::string> NamedByRecord(Platform& os, const std::string& record) {
+  std::set<std::string> named;
+  UninstallRecord read = ReadUninstallRecord(os, record);
+  for (const RecordedFile& file : read.files) named.insert(AsciiUpper(file.path));
+  for (const auto* list : {&read.folders, &read.shortCuts, &read.registryKeys}) {
+    for (const std::string& entry : *list) named.insert(AsciiUpper(entry));
+  }
+  if (!read.setupFolder.empty()) named.insert(AsciiUpper(read.setupFolder));
+  return named;
 }
 
 // The disk and the registry: every file's contents by upper-cased path,
@@ -96,6 +126,7 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
       for (const std::string& entry : named) {
         std::string path = entry.rfind(AsciiUpper(marker), 0) == 0 ? entry.substr(7) : entry;
         while (!path.empty() && path[0] == '\\') path.erase(0, 1);
+        while (!path.empty() && path.back() == '\\') path.pop_back();  // the same key
         if (path.empty()) continue;
         bool covers = (below + "\\").rfind(path + "\\", 0) == 0;
         allowed |= covers;

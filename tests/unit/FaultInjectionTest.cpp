@@ -74,17 +74,7 @@ bool IsPlanned(const std::string& upperPath) {
 using test::Snapshot;
 using test::Take;
 
-ProgramValues Values() {
-  ProgramValues values;
-  values.sourceFolder = "C:\\CD\\";
-  values.tempFolder = "C:\\TEMP\\";
-  values.infoFile = "C:\\CD\\SETUP.INI";
-  values.setupTitle = values.unSetupTitle = "Acme";
-  values.windowsFolder = "C:\\WINDOWS";
-  values.systemFolder = "C:\\WINDOWS\\SYSTEM32";
-  values.programFilesFolder = "C:\\Program Files";
-  return values;
-}
+ProgramValues Values() { return test::WorldValues("C:\\CD\\SETUP.INI", "Acme"); }
 
 // The world before the install: the product on its medium, an earlier
 // installation with its record, the user's own files and keys around it.
@@ -207,15 +197,8 @@ Outcome Uninstall(Platform& platform) {
   return Drive(window, [&] { UninstallRun(platform, window, values, kCp932).Run(); });
 }
 
-// The record's entries, upper-cased, flags cut off.
 std::set<std::string> RecordEntries(Platform& os, const std::string& record) {
-  std::set<std::string> entries;
-  UninstallRecord read = ReadUninstallRecord(os, record);
-  for (const RecordedFile& file : read.files) entries.insert(Upper(file.path));
-  for (const auto* list : {&read.folders, &read.shortCuts, &read.registryKeys}) {
-    for (const std::string& entry : *list) entries.insert(Upper(entry));
-  }
-  return entries;
+  return test::NamedByRecord(os, record);
 }
 
 void Expect(Outcome& outcome, bool holds, const std::string& problem) {
