@@ -144,6 +144,21 @@ TEST_F(PlatformContract, ProfileNamesIgnoreCaseAndTheFirstOneWins) {
   EXPECT_EQ("<default>", Profile("other"));
 }
 
+// Odd bytes in a definition file, read as the system reads them: a lone
+// carriage return ends a line, a NUL ends a value, and a file that starts
+// with a UTF-8 or UTF-16 byte-order mark is read in that encoding.
+TEST_F(PlatformContract, ProfileOddBytesAreReadAsTheSystemReadsThem) {
+  const std::string odd("[S]\r\na=one\rb=two\r\nnul=x\0y\r\n", 27);
+  ASSERT_TRUE(Write(Path("p.ini"), odd));
+  EXPECT_EQ("one", Profile("a"));
+  EXPECT_EQ("two", Profile("b"));
+  EXPECT_EQ("x", Profile("nul"));
+  ASSERT_TRUE(Write(Path("u8.ini"), "\xef\xbb\xbf[S]\r\nk=v\r\n"));
+  EXPECT_EQ("v", ReadIniString(os(), "S", "k", "<default>", Path("u8.ini")));
+  ASSERT_TRUE(Write(Path("u16.ini"), std::string("\xff\xfe[\0S\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0", 22)));
+  EXPECT_EQ("v", ReadIniString(os(), "S", "k", "<default>", Path("u16.ini")));
+}
+
 TEST_F(PlatformContract, ProfileWritesAreReadBack) {
   std::string file = Path("w.ini");
   EXPECT_TRUE(WriteIniString(os(), "Sec", "Key", "Value", file));

@@ -33,6 +33,13 @@ std::string Bytes(const char (&text)[N]) {
   return std::string(text, N - 1);
 }
 
+// The text in UTF-16 (little-endian) with its byte-order mark.
+std::string Utf16(const std::string& ascii) {
+  std::string out = "\xff\xfe";
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
 std::string Numbered(const char* key, int count, const std::string& value) {
   std::string lines;
   for (int n = 1; n <= count; ++n) lines += key + std::to_string(n) + "=" + value + "\r\n";
@@ -62,8 +69,8 @@ const HostileCase kCases[] = {
      {"A.TXT"}, {"C:\\APP\\B.TXT"}},
     {"a carriage return inside a value", "[CopyFile]\r\nFile1=(App)\\A.TXT\rFile2=(App)\\B.TXT\r\n",
      {"A.TXT"}, {}},
-    {"a NUL inside a value", Bytes("[CopyFile]\r\nFile1=(App)\\A.TXT\0junk\r\nFile2=(App)\\B.TXT\r\n"),
-     {"B.TXT"}, {}},
+    {"a NUL ends a value", Bytes("[CopyFile]\r\nFile1=(App)\\A.TXT\0junk\r\nFile2=(App)\\B.TXT\r\n"),
+     {"A.TXT", "B.TXT"}, {}},
     {"paths climbing out with ..",
      "[MakeFolder]\r\nFolder1=(App)\\..\\..\\X\r\n[CopyFile]\r\nFile1=(App)\\..\\USER\\MINE.DAT\r\n"
      "File2=(App)\\A.TXT\r\n",
@@ -81,10 +88,8 @@ const HostileCase kCases[] = {
      "File1=(App)\\\xfc\r\nFile2=(App)\\A.TXT\xe0\r\nFile3=(App)\\B.TXT\r\n"
      "[ShortCut]\r\nMake1=(App)\\B.TXT\r\nName1=(Dsk)\x81\r\n",
      {"B.TXT"}, {}},
-    {"UTF-8 with a byte-order mark", "\xef\xbb\xbf[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[Title]\r\nSetup=x\r\n",
-     {}, {}},
-    {"UTF-16 with a byte-order mark",
-     Bytes("\xff\xfe[\0C\0o\0p\0y\0F\0i\0l\0e\0]\0\r\0\n\0"), {}, {}},
+    {"UTF-8 with a byte-order mark", "\xef\xbb\xbf[CopyFile]\r\nFile1=(App)\\A.TXT\r\n", {"A.TXT"}, {}},
+    {"UTF-16 with a byte-order mark", Utf16("[CopyFile]\r\nFile1=(App)\\B.TXT\r\n"), {"B.TXT"}, {}},
     {"a thousand numbered keys",
      "[MakeFolder]\r\n" + Numbered("Folder", 1000, "(App)\\F") + "[CopyFile]\r\n" +
          Numbered("File", 1000, "(App)\\A.TXT") + "[ShortCut]\r\n" +
@@ -107,17 +112,7 @@ void Prepare(test::FakePlatform& os) {
   os.CreateRegistryKey(RegRoot::CurrentUser, "Software\\Other");
 }
 
-ProgramValues Values(const std::string& infoFile) {
-  ProgramValues values;
-  values.sourceFolder = "C:\\CD\\";
-  values.tempFolder = "C:\\TEMP\\";
-  values.infoFile = infoFile;
-  values.setupTitle = values.unSetupTitle = "Odd";
-  values.windowsFolder = "C:\\WINDOWS";
-  values.systemFolder = "C:\\WINDOWS\\SYSTEM32";
-  values.programFilesFolder = "C:\\Program Files";
-  return values;
-}
+ProgramValues Values(const std::string& infoFile) { return test::WorldValues(infoFile, "Odd"); }
 
 // Runs run; true when it ended normally, false after the standard error
 // report. Anything else thrown fails the test.
@@ -156,13 +151,8 @@ TEST(HostileInput, DefinitionFilesInstallWhatTheyCanAndUninstallCleanly) {
     if (!ended || !os.Contents("C:\\APP\\UNSETUP.INI")) continue;
 
     os.AddFile("C:\\TEMP\\UNSETUP.INI", *os.Contents("C:\\APP\\UNSETUP.INI"));
-    std::set<std::string> named;
+    std::set<std::string> named = test::NamedByRecord(os, "C:\\TEMP\\UNSETUP.INI");
     UninstallRecord record = ReadUninstallRecord(os, "C:\\TEMP\\UNSETUP.INI");
-    for (const RecordedFile& file : record.files) named.insert(test::AsciiUpper(file.path));
-    for (const auto* list : {&record.folders, &record.shortCuts, &record.registryKeys}) {
-      for (const std::string& entry : *list) named.insert(test::AsciiUpper(entry));
-    }
-    named.insert(test::AsciiUpper(record.setupFolder));
     test::Snapshot installed = test::Take(os);
     test::FakeRunWindow remover;
     remover.answers = std::deque<int>(10, kIdYes);
