@@ -324,12 +324,13 @@ struct Tally {
     if (outcome.problems.empty()) return;
     if (known && known(fired, outcome.problems[0])) {
       ++this->known;
+      std::printf("  known: %s: %s\n", fired.c_str(), outcome.problems[0].c_str());
       return;
     }
     if (problems.size() < 20) problems.push_back(fired + ": " + outcome.problems[0]);
   }
   void Print(const char* what) const {
-    std::printf("fault injection, %s: %ld runs, %ld faults injected, %ld known (being mended), "
+    std::printf("fault injection, %s: %ld runs, %ld faults injected, %ld known (tests/support/KnownFaults.h), "
                 "%zu new problems\n", what, runs, faults, known, problems.size());
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
   }
