@@ -174,15 +174,26 @@ bool Listed(const Outcome& outcome, const char* tag, const std::string& path) {
   return Upper(outcome.failures).find(Upper(tag + path + "\r\n")) != std::string::npos;
 }
 
-test::FakeRunWindow AnsweringWindow() {
-  test::FakeRunWindow window;
-  window.options.installFolder = kApp + "\\";
-  window.answers = std::deque<int>(20, kIdYes);  // show every failure list, delete every ",/C"
-  return window;
-}
+// Shows every failure list; answers Yes to the overwrite and the ",/C"
+// questions, or No when the user declines them.
+class AnsweringWindow : public test::FakeRunWindow {
+ public:
+  explicit AnsweringWindow(bool decline) : decline_(decline) {
+    options.installFolder = kApp + "\\";
+    options.overwriteAll = !decline;
+  }
+  int Ask(const std::string& text, const std::string& caption, uint32_t flags) override {
+    test::FakeRunWindow::Ask(text, caption, flags);
+    bool question = caption == text::kOverwriteCaption || caption == text::kUnSetupConfirmCaption;
+    return decline_ && question ? kIdNo : kIdYes;
+  }
 
-Outcome Install(Platform& platform, InstallPlan& plan) {
-  test::FakeRunWindow window = AnsweringWindow();
+ private:
+  bool decline_;
+};
+
+Outcome Install(Platform& platform, InstallPlan& plan, bool decline = false) {
+  AnsweringWindow window(decline);
   ProgramValues values = Values();
   Outcome outcome =
       Drive(window, [&] { InstallRun(platform, window, plan, values, kCp932).Run(); });
@@ -190,8 +201,8 @@ Outcome Install(Platform& platform, InstallPlan& plan) {
   return outcome;
 }
 
-Outcome Uninstall(Platform& platform) {
-  test::FakeRunWindow window = AnsweringWindow();
+Outcome Uninstall(Platform& platform, bool decline = false) {
+  AnsweringWindow window(decline);
   ProgramValues values = Values();
   values.infoFile = kTempRecord;
   return Drive(window, [&] { UninstallRun(platform, window, values, kCp932).Run(); });
@@ -370,52 +381,62 @@ void Sweep(const char* what, PrepareWorld prepare, RunAndCheck runAndCheck,
   tally.Print(what);
 }
 
+// One install with the fault armed, its invariants, then an uninstall from
+// the record it wrote (no fault): the world is as before, apart from what
+// stays (the uninstaller, the file flagged to stay and the install folder
+// holding it, the scratch files).
+Outcome InstallAndCheck(FakePlatform& os, FaultyPlatform& faulty, bool decline) {
+  Snapshot before = Take(os);
+  InstallPlan plan;
+  Outcome outcome = Install(faulty, plan, decline);
+  outcome.fault = faulty.fired();
+  CheckInstall(os, before, outcome);
+  if (!outcome.problems.empty() || !os.Contents(kRecord)) return outcome;
+  if (outcome.completed) {
+    os.AddFile(kTempRecord, *os.Contents(kRecord));
+    Outcome removal = Uninstall(os);
+    Snapshot after = Take(os);
+    for (const auto& [path, data] : after.files) {
+      bool stays = path == Upper(kApp + "\\KEEP.TXT") || kScratch.count(path) ||
+                   path == "C:\\WINDOWS\\APPUNSET.EXE";
+      Expect(outcome, stays || before.files.count(path), "left after the uninstall: " + path);
+    }
+    for (const std::string& folder : after.folders) {
+      Expect(outcome, folder == Upper(kApp) || before.folders.count(folder),
+             "folder left after the uninstall: " + folder);
+    }
+    const std::set<std::string> earlier = {Upper(kApp + "\\OLD.TXT"), Upper(kRecord),
+                                           Upper(kDesktop + "\\Old.lnk")};
+    for (const auto& [path, data] : before.files) {
+      if (kScratch.count(path) || IsPlanned(path) || earlier.count(path)) continue;
+      bool kept = after.files.count(path) && after.files[path] == data;
+      bool aside = !after.files.count(path) && after.files["C:\\TEMP\\ZZZZZZZZ.ZZZ"] == data;
+      Expect(outcome, kept || aside, "lost by the uninstall: " + path);
+    }
+    for (const std::string& key : after.keys) {
+      Expect(outcome, before.keys.count(key), "key left after the uninstall: " + key);
+    }
+    for (const std::string& key : before.keys) {
+      bool product = key.rfind("HKEY_CURRENT_USER\\SOFTWARE\\ACME", 0) == 0;
+      Expect(outcome, after.keys.count(key) || product, "key lost by the uninstall: " + key);
+    }
+    Expect(outcome, removal.problems.empty(), "the uninstall: " + 
+           (removal.problems.empty() ? std::string() : removal.problems[0]));
+  }
+  return outcome;
+}
+
 TEST(FaultInjection, InstallKeepsEveryFileAndReportsEveryFailure) {
   Sweep(
       "install", [](FakePlatform& os) { Prepare(os); },
-      [](FakePlatform& os, FaultyPlatform& faulty) {
-        Snapshot before = Take(os);
-        InstallPlan plan;
-        Outcome outcome = Install(faulty, plan);
-        outcome.fault = faulty.fired();
-        CheckInstall(os, before, outcome);
-        if (!outcome.problems.empty() || !os.Contents(kRecord)) return outcome;
-        // An uninstall from the record then leaves the world as it was,
-        // apart from what stays: the uninstaller, the file flagged to stay
-        // and the install folder holding it, the scratch files.
-        if (outcome.completed) {
-          os.AddFile(kTempRecord, *os.Contents(kRecord));
-          Outcome removal = Uninstall(os);
-          Snapshot after = Take(os);
-          for (const auto& [path, data] : after.files) {
-            bool stays = path == Upper(kApp + "\\KEEP.TXT") || kScratch.count(path) ||
-                         path == "C:\\WINDOWS\\APPUNSET.EXE";
-            Expect(outcome, stays || before.files.count(path), "left after the uninstall: " + path);
-          }
-          for (const std::string& folder : after.folders) {
-            Expect(outcome, folder == Upper(kApp) || before.folders.count(folder),
-                   "folder left after the uninstall: " + folder);
-          }
-          const std::set<std::string> earlier = {Upper(kApp + "\\OLD.TXT"), Upper(kRecord),
-                                                 Upper(kDesktop + "\\Old.lnk")};
-          for (const auto& [path, data] : before.files) {
-            if (kScratch.count(path) || IsPlanned(path) || earlier.count(path)) continue;
-            bool kept = after.files.count(path) && after.files[path] == data;
-            bool aside = !after.files.count(path) && after.files["C:\\TEMP\\ZZZZZZZZ.ZZZ"] == data;
-            Expect(outcome, kept || aside, "lost by the uninstall: " + path);
-          }
-          for (const std::string& key : after.keys) {
-            Expect(outcome, before.keys.count(key), "key left after the uninstall: " + key);
-          }
-          for (const std::string& key : before.keys) {
-            bool product = key.rfind("HKEY_CURRENT_USER\\SOFTWARE\\ACME", 0) == 0;
-            Expect(outcome, after.keys.count(key) || product, "key lost by the uninstall: " + key);
-          }
-          Expect(outcome, removal.problems.empty(), "the uninstall: " + 
-                 (removal.problems.empty() ? std::string() : removal.problems[0]));
-        }
-        return outcome;
-      },
+      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, false); },
+      KnownInstallFault);
+}
+
+TEST(FaultInjection, AReinstallDecliningEveryOverwriteKeepsTheOldFiles) {
+  Sweep(
+      "install declining overwrites", [](FakePlatform& os) { Prepare(os); },
+      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, true); },
       KnownInstallFault);
 }
 
@@ -427,6 +448,20 @@ TEST(FaultInjection, UninstallRemovesOnlyWhatItsRecordNames) {
         std::set<std::string> named = RecordEntries(os, kTempRecord);
         Outcome outcome = Uninstall(faulty);
         CheckUninstall(os, before, named, outcome);
+        return outcome;
+      },
+      nullptr);
+}
+
+TEST(FaultInjection, AnUninstallDecliningTheQuestionKeepsThatFile) {
+  Sweep(
+      "uninstall declining ,/C", [](FakePlatform& os) { Installed(os); },
+      [](FakePlatform& os, FaultyPlatform& faulty) {
+        Snapshot before = Take(os);
+        std::set<std::string> named = RecordEntries(os, kTempRecord);
+        Outcome outcome = Uninstall(faulty, true);
+        CheckUninstall(os, before, named, outcome);
+        Expect(outcome, os.Contents(kApp + "\\DATA\\SUB\\NOTE.TXT").has_value(), "deleted after No");
         return outcome;
       },
       nullptr);
