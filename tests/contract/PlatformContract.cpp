@@ -62,6 +62,14 @@ TEST_F(PlatformContract, CopyHonoursFailIfExistsAndMissingFolders) {
   EXPECT_FALSE(FileExists(os(), Path("c")));
 }
 
+TEST_F(PlatformContract, AFileNamedWithATrailingBackslashIsNotFound) {
+  ASSERT_TRUE(Write(Path("file.txt"), "x"));
+  EXPECT_EQ(kInvalidAttributes, os().Attributes(Path("file.txt\\")));
+  EXPECT_FALSE(os().Delete(Path("file.txt\\")));
+  EXPECT_EQ(nullptr, os().OpenForRead(Path("file.txt\\"), false));
+  EXPECT_TRUE(FileExists(os(), Path("file.txt")));
+}
+
 TEST_F(PlatformContract, MoveRenamesButNeverReplaces) {
   ASSERT_TRUE(Write(Path("a"), "A"));
   ASSERT_TRUE(Write(Path("b"), "B"));

@@ -91,7 +91,12 @@ std::string FakePlatform::Key(const std::string& path) const {
 FakePlatform::Node* FakePlatform::Find(const std::string& path) {
   if (path.empty()) return nullptr;
   auto it = nodes_.find(Key(path));
-  return it == nodes_.end() ? nullptr : &it->second;
+  if (it == nodes_.end()) return nullptr;
+  // A trailing separator names a folder: a file is not found that way.
+  CodePage cp(codePage);
+  bool trailing = (path.back() == '\\' || path.back() == '/') &&
+                  cp.LastCharStart(path) == path.size() - 1;
+  return trailing && !it->second.folder ? nullptr : &it->second;
 }
 
 bool FakePlatform::ParentExists(const std::string& path) {
