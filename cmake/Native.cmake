@@ -4,14 +4,32 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-add_library(test_support INTERFACE)
-target_link_libraries(test_support INTERFACE fake_platform)
+# The sanitizer build (scripts/build.sh makes it in build/sanitize): the same
+# logic and unit tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# any finding fatal. The native build runs its unit tests as one test.
+option(QS_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(QS_SANITIZE)
+  set(QS_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+  target_compile_options(setup_logic PUBLIC ${QS_SANITIZE_FLAGS})
+  target_link_options(setup_logic PUBLIC ${QS_SANITIZE_FLAGS})
+endif()
+
+add_library(test_support STATIC tests/support/FaultyPlatform.cpp)
+target_link_libraries(test_support PUBLIC fake_platform setup_logic)
 
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES} tests/contract/PlatformContract.cpp
                           tests/contract/FakeContract.cpp)
 target_link_libraries(unit_tests PRIVATE test_support setupkit_lib GTest::gtest GTest::gmock GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
+
+set(QS_SANITIZE_DIR "" CACHE PATH "Build folder of the sanitizer build (QS_SANITIZE=ON)")
+if(QS_SANITIZE_DIR)
+  add_test(NAME sanitize.unit_tests COMMAND ${QS_SANITIZE_DIR}/unit_tests --gtest_brief=1)
+  set_tests_properties(sanitize.unit_tests PROPERTIES TIMEOUT 300 ENVIRONMENT
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
+endif()
 
 # The shipped SETUP.EXE (32-bit cross build), checked without running it.
 set(QS_SHIP_DIR "" CACHE PATH "Cross build folder of the shipped 32-bit SETUP.EXE")
@@ -101,21 +119,43 @@ if(CLANGXX)
                   OUTPUT_VARIABLE FUZZER_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
 if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
-  set(FUZZ_SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/SzddFuzz.cpp ${CMAKE_SOURCE_DIR}/core/Szdd.cpp
-                   ${CMAKE_SOURCE_DIR}/core/SzddStream.cpp ${CMAKE_SOURCE_DIR}/core/CodePage.cpp)
-  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/szdd_fuzz
-    COMMAND ${CLANGXX} -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined
-            -fno-sanitize-recover=undefined -I${CMAKE_SOURCE_DIR} ${FUZZ_SOURCES}
-            -o ${CMAKE_BINARY_DIR}/szdd_fuzz
-    DEPENDS ${FUZZ_SOURCES} ${CMAKE_SOURCE_DIR}/core/Szdd.h ${CMAKE_SOURCE_DIR}/core/CodePage.h
-            ${CMAKE_SOURCE_DIR}/core/SzddStream.h ${CMAKE_SOURCE_DIR}/tests/support/SzddReference.h
-            ${CMAKE_SOURCE_DIR}/core/SzddFiles.h
-    COMMENT "Building the SZDD fuzzer with clang"
-    VERBATIM)
-  add_custom_target(szdd_fuzz_build ALL DEPENDS ${CMAKE_BINARY_DIR}/szdd_fuzz)
-  add_test(NAME fuzz.szdd COMMAND ${CMAKE_BINARY_DIR}/szdd_fuzz -runs=20000 -seed=1
-                                  -max_total_time=20)
-  set_tests_properties(fuzz.szdd PROPERTIES TIMEOUT 120)
+  # qs_fuzzer(NAME RUNS SOURCES...): a libFuzzer program NAME built by clang
+  # with ASan and UBSan from the given sources; CTest runs it RUNS times.
+  function(qs_fuzzer name runs)
+    list(TRANSFORM ARGN PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE sources)
+    file(GLOB_RECURSE headers ${CMAKE_SOURCE_DIR}/core/*.h ${CMAKE_SOURCE_DIR}/data/*.h
+         ${CMAKE_SOURCE_DIR}/install/*.h ${CMAKE_SOURCE_DIR}/uninstall/*.h
+         ${CMAKE_SOURCE_DIR}/platform/*.h ${CMAKE_SOURCE_DIR}/tests/support/*.h)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${name}
+      COMMAND ${CLANGXX} -std=c++20 -O2 -g -fsanitize=fuzzer,address,undefined
+              -fno-sanitize-recover=undefined -finput-charset=UTF-8 -I${CMAKE_SOURCE_DIR}
+              ${sources} -o ${CMAKE_BINARY_DIR}/${name}
+      DEPENDS ${sources} ${headers}
+      COMMENT "Building the fuzzer ${name} with clang"
+      VERBATIM)
+    add_custom_target(${name}_build ALL DEPENDS ${CMAKE_BINARY_DIR}/${name})
+    # A corpus of its own in the build folder, then the seeds, if any.
+    string(REPLACE "_fuzz" "" test ${name})
+    set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${test})
+    file(MAKE_DIRECTORY ${corpus})
+    set(seeds "")
+    if(EXISTS ${CMAKE_SOURCE_DIR}/tests/fuzz/seeds/${test})
+      set(seeds ${CMAKE_SOURCE_DIR}/tests/fuzz/seeds/${test} -dict=${CMAKE_SOURCE_DIR}/tests/fuzz/setup.dict)
+    endif()
+    add_test(NAME fuzz.${test} COMMAND ${CMAKE_BINARY_DIR}/${name} -runs=${runs} -seed=1
+                                       -max_total_time=30 ${corpus} ${seeds})
+    set_tests_properties(fuzz.${test} PROPERTIES TIMEOUT 120)
+  endfunction()
+  set(RUN_SOURCES core/CodePage.cpp core/Paths.cpp core/ShortCut.cpp core/Szdd.cpp core/SzddStream.cpp
+      core/Expand.cpp data/Definition.cpp data/UninstallRecord.cpp platform/fake/FakePlatform.cpp
+      platform/fake/ProfileText.cpp tests/support/FaultyPlatform.cpp)
+  qs_fuzzer(szdd_fuzz 20000 tests/fuzz/SzddFuzz.cpp core/Szdd.cpp core/SzddStream.cpp
+            core/CodePage.cpp)
+  qs_fuzzer(install_fuzz 1500 tests/fuzz/InstallFuzz.cpp install/InstallPlan.cpp
+            install/InstallRun.cpp ${RUN_SOURCES})
+  qs_fuzzer(uninstall_fuzz 3000 tests/fuzz/UninstallFuzz.cpp uninstall/UninstallRun.cpp
+            ${RUN_SOURCES})
+  qs_fuzzer(profile_fuzz 100000 tests/fuzz/ProfileFuzz.cpp platform/fake/ProfileText.cpp)
 endif()
 
 # Wine's LZ API as a peer: files setupkit compressed, expanded by

@@ -74,3 +74,23 @@ add_executable(setupkit tools/setupkit/main.cpp)
 target_link_libraries(setupkit PRIVATE setupkit_lib ${QS_STATIC_LINK})
 add_executable(lzpeer tests/peer/LzPeer.cpp)
 target_link_libraries(lzpeer PRIVATE setup_logic lz32 ${QS_STATIC_LINK})
+
+# The DLL-planting test's programs: the marker DLL planted under system DLL
+# names (kernel32 only, no runtime), a program that imports what SETUP.EXE
+# imports and ends at once, and an unhardened program as the negative control.
+if(NOT MSVC)
+  add_library(plant_marker SHARED tests/planting/Marker.cpp)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(QS_MARKER_ENTRY _MarkerMain@12)
+  else()
+    set(QS_MARKER_ENTRY MarkerMain)
+  endif()
+  set_target_properties(plant_marker PROPERTIES PREFIX "" OUTPUT_NAME plant_marker)
+  target_compile_options(plant_marker PRIVATE -fno-exceptions -fno-asynchronous-unwind-tables)
+  target_link_options(plant_marker PRIVATE -nostdlib -Wl,-e,${QS_MARKER_ENTRY})
+  target_link_libraries(plant_marker PRIVATE kernel32)
+  add_executable(plant_bare WIN32 tests/planting/Bare.cpp)
+  target_link_libraries(plant_bare PRIVATE user32 gdi32 advapi32 shell32 ole32 ${QS_STATIC_LINK})
+  add_executable(plant_unhardened WIN32 tests/planting/Unhardened.cpp)
+  target_link_libraries(plant_unhardened PRIVATE comctl32 user32 ole32 shell32 uuid ${QS_STATIC_LINK})
+endif()

@@ -25,13 +25,15 @@ int64_t ReadFull(FileReader& reader, uint8_t* buffer, size_t size) {
 }
 
 // The name source expands to, from its header; nullopt when it cannot be read.
+// headSeen gets the bytes the name was taken from.
 std::optional<std::string> ExpandedNameOf(Platform& platform, const std::string& source,
-                                          CodePage cp) {
+                                          CodePage cp, std::string* headSeen) {
   std::unique_ptr<FileReader> reader = platform.OpenForRead(source, false);
   if (!reader) return std::nullopt;
   uint8_t head[kSzddHeaderSize];
   int64_t got = ReadFull(*reader, head, sizeof head);
   if (got < 0) return std::nullopt;
+  headSeen->assign(reinterpret_cast<const char*>(head), static_cast<size_t>(got));
   SzddHeader header;
   if (ParseSzddHeader(head, static_cast<size_t>(got), &header) == SzddKind::NotCompressed) {
     return source;
@@ -81,37 +83,47 @@ struct Places {
   std::string expandFile;  // the finished copy
   std::string target;      // the copy while it is being written
   std::string answer;
+  std::optional<std::string> nameHead;  // the bytes the name came from
 };
+
+// The target and the answer for the expanded name.
+void Rename(Places& places, const std::string& name, CodePage cp) {
+  places.target = FolderPart(places.scratch, cp) + FileNamePart(name, cp);
+  places.answer = places.expandFile + "," + FileNamePart(places.target, cp);
+}
 
 Places PlacesFor(Platform& platform, const std::string& source, const std::string& tempFolder,
                  CodePage cp) {
   const std::string temp = DelBackslash(tempFolder, "B", cp);
-  std::optional<std::string> name = ExpandedNameOf(platform, source, cp);
-  if (!name) {
+  Places places;
+  std::string head;
+  std::optional<std::string> name = ExpandedNameOf(platform, source, cp, &head);
+  if (name) {
+    places.nameHead = head;
+  } else {
     platform.Beep();
     name = source;
   }
-  Places places;
   places.scratch = temp + "\\" + kAsideScratch;
   places.expandFile = temp + "\\" + kExpandScratch;
-  places.target = temp + AddBackslash(FileNamePart(*name, cp), "T", cp);
-  places.answer = places.expandFile + "," + FileNamePart(places.target, cp);
+  Rename(places, *name, cp);
   return places;
 }
 
 // Moves a file of the target's name to the scratch name, so that creating
 // the target cannot destroy it; false when it is there and cannot be moved.
+// A file already under the scratch name is never deleted: it may be one
+// that an earlier expansion could not move back.
 bool SetAside(Platform& platform, const Places& places) {
   if (!FileExists(platform, places.target)) return true;
-  if (FileExists(platform, places.scratch)) platform.Delete(places.scratch);
-  return platform.Move(places.target, places.scratch);
+  return !FileExists(platform, places.scratch) && platform.Move(places.target, places.scratch);
 }
 
 }  // namespace
 
 std::string ExpandCompressedFile(Platform& platform, const std::string& source,
                                  const std::string& tempFolder, CodePage cp, bool* complete) {
-  const Places places = PlacesFor(platform, source, tempFolder, cp);
+  Places places = PlacesFor(platform, source, tempFolder, cp);
   // A failed copy leaves no EXPAND.QST where it can be removed; complete
   // tells the caller either way, so an old one that stays is never taken
   // for this file's contents.
@@ -130,7 +142,16 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
   SzddHeader header;
   SzddKind kind = got < 0 ? SzddKind::UnknownMode
                           : ParseSzddHeader(head, static_cast<size_t>(got), &header);
-  if (kind == SzddKind::UnknownMode || !SetAside(platform, places)) {
+  // The name is only right for these contents when both reads saw the same
+  // header. When they differ, one of them came up short: a whole header
+  // read now names the file; anything else is no expansion.
+  const std::string seen(reinterpret_cast<const char*>(head), static_cast<size_t>(got < 0 ? 0 : got));
+  bool sameHead = !places.nameHead || *places.nameHead == seen;
+  if (!sameHead && kind == SzddKind::Compressed) {
+    Rename(places, SzddExpandedName(source, header.missingChar, cp), cp);
+    sameHead = true;
+  }
+  if (kind == SzddKind::UnknownMode || !sameHead || !SetAside(platform, places)) {
     removeExpandFile();
     return places.answer;
   }

@@ -22,7 +22,8 @@ inline constexpr const char* kAsideScratch = "ZZZZZZZZ.ZZZ";
 // A file already in the folder under the expanded name is moved aside to
 // ZZZZZZZZ.ZZZ for the duration and moved back afterwards (a left-over
 // ZZZZZZZZ.ZZZ takes that name too); if it cannot be moved back it stays
-// under the scratch name. When the expanded name cannot be read (the source
+// under the scratch name. A ZZZZZZZZ.ZZZ is never deleted: when one is there
+// and a file has the expanded name, the copy fails. When the expanded name cannot be read (the source
 // cannot be opened), the source's own file name is used, after a beep.
 //
 // The same string comes back when the copy fails: a source that cannot be

@@ -25,12 +25,15 @@ void LoadSection(Platform& platform, const std::string& file, const char* sectio
   }
 }
 
+// False when a value could not be written.
 template <size_t M>
-void WriteSection(Platform& platform, const std::string& file, const char* section,
+bool WriteSection(Platform& platform, const std::string& file, const char* section,
                   const char* prefix, const std::array<std::string, M>& list) {
+  bool written = true;
   for (size_t n = 1; n < M; ++n) {
-    if (!list[n].empty()) WriteIniString(platform, section, Key(prefix, n), list[n], file);
+    if (!list[n].empty()) written &= WriteIniString(platform, section, Key(prefix, n), list[n], file);
   }
+  return written;
 }
 
 // The record lists itself once, in the first empty slot.
@@ -89,8 +92,10 @@ void RecordInstalledFile(Platform& platform, Slots<kDeleteFiles>& files, const s
   }
 }
 
+// No existence test first: a missing record reads as empty lists anyway,
+// and an existing one whose attributes cannot be read must still be merged,
+// or its entries would be lost when the new record replaces it.
 void MergeEarlierRecord(Platform& platform, const std::string& recordPath, DeleteLists& lists) {
-  if (!FileExists(platform, recordPath)) return;
   LoadSection(platform, recordPath, "DeleteFolder", "Folder", lists.folders);
   LoadSection(platform, recordPath, "DeleteFile", "File", lists.files);
   LoadSection(platform, recordPath, "DeleteShortCut", "File", lists.shortCuts);
@@ -112,25 +117,28 @@ void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, Dele
   WriteIniString(platform, "Information", "Message1", text::kRecordWarning1, file);
   WriteIniString(platform, "Information", "Message2", text::kRecordWarning2, file);
   WriteIniString(platform, "Information", "Message3", text::kRecordWarning3, file);
-  WriteIniString(platform, "Title", "UnSetup", setting.unSetupTitle, file);
-  WriteIniString(platform, "SetupFolder", "Folder", setting.installFolder, file);
-  WriteSection(platform, file, "DeleteFolder", "Folder", lists.folders);
+  // What the uninstaller needs must all be there: every write is checked.
+  bool complete = WriteIniString(platform, "Title", "UnSetup", setting.unSetupTitle, file);
+  complete &= WriteIniString(platform, "SetupFolder", "Folder", setting.installFolder, file);
+  complete &= WriteSection(platform, file, "DeleteFolder", "Folder", lists.folders);
   ListRecordItself(platform, lists.files, file, cp);
-  WriteSection(platform, file, "DeleteFile", "File", lists.files);
-  WriteSection(platform, file, "DeleteShortCut", "File", lists.shortCuts);
+  complete &= WriteSection(platform, file, "DeleteFile", "File", lists.files);
+  complete &= WriteSection(platform, file, "DeleteShortCut", "File", lists.shortCuts);
   for (int n = 1; n <= kDeleteRegistry; ++n) {
     if (!lists.setupRegistry[n].empty()) {
       AddToDeleteList(platform, lists.registry, lists.setupRegistry[n]);
     }
   }
-  WriteSection(platform, file, "DeleteRegistry", "Key", lists.registry);
+  complete &= WriteSection(platform, file, "DeleteRegistry", "Key", lists.registry);
   const std::string keyPath = UninstallKeyPath(setting.unSetupKey);
-  WriteIniString(platform, "UnSetupRegistryKey", "Key", keyPath, file);
+  complete &= WriteIniString(platform, "UnSetupRegistryKey", "Key", keyPath, file);
   // Without a name of its own the registration would land in the list of
   // installed programs itself.
-  if (KeyComponentCount(setting.unSetupKey, cp) == 0) return;
-  Register(platform, keyPath, setting.unSetupKey,
-           UninstallCommand(setting.windowsFolder, file, cp));
+  if (KeyComponentCount(setting.unSetupKey, cp) != 0) {
+    Register(platform, keyPath, setting.unSetupKey,
+             UninstallCommand(setting.windowsFolder, file, cp));
+  }
+  if (!complete) throw SetupError(WithValue(text::kValueWriteFailed, file));
 }
 
 UninstallRecord ReadUninstallRecord(Platform& platform, const std::string& recordPath) {

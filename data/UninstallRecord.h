@@ -79,9 +79,12 @@ std::string UninstallKeyPath(const std::string& keyName);
 std::string UninstallCommand(const std::string& windowsFolder, const std::string& recordPath,
                              CodePage cp);
 
-// Writes the record in its fixed order, then the registration. The record's
-// profile writes are not checked; a registration key or value that cannot
-// be written raises SetupError (the record is written by then).
+// Writes the record in its fixed order, then the registration. A
+// registration key or value that cannot be written raises SetupError (the
+// record is written by then); so does, after the registration, a record
+// value that could not be written ("'<record path>' の設定に失敗しました"):
+// an incomplete record would leave files behind silently. The three
+// warning lines for people are not checked.
 void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, DeleteLists& lists,
                           CodePage cp);
 

@@ -234,9 +234,14 @@ void InstallRun::InstallUninstaller() {
   std::string source = SourcePath("SETUP.EXE");
   std::string destination = DelBackslash(values_.windowsFolder, "B", cp_) + "\\APPUNSET.EXE";
   std::optional<uint64_t> sourceTime = platform_.LastWriteTime(source);
+  if (!sourceTime) {
+    // Whether the copy is older cannot be told: it is not refreshed, and
+    // the user is told so.
+    Fail(text::kTagSetupFile, destination);
+    return;
+  }
   std::optional<uint64_t> destinationTime = platform_.LastWriteTime(destination);
-  bool newer = sourceTime && (!destinationTime ||
-                              *sourceTime / kTwoSeconds > *destinationTime / kTwoSeconds);
+  bool newer = !destinationTime || *sourceTime / kTwoSeconds > *destinationTime / kTwoSeconds;
   if (!newer) return;
   platform_.SetAttributes(destination, kAttrArchive);
   bool copied = platform_.Copy(source, destination, false);

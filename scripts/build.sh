@@ -17,9 +17,9 @@ configure() {  # dir, extra cmake arguments...
   cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
-compile() {  # dir: builds quietly; on failure shows the compiler's output
+compile() {  # dir [cmake --build options]: builds quietly; on failure shows the compiler's output
   local log=$1/build.log
-  if ! cmake --build "$1" -j"$jobs" >"$log" 2>&1; then
+  if ! cmake --build "$@" -j"$jobs" >"$log" 2>&1; then
     grep -E "error|Error" -A3 "$log" | head -60 >&2
     echo "build: failed in $1 (full output: $log)" >&2
     exit 1
@@ -35,8 +35,12 @@ if [ "$arch" = win64 ]; then
   compile "$build/win64"
   test_dir=$build/win64
 fi
-configure "$build/native" -DQS_WINDOWS_TEST_DIR="$test_dir" -DQS_SHIP_DIR="$build/win32"
+configure "$build/native" -DQS_WINDOWS_TEST_DIR="$test_dir" -DQS_SHIP_DIR="$build/win32" \
+  -DQS_SANITIZE_DIR="$build/sanitize"
 compile "$build/native"
+# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+configure "$build/sanitize" -DQS_SANITIZE=ON
+compile "$build/sanitize" --target unit_tests
 
 [ -f "$build/win32/SETUP.EXE" ] || { echo "build: SETUP.EXE was not built" >&2; exit 1; }
 echo "build: $build/win32/SETUP.EXE ($(stat -c %s "$build/win32/SETUP.EXE") bytes); Wine tests use $test_dir"

@@ -91,7 +91,12 @@ std::string FakePlatform::Key(const std::string& path) const {
 FakePlatform::Node* FakePlatform::Find(const std::string& path) {
   if (path.empty()) return nullptr;
   auto it = nodes_.find(Key(path));
-  return it == nodes_.end() ? nullptr : &it->second;
+  if (it == nodes_.end()) return nullptr;
+  // A trailing separator names a folder: a file is not found that way.
+  CodePage cp(codePage);
+  bool trailing = (path.back() == '\\' || path.back() == '/') &&
+                  cp.LastCharStart(path) == path.size() - 1;
+  return trailing && !it->second.folder ? nullptr : &it->second;
 }
 
 bool FakePlatform::ParentExists(const std::string& path) {
@@ -292,8 +297,12 @@ std::string FakePlatform::ReadProfile(const std::string& section, const std::str
   while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
   std::optional<std::string> contents = Contents(file);
   if (!contents) return fallback.substr(0, bufferSize ? bufferSize - 1 : 0);
+  if (!parsed_ || parsedText_ != *contents) {
+    parsed_.emplace(*contents);
+    parsedText_ = *contents;
+  }
   std::optional<std::string> value;
-  if (!key.empty()) value = ProfileText(*contents).Find(section, key);
+  if (!key.empty()) value = parsed_->Find(section, key);
   return ProfileValueForBuffer(value ? *value : fallback, bufferSize);
 }
 
@@ -368,6 +377,12 @@ bool FakePlatform::DeleteRegistryTree(RegRoot root, const std::string& path) {
 
 bool FakePlatform::RegistryKeyExists(RegRoot root, const std::string& path) const {
   return registry_.count(RegPath(root, path)) > 0;
+}
+
+std::vector<std::string> FakePlatform::RegistryKeys() const {
+  std::vector<std::string> keys;
+  for (const auto& entry : registry_) keys.push_back(entry.first);
+  return keys;
 }
 
 std::string FakePlatform::SpecialFolder(int csidl) {

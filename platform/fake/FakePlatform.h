@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/fake/ProfileText.h"
 
 namespace qs::fake {
 
@@ -38,6 +39,8 @@ class FakePlatform : public Platform {
   // Makes registry writes below this root fail.
   void DenyRegistry(RegRoot root);
   bool RegistryKeyExists(RegRoot root, const std::string& path) const;
+  // Every registry key as upper-cased "HKEY_...\PATH", sorted.
+  std::vector<std::string> RegistryKeys() const;
 
   std::string tempFolder = "C:\\TEMP\\";
   std::string windowsFolder = "C:\\WINDOWS";
@@ -124,6 +127,9 @@ class FakePlatform : public Platform {
   std::set<RegRoot> deniedRoots_;
   std::map<std::string, RegKey> registry_;  // by upper "ROOT\PATH"
   uint64_t clock_ = 0x01D0000000000000ull;
+  // The last profile file read, parsed once for as long as its text stays.
+  std::string parsedText_;
+  std::optional<ProfileText> parsed_;
 };
 
 }  // namespace qs::fake

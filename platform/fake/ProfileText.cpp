@@ -22,9 +22,24 @@ bool SameName(const std::string& a, const std::string& b) {
                     [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
+// The file's text in bytes: a UTF-8 byte-order mark is dropped, and a file
+// that starts with the UTF-16 (little-endian) one is read in that encoding
+// (characters beyond ASCII become "?": the fake knows no code pages).
+std::string Decoded(const std::string& contents) {
+  if (contents.rfind("\xef\xbb\xbf", 0) == 0) return contents.substr(3);
+  if (contents.rfind("\xff\xfe", 0) != 0) return contents;
+  std::string text;
+  for (size_t i = 2; i + 1 < contents.size(); i += 2) {
+    bool ascii = contents[i + 1] == 0 && static_cast<unsigned char>(contents[i]) < 0x80;
+    text += ascii ? contents[i] : '?';
+  }
+  return text;
+}
+
 }  // namespace
 
-ProfileText::ProfileText(const std::string& contents) {
+ProfileText::ProfileText(const std::string& file) {
+  const std::string contents = Decoded(file);
   sections_.push_back({});
   size_t pos = 0;
   while (pos < contents.size()) {
@@ -44,7 +59,10 @@ ProfileText::ProfileText(const std::string& contents) {
     if (eq == std::string::npos) {
       sections_.back().entries.push_back({line, std::nullopt});
     } else {
-      sections_.back().entries.push_back({Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))});
+      // A value ends at a NUL, as the system's C string does.
+      std::string value = Trim(line.substr(eq + 1));
+      value = Trim(value.substr(0, value.find('\0')));
+      sections_.back().entries.push_back({Trim(line.substr(0, eq)), value});
     }
   }
 }

@@ -10,7 +10,7 @@ namespace qs::fake {
 
 class ProfileText {
  public:
-  explicit ProfileText(const std::string& contents);
+  explicit ProfileText(const std::string& file);
 
   // The value of key in the first section of that name (names compared
   // without regard to ASCII letter case). nullopt when the section or the key

@@ -79,6 +79,14 @@ TEST_F(PlatformContract, CopyHonoursFailIfExistsAndMissingFolders) {
   EXPECT_FALSE(FileExists(os(), Path("c")));
 }
 
+TEST_F(PlatformContract, AFileNamedWithATrailingBackslashIsNotFound) {
+  ASSERT_TRUE(Write(Path("file.txt"), "x"));
+  EXPECT_EQ(kInvalidAttributes, os().Attributes(Path("file.txt\\")));
+  EXPECT_FALSE(os().Delete(Path("file.txt\\")));
+  EXPECT_EQ(nullptr, os().OpenForRead(Path("file.txt\\"), false));
+  EXPECT_TRUE(FileExists(os(), Path("file.txt")));
+}
+
 TEST_F(PlatformContract, MoveRenamesButNeverReplaces) {
   ASSERT_TRUE(Write(Path("a"), "A"));
   ASSERT_TRUE(Write(Path("b"), "B"));
@@ -159,6 +167,21 @@ TEST_F(PlatformContract, ProfileNamesIgnoreCaseAndTheFirstOneWins) {
   ASSERT_TRUE(Write(Path("p.ini"), "[S]\r\nKey=first\r\nkey=second\r\n[s]\r\nother=x\r\n"));
   EXPECT_EQ("first", Profile("KEY", "<default>", "s"));
   EXPECT_EQ("<default>", Profile("other"));
+}
+
+// Odd bytes in a definition file, read as the system reads them: a lone
+// carriage return ends a line, a NUL ends a value, and a file that starts
+// with a UTF-8 or UTF-16 byte-order mark is read in that encoding.
+TEST_F(PlatformContract, ProfileOddBytesAreReadAsTheSystemReadsThem) {
+  const std::string odd("[S]\r\na=one\rb=two\r\nnul=x\0y\r\n", 27);
+  ASSERT_TRUE(Write(Path("p.ini"), odd));
+  EXPECT_EQ("one", Profile("a"));
+  EXPECT_EQ("two", Profile("b"));
+  EXPECT_EQ("x", Profile("nul"));
+  ASSERT_TRUE(Write(Path("u8.ini"), "\xef\xbb\xbf[S]\r\nk=v\r\n"));
+  EXPECT_EQ("v", ReadIniString(os(), "S", "k", "<default>", Path("u8.ini")));
+  ASSERT_TRUE(Write(Path("u16.ini"), std::string("\xff\xfe[\0S\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0", 22)));
+  EXPECT_EQ("v", ReadIniString(os(), "S", "k", "<default>", Path("u16.ini")));
 }
 
 TEST_F(PlatformContract, ProfileWritesAreReadBack) {

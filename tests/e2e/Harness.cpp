@@ -510,6 +510,16 @@ void Product::Launch(const std::vector<std::string>& args, const std::string& pr
   pid_ = Spawn(SessionCommand(all), -1);
 }
 
+void Product::LaunchProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& unixFolder) {
+  std::vector<std::string> all = {"wine", program};
+  all.insert(all.end(), args.begin(), args.end());
+  fs::path here = fs::current_path();
+  fs::current_path(unixFolder);  // the child starts where it is forked
+  pid_ = Spawn(SessionCommand(all), -1);
+  fs::current_path(here);
+}
+
 std::optional<int> Product::RunAgain(const std::vector<std::string>& args, int timeoutMs) {
   std::vector<std::string> all = {"wine", folder_ + "/SETUP.EXE"};
   all.insert(all.end(), args.begin(), args.end());

@@ -67,6 +67,10 @@ class Product {
   // Starts SETUP.EXE, or the given program (a Unix path), with the given
   // arguments (does not wait).
   void Launch(const std::vector<std::string>& args = {}, const std::string& program = "");
+  // Starts another Windows program (a Unix path) with the Unix folder
+  // unixFolder as its current folder (does not wait).
+  void LaunchProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& unixFolder);
   // Starts another copy and waits for it; its exit code.
   std::optional<int> RunAgain(const std::vector<std::string>& args, int timeoutMs);
   // Waits for the launched copy to end; its exit code.

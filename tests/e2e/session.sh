@@ -35,7 +35,8 @@ if [ "$arch" = win32 ]; then loader=/usr/lib/wine/wine; else loader=/usr/lib/win
 session_env() {
   export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
   export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all WINELOADER="$loader"
-  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  # QS_EXTRA_DLLOVERRIDES adds a test's own overrides (the DLL-planting test).
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${QS_EXTRA_DLLOVERRIDES:+;$QS_EXTRA_DLLOVERRIDES}"
   if [ -f "$state/display" ]; then export DISPLAY=":$(cat "$state/display")"; fi
 }
 

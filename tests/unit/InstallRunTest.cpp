@@ -239,5 +239,19 @@ TEST_F(InstallRunTest, ReadOnlyFilesFailWithoutAQuestionAndOddNamesGoToPrograms)
                              "C:\\Program Files\\Acme\\RO.TXT\rCreating -> Tools\\Viewer").size());
 }
 
+TEST_F(InstallRunTest, AnUninstallerSourceOfUnknownAgeIsListedNotSkipped) {
+  // The program was started under another name: there is no SETUP.EXE to
+  // date or copy, and the registration would name a missing uninstaller.
+  Ini("[CopyFile]\r\nFile1=(App)\\A.TXT\r\n");
+  os.AddFile("C:\\CD\\A.TXT", "a");
+  os.Delete("C:\\CD\\SETUP.EXE");
+  window.answers = {kIdYes};
+  MakeRun().Run();
+  EXPECT_EQ(std::vector<std::string>({"failure list[作成・コピー処理失敗　詳細表示]: "
+                                      "<SetupFile> C:\\WINDOWS\\APPUNSET.EXE\r\n"}),
+            window.Lines("failure list"));
+  EXPECT_TRUE(window.ended);
+}
+
 }  // namespace
 }  // namespace qs

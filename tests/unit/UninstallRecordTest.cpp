@@ -5,6 +5,7 @@
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/FaultyPlatform.h"
 
 namespace qs {
 namespace {
@@ -171,6 +172,35 @@ TEST_F(UninstallRecordTest, ARegistrationThatCannotBeWrittenEndsTheRun) {
               std::string(error.what()));
   }
   EXPECT_EQ("Tools remover", Value("Title", "UnSetup"));  // the record is written by then
+}
+
+TEST_F(UninstallRecordTest, AnEarlierRecordIsMergedEvenWhenItsAttributesCannotBeRead) {
+  os.AddFile(kRecord, "[DeleteFile]\r\nFile1=C:\\Program Files\\Tools\\OLD.TXT\r\n"
+                      "[DeleteRegistry]\r\nKey1=(Cuser)Software\\Tools\r\n");
+  test::FaultyPlatform faulty(os);
+  for (long call = 1; call <= 3; ++call) {
+    DeleteLists merged;
+    faulty.Arm(call, test::FaultKind::AccessDenied);
+    MergeEarlierRecord(faulty, kRecord, merged);
+    EXPECT_EQ("C:\\Program Files\\Tools\\OLD.TXT", merged.files[1]) << faulty.fired();
+    EXPECT_EQ("(Cuser)Software\\Tools", merged.registry[1]) << faulty.fired();
+  }
+}
+
+TEST_F(UninstallRecordTest, ARecordThatCannotBeWrittenWhollyEndsTheRunAfterTheRegistration) {
+  // A read-only record from an earlier installation can be neither deleted
+  // nor written: the uninstaller would find none of the new entries.
+  os.AddFile(kRecord, "[Title]\r\nUnSetup=Old\r\n");
+  os.SetAttributes(kRecord, kAttrReadOnly);
+  AddToDeleteList(os, lists.folders, "C:\\Program Files\\Tools\\BIN\\");
+  try {
+    WriteUninstallRecord(os, Setting(), lists, kCp932);
+    FAIL() << "no error raised";
+  } catch (const SetupError& error) {
+    EXPECT_EQ(std::string("'") + kRecord + "' の設定に失敗しました", std::string(error.what()));
+  }
+  EXPECT_TRUE(os.GetRegistryValue(RegRoot::LocalMachine, UninstallKeyPath("Acme Tools"),
+                                  "UninstallString").has_value());
 }
 
 }  // namespace

@@ -234,6 +234,9 @@ void LoadProduct(RecordingPlatform& os, const fs::path& folder, const Layout& la
     std::string name = DiskNameToCp932(entry.path().filename().string());
     os.AddFile(DelBackslash(layout.sourceFolder, "B", kCp) + "\\" + name, ReadBytes(entry.path()));
   }
+  // The program runs from this folder, so it is there even in a package that
+  // does not ship it yet.
+  if (!FileExists(os, os.modulePath)) os.AddFile(os.modulePath, "MZ");
 }
 
 }  // namespace

@@ -1,0 +1,140 @@
+// Invariants of the runs over the fake world, shared by the fault-injection
+// tests and the fuzz targets: what the disk and the registry held before a
+// run, and what an uninstall may have removed.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "data/ProgramValues.h"
+#include "data/UninstallRecord.h"
+#include "tests/support/FakePlatform.h"
+
+namespace qs::test {
+
+inline std::string AsciiUpper(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return out;
+}
+
+// The program's values for a test world: the product on C:\CD, the
+// temporary folder C:\TEMP, Windows in C:\WINDOWS.
+inline ProgramValues WorldValues(const std::string& infoFile, const std::string& title) {
+  ProgramValues values;
+  values.sourceFolder = "C:\\CD\\";
+  values.tempFolder = "C:\\TEMP\\";
+  values.infoFile = infoFile;
+  values.setupTitle = values.unSetupTitle = title;
+  values.windowsFolder = "C:\\WINDOWS";
+  values.systemFolder = "C:\\WINDOWS\\SYSTEM32";
+  values.programFilesFolder = "C:\\Program Files";
+  return values;
+}
+
+// What an uninstall record names, read the way the uninstaller reads it:
+// paths upper-cased, flags cut off, registry keys with their root marker,
+// and the install folder.
+inline std::set<std::string> NamedByRecord(Platform& os, const std::string& record) {
+  std::set<std::string> named;
+  UninstallRecord read = ReadUninstallRecord(os, record);
+  for (const RecordedFile& file : read.files) named.insert(AsciiUpper(file.path));
+  for (const auto* list : {&read.folders, &read.shortCuts, &read.registryKeys}) {
+    for (const std::string& entry : *list) named.insert(AsciiUpper(entry));
+  }
+  if (!read.setupFolder.empty()) named.insert(AsciiUpper(read.setupFolder));
+  return named;
+}
+
+// The disk and the registry: every file's contents by upper-cased path,
+// every folder (no trailing backslash), every key ("HKEY_...\PATH", upper case).
+struct Snapshot {
+  std::map<std::string, std::string> files;
+  std::set<std::string> folders;
+  std::set<std::string> keys;
+};
+
+inline Snapshot Take(const FakePlatform& os) {
+  Snapshot shot;
+  for (const std::string& path : os.ListTree("C:\\")) {
+    if (std::optional<std::string> data = os.Contents(path)) {
+      shot.files[AsciiUpper(path)] = *data;
+    } else {
+      std::string folder = AsciiUpper(path);
+      while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+      shot.folders.insert(folder);
+    }
+  }
+  for (const std::string& key : os.RegistryKeys()) shot.keys.insert(key);
+  return shot;
+}
+
+// What an uninstall may remove, by its record's entries (upper case, flags
+// cut off; registry entries with their root marker) and the registration key
+// path. Adds a line to problems for anything else it removed or changed, a
+// root or first-level key removed, or a special folder removed.
+inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& before,
+                                        const std::set<std::string>& named,
+                                        const std::string& registration,
+                                        const std::string& recordCopy,
+                                        std::vector<std::string>& problems) {
+  Snapshot after = Take(os);
+  auto expect = [&](bool holds, const std::string& problem) {
+    if (!holds) problems.push_back(problem);
+  };
+  for (const auto& [path, data] : before.files) {
+    auto now = after.files.find(path);
+    if (now == after.files.end()) {
+      expect(named.count(path) || path == AsciiUpper(recordCopy), "deleted, not in the record: " + path);
+    } else {
+      expect(now->second == data, "changed: " + path);
+    }
+  }
+  for (const std::string& folder : before.folders) {
+    if (after.folders.count(folder)) continue;
+    bool named_ = named.count(folder + "\\") || named.count(folder);
+    for (const std::string& entry : named) named_ |= entry.rfind(folder + "\\", 0) == 0;
+    expect(named_, "folder removed, not in the record: " + folder);
+  }
+  for (const auto& [csidl, folder] : os.specialFolders) {
+    expect(after.folders.count(AsciiUpper(folder)) > 0 || !before.folders.count(AsciiUpper(folder)),
+           "special folder removed: " + folder);
+  }
+  static const char* const kRoots[][2] = {{"HKEY_CLASSES_ROOT\\", "(Class)"},
+                                          {"HKEY_CURRENT_USER\\", "(Cuser)"},
+                                          {"HKEY_LOCAL_MACHINE\\", "(Local)"},
+                                          {"HKEY_USERS\\", "(Users)"}};
+  for (const std::string& key : before.keys) {
+    if (after.keys.count(key)) continue;
+    size_t sep = key.find('\\');
+    if (sep == std::string::npos) {
+      problems.push_back("root key deleted: " + key);
+      continue;
+    }
+    std::string root = key.substr(0, sep + 1), below = key.substr(sep + 1);
+    bool shallow = below.find('\\') == std::string::npos;
+    bool allowed = false;
+    for (const auto& [rootName, marker] : kRoots) {
+      if (root != rootName) continue;
+      for (const std::string& entry : named) {
+        std::string path = entry.rfind(AsciiUpper(marker), 0) == 0 ? entry.substr(7) : entry;
+        while (!path.empty() && path[0] == '\\') path.erase(0, 1);
+        while (!path.empty() && path.back() == '\\') path.pop_back();  // the same key
+        if (path.empty()) continue;
+        bool covers = (below + "\\").rfind(path + "\\", 0) == 0;
+        allowed |= covers;
+      }
+    }
+    if (root == "HKEY_LOCAL_MACHINE\\") {
+      allowed |= (below + "\\").rfind(AsciiUpper(registration) + "\\", 0) == 0;
+    }
+    expect(allowed, "key deleted, not in the record: " + key);
+    expect(!shallow, "first-level key deleted: " + key);
+  }
+}
+
+}  // namespace qs::test

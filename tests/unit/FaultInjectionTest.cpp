@@ -1,0 +1,471 @@
+// Fault injection over the platform seam: a whole install of a rich product
+// (every section used, files already in the destination, a reinstall over an
+// earlier record, a user's file in the temporary folder under an expanded
+// name) and a whole uninstall run against the fake, with the k-th platform
+// call failing in each way the real call can fail. After every run the
+// invariants below are checked, not a transcript.
+//
+// Every call is tried with every kind it can give (a few seconds); a
+// sampled sweep tries every n-th call only:
+//   QS_FAULT_STRIDE=7 build/native/unit_tests --gtest_filter='FaultInjection*'
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include "core/SzddFiles.h"
+#include "core/Paths.h"
+#include "core/SetupError.h"
+#include "core/ShortCut.h"
+#include "core/Szdd.h"
+#include "core/Texts.h"
+#include "install/InstallRun.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/FakeRunWindow.h"
+#include "tests/support/FaultyPlatform.h"
+#include "tests/support/KnownFaults.h"
+#include "tests/support/RunChecks.h"
+#include "uninstall/UninstallRun.h"
+
+namespace qs {
+namespace {
+
+using test::FakePlatform;
+using test::FaultKind;
+using test::FaultyPlatform;
+
+const std::string kApp = "C:\\Program Files\\Acme";
+const std::string kRecord = kApp + "\\UNSETUP.INI";
+const std::string kTempRecord = "C:\\TEMP\\UNSETUP.INI";
+const std::string kDesktop = "C:\\Users\\u\\Desktop";
+const std::string kPrograms = "C:\\Users\\u\\Programs";
+const std::string kRegistration = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Product";
+const std::string kTool = "MZ the tool " + std::string(3000, 't');
+const std::string kLibrary = "the library " + std::string(5000, 'l');
+
+// The files the install is to make: the definition's entry, the installed
+// path and its contents.
+struct PlannedFile {
+  std::string entry, path, contents;
+};
+const PlannedFile kPlannedFiles[] = {
+    {"(App)\\TOOL.EX_", kApp + "\\TOOL.EXE", kTool},
+    {"(App)\\ONE.TXT", kApp + "\\ONE.TXT", "new one"},
+    {"(App)\\DATA\\LIB.DL_", kApp + "\\DATA\\LIB.DLL", kLibrary},
+    {"(App)\\DATA\\SUB\\NOTE.TXT", kApp + "\\DATA\\SUB\\NOTE.TXT", "note"},
+    {"(App)\\KEEP.TXT", kApp + "\\KEEP.TXT", "keep"},
+    {"", "C:\\WINDOWS\\APPUNSET.EXE", "MZ new setup"},
+};
+const char* const kPlannedFolders[] = {"\\DATA\\", "\\DATA\\SUB\\"};
+// Scratch files of the expansion: a left-over EXPAND.QST may be replaced
+// or removed.
+const std::set<std::string> kScratch = {"C:\\TEMP\\EXPAND.QST", "C:\\TEMP\\ZZZZZZZZ.ZZZ"};
+
+std::string Upper(const std::string& text) { return test::AsciiUpper(text); }
+
+bool IsPlanned(const std::string& upperPath) {
+  for (const PlannedFile& file : kPlannedFiles) {
+    if (Upper(file.path) == upperPath) return true;
+  }
+  return false;
+}
+
+using test::Snapshot;
+using test::Take;
+
+ProgramValues Values() { return test::WorldValues("C:\\CD\\SETUP.INI", "Acme"); }
+
+// The world before the install: the product on its medium, an earlier
+// installation with its record, the user's own files and keys around it.
+void Prepare(FakePlatform& os) {
+  os.specialFolders = {{kCsidlDesktop, kDesktop},
+                       {kCsidlPrograms, kPrograms},
+                       {kCsidlStartup, kPrograms + "\\Startup"},
+                       {kCsidlSendTo, "C:\\Users\\u\\SendTo"}};
+  for (const auto& [csidl, folder] : os.specialFolders) os.AddFolder(folder);
+  os.AddFolder("C:\\WINDOWS\\SYSTEM32");
+  os.AddFile("C:\\CD\\SETUP.INI",
+             "[Title]\r\nSetup=Acme\r\nUnSetupKey=Acme Product\r\n"
+             "[MakeFolder]\r\nFolder1=(App)\\DATA\r\nFolder2=(App)\\DATA\\SUB\r\n"
+             "[CopyFile]\r\nFile1=(App)\\TOOL.EX_\r\nFile2=(App)\\ONE.TXT\r\n"
+             "File3=(App)\\DATA\\LIB.DL_,/F\r\n"
+             "File4=(App)\\DATA\\SUB\\NOTE.TXT,/C\r\nFile5=(App)\\KEEP.TXT,/L\r\n"
+             "[ShortCut]\r\nMake1=(App)\\ONE.TXT\r\nName1=(Dsk)One\r\n"
+             "Make2=(App)\\TOOL.EXE\r\nName2=Acme\\Tool\r\n"
+             "[Registry]\r\nKey1=(Cuser)Software\\Acme\r\nName1=Path\r\n"
+             "Value1=(Str)C:\\Program Files\\Acme\r\nKey2=(Local)SOFTWARE\\Acme\r\n"
+             "Name2=Count\r\nValue2=(Int)12\r\n"
+             "[DeleteRegistry]\r\nKey1=(Cuser)Software\\Acme\r\nKey2=(Local)SOFTWARE\\Acme\r\n"
+             "[ExecuteFile]\r\nFile=(App)\\ONE.TXT\r\n");
+  os.AddFile("C:\\WINDOWS\\APPUNSET.EXE", "MZ old setup", 1);
+  os.SetAttributes("C:\\WINDOWS\\APPUNSET.EXE", kAttrReadOnly | kAttrArchive);
+  os.AddFile("C:\\CD\\SETUP.EXE", "MZ new setup");
+  os.AddFile("C:\\CD\\ONE.TXT", "new one");
+  os.AddFile("C:\\CD\\LIB.DL_", SzddCompress(kLibrary, 'l'));
+  os.AddFile("C:\\CD\\NOTE.TXT", "note");
+  os.AddFile("C:\\CD\\KEEP.TXT", "keep");
+  os.AddFile("C:\\CD\\TOOL.EX_", SzddCompress(kTool, 'e'));
+  // The earlier installation and the user's own files beside it.
+  os.AddFile(kApp + "\\ONE.TXT", "old one");
+  os.AddFile(kApp + "\\OLD.TXT", "from the earlier version");
+  os.AddFile(kApp + "\\USER.DAT", "the user's data");
+  os.AddFolder(kApp + "\\OLDDIR");
+  os.AddFile(kDesktop + "\\Old.lnk", "old link");
+  os.AddFile(kRecord,
+             "[SetupFolder]\r\nFolder=" + kApp + "\\\r\n"
+             "[DeleteFolder]\r\nFolder1=" + kApp + "\\OLDDIR\\\r\n"
+             "[DeleteFile]\r\nFile1=" + kApp + "\\OLD.TXT\r\nFile2=" + kApp + "\\ONE.TXT\r\n"
+             "File3=" + kRecord + "\r\n"
+             "[DeleteShortCut]\r\nFile1=" + kDesktop + "\\Old.lnk\r\n"
+             "[DeleteRegistry]\r\nKey1=(Cuser)Software\\Acme\\Old\r\n");
+  os.CreateRegistryKey(RegRoot::CurrentUser, "Software\\Acme\\Old");
+  // Left-overs and a user's file in the temporary folder under the name a
+  // compressed file expands to.
+  os.AddFile("C:\\TEMP\\EXPAND.QST", "stale scratch");
+  os.AddFile("C:\\TEMP\\TOOL.EXE", "the user's own tool");
+  os.AddFile("C:\\TEMP\\LIB.DLL", "the user's own library");
+  os.AddFile("C:\\TEMP\\NOTES.TMP", "notes");
+  os.AddFile(kDesktop + "\\Other.lnk", "someone else's link");
+  os.CreateRegistryKey(RegRoot::CurrentUser, "Software\\Other");
+  os.SetRegistryValue(RegRoot::CurrentUser, "Software\\Other", "Name", {RegValue::Kind::String, "x", 0});
+  os.CreateRegistryKey(RegRoot::LocalMachine,
+                       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other");
+}
+
+struct Outcome {
+  bool ended = false;
+  bool completed = false;        // the completion message was shown
+  std::set<std::string> planned;  // the definition's file entries that were gathered
+  std::string fault;              // the call that was made to fail
+  std::string report;  // the standard error report's text, when raised
+  std::string failures;
+  std::vector<std::string> problems;
+};
+
+template <typename Run>
+Outcome Drive(test::FakeRunWindow& window, Run run) {
+  Outcome outcome;
+  try {
+    run();
+  } catch (const SetupError& error) {
+    outcome.report = error.what();
+  } catch (const test::RunawayRun& error) {
+    outcome.problems.push_back(error.what());
+  } catch (const std::exception& error) {
+    outcome.problems.push_back(std::string("crash: ") + error.what());
+  }
+  outcome.ended = window.ended;
+  outcome.completed = !window.Lines(std::string("ask[") + text::kCompleteCaption).empty();
+  if (outcome.ended && !outcome.completed) {
+    // Ended early: only after an error message that says so.
+    outcome.ended = !window.Lines("ask[").empty() &&
+                    window.Lines("ask[").back().find(",16]") != std::string::npos;
+  }
+  for (const std::string& line : window.Lines("failure list")) outcome.failures += line;
+  if (outcome.problems.empty() && outcome.ended == !outcome.report.empty()) {
+    outcome.problems.push_back(outcome.ended ? "ended after an error report"
+                                             : "neither ended nor reported an error");
+  }
+  return outcome;
+}
+
+bool Listed(const Outcome& outcome, const char* tag, const std::string& path) {
+  return Upper(outcome.failures).find(Upper(tag + path + "\r\n")) != std::string::npos;
+}
+
+// Shows every failure list; answers Yes to the overwrite and the ",/C"
+// questions, or No when the user declines them.
+class AnsweringWindow : public test::FakeRunWindow {
+ public:
+  explicit AnsweringWindow(bool decline) : decline_(decline) {
+    options.installFolder = kApp + "\\";
+    options.overwriteAll = !decline;
+  }
+  int Ask(const std::string& text, const std::string& caption, uint32_t flags) override {
+    test::FakeRunWindow::Ask(text, caption, flags);
+    bool question = caption == text::kOverwriteCaption || caption == text::kUnSetupConfirmCaption;
+    return decline_ && question ? kIdNo : kIdYes;
+  }
+
+ private:
+  bool decline_;
+};
+
+Outcome Install(Platform& platform, InstallPlan& plan, bool decline = false) {
+  AnsweringWindow window(decline);
+  ProgramValues values = Values();
+  Outcome outcome =
+      Drive(window, [&] { InstallRun(platform, window, plan, values, kCp932).Run(); });
+  for (int k = 1; k <= plan.fileCount; ++k) outcome.planned.insert(plan.files[k]);
+  return outcome;
+}
+
+Outcome Uninstall(Platform& platform, bool decline = false) {
+  AnsweringWindow window(decline);
+  ProgramValues values = Values();
+  values.infoFile = kTempRecord;
+  return Drive(window, [&] { UninstallRun(platform, window, values, kCp932).Run(); });
+}
+
+std::set<std::string> RecordEntries(Platform& os, const std::string& record) {
+  return test::NamedByRecord(os, record);
+}
+
+void Expect(Outcome& outcome, bool holds, const std::string& problem) {
+  if (!holds) outcome.problems.push_back(problem);
+}
+
+// The install's invariants, given the world before it and the plan it made.
+void CheckInstall(FakePlatform& os, const Snapshot& before, Outcome& outcome) {
+  Snapshot after = Take(os);
+  const bool normal = outcome.ended;
+  // Files outside the plan are untouched; a file moved aside during an
+  // expansion is back, or kept under the scratch name.
+  for (const auto& [path, data] : before.files) {
+    if (kScratch.count(path) || IsPlanned(path) || path == Upper(kRecord)) continue;
+    bool kept = after.files.count(path) && after.files[path] == data;
+    bool aside = !after.files.count(path) && after.files["C:\\TEMP\\ZZZZZZZZ.ZZZ"] == data;
+    Expect(outcome, kept || aside, "changed or lost: " + path);
+  }
+  // A planned file holds its old or its correct new contents; when the run
+  // completed, a gathered one that does not hold the new contents is listed.
+  for (const PlannedFile& file : kPlannedFiles) {
+    std::string key = Upper(file.path);
+    bool now = after.files.count(key), was = before.files.count(key);
+    bool fresh = now && after.files[key] == file.contents;
+    bool old = now == was && (!now || after.files[key] == before.files.at(key));
+    Expect(outcome, fresh || old, "wrong contents: " + file.path);
+    // A compressed file whose expanded name cannot be read is installed
+    // under its own name, after a beep.
+    bool ownName = false;
+    if (os.beeps > 0 && !file.entry.empty() && file.entry.back() == '_') {
+      std::string own = Upper(FolderPart(file.path, kCp932) + FileNamePart(file.entry, kCp932));
+      ownName = after.files.count(own) && after.files[own] == file.contents;
+    }
+    bool gathered = file.entry.empty() || outcome.planned.count(file.entry);
+    const char* tag = file.entry.empty() ? "<SetupFile> " : "<File> ";
+    if (outcome.completed && gathered) {
+      Expect(outcome, fresh || ownName || Listed(outcome, tag, file.path),
+             "not copied, not listed: " + file.path);
+    }
+  }
+  if (outcome.completed) {
+    for (const char* folder : kPlannedFolders) {
+      std::string path = kApp + folder;
+      Expect(outcome, FolderExists(os, path) || Listed(outcome, "<Folder> ", path),
+             "folder not made, not listed: " + path);
+    }
+  }
+  // The record, when written, names only what the run made or found, and
+  // keeps what the earlier record named.
+  bool written = !after.files.count(Upper(kRecord)) ||
+                 after.files[Upper(kRecord)] != before.files.at(Upper(kRecord));
+  if (!written) return;
+  Expect(outcome, normal || !outcome.report.empty(), "record written by a run that did not end");
+  std::set<std::string> entries = RecordEntries(os, kRecord);
+  std::set<std::string> earlier = {Upper(kApp + "\\OLD.TXT"), Upper(kApp + "\\ONE.TXT"),
+                                   Upper(kRecord), Upper(kApp + "\\OLDDIR\\"),
+                                   Upper(kDesktop + "\\Old.lnk"), "(CUSER)SOFTWARE\\ACME\\OLD"};
+  for (const std::string& entry : earlier) {
+    Expect(outcome, entries.count(entry) || !outcome.report.empty(),
+           "earlier record entry lost: " + entry);
+  }
+  for (const std::string& entry : entries) {
+    // A link whose save failed is recorded all the same: the save is quiet.
+    bool quietLink = outcome.fault.rfind("Save ", 0) == 0 && entry.ends_with(".LNK");
+    bool found = quietLink || after.files.count(entry) || after.folders.count(entry) ||
+                 after.folders.count(entry.substr(0, entry.size() - 1)) ||
+                 before.files.count(entry) || entry.rfind("(", 0) == 0 ||
+                 Listed(outcome, "<File> ", entry) || Listed(outcome, "<Folder> ", entry);
+    Expect(outcome, found, "record names what was neither made nor found: " + entry);
+  }
+  if (outcome.completed) {
+    for (const PlannedFile& file : kPlannedFiles) {
+      bool installed = os.Contents(file.path) == std::optional<std::string>(file.contents);
+      if (!file.entry.empty() && outcome.planned.count(file.entry) && installed) {
+        Expect(outcome, entries.count(Upper(file.path)), "installed but not recorded: " + file.path);
+      }
+    }
+  }
+}
+
+// The uninstall's invariants: it removes only what its record names, never
+// a root or first-level registry key or a special folder itself, and every
+// file or link it could not remove is listed.
+void CheckUninstall(FakePlatform& os, const Snapshot& before, const std::set<std::string>& named,
+                    Outcome& outcome) {
+  test::CheckRemovedOnlyWhatIsNamed(os, before, named, kRegistration, kTempRecord, outcome.problems);
+  if (!outcome.ended) return;
+  Snapshot after = Take(os);
+  for (const std::string& entry : named) {
+    if (before.files.count(entry) && after.files.count(entry) && entry != Upper(kApp + "\\KEEP.TXT")) {
+      bool link = entry.size() > 4 && entry.compare(entry.size() - 4, 4, ".LNK") == 0;
+      Expect(outcome, Listed(outcome, link ? "<ShortCut> " : "<File> ", entry),
+             "not deleted, not listed: " + entry);
+    }
+  }
+}
+
+// A world with the product installed (no faults) and its record copied to
+// the temporary folder, as the uninstaller starts.
+void Installed(FakePlatform& os) {
+  Prepare(os);
+  InstallPlan plan;
+  Outcome outcome = Install(os, plan);
+  ASSERT_TRUE(outcome.problems.empty()) << outcome.problems[0];
+  ASSERT_TRUE(outcome.ended);
+  os.AddFile(kTempRecord, *os.Contents(kRecord));
+}
+
+int Stride() {
+  const char* stride = std::getenv("QS_FAULT_STRIDE");
+  int n = stride ? std::atoi(stride) : 1;
+  return n > 0 ? n : 1;
+}
+
+struct Tally {
+  long runs = 0, faults = 0, known = 0;
+  std::vector<std::string> problems;
+
+  void Add(const std::string& fired, const Outcome& outcome,
+           bool (*known)(const std::string&, const std::string&)) {
+    ++runs;
+    if (!fired.empty()) ++faults;
+    if (outcome.problems.empty()) return;
+    if (known && known(fired, outcome.problems[0])) {
+      ++this->known;
+      std::printf("  known: %s: %s\n", fired.c_str(), outcome.problems[0].c_str());
+      return;
+    }
+    if (problems.size() < 20) problems.push_back(fired + ": " + outcome.problems[0]);
+  }
+  void Print(const char* what) const {
+    std::printf("fault injection, %s: %ld runs, %ld faults injected, %ld known (tests/support/KnownFaults.h), "
+                "%zu new problems\n", what, runs, faults, known, problems.size());
+    for (const std::string& problem : problems) ADD_FAILURE() << problem;
+  }
+};
+
+bool KnownInstallFault(const std::string& fired, const std::string& problem) {
+  return test::known::UnreadableTempNameCut(fired, problem);
+}
+
+// Sweeps faults over the calls of a clean run; prepare builds a fresh world,
+// run runs and checks it.
+template <typename PrepareWorld, typename RunAndCheck>
+void Sweep(const char* what, PrepareWorld prepare, RunAndCheck runAndCheck,
+           bool (*known)(const std::string&, const std::string&)) {
+  std::vector<test::PlatformCall> calls;
+  {
+    FakePlatform os;
+    prepare(os);
+    FaultyPlatform faulty(os);
+    Outcome clean = runAndCheck(os, faulty);
+    ASSERT_TRUE(clean.problems.empty()) << clean.problems[0];
+    calls = faulty.calls();
+  }
+  Tally tally;
+  for (size_t k = 1; k <= calls.size(); k += Stride()) {
+    for (FaultKind kind : calls[k - 1].kinds) {
+      FakePlatform os;
+      prepare(os);
+      FaultyPlatform faulty(os, static_cast<long>(calls.size()) * 20);
+      faulty.Arm(static_cast<long>(k), kind);
+      Outcome outcome = runAndCheck(os, faulty);
+      tally.Add(faulty.fired(), outcome, known);
+    }
+  }
+  std::printf("fault injection, %s: %zu calls in a clean run\n", what, calls.size());
+  tally.Print(what);
+}
+
+// One install with the fault armed, its invariants, then an uninstall from
+// the record it wrote (no fault): the world is as before, apart from what
+// stays (the uninstaller, the file flagged to stay and the install folder
+// holding it, the scratch files).
+Outcome InstallAndCheck(FakePlatform& os, FaultyPlatform& faulty, bool decline) {
+  Snapshot before = Take(os);
+  InstallPlan plan;
+  Outcome outcome = Install(faulty, plan, decline);
+  outcome.fault = faulty.fired();
+  CheckInstall(os, before, outcome);
+  if (!outcome.problems.empty() || !os.Contents(kRecord)) return outcome;
+  if (outcome.completed) {
+    os.AddFile(kTempRecord, *os.Contents(kRecord));
+    Outcome removal = Uninstall(os);
+    Snapshot after = Take(os);
+    for (const auto& [path, data] : after.files) {
+      bool stays = path == Upper(kApp + "\\KEEP.TXT") || kScratch.count(path) ||
+                   path == "C:\\WINDOWS\\APPUNSET.EXE";
+      Expect(outcome, stays || before.files.count(path), "left after the uninstall: " + path);
+    }
+    for (const std::string& folder : after.folders) {
+      Expect(outcome, folder == Upper(kApp) || before.folders.count(folder),
+             "folder left after the uninstall: " + folder);
+    }
+    const std::set<std::string> earlier = {Upper(kApp + "\\OLD.TXT"), Upper(kRecord),
+                                           Upper(kDesktop + "\\Old.lnk")};
+    for (const auto& [path, data] : before.files) {
+      if (kScratch.count(path) || IsPlanned(path) || earlier.count(path)) continue;
+      bool kept = after.files.count(path) && after.files[path] == data;
+      bool aside = !after.files.count(path) && after.files["C:\\TEMP\\ZZZZZZZZ.ZZZ"] == data;
+      Expect(outcome, kept || aside, "lost by the uninstall: " + path);
+    }
+    for (const std::string& key : after.keys) {
+      Expect(outcome, before.keys.count(key), "key left after the uninstall: " + key);
+    }
+    for (const std::string& key : before.keys) {
+      bool product = key.rfind("HKEY_CURRENT_USER\\SOFTWARE\\ACME", 0) == 0;
+      Expect(outcome, after.keys.count(key) || product, "key lost by the uninstall: " + key);
+    }
+    Expect(outcome, removal.problems.empty(), "the uninstall: " + 
+           (removal.problems.empty() ? std::string() : removal.problems[0]));
+  }
+  return outcome;
+}
+
+TEST(FaultInjection, InstallKeepsEveryFileAndReportsEveryFailure) {
+  Sweep(
+      "install", [](FakePlatform& os) { Prepare(os); },
+      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, false); },
+      KnownInstallFault);
+}
+
+TEST(FaultInjection, AReinstallDecliningEveryOverwriteKeepsTheOldFiles) {
+  Sweep(
+      "install declining overwrites", [](FakePlatform& os) { Prepare(os); },
+      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, true); },
+      KnownInstallFault);
+}
+
+TEST(FaultInjection, UninstallRemovesOnlyWhatItsRecordNames) {
+  Sweep(
+      "uninstall", [](FakePlatform& os) { Installed(os); },
+      [](FakePlatform& os, FaultyPlatform& faulty) {
+        Snapshot before = Take(os);
+        std::set<std::string> named = RecordEntries(os, kTempRecord);
+        Outcome outcome = Uninstall(faulty);
+        CheckUninstall(os, before, named, outcome);
+        return outcome;
+      },
+      nullptr);
+}
+
+TEST(FaultInjection, AnUninstallDecliningTheQuestionKeepsThatFile) {
+  Sweep(
+      "uninstall declining ,/C", [](FakePlatform& os) { Installed(os); },
+      [](FakePlatform& os, FaultyPlatform& faulty) {
+        Snapshot before = Take(os);
+        std::set<std::string> named = RecordEntries(os, kTempRecord);
+        Outcome outcome = Uninstall(faulty, true);
+        CheckUninstall(os, before, named, outcome);
+        Expect(outcome, os.Contents(kApp + "\\DATA\\SUB\\NOTE.TXT").has_value(), "deleted after No");
+        return outcome;
+      },
+      nullptr);
+}
+
+}  // namespace
+}  // namespace qs
