@@ -41,12 +41,19 @@ inline ProgramValues WorldValues(const std::string& infoFile, const std::string&
 // and the install folder.
 inline std::set<std::string> NamedByRecord(Platform& os, const std::string& record) {
   std::set<std::string> named;
+  // In a path "/" separates parts as "\" does; in a registry key it does not.
+  auto add = [&](const std::string& entry) {
+    std::string path = AsciiUpper(entry);
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    named.insert(path);
+  };
   UninstallRecord read = ReadUninstallRecord(os, record);
-  for (const RecordedFile& file : read.files) named.insert(AsciiUpper(file.path));
-  for (const auto* list : {&read.folders, &read.shortCuts, &read.registryKeys}) {
-    for (const std::string& entry : *list) named.insert(AsciiUpper(entry));
+  for (const RecordedFile& file : read.files) add(file.path);
+  for (const auto* list : {&read.folders, &read.shortCuts}) {
+    for (const std::string& entry : *list) add(entry);
   }
-  if (!read.setupFolder.empty()) named.insert(AsciiUpper(read.setupFolder));
+  for (const std::string& key : read.registryKeys) named.insert(AsciiUpper(key));
+  if (!read.setupFolder.empty()) add(read.setupFolder);
   return named;
 }
 
