@@ -19,12 +19,6 @@ int HeadlessView::MessageBox(const std::string& text, const std::string& caption
   return (flags & kMbYesNo) == kMbYesNo ? kIdNo : kIdOk;
 }
 
-HeadlessView::HeadlessView(RunLog& log) : log_(log) {
-  for (const ControlSpec& spec : MainControls()) {
-    controls_[spec.id] = {spec.text, spec.visible, spec.enabled, spec.checked};
-  }
-}
-
 std::string RootName(RegRoot root) {
   switch (root) {
     case RegRoot::ClassesRoot: return "HKCR\\";

@@ -9,49 +9,22 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/MainView.h"
+#include "app/MemoryView.h"
 #include "app/RunLog.h"
 #include "core/RunWindow.h"
 #include "platform/Platform.h"
 
 namespace qs {
 
-// The main window's controls in memory, as the layout table creates them.
-// Nothing is shown and nothing waits; a message box goes to the log, a
-// question in it is answered No.
-class HeadlessView : public MainView {
+// The main window in memory: a message box goes to the log, a question in
+// it is answered No.
+class HeadlessView : public MemoryView {
  public:
-  explicit HeadlessView(RunLog& log);
-
-  void SetText(int id, const std::string& text) override { controls_[id].text = text; }
-  std::string Text(int id) override { return controls_[id].text; }
-  void SetVisible(int id, bool visible) override { controls_[id].visible = visible; }
-  bool Visible(int id) override { return controls_[id].visible; }
-  void SetEnabled(int id, bool enabled) override { controls_[id].enabled = enabled; }
-  bool Enabled(int id) override { return controls_[id].enabled; }
-  bool Checked(int id) override { return controls_[id].checked; }
-  void SetProgress(int) override {}
-  void SetCaption(const std::string&) override {}
-  void DisableCloseCommand() override {}
-  void FocusWindow() override {}
-  void SetModalResult(int) override {}
-  void SetBackTitle(const std::string&) override {}
-  bool BackEnabled() override { return backEnabled_; }
-  void EnableBack() override { backEnabled_ = true; }
-  bool ProcessMessages() override { return true; }
+  explicit HeadlessView(RunLog& log) : log_(log) {}
   int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) override;
-  std::optional<std::string> BrowseForFolder() override { return std::nullopt; }
 
  private:
-  struct State {
-    std::string text;
-    bool visible = false;
-    bool enabled = false;
-    bool checked = false;
-  };
   RunLog& log_;
-  std::map<int, State> controls_;
-  bool backEnabled_ = false;
 };
 
 // The run's window under /S: no window, no wait. Questions get the answer

@@ -5,7 +5,7 @@
 #include "app/ControlIds.h"
 #include "app/MainForm.h"
 #include "app/MainLayout.h"
-#include "app/MainView.h"
+#include "app/MemoryView.h"
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "core/Texts.h"
@@ -144,71 +144,38 @@ class RecordingPlatform : public fake::FakePlatform {
 
 // The main window as the user would work it: message boxes answered from
 // the choices, the failure list read and closed at once.
-class ScriptedView : public MainView {
+class ScriptedView : public MemoryView {
  public:
-  ScriptedView(Journal& journal, const Choices& choices)
-      : journal_(journal), choices_(choices) {
-    for (const ControlSpec& spec : MainControls()) {
-      controls_[spec.id] = {spec.text, spec.visible, spec.enabled, spec.checked};
-    }
-    controls_[ids::kChkOverWrite].checked = choices.overwrite;
-    controls_[ids::kChkSCutDesktop].checked = choices.desktop;
-    controls_[ids::kChkSCutStartMenu].checked = choices.startMenu;
-    controls_[ids::kChkSCutStartUp].checked = choices.startUp;
-    controls_[ids::kChkSCutSendTo].checked = choices.sendTo;
+  ScriptedView(Journal& journal, const Choices& choices) : journal_(journal), choices_(choices) {
+    SetChecked(ids::kChkOverWrite, choices.overwrite);
+    SetChecked(ids::kChkSCutDesktop, choices.desktop);
+    SetChecked(ids::kChkSCutStartMenu, choices.startMenu);
+    SetChecked(ids::kChkSCutStartUp, choices.startUp);
+    SetChecked(ids::kChkSCutSendTo, choices.sendTo);
   }
-
   void SetText(int id, const std::string& text) override {
-    controls_[id].text = text;
+    MemoryView::SetText(id, text);
     if (id == ids::kLblMessage) journal_.phase = text;
-    if (id == ids::kTxtReadme && controls_[ids::kBtnCloseErrorLog].visible) {
-      journal_.failureList = text;
-    }
+    if (id == ids::kTxtReadme && Visible(ids::kBtnCloseErrorLog)) journal_.failureList = text;
   }
-  std::string Text(int id) override { return controls_[id].text; }
-  void SetVisible(int id, bool visible) override { controls_[id].visible = visible; }
-  bool Visible(int id) override { return controls_[id].visible; }
-  void SetEnabled(int id, bool enabled) override { controls_[id].enabled = enabled; }
-  bool Enabled(int id) override { return controls_[id].enabled; }
-  bool Checked(int id) override { return controls_[id].checked; }
-  void SetProgress(int) override {}
-  void SetCaption(const std::string&) override {}
-  void DisableCloseCommand() override {}
-  void FocusWindow() override {}
-  void SetModalResult(int result) override { modalResult = result; }
-  void SetBackTitle(const std::string&) override {}
-  bool BackEnabled() override { return back_; }
-  void EnableBack() override { back_ = true; }
   bool ProcessMessages() override {
     // The failure list is on show: the user reads it and goes on.
-    if (controls_[ids::kBtnCloseErrorLog].visible) {
-      journal_.failureList = controls_[ids::kTxtReadme].text;
-      controls_[ids::kBtnCloseErrorLog].visible = false;
+    if (Visible(ids::kBtnCloseErrorLog)) {
+      journal_.failureList = Text(ids::kTxtReadme);
+      SetVisible(ids::kBtnCloseErrorLog, false);
     }
     return true;
   }
-  int MessageBox(const std::string& text, const std::string& caption, uint32_t) override {
-    (void)text;
+  int MessageBox(const std::string&, const std::string& caption, uint32_t) override {
     if (caption == text::kCreateFolderCaption || caption == text::kWarningCaption) return kIdYes;
     if (caption == text::kOverwriteCaption) return choices_.overwrite ? kIdYes : kIdNo;
     if (caption == text::kUnSetupConfirmCaption) return choices_.removeShared ? kIdYes : kIdNo;
     return kIdOk;
   }
-  std::optional<std::string> BrowseForFolder() override { return std::nullopt; }
-
-  int modalResult = 0;
 
  private:
-  struct State {
-    std::string text;
-    bool visible = true;
-    bool enabled = true;
-    bool checked = false;
-  };
   Journal& journal_;
   const Choices& choices_;
-  std::map<int, State> controls_;
-  bool back_ = false;
 };
 
 void SetUpWindows(RecordingPlatform& os, const Layout& layout) {

@@ -1,0 +1,57 @@
+// A main window with no window behind it: each control's text and states
+// held in memory, starting as the layout table gives them; nothing is drawn
+// and nothing waits. The windowless mode and setupkit's dry run build on it,
+// each answering the questions in its own way.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "app/MainLayout.h"
+#include "app/MainView.h"
+
+namespace qs {
+
+class MemoryView : public MainView {
+ public:
+  MemoryView() {
+    for (const ControlSpec& spec : MainControls()) {
+      controls_[spec.id] = {spec.text, spec.visible, spec.enabled, spec.checked};
+    }
+  }
+
+  void SetText(int id, const std::string& text) override { controls_[id].text = text; }
+  std::string Text(int id) override { return controls_[id].text; }
+  void SetVisible(int id, bool visible) override { controls_[id].visible = visible; }
+  bool Visible(int id) override { return controls_[id].visible; }
+  void SetEnabled(int id, bool enabled) override { controls_[id].enabled = enabled; }
+  bool Enabled(int id) override { return controls_[id].enabled; }
+  bool Checked(int id) override { return controls_[id].checked; }
+  void SetProgress(int) override {}
+  void SetCaption(const std::string&) override {}
+  void DisableCloseCommand() override {}
+  void FocusWindow() override {}
+  void SetModalResult(int result) override { modalResult_ = result; }
+  void SetBackTitle(const std::string&) override {}
+  bool BackEnabled() override { return backEnabled_; }
+  void EnableBack() override { backEnabled_ = true; }
+  bool ProcessMessages() override { return true; }
+  std::optional<std::string> BrowseForFolder() override { return std::nullopt; }
+
+  void SetChecked(int id, bool checked) { controls_[id].checked = checked; }
+  int modalResult() const { return modalResult_; }
+
+ private:
+  struct State {
+    std::string text;
+    bool visible = false;
+    bool enabled = false;
+    bool checked = false;
+  };
+  std::map<int, State> controls_;
+  int modalResult_ = 0;
+  bool backEnabled_ = false;
+};
+
+}  // namespace qs
