@@ -61,7 +61,8 @@ void MainForm::FormActivate() {
     values_.infoFile = DelBackslash(values_.tempFolder, "B", cp_) + "\\" + kUnSetupIni;
     // When the copy fails, whatever is there already belongs to another
     // product: it is neither read nor removed.
-    recordCopyFailed_ = !platform_.Copy(argument, values_.infoFile, false);
+    recordCopyFailed_ =
+        IsLink(platform_, values_.infoFile) || !platform_.Copy(argument, values_.infoFile, false);
   }
   if (recordCopyFailed_ || !FileExists(platform_, values_.infoFile)) {
     btnContinueClick();

@@ -151,6 +151,11 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
     Rename(places, SzddExpandedName(source, header.missingChar, cp), cp);
     sameHead = true;
   }
+  // A link planted under one of the names is never written through.
+  if (IsLink(platform, places.target) || IsLink(platform, places.expandFile) ||
+      IsLink(platform, places.scratch)) {
+    return places.answer;
+  }
   if (kind == SzddKind::UnknownMode || !sameHead || !SetAside(platform, places)) {
     removeExpandFile();
     return places.answer;

@@ -153,6 +153,12 @@ class Platform {
   virtual void Beep() = 0;
 };
 
+// True when path is a link or junction: nothing is written through one.
+inline bool IsLink(Platform& platform, const std::string& path) {
+  uint32_t attributes = platform.Attributes(path);
+  return attributes != kInvalidAttributes && (attributes & kAttrReparsePoint) != 0;
+}
+
 // True when path names an existing file (not a folder).
 inline bool FileExists(Platform& platform, const std::string& path) {
   uint32_t attributes = platform.Attributes(path);

@@ -121,6 +121,24 @@ TEST_F(ExpandTest, OnlyAWholeExpansionIsComplete) {
   }
 }
 
+// A link planted under any of the names is neither written through, nor
+// moved, nor deleted: the expansion fails instead.
+TEST(ExpandLinks, NothingIsWrittenThroughAPlantedLink) {
+  for (const char* name : {"EXPAND.QST", "ZZZZZZZZ.ZZZ", "README.TXT"}) {
+    test::FakePlatform os;
+    os.AddFolder("C:\\TEMP");
+    os.AddFile("C:\\SRC\\README.TX_", SzddCompress(kText, 'T'));
+    const std::string link = std::string("C:\\TEMP\\") + name;
+    os.AddFile(link, "a link");
+    os.SetAttributes(link, kAttrReparsePoint);
+    bool complete = true;
+    ExpandCompressedFile(os, "C:\\SRC\\README.TX_", "C:\\TEMP", kCp932, &complete);
+    EXPECT_FALSE(complete) << name;
+    EXPECT_EQ(Tree{link}, os.ListTree("C:\\TEMP")) << name;
+    EXPECT_EQ("a link", os.Contents(link)) << name;
+  }
+}
+
 TEST_F(ExpandTest, AFileOfTheExpandedNameComesBackUnchanged) {
   fake.AddFile("C:\\TEMP\\README.TXT", "keep me");
   EXPECT_EQ("C:\\TEMP\\EXPAND.QST,README.TXT", Expand("C:\\SRC\\README.TX_"));

@@ -202,10 +202,12 @@ TEST(MainFormRecordCopy, OnlyTheRunsOwnCopyIsRead) {
     bool recordThere;
     bool staleCopy;
     bool noWorkFolder;
+    bool link = false;
   } cases[] = {{"record missing", false, false, false},
                {"record missing, old copy", false, true, false},
                {"old copy beside the work folder", true, true, false},
-               {"no work folder, old copy cannot be replaced", true, true, true}};
+               {"no work folder, old copy cannot be replaced", true, true, true},
+               {"no work folder, a link in the copy's place", true, true, true, true}};
   for (const Case& c : cases) {
     test::FakePlatform os;
     test::FakeView view;
@@ -217,7 +219,8 @@ TEST(MainFormRecordCopy, OnlyTheRunsOwnCopyIsRead) {
     if (c.recordThere) os.AddFile("C:\\App\\UNSETUP.INI", "[Title]\r\nUnSetup=New\r\n");
     if (c.staleCopy) {
       os.AddFile("C:\\TEMP\\UNSETUP.INI", stale);
-      if (c.noWorkFolder) os.DenyWrite("C:\\TEMP\\UNSETUP.INI");
+      if (c.noWorkFolder && !c.link) os.DenyWrite("C:\\TEMP\\UNSETUP.INI");
+      if (c.link) os.SetAttributes("C:\\TEMP\\UNSETUP.INI", kAttrReparsePoint);
     }
     os.firstArgument = "C:\\App\\UNSETUP.INI";
     form.FormActivate();
