@@ -102,14 +102,16 @@ class Planting : public ::testing::Test {
   static void SetUpTestSuite() {
     std::vector<std::string> names(std::begin(kCandidates), std::end(kCandidates));
     const fs::path folder = fs::path(QS_E2E_STATE) / "cases/planting-baseline";
-    for (int round = 0; round < 8; ++round) {
+    // A loaded machine can miss what one start maps: a round that finds
+    // nothing is tried three times before it counts.
+    for (int round = 0, empty = 0; round < 8 + 2; ++round) {
       fs::remove_all(folder);
       Plant(folder, names);
       fs::copy_file(fs::path(TestDir()) / "plant_bare.exe", folder / "plant_bare.exe");
       NativeFirst overrides(names);
       RunInSession({"wine", (folder / "plant_bare.exe").string()});
       std::set<std::string> mapped = Mapped({folder});
-      if (mapped.empty()) break;
+      if (mapped.empty() && ++empty == 3) break;
       for (const std::string& file : mapped) {
         baseline_.insert(file);
         std::erase_if(names, [&](const std::string& n) { return FileName(n) == file; });
