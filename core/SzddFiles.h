@@ -13,37 +13,10 @@
 #include <string_view>
 
 #include "core/Szdd.h"
+#include "core/StringFile.h"
 #include "core/SzddStream.h"
 
 namespace qs {
-
-// A string read and written as a file.
-class StringReader : public FileReader {
- public:
-  explicit StringReader(std::string_view data) : data_(data) {}
-  int64_t Read(void* buffer, size_t size) override {
-    size_t n = std::min(size, data_.size());
-    std::memcpy(buffer, data_.data(), n);
-    data_.remove_prefix(n);
-    return static_cast<int64_t>(n);
-  }
-
- private:
-  std::string_view data_;
-};
-
-class StringWriter : public FileWriter {
- public:
-  explicit StringWriter(std::string& out) : out_(out) {}
-  bool Write(const void* data, size_t size) override {
-    out_.append(static_cast<const char*>(data), size);
-    return true;
-  }
-  bool Close() override { return true; }
-
- private:
-  std::string& out_;
-};
 
 inline std::string SzddCompress(std::string_view data, uint8_t missingChar) {
   SzddHeader header;

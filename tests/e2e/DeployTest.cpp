@@ -14,12 +14,7 @@ namespace qs::e2e {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr int kIdOk = 1;
-constexpr int kIdNo = 7;
-constexpr int kIdYes = 6;
-const char* const kMain = "class:TfrmMain";
-const char* const kRegistration =
-    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product";
+const std::string kRegistration = std::string(kUninstallKey) + "Quillo Sample Product";
 
 // A run without a window must end on its own: a question it waited on
 // would show up here as a timeout.

@@ -88,6 +88,7 @@ constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 inline constexpr const char* kMain = "class:TfrmMain";
+inline constexpr const char* kBack = "class:TfrmBack";
 
 // Posts a click to a control of the main window.
 void Click(int id);

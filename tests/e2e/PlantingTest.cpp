@@ -25,10 +25,6 @@ namespace qs::e2e {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr int kIdOk = 1;
-constexpr int kIdCancel = 2;
-constexpr int kIdNo = 7;
-const char* const kMain = "class:TfrmMain";
 
 // What Windows or Wine may load late on behalf of the user interface, the
 // shell, common controls, COM and the registry; none is a KnownDLL.

@@ -18,8 +18,6 @@
 namespace qs::e2e {
 namespace {
 
-const char* const kBack = "class:TfrmBack";
-
 class Shell : public ::testing::Test {
  protected:
   Dump Main() {

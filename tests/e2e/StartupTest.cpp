@@ -10,7 +10,6 @@
 namespace qs::e2e {
 namespace {
 
-const char* const kBack = "class:TfrmBack";
 const char* const kCloseCaption = "終了確認";
 
 // Ends a running program through the close question.

@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "app/MainForm.h"
 #include "core/SetupError.h"
+#include "core/StringFile.h"
 #include "data/UninstallRecord.h"
 #include "core/Paths.h"
 #include "core/ShortCut.h"
@@ -166,19 +167,6 @@ class UnattendedTest : public ::testing::Test {
   }
   bool Exists(const std::string& path) { return os.Attributes(path) != kInvalidAttributes; }
 
-  // The log's file: a string.
-  class StringWriter : public FileWriter {
-   public:
-    explicit StringWriter(std::string& text) : text_(text) {}
-    bool Write(const void* data, size_t size) override {
-      text_.append(static_cast<const char*>(data), size);
-      return true;
-    }
-    bool Close() override { return true; }
-
-   private:
-    std::string& text_;
-  };
 
   // The in-memory Windows as the switches change it, whose current folder
   // can be made unusable.
