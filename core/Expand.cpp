@@ -65,9 +65,12 @@ bool CopyRest(FileReader& reader, FileWriter& writer, const uint8_t* head, size_
 
 // Copies the opened source into target, expanded when kind says so; a
 // partial target is removed. headSize bytes of it are already in head.
+// The target was set aside before; it is made new, so a file under its name
+// that could not be seen (and so was not set aside) fails the copy instead
+// of being cut.
 bool CopyInto(Platform& platform, FileReader& reader, const std::string& target,
               const uint8_t* head, size_t headSize, SzddKind kind, const SzddHeader& header) {
-  std::unique_ptr<FileWriter> writer = platform.CreateForWrite(target);
+  std::unique_ptr<FileWriter> writer = platform.CreateNew(target);
   if (!writer) return false;
   const bool expand = kind == SzddKind::Compressed;
   const bool copied =

@@ -93,6 +93,9 @@ class Platform {
   virtual std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) = 0;
   // Creates a file, or cuts an existing one to length zero; null on failure.
   virtual std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) = 0;
+  // Creates a file that must not exist yet; null when something is there
+  // under that name (whether or not the caller could see it) or on failure.
+  virtual std::unique_ptr<FileWriter> CreateNew(const std::string& path) = 0;
   // Creates a new folder inside parent under a name nobody can guess, never
   // one that existed before. When the program runs elevated, only
   // Administrators and SYSTEM may change what is in it. Its full path

@@ -289,6 +289,11 @@ std::unique_ptr<FileWriter> FakePlatform::CreateForWrite(const std::string& path
   return std::make_unique<Writer>(*this, Key(path));
 }
 
+std::unique_ptr<FileWriter> FakePlatform::CreateNew(const std::string& path) {
+  if (Find(path)) return nullptr;
+  return FakePlatform::CreateForWrite(path);
+}
+
 std::string FakePlatform::ReadProfile(const std::string& section, const std::string& key,
                                       const std::string& defaultValue, const std::string& file,
                                       uint32_t bufferSize) {

@@ -74,6 +74,7 @@ class FakePlatform : public Platform {
   uint32_t SetCurrentFolder(const std::string& path) override;
   std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override;
   std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) override;
+  std::unique_ptr<FileWriter> CreateNew(const std::string& path) override;
   std::string MakePrivateFolder(const std::string& parent) override;
   std::string ReadProfile(const std::string& section, const std::string& key,
                           const std::string& defaultValue, const std::string& file,

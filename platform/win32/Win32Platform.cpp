@@ -94,6 +94,13 @@ bool DeleteKeyTree(HKEY parent, const std::string& path) {
   return ::RegDeleteKeyA(parent, path.c_str()) == ERROR_SUCCESS;
 }
 
+std::unique_ptr<FileWriter> CreateWriter(const std::string& path, DWORD disposition) {
+  ScopedFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return nullptr;
+  return std::make_unique<Writer>(std::move(file));
+}
+
 }  // namespace
 
 uint32_t Win32Platform::Attributes(const std::string& path) {
@@ -148,10 +155,11 @@ std::unique_ptr<FileReader> Win32Platform::OpenForRead(const std::string& path, 
 }
 
 std::unique_ptr<FileWriter> Win32Platform::CreateForWrite(const std::string& path) {
-  ScopedFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return nullptr;
-  return std::make_unique<Writer>(std::move(file));
+  return CreateWriter(path, CREATE_ALWAYS);
+}
+
+std::unique_ptr<FileWriter> Win32Platform::CreateNew(const std::string& path) {
+  return CreateWriter(path, CREATE_NEW);
 }
 
 std::string Win32Platform::ReadProfile(const std::string& section, const std::string& key,

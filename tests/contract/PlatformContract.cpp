@@ -134,6 +134,14 @@ TEST_F(PlatformContract, ReadersAndWriters) {
   EXPECT_EQ("short", Read(Path("big")));
   EXPECT_EQ(nullptr, os().OpenForRead(Path("missing"), false));
   EXPECT_EQ(nullptr, os().CreateForWrite(Path("nodir\\x")));
+  // A new file is made only where nothing is: what is there stays whole.
+  EXPECT_EQ(nullptr, os().CreateNew(Path("big")));
+  EXPECT_EQ("short", Read(Path("big")));
+  auto fresh = os().CreateNew(Path("fresh"));
+  ASSERT_NE(nullptr, fresh);
+  EXPECT_TRUE(fresh->Write("new", 3) && fresh->Close());
+  fresh.reset();
+  EXPECT_EQ("new", Read(Path("fresh")));
   auto exclusive = os().OpenForRead(Path("big"), true);
   ASSERT_NE(nullptr, exclusive);
   EXPECT_EQ(nullptr, os().OpenForRead(Path("big"), false));

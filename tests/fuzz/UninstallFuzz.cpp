@@ -17,7 +17,6 @@
 #include "data/UninstallRecord.h"
 #include "tests/support/FakeRunWindow.h"
 #include "tests/support/FaultyPlatform.h"
-#include "tests/support/KnownFaults.h"
 #include "tests/support/RunChecks.h"
 #include "uninstall/UninstallRun.h"
 

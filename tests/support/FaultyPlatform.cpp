@@ -179,6 +179,13 @@ std::unique_ptr<FileWriter> FaultyPlatform::CreateForWrite(const std::string& pa
   return std::make_unique<FaultyWriter>(*this, std::move(writer), path);
 }
 
+std::unique_ptr<FileWriter> FaultyPlatform::CreateNew(const std::string& path) {
+  if (Fails("CreateNew " + path, {K::AccessDenied, K::DiskFull})) return nullptr;
+  std::unique_ptr<FileWriter> writer = inner_.CreateNew(path);
+  if (!writer) return nullptr;
+  return std::make_unique<FaultyWriter>(*this, std::move(writer), path);
+}
+
 std::string FaultyPlatform::MakePrivateFolder(const std::string& parent) {
   if (Fails("MakePrivateFolder " + parent, {K::AccessDenied, K::DiskFull, K::PathNotFound})) {
     return std::string();

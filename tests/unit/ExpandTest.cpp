@@ -23,8 +23,8 @@ const std::string kText = [] {
 class ShortDiskPlatform : public test::FakePlatform {
  public:
   size_t room = 0;
-  std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) override {
-    auto inner = FakePlatform::CreateForWrite(path);
+  std::unique_ptr<FileWriter> CreateNew(const std::string& path) override {
+    auto inner = FakePlatform::CreateNew(path);
     if (!inner) return nullptr;
     return std::make_unique<Writer>(std::move(inner), room);
   }

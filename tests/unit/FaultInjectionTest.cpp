@@ -25,7 +25,6 @@
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeRunWindow.h"
 #include "tests/support/FaultyPlatform.h"
-#include "tests/support/KnownFaults.h"
 #include "tests/support/RunChecks.h"
 #include "uninstall/UninstallRun.h"
 
@@ -326,37 +325,26 @@ int Stride() {
 }
 
 struct Tally {
-  long runs = 0, faults = 0, known = 0;
+  long runs = 0, faults = 0;
   std::vector<std::string> problems;
 
-  void Add(const std::string& fired, const Outcome& outcome,
-           bool (*known)(const std::string&, const std::string&)) {
+  void Add(const std::string& fired, const Outcome& outcome) {
     ++runs;
     if (!fired.empty()) ++faults;
     if (outcome.problems.empty()) return;
-    if (known && known(fired, outcome.problems[0])) {
-      ++this->known;
-      std::printf("  known: %s: %s\n", fired.c_str(), outcome.problems[0].c_str());
-      return;
-    }
     if (problems.size() < 20) problems.push_back(fired + ": " + outcome.problems[0]);
   }
   void Print(const char* what) const {
-    std::printf("fault injection, %s: %ld runs, %ld faults injected, %ld known (tests/support/KnownFaults.h), "
-                "%zu new problems\n", what, runs, faults, known, problems.size());
+    std::printf("fault injection, %s: %ld runs, %ld faults injected, %zu problems\n", what, runs,
+                faults, problems.size());
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
   }
 };
 
-bool KnownInstallFault(const std::string& fired, const std::string& problem) {
-  return test::known::UnreadableTempNameCut(fired, problem);
-}
-
 // Sweeps faults over the calls of a clean run; prepare builds a fresh world,
 // run runs and checks it.
 template <typename PrepareWorld, typename RunAndCheck>
-void Sweep(const char* what, PrepareWorld prepare, RunAndCheck runAndCheck,
-           bool (*known)(const std::string&, const std::string&)) {
+void Sweep(const char* what, PrepareWorld prepare, RunAndCheck runAndCheck) {
   std::vector<test::PlatformCall> calls;
   {
     FakePlatform os;
@@ -374,7 +362,7 @@ void Sweep(const char* what, PrepareWorld prepare, RunAndCheck runAndCheck,
       FaultyPlatform faulty(os, static_cast<long>(calls.size()) * 20);
       faulty.Arm(static_cast<long>(k), kind);
       Outcome outcome = runAndCheck(os, faulty);
-      tally.Add(faulty.fired(), outcome, known);
+      tally.Add(faulty.fired(), outcome);
     }
   }
   std::printf("fault injection, %s: %zu calls in a clean run\n", what, calls.size());
@@ -429,15 +417,13 @@ Outcome InstallAndCheck(FakePlatform& os, FaultyPlatform& faulty, bool decline) 
 TEST(FaultInjection, InstallKeepsEveryFileAndReportsEveryFailure) {
   Sweep(
       "install", [](FakePlatform& os) { Prepare(os); },
-      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, false); },
-      KnownInstallFault);
+      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, false); });
 }
 
 TEST(FaultInjection, AReinstallDecliningEveryOverwriteKeepsTheOldFiles) {
   Sweep(
       "install declining overwrites", [](FakePlatform& os) { Prepare(os); },
-      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, true); },
-      KnownInstallFault);
+      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, true); });
 }
 
 TEST(FaultInjection, UninstallRemovesOnlyWhatItsRecordNames) {
@@ -449,8 +435,7 @@ TEST(FaultInjection, UninstallRemovesOnlyWhatItsRecordNames) {
         Outcome outcome = Uninstall(faulty);
         CheckUninstall(os, before, named, outcome);
         return outcome;
-      },
-      nullptr);
+      });
 }
 
 TEST(FaultInjection, AnUninstallDecliningTheQuestionKeepsThatFile) {
@@ -463,8 +448,7 @@ TEST(FaultInjection, AnUninstallDecliningTheQuestionKeepsThatFile) {
         CheckUninstall(os, before, named, outcome);
         Expect(outcome, os.Contents(kApp + "\\DATA\\SUB\\NOTE.TXT").has_value(), "deleted after No");
         return outcome;
-      },
-      nullptr);
+      });
 }
 
 }  // namespace
