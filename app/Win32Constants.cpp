@@ -22,6 +22,7 @@ static_assert(kInvalidAttributes == INVALID_FILE_ATTRIBUTES);
 static_assert(kErrFileNotFound == ERROR_FILE_NOT_FOUND);
 static_assert(kErrPathNotFound == ERROR_PATH_NOT_FOUND);
 static_assert(kErrAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(kErrInvalidName == ERROR_INVALID_NAME);
 static_assert(kErrAlreadyExists == ERROR_ALREADY_EXISTS);
 
 static_assert(kLcmapUppercase == LCMAP_UPPERCASE);

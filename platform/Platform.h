@@ -25,6 +25,7 @@ inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 inline constexpr uint32_t kErrFileNotFound = 2;
 inline constexpr uint32_t kErrPathNotFound = 3;
 inline constexpr uint32_t kErrAccessDenied = 5;
+inline constexpr uint32_t kErrInvalidName = 123;
 inline constexpr uint32_t kErrAlreadyExists = 183;
 
 // The four registry roots a definition file can name.

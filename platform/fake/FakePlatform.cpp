@@ -75,9 +75,66 @@ class FakePlatform::Writer : public FileWriter {
 
 FakePlatform::FakePlatform() { AddFolder("C:\\"); }
 
+// Forward slashes become backslashes, and "." and ".." steps below a drive
+// root are resolved (".." at the root stays there), as the system does
+// before it looks a path up.
+std::string NormalPath(const std::string& path, CodePage cp) {
+  std::string text = path;
+  std::replace(text.begin(), text.end(), '/', '\\');
+  if (text.size() < 3 || text[1] != ':' || text[2] != '\\') return text;
+  std::vector<std::string> steps;
+  std::string step;
+  auto close = [&] {
+    if (step == "..") {
+      if (!steps.empty()) steps.pop_back();
+    } else if (step != ".") {
+      steps.push_back(step);
+    }
+    step.clear();
+  };
+  for (size_t i = 3; i < text.size();) {
+    const size_t n = cp.CharLength(text, i);
+    if (n == 1 && text[i] == '\\') {
+      close();
+      // An empty step (two separators) is dropped too, but a trailing
+      // separator is kept: it says the path names a folder.
+      if (i + 1 == text.size()) steps.emplace_back();
+    } else {
+      step.append(text, i, n);
+    }
+    i += n;
+  }
+  if (!step.empty()) close();
+  std::string result = text.substr(0, 3);
+  bool first = true;
+  for (size_t s = 0; s < steps.size(); ++s) {
+    if (steps[s].empty() && s + 1 < steps.size()) continue;
+    if (!first) result += '\\';
+    result += steps[s];
+    first = false;
+  }
+  return result;
+}
+
+std::string FakePlatform::Normal(const std::string& path) const {
+  return NormalPath(path, CodePage(codePage));
+}
+
+// No step of a name may hold < > " | ? *. (A colon past the drive's names a
+// stream of a file on NTFS, which the fake does not keep apart.)
+bool FakePlatform::ValidName(const std::string& path) const {
+  const CodePage cp(codePage);
+  for (size_t i = 0; i < path.size(); i += cp.CharLength(path, i)) {
+    const char c = path[i];
+    if (cp.CharLength(path, i) == 1 && c != '\0' && std::strchr("<>\"|?*", c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string FakePlatform::Key(const std::string& path) const {
-  std::string key = UpperAscii(path, CodePage(codePage));
-  std::replace(key.begin(), key.end(), '/', '\\');
+  std::string key = UpperAscii(Normal(path), CodePage(codePage));
   // A trailing backslash names the same folder, except that a drive root
   // keeps its own.
   while (key.size() > 3 && key.back() == '\\' &&
@@ -100,6 +157,7 @@ FakePlatform::Node* FakePlatform::Find(const std::string& path) {
 }
 
 bool FakePlatform::ParentExists(const std::string& path) {
+  if (!ValidName(path)) return false;
   std::string key = Key(path);
   size_t sep = CodePage(codePage).FindLastOf(key, "\\");
   if (sep == std::string::npos) return false;
@@ -118,7 +176,7 @@ void FakePlatform::AddFolder(const std::string& path) {
     AddFolder(path.substr(0, std::max<size_t>(sep, 3)));
   }
   Node node;
-  node.path = path;
+  node.path = Normal(path);
   node.folder = true;
   node.attributes = kAttrDirectory;
   nodes_[key] = node;
@@ -129,7 +187,7 @@ void FakePlatform::AddFile(const std::string& path, const std::string& contents,
   size_t sep = CodePage(codePage).FindLastOf(path, "\\");
   if (sep != std::string::npos) AddFolder(path.substr(0, std::max<size_t>(sep, 3)));
   Node node;
-  node.path = path;
+  node.path = Normal(path);
   node.data = contents;
   node.writeTime = writeTime ? writeTime : ++clock_;
   nodes_[Key(path)] = node;
@@ -194,7 +252,7 @@ bool FakePlatform::Copy(const std::string& from, const std::string& to, bool fai
   }
   if (target == source) return true;
   Node copy = *source;
-  copy.path = target ? target->path : to;
+  copy.path = target ? target->path : Normal(to);
   copy.exclusiveReaders = 0;
   nodes_[Key(to)] = copy;
   return true;
@@ -204,6 +262,7 @@ bool FakePlatform::Move(const std::string& from, const std::string& to) {
   Node* source = Find(from);
   if (!source) return false;
   std::string fromKey = Key(from), toKey = Key(to);
+  const size_t sourceLength = source->path.size();
   if (Find(to) && fromKey != toKey) return false;
   if (!ParentExists(to)) return false;
   if (Denied(from) || Denied(to) || source->exclusiveReaders > 0) {
@@ -220,7 +279,7 @@ bool FakePlatform::Move(const std::string& from, const std::string& to) {
       continue;
     }
     Node node = it->second;
-    node.path = to + node.path.substr(std::min(node.path.size(), from.size()));
+    node.path = Normal(to) + node.path.substr(std::min(node.path.size(), sourceLength));
     moved[toKey + key.substr(fromKey.size())] = node;
     it = nodes_.erase(it);
   }
@@ -242,10 +301,11 @@ bool FakePlatform::Delete(const std::string& path) {
 uint32_t FakePlatform::MakeFolder(const std::string& path) {
   if (path.empty()) return kErrPathNotFound;
   if (Find(path)) return kErrAlreadyExists;
+  if (!ValidName(path)) return kErrInvalidName;
   if (!ParentExists(path)) return kErrPathNotFound;
   if (Denied(path)) return kErrAccessDenied;
   Node node;
-  node.path = path;
+  node.path = Normal(path);
   node.folder = true;
   node.attributes = kAttrDirectory;
   nodes_[Key(path)] = node;

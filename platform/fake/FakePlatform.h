@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/CodePage.h"
 #include "platform/Platform.h"
 #include "platform/fake/ProfileText.h"
 
@@ -19,6 +20,10 @@ namespace qs::fake {
 
 // The registry root's full name (HKEY_CURRENT_USER, ...).
 const char* RegRootName(RegRoot root);
+
+// path as the system looks it up: "/" as "\\", and the "." and ".." steps
+// below a drive root resolved.
+std::string NormalPath(const std::string& path, CodePage cp);
 
 class FakePlatform : public Platform {
  public:
@@ -117,6 +122,8 @@ class FakePlatform : public Platform {
   class Reader;
   class Writer;
 
+  std::string Normal(const std::string& path) const;
+  bool ValidName(const std::string& path) const;
   std::string Key(const std::string& path) const;
   Node* Find(const std::string& path);
   bool ParentExists(const std::string& path);

@@ -147,6 +147,24 @@ TEST_F(PlatformContract, ReadersAndWriters) {
   EXPECT_EQ(nullptr, os().OpenForRead(Path("big"), false));
 }
 
+// "." and ".." steps are resolved before a path is looked up; names holding
+// characters no file name may hold are refused, whatever is asked of them.
+TEST_F(PlatformContract, PathStepsAndForbiddenNames) {
+  ASSERT_EQ(0u, os().MakeFolder(Path("d")));
+  ASSERT_TRUE(Write(Path("d\\..\\f.txt"), "up"));
+  EXPECT_EQ("up", Read(Path("f.txt")));
+  EXPECT_EQ("up", Read(Path(".\\d\\.\\..\\f.txt")));
+  EXPECT_TRUE(os().Move(Path("d\\..\\f.txt"), Path("d\\g.txt")));
+  EXPECT_EQ("up", Read(Path("d\\g.txt")));
+  for (const char* name : {"a<b", "a>b", "a\"b", "a|b", "a?b", "a*b"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(nullptr, os().CreateForWrite(Path(name)));
+    EXPECT_NE(0u, os().MakeFolder(Path(name)));
+    EXPECT_FALSE(os().Copy(Path("d\\g.txt"), Path(name), false));
+    EXPECT_EQ(kInvalidAttributes, os().Attributes(Path(name)));
+  }
+}
+
 TEST_F(PlatformContract, ProfileValuesAreTrimmedUnquotedAndCut) {
   std::string longValue(300, 'x');
   ASSERT_TRUE(Write(Path("p.ini"),

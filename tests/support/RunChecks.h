@@ -43,9 +43,7 @@ inline std::set<std::string> NamedByRecord(Platform& os, const std::string& reco
   std::set<std::string> named;
   // In a path "/" separates parts as "\" does; in a registry key it does not.
   auto add = [&](const std::string& entry) {
-    std::string path = AsciiUpper(entry);
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    named.insert(path);
+    named.insert(AsciiUpper(fake::NormalPath(entry, CodePage(932))));
   };
   UninstallRecord read = ReadUninstallRecord(os, record);
   for (const RecordedFile& file : read.files) add(file.path);
