@@ -12,6 +12,14 @@
 namespace qs {
 namespace {
 
+ControlKind KindOf(int id) {
+  for (const ControlSpec& spec : MainControls()) {
+    if (spec.id == id) return spec.kind;
+  }
+  ADD_FAILURE() << "no control " << id;
+  return ControlKind::Label;
+}
+
 class MainFormTest : public ::testing::Test {
  protected:
   MainFormTest() : form(os, view, plan) {
@@ -39,10 +47,9 @@ TEST_F(MainFormTest, NoDefinitionFileLeavesOnlyTheEndButton) {
   EXPECT_EQ("終了(&E)", At(ids::kBtnEnd).text);
   for (const auto& [id, state] : view.controls) {
     bool button = id == ids::kBtnEnd || id == ids::kBtnCloseErrorLog;
-    bool container = FindControl(id)->kind == ControlKind::GroupBox ||
-                     FindControl(id)->kind == ControlKind::Label ||
-                     FindControl(id)->kind == ControlKind::Memo ||
-                     FindControl(id)->kind == ControlKind::Progress;
+    ControlKind kind = KindOf(id);
+    bool container = kind == ControlKind::GroupBox || kind == ControlKind::Label ||
+                     kind == ControlKind::Memo || kind == ControlKind::Progress;
     if (!button && !container) {
       EXPECT_FALSE(state.enabled) << id;
     }
