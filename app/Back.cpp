@@ -1,7 +1,7 @@
 #include "app/Back.h"
 
 #include "app/ControlIds.h"
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "core/Texts.h"
 
 namespace qs::app {

@@ -4,7 +4,7 @@
 
 #include "app/Application.h"
 #include "app/Back.h"
-#include "app/Main.h"
+#include "app/MainWindow.h"
 #include "app/Unattended.h"
 #include "core/Texts.h"
 #include "install/InstallPlan.h"
@@ -70,7 +70,7 @@ void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log) {
   TfrmBack frmBack;
   TfrmMain frmMain(frmBack, platform, plan);
   std::optional<LoggingRunWindow> logged;
-  if (log) frmMain.form().SetRunWindow(logged.emplace(frmMain.form(), *log));
+  if (log) frmMain.form().SetRunWindow(logged.emplace(frmMain.form().viewWindow(), *log));
   frmBack.SetMainForm(&frmMain);
   frmBack.Show();
   app.Run();

@@ -1,27 +1,23 @@
-// The main window's handlers: mode, program-wide values, readme, the
-// continue action, browsing, the close question, and the window side of the
-// runs. Works on a MainView, so every decision runs in unit tests.
+// The main window's buttons and its close question: each handler in words
+// of the view, so every decision runs in unit tests. The start-up lives in
+// StartUp, the runs' window seam in ViewRunWindow.
 #pragma once
 
-#include <memory>
-#include <string>
-
 #include "app/MainView.h"
-#include "core/CodePage.h"
+#include "app/StartUp.h"
+#include "app/ViewRunWindow.h"
 #include "core/RunWindow.h"
-#include "core/WorkFolder.h"
-#include "data/ProgramValues.h"
 #include "install/InstallPlan.h"
 #include "platform/Platform.h"
 
 namespace qs {
 
-class MainForm : public RunWindow {
+class MainForm {
  public:
   MainForm(Platform& platform, MainView& view, InstallPlan& plan);
 
-  void FormActivate();
-  void btnContinueClick();
+  void FormActivate() { startUp_.Activate(); }
+  void btnContinueClick() { startUp_.Continue(); }
   void btnReferClick();
   void btnSetupClick();
   void btnEndClick();
@@ -37,45 +33,24 @@ class MainForm : public RunWindow {
   // True while the install or uninstall run is going.
   bool Running() const { return running_; }
 
-  // The window seam the runs are given: the form itself unless another one
-  // (a logging one, for /LOG=) has been set.
+  // The window seam on this window's controls, and the one the runs are
+  // given: the same unless another one (a logging one, for /LOG=) has been
+  // set around it.
+  RunWindow& viewWindow() { return viewWindow_; }
   void SetRunWindow(RunWindow& window) { runWindow_ = &window; }
 
-  bool UninstallMode() const;
-  const ProgramValues& values() const { return values_; }
-
-  // RunWindow
-  void ShowStatus(const std::string& text) override;
-  int Ask(const std::string& text, const std::string& caption, uint32_t flags) override;
-  void ShowProgress(bool shown) override;
-  void SetProgress(int percent) override;
-  void ShowFailureList(const std::string& caption, const std::string& list) override;
-  RunOptions FreezeForInstall() override;
-  void FreezeForUninstall() override;
-  void EndProgram() override;
+  Mode mode() const { return startUp_.mode(); }
+  const ProgramValues& values() const { return startUp_.values(); }
 
  private:
-  void SettleFolders();
-  void MakeWorkFolder(const std::string& systemTemp);
-  bool ShowReadme();
-  std::string ProposedFolder();
-  void OfferShortCutPlaces();
-  void EnterReadyState(const std::string& errors);
-  std::string InfoFileName() const;
-
   Platform& platform_;
   MainView& view_;
   InstallPlan& plan_;
   CodePage cp_;
-  ProgramValues values_;
-  std::unique_ptr<WorkFolder> workFolder_;
-  bool recordCopyFailed_ = false;
+  StartUp startUp_;
+  ViewRunWindow viewWindow_;
+  RunWindow* runWindow_ = &viewWindow_;
   bool running_ = false;
-  RunWindow* runWindow_ = this;
 };
-
-// The readme's bytes as the multi-line box wants them: every line end (CR,
-// LF or CR LF) becomes CR LF; the text is otherwise unchanged.
-std::string ToEditLineEnds(const std::string& bytes);
 
 }  // namespace qs

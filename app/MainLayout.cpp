@@ -38,13 +38,6 @@ const std::vector<ControlSpec>& MainControls() {
   return controls;
 }
 
-const ControlSpec* FindControl(int id) {
-  for (const ControlSpec& spec : MainControls()) {
-    if (spec.id == id) return &spec;
-  }
-  return nullptr;
-}
-
 namespace {
 
 void AddWithChildren(int id, std::vector<int>& order) {

@@ -27,7 +27,6 @@ inline constexpr int kMainClientWidth = 489;
 inline constexpr int kMainClientHeight = 313;
 
 const std::vector<ControlSpec>& MainControls();
-const ControlSpec* FindControl(int id);
 
 // Keyboard tab order: the window's direct children, each followed by its
 // own children in creation order.

@@ -32,7 +32,7 @@ class MemoryView : public MainView {
   void SetCaption(const std::string&) override {}
   void DisableCloseCommand() override {}
   void FocusWindow() override {}
-  void SetModalResult(int result) override { modalResult_ = result; }
+  void SetModalResult(int) override {}
   void SetBackTitle(const std::string&) override {}
   bool BackEnabled() override { return backEnabled_; }
   void EnableBack() override { backEnabled_ = true; }
@@ -40,7 +40,6 @@ class MemoryView : public MainView {
   std::optional<std::string> BrowseForFolder() override { return std::nullopt; }
 
   void SetChecked(int id, bool checked) { controls_[id].checked = checked; }
-  int modalResult() const { return modalResult_; }
 
  private:
   struct State {
@@ -50,7 +49,6 @@ class MemoryView : public MainView {
     bool checked = false;
   };
   std::map<int, State> controls_;
-  int modalResult_ = 0;
   bool backEnabled_ = false;
 };
 

@@ -1,8 +1,8 @@
 #include "app/Unattended.h"
 
 #include "app/ControlIds.h"
-#include "app/MainForm.h"
 #include "app/MainLayout.h"
+#include "app/StartUp.h"
 #include "core/SetupError.h"
 #include "core/Texts.h"
 #include "install/InstallRun.h"
@@ -64,22 +64,22 @@ RunOptions OptionsOf(const CommandLine& line, HeadlessView& view) {
 int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
   HeadlessView view(log);
   InstallPlan plan;
-  MainForm form(platform, view, plan);
-  form.FormActivate();
-  if (view.Visible(ids::kBtnContinue)) form.btnContinueClick();  // past the readme
-  const ProgramValues& values = form.values();
-  const bool uninstall = form.UninstallMode();
+  StartUp startUp(platform, view, plan);
+  startUp.Activate();
+  if (view.Visible(ids::kBtnContinue)) startUp.Continue();  // past the readme
+  const ProgramValues& values = startUp.values();
+  const bool uninstall = startUp.mode() == Mode::Uninstall;
   // Each early end is the window's end without a question: the record's
   // temporary copy goes.
   const std::string& definition = uninstall ? line.argument : values.infoFile;
   if (!FileExists(platform, definition)) {
     log.Write("error", std::string(text::kInfoFileMissing) + " " + definition);
-    form.EndWithoutQuestion();
+    startUp.DropRecordCopy();
     return kExitNoDefinition;
   }
   if (!view.Enabled(uninstall ? ids::kBtnUnSetup : ids::kBtnSetup)) {
     log.Write("error", values.messageText);
-    form.EndWithoutQuestion();
+    startUp.DropRecordCopy();
     return kExitError;
   }
   QuietRunWindow quiet(OptionsOf(line, view));
@@ -93,7 +93,7 @@ int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
     }
   } catch (const SetupError& error) {
     window.NoteError(ErrorReportText(error.what()));
-    form.EndWithoutQuestion();
+    startUp.DropRecordCopy();
   }
   return quiet.ExitCode();
 }

@@ -16,7 +16,7 @@ if(QS_SANITIZE)
 endif()
 
 add_library(test_support STATIC tests/support/FaultyPlatform.cpp)
-target_link_libraries(test_support PUBLIC fake_platform setup_logic)
+target_link_libraries(test_support PUBLIC fake_platform setup_app)
 
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES} tests/contract/PlatformContract.cpp

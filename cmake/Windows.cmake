@@ -19,13 +19,14 @@ add_executable(SETUP WIN32
   app/Win32Constants.cpp
   app/Application.cpp
   app/Back.cpp
-  app/Main.cpp
+  app/MainWindow.cpp
+  app/GroupBox.cpp
   app/Deploy.cpp
   app/Setup.rc
   ui/FldrDlg.cpp
 )
 set_target_properties(SETUP PROPERTIES OUTPUT_NAME SETUP SUFFIX .EXE)
-target_link_libraries(SETUP PRIVATE platform_win32 user32 gdi32 advapi32 shell32 ole32
+target_link_libraries(SETUP PRIVATE setup_app platform_win32 user32 gdi32 advapi32 shell32 ole32
                       ${QS_STATIC_LINK} ${QS_STRIP})
 if(MSVC)
   # The manifest comes from app/Setup.rc.

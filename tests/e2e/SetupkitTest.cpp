@@ -199,5 +199,27 @@ TEST(Setupkit, TheWindowsBuildGivesWhatTheNativeOneGives) {
   EXPECT_NE(std::string::npos, check.out.find("\"errors\": 1")) << check.out;
 }
 
+// A character Shift-JIS lacks is refused by both builds alike, also where
+// the system would write a look-alike (Windows turns "é" into "e"): pack
+// writes nothing rather than a definition file that says something else.
+TEST(Setupkit, BothBuildsRefuseACharacterShiftJisLacks) {
+  const fs::path work = fs::path(QS_E2E_STATE) / "cases/setupkit-lacking";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  const fs::path source = work / "source";
+  fs::copy(fs::path(QS_SOURCE_DIR) / "examples/sample", source, fs::copy_options::recursive);
+  std::ofstream(source / "SETUP.INI", std::ios::app) << "[TopMessage]\r\nMessage1=Caf\xC3\xA9\r\n";
+  CommandResult native = RunCaptured({kSetupkit, "pack", source.string(), "-o", (work / "native").string(),
+                                      "--setup-exe", std::string(QS_WINDOWS_TEST_DIR) + "/SETUP.EXE"});
+  CommandResult windows = RunInSession({"wine", kSetupkitExe, "pack", WindowsPath(source.string()), "-o",
+                                        WindowsPath((work / "windows").string())});
+  EXPECT_EQ(2, native.code) << native.out;
+  EXPECT_EQ(2, windows.code) << windows.out;
+  for (const CommandResult& result : {native, windows}) {
+    EXPECT_NE(std::string::npos, result.out.find("characters Shift-JIS lacks")) << result.out;
+  }
+  EXPECT_FALSE(fs::exists(work / "windows" / "SETUP.INI"));
+}
+
 }  // namespace
 }  // namespace qs::e2e

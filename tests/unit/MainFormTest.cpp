@@ -12,6 +12,14 @@
 namespace qs {
 namespace {
 
+ControlKind KindOf(int id) {
+  for (const ControlSpec& spec : MainControls()) {
+    if (spec.id == id) return spec.kind;
+  }
+  ADD_FAILURE() << "no control " << id;
+  return ControlKind::Label;
+}
+
 class MainFormTest : public ::testing::Test {
  protected:
   MainFormTest() : form(os, view, plan) {
@@ -39,10 +47,9 @@ TEST_F(MainFormTest, NoDefinitionFileLeavesOnlyTheEndButton) {
   EXPECT_EQ("終了(&E)", At(ids::kBtnEnd).text);
   for (const auto& [id, state] : view.controls) {
     bool button = id == ids::kBtnEnd || id == ids::kBtnCloseErrorLog;
-    bool container = FindControl(id)->kind == ControlKind::GroupBox ||
-                     FindControl(id)->kind == ControlKind::Label ||
-                     FindControl(id)->kind == ControlKind::Memo ||
-                     FindControl(id)->kind == ControlKind::Progress;
+    ControlKind kind = KindOf(id);
+    bool container = kind == ControlKind::GroupBox || kind == ControlKind::Label ||
+                     kind == ControlKind::Memo || kind == ControlKind::Progress;
     if (!button && !container) {
       EXPECT_FALSE(state.enabled) << id;
     }
@@ -143,7 +150,7 @@ TEST_F(MainFormTest, UninstallModeFromTheRecordNamedOnTheCommandLine) {
   os.AddFile("C:\\CD\\R.TXT", "readme");
   os.firstArgument = "C:\\Program Files\\Acme\\UNSETUP.INI";
   form.FormActivate();
-  EXPECT_TRUE(form.UninstallMode());
+  EXPECT_EQ(Mode::Uninstall, form.mode());
   const std::string copy = form.values().tempFolder + "UNSETUP.INI";
   EXPECT_EQ(copy, form.values().infoFile);
   EXPECT_TRUE(os.Contents(copy).has_value());
@@ -186,7 +193,7 @@ TEST_F(MainFormTest, OnlyTheExactRecordNameSelectsUninstallMode) {
   os.AddFile("C:\\X\\unsetup.ini", "[Title]\r\nUnSetup=No\r\n");
   os.firstArgument = "C:\\X\\unsetup.ini";
   form.FormActivate();
-  EXPECT_FALSE(form.UninstallMode());
+  EXPECT_EQ(Mode::Install, form.mode());
   EXPECT_EQ("Acme", view.caption);
   EXPECT_FALSE(os.Contents("C:\\TEMP\\UNSETUP.INI").has_value());
 }
@@ -326,7 +333,7 @@ TEST_F(MainFormTest, FailureListWaitsUntilClosed) {
     if (++rounds == 3) form.btnCloseErrorLogClick();
     return true;
   };
-  form.ShowFailureList("Failed", "<File> C:\\A\r\n");
+  form.viewWindow().ShowFailureList("Failed", "<File> C:\\A\r\n");
   EXPECT_EQ("<File> C:\\A\r\n", At(ids::kTxtReadme).text);
   EXPECT_EQ("Failed", At(ids::kFraReadme).text);
   EXPECT_FALSE(At(ids::kFraReadme).visible);
@@ -335,7 +342,7 @@ TEST_F(MainFormTest, FailureListWaitsUntilClosed) {
 
   // A program being shut down does not wait for ever.
   view.onPump = [] { return false; };
-  form.ShowFailureList("Failed", "x");
+  form.viewWindow().ShowFailureList("Failed", "x");
   EXPECT_EQ(4u, os.sleeps.size());
 }
 
@@ -344,7 +351,7 @@ TEST_F(MainFormTest, FreezingForInstallDisablesInOrderAndReadsOptions) {
   form.FormActivate();
   view.At(ids::kChkSCutDesktop).checked = false;
   view.disabledOrder.clear();
-  RunOptions options = form.FreezeForInstall();
+  RunOptions options = form.viewWindow().FreezeForInstall();
   EXPECT_EQ((std::vector<int>{ids::kTxtFolder, ids::kBtnRefer, ids::kChkOverWrite,
                               ids::kChkSCutDesktop, ids::kChkSCutStartMenu, ids::kChkSCutStartUp,
                               ids::kChkSCutSendTo, ids::kBtnSetup, ids::kBtnEnd}),
@@ -353,7 +360,7 @@ TEST_F(MainFormTest, FreezingForInstallDisablesInOrderAndReadsOptions) {
   EXPECT_FALSE(options.shortCutOnDesktop);
   EXPECT_TRUE(options.shortCutOnStartMenu);  // disabled, still checked
   EXPECT_TRUE(options.overwriteAll);
-  form.EndProgram();
+  form.viewWindow().EndProgram();
   EXPECT_TRUE(view.backEnabled);
   EXPECT_EQ(1, view.modalResult);
 }

@@ -310,7 +310,7 @@ TEST_F(UnattendedTest, TheWindowLogsThroughTheSameSeam) {
     view.answers = {kIdNo, kIdNo};  // no overwrite; no failure list
     InstallPlan plan;
     MainForm form(os, view, plan);
-    LoggingRunWindow logged(form, log);
+    LoggingRunWindow logged(form.viewWindow(), log);
     form.SetRunWindow(logged);
     form.FormActivate();
     form.btnContinueClick();

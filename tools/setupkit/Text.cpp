@@ -8,7 +8,9 @@
 #include "core/CodePage.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include <climits>
+#include <clocale>
+#include <cwchar>
 #else
 #include <iconv.h>
 #endif
@@ -17,14 +19,55 @@ namespace qs::kit {
 namespace {
 
 #ifdef _WIN32
-std::wstring Widen(const std::string& text, UINT cp, bool strict) {
-  if (text.empty()) return std::wstring();
-  DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
-  int n = ::MultiByteToWideChar(cp, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return std::wstring(1, L'\0');
-  std::wstring out(n, L'\0');
-  ::MultiByteToWideChar(cp, flags, text.data(), static_cast<int>(text.size()), out.data(), n);
+// Code page 932 to and from UTF-16 goes through the C library in its locale
+// ".932", whatever the system's own code page; UTF-16 to and from UTF-8
+// through the file system library. The locale file names are converted by
+// comes back after each use.
+class Cp932Locale {
+ public:
+  Cp932Locale() {
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    previous_ = current ? current : "C";
+    std::setlocale(LC_CTYPE, ".932");
+  }
+  ~Cp932Locale() { std::setlocale(LC_CTYPE, previous_.c_str()); }
+
+ private:
+  std::string previous_;
+};
+
+// One Shift-JIS character as UTF-16; nullopt when it is not one.
+std::optional<wchar_t> Cp932Char(const std::string& piece) {
+  wchar_t wide = 0;
+  std::mbstate_t state{};
+  size_t n = std::mbrtowc(&wide, piece.data(), piece.size(), &state);
+  if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) return std::nullopt;
+  return wide;
+}
+
+// One UTF-16 unit as Shift-JIS; nullopt when code page 932 has no character
+// that converts back to it (no best-fit look-alikes).
+std::optional<std::string> Cp932Bytes(wchar_t wide) {
+  char bytes[MB_LEN_MAX];
+  std::mbstate_t state{};
+  size_t n = std::wcrtomb(bytes, wide, &state);
+  if (n == static_cast<size_t>(-1)) return std::nullopt;
+  std::string out(bytes, n);
+  if (Cp932Char(out) != wide) return std::nullopt;
   return out;
+}
+
+std::string Utf16ToUtf8(const std::wstring& wide) {
+  std::u8string utf8 = std::filesystem::path(wide).u8string();
+  return std::string(utf8.begin(), utf8.end());
+}
+
+std::optional<std::wstring> Utf8ToUtf16(const std::string& utf8) {
+  try {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).wstring();
+  } catch (const std::exception&) {
+    return std::nullopt;  // not UTF-8
+  }
 }
 #else
 // Converts with iconv; nullopt on any byte it cannot convert.
@@ -48,6 +91,9 @@ std::optional<std::string> Convert(const char* to, const char* from, const std::
 std::string Cp932ToUtf8(const std::string& text) {
   std::string out;
   CodePage cp(932);
+#ifdef _WIN32
+  Cp932Locale cp932;
+#endif
   // Character by character, so that a stray byte spoils only itself.
   for (size_t i = 0; i < text.size();) {
     size_t n = cp.CharLength(text, i);
@@ -58,16 +104,8 @@ std::string Cp932ToUtf8(const std::string& text) {
       continue;
     }
 #ifdef _WIN32
-    std::wstring wide = Widen(piece, 932, true);
-    int m = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                  0, nullptr, nullptr);
-    std::string utf8(m > 0 ? m : 0, '\0');
-    if (m > 0) {
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), m,
-                            nullptr, nullptr);
-    }
-    bool ok = m > 0 && !(wide.size() == 1 && wide[0] == L'\0');
-    out += ok ? utf8 : "\xEF\xBF\xBD";
+    std::optional<wchar_t> wide = Cp932Char(piece);
+    out += wide ? Utf16ToUtf8(std::wstring(1, *wide)) : "\xEF\xBF\xBD";
 #else
     std::optional<std::string> utf8 = Convert("UTF-8", "CP932", piece);
     out += utf8 ? *utf8 : "\xEF\xBF\xBD";
@@ -78,16 +116,15 @@ std::string Cp932ToUtf8(const std::string& text) {
 
 std::optional<std::string> Utf8ToCp932(const std::string& text) {
 #ifdef _WIN32
-  if (text.empty()) return std::string();
-  std::wstring wide = Widen(text, CP_UTF8, true);
-  if (wide.size() == 1 && wide[0] == L'\0') return std::nullopt;
-  BOOL lossy = FALSE;
-  int n = ::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
-  if (n <= 0 || lossy) return std::nullopt;
-  std::string out(n, '\0');
-  ::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                        out.data(), n, nullptr, nullptr);
+  std::optional<std::wstring> wide = Utf8ToUtf16(text);
+  if (!wide) return std::nullopt;
+  Cp932Locale cp932;
+  std::string out;
+  for (wchar_t unit : *wide) {
+    std::optional<std::string> bytes = Cp932Bytes(unit);
+    if (!bytes) return std::nullopt;
+    out += *bytes;
+  }
   return out;
 #else
   return Convert("CP932", "UTF-8", text);

@@ -1,6 +1,7 @@
 // TfrmMain: the main window. Fixed size, centred, shown modally by the
 // backdrop; its controls are real child windows laid out by MainControls().
-// The handlers' decisions live in MainForm; this class is the Win32 side.
+// The handlers' decisions live in MainForm (and the start-up it runs); this
+// class is the Win32 side: it implements MainView and routes messages there.
 #pragma once
 
 #include <map>
@@ -8,6 +9,7 @@
 
 #include "app/Application.h"
 #include "app/MainForm.h"
+#include "app/MainLayout.h"
 #include "app/MainView.h"
 #include "ui/FldrDlg.h"
 
@@ -45,7 +47,8 @@ class TfrmMain : public Form, public MainView {
   int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) override;
   std::optional<std::string> BrowseForFolder() override;
 
-  // Moves the focus along the tab order; true when the key was used.
+  // Moves the focus along the layout's tab order; true when the key was used.
+  // Needed on top of the dialog manager, which would follow creation order.
   bool HandleTab(const MSG& msg);
 
  protected:
@@ -55,6 +58,7 @@ class TfrmMain : public Form, public MainView {
  private:
   void CreateControls();
   HWND Control(int id) const;
+  HFONT FontFor(FontKind kind) const;
   void OnCommand(int id, int code);
 
   TfrmBack& frmBack_;

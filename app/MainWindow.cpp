@@ -1,4 +1,4 @@
-#include "app/Main.h"
+#include "app/MainWindow.h"
 
 #include <commctrl.h>
 
@@ -6,87 +6,12 @@
 
 #include "app/Back.h"
 #include "app/ControlIds.h"
+#include "app/GroupBox.h"
 #include "app/MainLayout.h"
 #include "core/Texts.h"
 
 namespace qs::app {
 namespace {
-
-constexpr const char* kGroupBoxClass = "TGroupBox";
-
-// The etched frame, halfway down the caption's line, and the caption on it.
-void PaintGroupBox(HWND hwnd) {
-  PAINTSTRUCT paint;
-  HDC dc = ::BeginPaint(hwnd, &paint);
-  HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::GetWindowLongPtrA(hwnd, 0)));
-  TEXTMETRICA metrics;
-  ::GetTextMetricsA(dc, &metrics);
-  RECT frame;
-  ::GetClientRect(hwnd, &frame);
-  frame.top += metrics.tmHeight / 2;
-  ::DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-  char caption[512] = {};
-  int length = ::GetWindowTextA(hwnd, caption, sizeof caption);
-  if (length > 0) {
-    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-    ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(hwnd) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-    RECT text = {8, 0, frame.right - 8, metrics.tmHeight};
-    ::DrawTextA(dc, caption, length, &text, DT_SINGLELINE | DT_LEFT | DT_TOP);
-  }
-  ::SelectObject(dc, oldFont);
-  ::EndPaint(hwnd, &paint);
-}
-
-// A group box of our own: a real container that clears its inside, draws an
-// etched frame with its caption, and passes its children's notifications on
-// to the main window. (The system's group box is a button: its children's
-// notifications would stop at it.) The font lives in the window's extra
-// bytes.
-LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-      return ::SendMessageA(::GetAncestor(hwnd, GA_ROOT), msg, wp, lp);
-    case WM_SETFONT:
-      ::SetWindowLongPtrA(hwnd, 0, static_cast<LONG_PTR>(wp));
-      if (LOWORD(lp)) ::InvalidateRect(hwnd, nullptr, TRUE);
-      return 0;
-    case WM_GETFONT:
-      return ::GetWindowLongPtrA(hwnd, 0);
-    case WM_SETTEXT: {
-      LRESULT result = ::DefWindowProcA(hwnd, msg, wp, lp);
-      ::InvalidateRect(hwnd, nullptr, TRUE);
-      return result;
-    }
-    case WM_ERASEBKGND: {
-      RECT rect;
-      ::GetClientRect(hwnd, &rect);
-      ::FillRect(reinterpret_cast<HDC>(wp), &rect, ::GetSysColorBrush(COLOR_BTNFACE));
-      return 1;
-    }
-    case WM_PAINT:
-      PaintGroupBox(hwnd);
-      return 0;
-    default:
-      return ::DefWindowProcA(hwnd, msg, wp, lp);
-  }
-}
-
-void RegisterGroupBox(HINSTANCE instance) {
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
-  if (::GetClassInfoExA(instance, kGroupBoxClass, &wc)) return;
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = GroupBoxProc;
-  wc.cbWndExtra = sizeof(LONG_PTR);
-  wc.hInstance = instance;
-  wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-  wc.lpszClassName = kGroupBoxClass;
-  ::RegisterClassExA(&wc);
-}
 
 struct WindowKind {
   const char* className;
@@ -175,11 +100,7 @@ void TfrmMain::CreateControls() {
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
                                   instance, nullptr);
     controls_[spec.id] = hwnd;
-    HFONT font = spec.font == FontKind::Folder   ? folderFont_.get()
-                 : spec.font == FontKind::Status ? statusFont_.get()
-                 : spec.font == FontKind::Readme ? readmeFont_.get()
-                                                 : windowFont_.get();
-    ::SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    ::SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.font)), FALSE);
     if (spec.checked) ::SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
     switch (spec.kind) {
       case ControlKind::Progress:
@@ -196,6 +117,15 @@ void TfrmMain::CreateControls() {
     // else of their parent.
     ::SetWindowPos(hwnd, spec.kind == ControlKind::Label ? HWND_BOTTOM : HWND_TOP, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+}
+
+HFONT TfrmMain::FontFor(FontKind kind) const {
+  switch (kind) {
+    case FontKind::Folder: return folderFont_.get();
+    case FontKind::Status: return statusFont_.get();
+    case FontKind::Readme: return readmeFont_.get();
+    default: return windowFont_.get();
   }
 }
 

@@ -1,0 +1,66 @@
+// The program's start-up: the mode, the folders it works in, the copy of
+// the record, the definition file's titles and readme, then (after the
+// readme, or at once) the system folders, the proposed install folder and
+// the ready state of the main window. Works on a MainView, so the window,
+// the windowless mode and setupkit's dry run all start the same way.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/MainView.h"
+#include "core/CodePage.h"
+#include "core/WorkFolder.h"
+#include "data/ProgramValues.h"
+#include "install/InstallPlan.h"
+#include "platform/Platform.h"
+
+namespace qs {
+
+// Install: SETUP.INI beside the program. Uninstall: the record named on the
+// command line.
+enum class Mode { Install, Uninstall };
+
+class StartUp {
+ public:
+  StartUp(Platform& platform, MainView& view, InstallPlan& plan);
+
+  // The first part, when the window is first shown. Goes on with Continue()
+  // itself unless a readme is shown; then the continue button does.
+  void Activate();
+  // The rest: the system folders, the proposed folder, the ready state.
+  void Continue();
+
+  Mode mode() const { return mode_; }
+  const ProgramValues& values() const { return values_; }
+  // Removes the run's temporary copy of the record. A copy that was never
+  // made is another product's and stays.
+  void DropRecordCopy();
+
+ private:
+  void SettleFolders();
+  void MakeWorkFolder(const std::string& systemTemp);
+  void CopyRecord(const std::string& record);
+  bool DefinitionMissing() const;
+  bool ShowReadme();
+  std::string ProposedFolder();
+  void OfferShortCutPlaces();
+  void EnterReadyState(const std::string& errors);
+  void ShowReadyToUninstall();
+  void ShowReadyToInstall();
+
+  Platform& platform_;
+  MainView& view_;
+  InstallPlan& plan_;
+  CodePage cp_;
+  Mode mode_ = Mode::Install;
+  ProgramValues values_;
+  std::unique_ptr<WorkFolder> workFolder_;
+  bool recordCopyFailed_ = false;
+};
+
+// The readme's bytes as the multi-line box wants them: every line end (CR,
+// LF or CR LF) becomes CR LF; the text is otherwise unchanged.
+std::string ToEditLineEnds(const std::string& bytes);
+
+}  // namespace qs
