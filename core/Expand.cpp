@@ -122,6 +122,54 @@ bool SetAside(Platform& platform, const Places& places) {
   return !FileExists(platform, places.scratch) && platform.Move(places.target, places.scratch);
 }
 
+// The source, opened without sharing, and what its first bytes say. A read
+// error leaves kind UnknownMode: no expansion.
+struct OpenedSource {
+  std::unique_ptr<FileReader> reader;
+  uint8_t head[kSzddHeaderSize];
+  size_t got = 0;
+  SzddKind kind = SzddKind::UnknownMode;
+  SzddHeader header;
+};
+
+// False when the source cannot be opened.
+bool Open(Platform& platform, const std::string& path, OpenedSource* source) {
+  source->reader = platform.OpenForRead(path, true);
+  if (!source->reader) return false;
+  int64_t got = ReadFull(*source->reader, source->head, sizeof source->head);
+  if (got >= 0) {
+    source->got = static_cast<size_t>(got);
+    source->kind = ParseSzddHeader(source->head, source->got, &source->header);
+  }
+  return true;
+}
+
+// The name is only right for these contents when both reads saw the same
+// header. When they differ, one of them came up short: a whole header read
+// now names the file; anything else is no expansion.
+bool NameFitsContents(Places& places, const OpenedSource& opened, const std::string& source,
+                      CodePage cp) {
+  const std::string seen(reinterpret_cast<const char*>(opened.head), opened.got);
+  if (!places.nameHead || *places.nameHead == seen) return true;
+  if (opened.kind != SzddKind::Compressed) return false;
+  Rename(places, SzddExpandedName(source, opened.header.missingChar, cp), cp);
+  return true;
+}
+
+// A link planted under one of the names is never written through.
+bool AnyLink(Platform& platform, const Places& places) {
+  return IsLink(platform, places.target) || IsLink(platform, places.expandFile) ||
+         IsLink(platform, places.scratch);
+}
+
+// Moves the finished copy to its answer name; false (and the copy gone)
+// when it cannot go there.
+bool Publish(Platform& platform, const Places& places) {
+  if (platform.Move(places.target, places.expandFile)) return true;
+  platform.Delete(places.target);
+  return false;
+}
+
 }  // namespace
 
 std::string ExpandCompressedFile(Platform& platform, const std::string& source,
@@ -135,46 +183,23 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
     if (FileExists(platform, places.expandFile)) platform.Delete(places.expandFile);
   };
 
-  std::unique_ptr<FileReader> reader = platform.OpenForRead(source, true);
-  if (!reader) {
+  OpenedSource opened;
+  if (!Open(platform, source, &opened)) {
     removeExpandFile();
     return places.answer;
   }
-  uint8_t head[kSzddHeaderSize];
-  int64_t got = ReadFull(*reader, head, sizeof head);
-  SzddHeader header;
-  SzddKind kind = got < 0 ? SzddKind::UnknownMode
-                          : ParseSzddHeader(head, static_cast<size_t>(got), &header);
-  // The name is only right for these contents when both reads saw the same
-  // header. When they differ, one of them came up short: a whole header
-  // read now names the file; anything else is no expansion.
-  const std::string seen(reinterpret_cast<const char*>(head), static_cast<size_t>(got < 0 ? 0 : got));
-  bool sameHead = !places.nameHead || *places.nameHead == seen;
-  if (!sameHead && kind == SzddKind::Compressed) {
-    Rename(places, SzddExpandedName(source, header.missingChar, cp), cp);
-    sameHead = true;
-  }
-  // A link planted under one of the names is never written through.
-  if (IsLink(platform, places.target) || IsLink(platform, places.expandFile) ||
-      IsLink(platform, places.scratch)) {
-    return places.answer;
-  }
-  if (kind == SzddKind::UnknownMode || !sameHead || !SetAside(platform, places)) {
+  const bool nameFits = NameFitsContents(places, opened, source, cp);
+  if (AnyLink(platform, places)) return places.answer;
+  if (opened.kind == SzddKind::UnknownMode || !nameFits || !SetAside(platform, places)) {
     removeExpandFile();
     return places.answer;
   }
 
-  const bool copied =
-      CopyInto(platform, *reader, places.target, head, static_cast<size_t>(got), kind, header);
-  reader.reset();
+  const bool copied = CopyInto(platform, *opened.reader, places.target, opened.head, opened.got,
+                               opened.kind, opened.header);
+  opened.reader.reset();
   removeExpandFile();
-  if (copied) {
-    if (platform.Move(places.target, places.expandFile)) {
-      if (complete) *complete = true;
-    } else {
-      platform.Delete(places.target);
-    }
-  }
+  if (copied && Publish(platform, places) && complete) *complete = true;
 
   if (FileExists(platform, places.scratch)) platform.Move(places.scratch, places.target);
   return places.answer;
