@@ -82,7 +82,8 @@ std::string MapUpperCase(Platform& platform, const std::string& text, uint32_t f
 }
 
 bool SamePath(Platform& platform, const std::string& a, const std::string& b) {
-  return MapUpperCase(platform, a, kLcmapUppercase) == MapUpperCase(platform, b, kLcmapUppercase);
+  return MapUpperCase(platform, platform.FullPath(a), kLcmapUppercase) ==
+         MapUpperCase(platform, platform.FullPath(b), kLcmapUppercase);
 }
 
 bool FolderExists(Platform& platform, const std::string& path) {

@@ -47,7 +47,8 @@ std::string ParentFolder(const std::string& path, CodePage cp);
 // The text mapped by the system locale (flags of LCMapStringA), or the text
 // unchanged when the mapping fails.
 std::string MapUpperCase(Platform& platform, const std::string& text, uint32_t flags);
-// Both paths mapped to upper case and compared exactly.
+// Both paths resolved as the system resolves them (slashes, "." and ".."),
+// mapped to upper case and compared exactly.
 bool SamePath(Platform& platform, const std::string& a, const std::string& b);
 
 // The number of non-empty parts of a registry key path between backslashes

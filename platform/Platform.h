@@ -82,6 +82,10 @@ class Platform {
   // Last write time as a FILETIME count of 100 ns units.
   virtual std::optional<uint64_t> LastWriteTime(const std::string& path) = 0;
   virtual bool Copy(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  // The path as the system resolves it before any use (GetFullPathNameA):
+  // "/" read as "\\", "." and ".." steps and doubled separators gone; the
+  // path itself when it cannot be resolved.
+  virtual std::string FullPath(const std::string& path) = 0;
   // Renames or moves a file; fails when the destination exists.
   virtual bool Move(const std::string& from, const std::string& to) = 0;
   virtual bool Delete(const std::string& path) = 0;

@@ -99,6 +99,7 @@ class FakePlatform : public Platform {
   std::string WindowsFolder() override { return windowsFolder; }
   std::string SystemFolder() override { return systemFolder; }
   std::string ModulePath() override { return modulePath; }
+  std::string FullPath(const std::string& path) override { return Normal(path); }
   std::string FirstArgument() override { return firstArgument; }
   std::string SpecialFolder(int csidl) override;
   bool ShellOpen(const std::string& path) override;

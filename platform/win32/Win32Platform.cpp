@@ -154,6 +154,14 @@ std::unique_ptr<FileReader> Win32Platform::OpenForRead(const std::string& path, 
   return std::make_unique<Reader>(std::move(file));
 }
 
+std::string Win32Platform::FullPath(const std::string& path) {
+  DWORD size = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::vector<char> buffer(size + 1, '\0');
+  DWORD n = ::GetFullPathNameA(path.c_str(), size, buffer.data(), nullptr);
+  return n == 0 || n >= size ? path : std::string(buffer.data(), n);
+}
+
 std::unique_ptr<FileWriter> Win32Platform::CreateForWrite(const std::string& path) {
   return CreateWriter(path, CREATE_ALWAYS);
 }

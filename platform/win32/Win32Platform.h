@@ -40,6 +40,7 @@ class Win32Platform : public Platform {
   std::string WindowsFolder() override;
   std::string SystemFolder() override;
   std::string ModulePath() override;
+  std::string FullPath(const std::string& path) override;
   std::string FirstArgument() override;
   std::string SpecialFolder(int csidl) override;
   bool ShellOpen(const std::string& path) override;

@@ -156,6 +156,9 @@ TEST_F(PlatformContract, PathStepsAndForbiddenNames) {
   EXPECT_EQ("up", Read(Path(".\\d\\.\\..\\f.txt")));
   EXPECT_TRUE(os().Move(Path("d\\..\\f.txt"), Path("d\\g.txt")));
   EXPECT_EQ("up", Read(Path("d\\g.txt")));
+  EXPECT_EQ(os().FullPath(Path("d")), os().FullPath(Path("d\\.\\..\\d")));
+  EXPECT_EQ(os().FullPath(Path("d\\g.txt")), os().FullPath(Path("d/g.txt")));
+  EXPECT_NE(os().FullPath(Path("d")), os().FullPath(Path("d\\g.txt")));
   for (const char* name : {"a<b", "a>b", "a\"b", "a|b", "a?b", "a*b"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(nullptr, os().CreateForWrite(Path(name)));

@@ -84,6 +84,7 @@ class FaultyPlatform : public Platform {
   std::string WindowsFolder() override { return inner_.WindowsFolder(); }
   std::string SystemFolder() override { return inner_.SystemFolder(); }
   std::string ModulePath() override { return inner_.ModulePath(); }
+  std::string FullPath(const std::string& path) override { return inner_.FullPath(path); }
   std::string FirstArgument() override { return inner_.FirstArgument(); }
   std::string SpecialFolder(int csidl) override;
   bool ShellOpen(const std::string& path) override;

@@ -144,7 +144,9 @@ TEST_F(UninstallRunTest, LinkFoldersGoOnlyBelowThePlaces) {
   const std::vector<std::string> links = {
       tools + "Gone.lnk", "C:\\WINDOWS\\Desktop\\Tool.lnk", std::string(kPrograms) + "\\Tool.lnk",
       "C:\\WINDOWS\\Start Menu\\Programs\\ｽﾀｰﾄｱｯﾌﾟ\\Tool.lnk", "C:\\WINDOWS\\sendto\\Tool.lnk",
-      std::string(kStartUp) + "Tool.lnk"};
+      std::string(kStartUp) + "Tool.lnk",
+      // The desktop spelt another way is still the desktop.
+      "C:/WINDOWS/Desktop/Slash.lnk", "C:\\WINDOWS\\Tools\\..\\Desktop\\.\\Dots.lnk"};
   os.AddFolder(tools);
   for (size_t i = 1; i < links.size(); ++i) os.AddFile(links[i], "link");
   for (size_t i = 0; i < links.size(); ++i) {
