@@ -13,7 +13,6 @@ namespace qs {
 namespace {
 
 constexpr const char* kSetupIni = "SETUP.INI";
-constexpr const char* kUnSetupIni = "UNSETUP.INI";
 constexpr uint32_t kCloseQuestionFlags = kMbYesNo | kMbIconQuestion;
 constexpr uint32_t kFailureListPause = 200;
 

@@ -16,13 +16,6 @@ namespace {
 
 }  // namespace
 
-int CsidlOfPlace(const std::string& marker) {
-  if (marker == "(Dsk)") return kCsidlDesktop;
-  if (marker == "(Sup)") return kCsidlStartup;
-  if (marker == "(Sen)") return kCsidlSendTo;
-  return kCsidlPrograms;
-}
-
 std::string MakeShortCut(Platform& platform, const std::string& target,
                          const std::string& linkName, int csidl, CodePage cp) {
   ShellLinkResult made = platform.CreateShellLink();
