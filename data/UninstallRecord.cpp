@@ -54,6 +54,13 @@ void ListRecordItself(Platform& platform, DeleteList& files, const std::string& 
   Append(files, recordPath);
 }
 
+// The registration's command line: the uninstaller in the Windows folder, a
+// blank, the record in quotes.
+std::string UninstallCommand(const std::string& windowsFolder, const std::string& recordPath,
+                             CodePage cp) {
+  return UninstallerPath(windowsFolder, cp) + " \"" + recordPath + "\"";
+}
+
 void Register(Platform& platform, const std::string& keyPath, const std::string& displayName,
               const std::string& command) {
   if (!platform.CreateRegistryKey(RegRoot::LocalMachine, keyPath)) {
@@ -118,11 +125,6 @@ std::string UninstallerPath(const std::string& windowsFolder, CodePage cp) {
 }
 
 std::string UninstallKeyPath(const std::string& keyName) { return kUninstallRoot + keyName; }
-
-std::string UninstallCommand(const std::string& windowsFolder, const std::string& recordPath,
-                             CodePage cp) {
-  return UninstallerPath(windowsFolder, cp) + " \"" + recordPath + "\"";
-}
 
 void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, DeleteLists& lists,
                           CodePage cp) {

@@ -107,9 +107,6 @@ std::string RecordPath(const std::string& installFolder, CodePage cp);
 std::string UninstallerPath(const std::string& windowsFolder, CodePage cp);
 // "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + key name.
 std::string UninstallKeyPath(const std::string& keyName);
-// The uninstaller in the Windows folder, a blank, the record in quotes.
-std::string UninstallCommand(const std::string& windowsFolder, const std::string& recordPath,
-                             CodePage cp);
 
 // Writes the record in its fixed order, then the registration. A
 // registration key or value that cannot be written raises SetupError (the
