@@ -203,5 +203,40 @@ TEST_F(UninstallRecordTest, ARecordThatCannotBeWrittenWhollyEndsTheRunAfterTheRe
                                   "UninstallString").has_value());
 }
 
+// The one root-marker table read both ways: the install run writes where
+// ParseRegistryKey points, the uninstaller removes where ParseRemovalKey
+// does; only a value with one of the four exact markers reads alike.
+TEST(RemovalKey, DiffersFromTheWritingReadOnlyWithoutAnExactMarker) {
+  struct Case {
+    const char* value;
+    RegRoot writeRoot;
+    const char* writePath;
+    RegRoot removeRoot;
+    const char* removePath;
+  };
+  const Case cases[] = {
+      {"(Local)SOFTWARE\\Acme", RegRoot::LocalMachine, "SOFTWARE\\Acme", RegRoot::LocalMachine,
+       "SOFTWARE\\Acme"},
+      {"(Class)\\.acme", RegRoot::ClassesRoot, "\\.acme", RegRoot::ClassesRoot, ".acme"},
+      {"(Users).DEFAULT", RegRoot::Users, ".DEFAULT", RegRoot::Users, ".DEFAULT"},
+      {"(Cuser)Software\\Acme", RegRoot::CurrentUser, "Software\\Acme", RegRoot::CurrentUser,
+       "Software\\Acme"},
+      {"(local)SOFTWARE\\Acme", RegRoot::CurrentUser, "SOFTWARE\\Acme", RegRoot::CurrentUser,
+       "(local)SOFTWARE\\Acme"},
+      {"Soft(x)Acme\\Tool", RegRoot::CurrentUser, "Acme\\Tool", RegRoot::CurrentUser,
+       "Soft(x)Acme\\Tool"},
+      {"\\Software\\Acme", RegRoot::CurrentUser, "\\Software\\Acme", RegRoot::CurrentUser,
+       "Software\\Acme"},
+  };
+  for (const Case& c : cases) {
+    RegistryKeyRef written = ParseRegistryKey(c.value);
+    RegistryKeyRef removed = ParseRemovalKey(c.value);
+    EXPECT_EQ(c.writeRoot, written.root) << c.value;
+    EXPECT_EQ(c.writePath, written.path) << c.value;
+    EXPECT_EQ(c.removeRoot, removed.root) << c.value;
+    EXPECT_EQ(c.removePath, removed.path) << c.value;
+  }
+}
+
 }  // namespace
 }  // namespace qs
