@@ -6,12 +6,12 @@
 #include "core/Paths.h"
 #include "core/Texts.h"
 #include "data/Definition.h"
+#include "data/UninstallRecord.h"
 
 namespace qs {
 namespace {
 
 constexpr const char* kSetupIni = "SETUP.INI";
-constexpr const char* kUnSetupIni = "UNSETUP.INI";
 
 }  // namespace
 
@@ -61,7 +61,7 @@ void StartUp::SettleFolders() {
   std::string systemTemp = platform_.TempFolder();
   if (systemTemp.empty()) systemTemp = values_.sourceFolder;
   MakeWorkFolder(systemTemp);
-  values_.infoFile = DelBackslash(values_.sourceFolder, "B", cp_) + "\\" + kSetupIni;
+  values_.infoFile = JoinPath(values_.sourceFolder, kSetupIni, cp_);
 }
 
 // The record copy and the scratch files live in a folder of the program's
@@ -80,7 +80,7 @@ void StartUp::MakeWorkFolder(const std::string& systemTemp) {
 // fails, whatever is there already belongs to another product: it is neither
 // read nor removed.
 void StartUp::CopyRecord(const std::string& record) {
-  values_.infoFile = DelBackslash(values_.tempFolder, "B", cp_) + "\\" + kUnSetupIni;
+  values_.infoFile = JoinPath(values_.tempFolder, kUnSetupIni, cp_);
   recordCopyFailed_ =
       IsLink(platform_, values_.infoFile) || !platform_.Copy(record, values_.infoFile, false);
 }
@@ -97,7 +97,7 @@ void StartUp::DropRecordCopy() {
 bool StartUp::ShowReadme() {
   std::string file = ReadIniString(platform_, ini::kReadme, "File", "", values_.infoFile);
   if (file.empty()) return false;
-  std::string path = DelBackslash(values_.sourceFolder, "B", cp_) + AddBackslash(file, "T", cp_);
+  std::string path = JoinPath(values_.sourceFolder, file, cp_);
   if (!FileExists(platform_, path)) return false;
   view_.SetEnabled(ids::kBtnContinue, true);
   view_.SetVisible(ids::kBtnContinue, true);
@@ -127,7 +127,7 @@ void StartUp::Continue() {
   values_.systemFolder = platform_.SystemFolder();
   if (values_.systemFolder.empty()) errors += std::string(text::kSystemFolderFailed) + "\r";
   values_.programFilesFolder =
-      DelBackslash(ParentFolder(values_.windowsFolder, cp_), "B", cp_) + "\\Program Files";
+      JoinPath(ParentFolder(values_.windowsFolder, cp_), "Program Files", cp_);
   std::string proposed = ProposedFolder();
   plan_.Reset();
   if (mode_ == Mode::Install) OfferShortCutPlaces();

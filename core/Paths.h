@@ -44,9 +44,11 @@ std::string FolderPart(const std::string& path, CodePage cp);
 // (C:\WINDOWS gives C:\, C:\OS\WIN gives C:\OS).
 std::string ParentFolder(const std::string& path, CodePage cp);
 
-// The text mapped by the system locale (flags of LCMapStringA), or the text
-// unchanged when the mapping fails.
-std::string MapUpperCase(Platform& platform, const std::string& text, uint32_t flags);
+// The text mapped by the system locale (flags of LCMapStringA; upper case
+// unless told otherwise), or the text unchanged when the mapping fails. The
+// one upper-case mapping of the program's paths and list entries.
+std::string MapUpperCase(Platform& platform, const std::string& text,
+                         uint32_t flags = kLcmapUppercase);
 // Both paths resolved as the system resolves them (slashes, "." and ".."),
 // mapped to upper case and compared exactly.
 bool SamePath(Platform& platform, const std::string& a, const std::string& b);

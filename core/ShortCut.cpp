@@ -16,13 +16,6 @@ namespace {
 
 }  // namespace
 
-int CsidlOfPlace(const std::string& marker) {
-  if (marker == "(Dsk)") return kCsidlDesktop;
-  if (marker == "(Sup)") return kCsidlStartup;
-  if (marker == "(Sen)") return kCsidlSendTo;
-  return kCsidlPrograms;
-}
-
 std::string MakeShortCut(Platform& platform, const std::string& target,
                          const std::string& linkName, int csidl, CodePage cp) {
   ShellLinkResult made = platform.CreateShellLink();
@@ -31,7 +24,7 @@ std::string MakeShortCut(Platform& platform, const std::string& target,
   if (folder.empty()) return std::string();
   made.link->SetPath(target);
   made.link->SetWorkingDirectory(FolderPart(target, cp));
-  std::string linkPath = DelBackslash(folder, "B", cp) + AddBackslash(linkName, "T", cp) + ".lnk";
+  std::string linkPath = JoinPath(folder, linkName, cp) + ".lnk";
   // Only the last level of the link's folder is made. The folder ends at the
   // last backslash: a colon in a link's name is no drive.
   std::string linkFolder = linkPath.substr(0, cp.FindLastOf(linkPath, "\\") + 1);

@@ -14,10 +14,6 @@ inline constexpr int kCsidlPrograms = 2;
 inline constexpr int kCsidlStartup = 7;
 inline constexpr int kCsidlSendTo = 9;
 
-// The special folder a place marker ("(Dsk)", "(Sta)", "(Sup)", "(Sen)")
-// stands for; the programs folder for anything else.
-int CsidlOfPlace(const std::string& marker);
-
 // Creates linkName (relative to the special folder, without ".lnk"; it may
 // name one sub-folder, which is created when missing) pointing at target,
 // with the target's folder as working folder. Returns the link file's path,

@@ -29,11 +29,11 @@ namespace {
 std::string BaseFolder(const std::string& value, const MarkerFolders& folders, bool withApp,
                        CodePage cp) {
   std::string marker = Head(value, 5);
-  if (withApp && marker == "(App)") return folders.installFolder;
-  if (marker == "(Prg)") return folders.programFilesFolder;
-  if (marker == "(Win)") return folders.windowsFolder;
-  if (marker == "(Sys)") return folders.systemFolder;
-  if (marker == "(Boo)") return BootFolder(folders.windowsFolder, cp);
+  if (withApp && marker == markers::kApp) return folders.installFolder;
+  if (marker == markers::kPrg) return folders.programFilesFolder;
+  if (marker == markers::kWin) return folders.windowsFolder;
+  if (marker == markers::kSys) return folders.systemFolder;
+  if (marker == markers::kBoo) return BootFolder(folders.windowsFolder, cp);
   return marker;
 }
 
@@ -58,7 +58,7 @@ CopyFileValue SplitCopyFileValue(const std::string& value) {
 std::string ShortCutNameWithPlace(const std::string& name) {
   bool opens = !name.empty() && name[0] == '(';
   bool closes = name.size() >= 5 && name[4] == ')';
-  return !opens && !closes ? "(Sta)" + name : name;
+  return !opens && !closes ? markers::kStartMenu + name : name;
 }
 
 bool ContainsMarker(const std::string& text, const char* marker) {
@@ -69,27 +69,32 @@ RegistryKeyRef ParseRegistryKey(const std::string& value) {
   bool opens = !value.empty() && value[0] == '(';
   bool closes = value.size() >= 7 && value[6] == ')';
   if (!opens && !closes) return {RegRoot::CurrentUser, value};
-  std::string marker = Head(value, 7);
-  RegRoot root = RegRoot::CurrentUser;
-  if (marker == "(Class)") {
-    root = RegRoot::ClassesRoot;
-  } else if (marker == "(Local)") {
-    root = RegRoot::LocalMachine;
-  } else if (marker == "(Users)") {
-    root = RegRoot::Users;
+  return {RootOfMarker(value).value_or(RegRoot::CurrentUser), Tail(value, 7)};
+}
+
+std::optional<RegRoot> RootOfMarker(const std::string& value) {
+  for (const RootMarker& root : kRootMarkers) {
+    if (value.compare(0, 7, root.marker) == 0) return root.root;
   }
-  return {root, Tail(value, 7)};
+  return std::nullopt;
+}
+
+int CsidlOfPlace(const std::string& marker) {
+  for (const PlaceMarker& place : kPlaceMarkers) {
+    if (marker == place.marker) return place.csidl;
+  }
+  return kCsidlPrograms;
 }
 
 RegValue ParseRegistryValue(const std::string& value) {
   std::string marker = Head(value, 5);
   RegValue result;
-  if (marker == "(Int)") {
+  if (marker == markers::kInt) {
     result.kind = RegValue::Kind::Dword;
     result.number = static_cast<uint32_t>(ParseIntValue(Tail(value, 5)));
   } else {
     result.kind = RegValue::Kind::String;
-    result.text = marker == "(Str)" ? Tail(value, 5) : value;
+    result.text = marker == markers::kStr ? Tail(value, 5) : value;
   }
   return result;
 }
@@ -170,10 +175,9 @@ ShortCutPlaces ReadShortCutPlaces(Platform& platform, const std::string& file) {
   ShortCutPlaces places;
   for (const std::string& name :
        ReadNumberedKeys(platform, file, ini::kShortCut, "Name", kMaxShortCuts)) {
-    places.desktop |= ContainsMarker(name, "(Dsk)");
-    places.startMenu |= ContainsMarker(name, "(Sta)");
-    places.startUp |= ContainsMarker(name, "(Sup)");
-    places.sendTo |= ContainsMarker(name, "(Sen)");
+    for (const PlaceMarker& place : kPlaceMarkers) {
+      places.*place.mentioned |= ContainsMarker(name, place.marker);
+    }
   }
   return places;
 }

@@ -6,10 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/CodePage.h"
+#include "core/RunWindow.h"
+#include "core/ShortCut.h"
 #include "platform/Platform.h"
 
 namespace qs {
@@ -46,6 +49,83 @@ struct MarkerFolders {
   std::string systemFolder;        // (Sys)
 };
 
+// The shortcut places that a definition file mentions.
+struct ShortCutPlaces {
+  bool desktop = false;
+  bool startMenu = false;
+  bool startUp = false;
+  bool sendTo = false;
+};
+
+// The markers of the definition file, all compared exactly, letter case
+// included. A folder marker is the first five characters of a folder-marker
+// path, a place marker of a [ShortCut] Name, a type marker of a [Registry]
+// Value; a root marker is the first seven of a registry key; a file flag is
+// the three characters from the first comma of a [CopyFile] value.
+namespace markers {
+inline constexpr const char* kApp = "(App)";
+inline constexpr const char* kPrg = "(Prg)";
+inline constexpr const char* kWin = "(Win)";
+inline constexpr const char* kSys = "(Sys)";
+inline constexpr const char* kBoo = "(Boo)";
+inline constexpr const char* kDesktop = "(Dsk)";
+inline constexpr const char* kStartMenu = "(Sta)";
+inline constexpr const char* kStartUp = "(Sup)";
+inline constexpr const char* kSendTo = "(Sen)";
+inline constexpr const char* kStr = "(Str)";
+inline constexpr const char* kInt = "(Int)";
+inline constexpr const char* kForce = ",/F";    // deleted, system libraries too
+inline constexpr const char* kConfirm = ",/C";  // deleted when the user says yes
+inline constexpr const char* kLeave = ",/L";    // left in place
+}  // namespace markers
+
+inline constexpr const char* kFolderMarkers[] = {markers::kApp, markers::kPrg, markers::kWin,
+                                                 markers::kSys, markers::kBoo};
+// [DefaultFolder] Folder knows no install folder yet: no (App).
+inline constexpr const char* kDefaultFolderMarkers[] = {markers::kPrg, markers::kWin, markers::kSys,
+                                                        markers::kBoo};
+inline constexpr const char* kTypeMarkers[] = {markers::kStr, markers::kInt};
+inline constexpr const char* kFileFlags[] = {markers::kForce, markers::kConfirm, markers::kLeave};
+
+// The places a shortcut can go: the special folder, whether the definition
+// mentions the place, and the option that lets a run make links there.
+struct PlaceMarker {
+  const char* marker;
+  int csidl;
+  bool ShortCutPlaces::*mentioned;
+  bool RunOptions::*chosen;
+};
+inline constexpr PlaceMarker kPlaceMarkers[] = {
+    {markers::kDesktop, kCsidlDesktop, &ShortCutPlaces::desktop, &RunOptions::shortCutOnDesktop},
+    {markers::kStartMenu, kCsidlPrograms, &ShortCutPlaces::startMenu,
+     &RunOptions::shortCutOnStartMenu},
+    {markers::kStartUp, kCsidlStartup, &ShortCutPlaces::startUp, &RunOptions::shortCutOnStartUp},
+    {markers::kSendTo, kCsidlSendTo, &ShortCutPlaces::sendTo, &RunOptions::shortCutOnSendTo},
+};
+
+// The registry roots. What a value without one of these four means differs
+// by who reads it: writing ([Registry] Key, ParseRegistryKey) cuts seven
+// characters off whenever they look like a marker; removing ([DeleteRegistry]
+// of the record, ParseRemovalKey) takes any other value whole, so that a
+// misspelt marker names a key that is not there rather than one never named.
+struct RootMarker {
+  const char* marker;
+  RegRoot root;
+};
+inline constexpr RootMarker kRootMarkers[] = {
+    {"(Cuser)", RegRoot::CurrentUser},
+    {"(Class)", RegRoot::ClassesRoot},
+    {"(Local)", RegRoot::LocalMachine},
+    {"(Users)", RegRoot::Users},
+};
+// The root that the first seven characters of value name, if they are one
+// of the four markers.
+std::optional<RegRoot> RootOfMarker(const std::string& value);
+
+// The special folder a place marker stands for; the programs folder for
+// anything else.
+int CsidlOfPlace(const std::string& marker);
+
 // A folder-marker path: the first five characters select a base folder, the
 // rest from the sixth on is joined to it with exactly one backslash. Any
 // other five characters are the base themselves.
@@ -71,11 +151,14 @@ std::string ShortCutNameWithPlace(const std::string& name);
 // True when text contains marker anywhere, letter case included.
 bool ContainsMarker(const std::string& text, const char* marker);
 
-// A [Registry] or [DeleteRegistry] key value split into root and key path.
+// A registry key value split into root and key path.
 struct RegistryKeyRef {
   RegRoot root = RegRoot::CurrentUser;
   std::string path;
 };
+// A [Registry] Key: without a "(" first or a ")" seventh, the whole value
+// under HKEY_CURRENT_USER; otherwise the first seven characters select the
+// root (HKEY_CURRENT_USER for any other seven) and the rest is the path.
 RegistryKeyRef ParseRegistryKey(const std::string& value);
 
 // A [Registry] Value: "(Str)" text, "(Int)" number, or the whole value as text.
@@ -112,12 +195,6 @@ std::string ReadUnSetupKey(Platform& platform, const std::string& file,
 std::string ReadExecuteFile(Platform& platform, const std::string& file);
 
 // Which place markers occur anywhere in [ShortCut] Name1..20.
-struct ShortCutPlaces {
-  bool desktop = false;
-  bool startMenu = false;
-  bool startUp = false;
-  bool sendTo = false;
-};
 ShortCutPlaces ReadShortCutPlaces(Platform& platform, const std::string& file);
 
 }  // namespace qs

@@ -10,42 +10,55 @@ namespace {
 
 constexpr const char* kUninstallRoot = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-std::string Upper(Platform& platform, const std::string& text) {
-  return MapUpperCase(platform, text, kLcmapUppercase);
-}
-
 std::string Key(const char* prefix, size_t n) { return prefix + std::to_string(n); }
 
-template <size_t M>
-void LoadSection(Platform& platform, const std::string& file, const char* section,
-                 const char* prefix, std::array<std::string, M>& list) {
-  for (const std::string& value :
-       ReadNumberedKeys(platform, file, section, prefix, static_cast<int>(M - 1))) {
-    AddToDeleteList(platform, list, value);
-  }
+std::vector<std::string> ReadList(Platform& platform, const std::string& file,
+                                  const record::ListSection& list) {
+  return ReadNumberedKeys(platform, file, list.section, list.prefix, static_cast<int>(list.limit));
 }
 
-// False when a value could not be written.
-template <size_t M>
-bool WriteSection(Platform& platform, const std::string& file, const char* section,
-                  const char* prefix, const std::array<std::string, M>& list) {
+// The list read from its highest number down: what was recorded last comes
+// first.
+std::vector<std::string> ReadListDownwards(Platform& platform, const std::string& file,
+                                           const record::ListSection& list) {
+  std::vector<std::string> values;
+  for (size_t n = list.limit; n >= 1; --n) {
+    std::string value = ReadIniString(platform, list.section, Key(list.prefix, n), "", file);
+    if (!value.empty()) values.push_back(value);
+  }
+  return values;
+}
+
+// Entry i goes under number i + 1. False when a value could not be written.
+bool WriteList(Platform& platform, const std::string& file, const record::ListSection& list,
+               std::span<const std::string> entries) {
   bool written = true;
-  for (size_t n = 1; n < M; ++n) {
-    if (!list[n].empty()) written &= WriteIniString(platform, section, Key(prefix, n), list[n], file);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (!entries[i].empty()) {
+      written &= WriteIniString(platform, list.section, Key(list.prefix, i + 1), entries[i], file);
+    }
   }
   return written;
 }
 
-// The record lists itself once, in the first empty slot.
-void ListRecordItself(Platform& platform, Slots<kDeleteFiles>& files,
-                      const std::string& recordPath, CodePage cp) {
-  for (int n = 1; n <= kDeleteFiles; ++n) {
-    if (Upper(platform, FileNamePart(files[n], cp)) == "UNSETUP.INI") return;
-    if (files[n].empty()) {
-      files[n] = recordPath;
-      return;
-    }
+void Append(DeleteList& list, const std::string& value) {
+  if (list.entries.size() < list.limit) list.entries.push_back(value);
+}
+
+// The record lists itself once.
+void ListRecordItself(Platform& platform, DeleteList& files, const std::string& recordPath,
+                      CodePage cp) {
+  for (const std::string& entry : files.entries) {
+    if (MapUpperCase(platform, FileNamePart(entry, cp)) == kUnSetupIni) return;
   }
+  Append(files, recordPath);
+}
+
+// The registration's command line: the uninstaller in the Windows folder, a
+// blank, the record in quotes.
+std::string UninstallCommand(const std::string& windowsFolder, const std::string& recordPath,
+                             CodePage cp) {
+  return UninstallerPath(windowsFolder, cp) + " \"" + recordPath + "\"";
 }
 
 void Register(Platform& platform, const std::string& keyPath, const std::string& displayName,
@@ -65,73 +78,77 @@ void Register(Platform& platform, const std::string& keyPath, const std::string&
 
 }  // namespace
 
-namespace detail {
-
-void AddToList(Platform& platform, std::string* slots, int count, const std::string& value) {
-  const std::string wanted = Upper(platform, value);
-  for (int i = 0; i < count; ++i) {
-    if (Upper(platform, slots[i]) == wanted) return;
-    if (slots[i].empty()) {
-      slots[i] = value;
-      return;
-    }
+void AddToDeleteList(Platform& platform, DeleteList& list, const std::string& value) {
+  const std::string wanted = MapUpperCase(platform, value);
+  if (wanted.empty()) return;
+  for (const std::string& entry : list.entries) {
+    if (MapUpperCase(platform, entry) == wanted) return;
   }
+  Append(list, value);
 }
 
-}  // namespace detail
-
-void RecordInstalledFile(Platform& platform, Slots<kDeleteFiles>& files, const std::string& path,
+void RecordInstalledFile(Platform& platform, DeleteList& files, const std::string& path,
                          const std::string& flag) {
-  const std::string wanted = Upper(platform, path);
-  for (int n = 1; n <= kDeleteFiles; ++n) {
-    std::string recorded = files[n].substr(0, files[n].find(','));
-    if (Upper(platform, recorded) == wanted || files[n].empty()) {
-      files[n] = path + flag;
+  const std::string wanted = MapUpperCase(platform, path);
+  for (std::string& entry : files.entries) {
+    if (MapUpperCase(platform, entry.substr(0, entry.find(','))) == wanted) {
+      entry = path + flag;
       return;
     }
   }
+  Append(files, path + flag);
 }
 
 // No existence test first: a missing record reads as empty lists anyway,
 // and an existing one whose attributes cannot be read must still be merged,
 // or its entries would be lost when the new record replaces it.
 void MergeEarlierRecord(Platform& platform, const std::string& recordPath, DeleteLists& lists) {
-  LoadSection(platform, recordPath, "DeleteFolder", "Folder", lists.folders);
-  LoadSection(platform, recordPath, "DeleteFile", "File", lists.files);
-  LoadSection(platform, recordPath, "DeleteShortCut", "File", lists.shortCuts);
-  LoadSection(platform, recordPath, "DeleteRegistry", "Key", lists.registry);
+  const std::pair<const record::ListSection&, DeleteList&> loads[] = {
+      {record::kFolders, lists.folders},
+      {record::kFiles, lists.files},
+      {record::kShortCuts, lists.shortCuts},
+      {record::kRegistryKeys, lists.registry},
+  };
+  for (const auto& [section, list] : loads) {
+    for (const std::string& value : ReadList(platform, recordPath, section)) {
+      AddToDeleteList(platform, list, value);
+    }
+  }
+}
+
+std::string RecordPath(const std::string& installFolder, CodePage cp) {
+  return JoinPath(installFolder, kUnSetupIni, cp);
+}
+
+std::string UninstallerPath(const std::string& windowsFolder, CodePage cp) {
+  return JoinPath(windowsFolder, kUninstallerName, cp);
 }
 
 std::string UninstallKeyPath(const std::string& keyName) { return kUninstallRoot + keyName; }
-
-std::string UninstallCommand(const std::string& windowsFolder, const std::string& recordPath,
-                             CodePage cp) {
-  return DelBackslash(windowsFolder, "B", cp) + "\\APPUNSET.EXE \"" + recordPath + "\"";
-}
 
 void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, DeleteLists& lists,
                           CodePage cp) {
   const std::string& file = setting.recordPath;
   if (FileExists(platform, file)) platform.Delete(file);
   platform.FlushProfile(file);
-  WriteIniString(platform, "Information", "Message1", text::kRecordWarning1, file);
-  WriteIniString(platform, "Information", "Message2", text::kRecordWarning2, file);
-  WriteIniString(platform, "Information", "Message3", text::kRecordWarning3, file);
+  WriteIniString(platform, record::kInformation, "Message1", text::kRecordWarning1, file);
+  WriteIniString(platform, record::kInformation, "Message2", text::kRecordWarning2, file);
+  WriteIniString(platform, record::kInformation, "Message3", text::kRecordWarning3, file);
   // What the uninstaller needs must all be there: every write is checked.
-  bool complete = WriteIniString(platform, "Title", "UnSetup", setting.unSetupTitle, file);
-  complete &= WriteIniString(platform, "SetupFolder", "Folder", setting.installFolder, file);
-  complete &= WriteSection(platform, file, "DeleteFolder", "Folder", lists.folders);
+  bool complete =
+      WriteIniString(platform, record::kTitle, record::kUnSetup, setting.unSetupTitle, file);
+  complete &=
+      WriteIniString(platform, record::kSetupFolder, record::kFolder, setting.installFolder, file);
+  complete &= WriteList(platform, file, record::kFolders, lists.folders.entries);
   ListRecordItself(platform, lists.files, file, cp);
-  complete &= WriteSection(platform, file, "DeleteFile", "File", lists.files);
-  complete &= WriteSection(platform, file, "DeleteShortCut", "File", lists.shortCuts);
-  for (int n = 1; n <= kDeleteRegistry; ++n) {
-    if (!lists.setupRegistry[n].empty()) {
-      AddToDeleteList(platform, lists.registry, lists.setupRegistry[n]);
-    }
+  complete &= WriteList(platform, file, record::kFiles, lists.files.entries);
+  complete &= WriteList(platform, file, record::kShortCuts, lists.shortCuts.entries);
+  for (const std::string& key : lists.setupRegistry.entries) {
+    AddToDeleteList(platform, lists.registry, key);
   }
-  complete &= WriteSection(platform, file, "DeleteRegistry", "Key", lists.registry);
+  complete &= WriteList(platform, file, record::kRegistryKeys, lists.registry.entries);
   const std::string keyPath = UninstallKeyPath(setting.unSetupKey);
-  complete &= WriteIniString(platform, "UnSetupRegistryKey", "Key", keyPath, file);
+  complete &= WriteIniString(platform, record::kUnSetupRegistryKey, record::kKey, keyPath, file);
   // Without a name of its own the registration would land in the list of
   // installed programs itself.
   if (KeyComponentCount(setting.unSetupKey, cp) != 0) {
@@ -142,30 +159,27 @@ void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, Dele
 }
 
 UninstallRecord ReadUninstallRecord(Platform& platform, const std::string& recordPath) {
-  UninstallRecord record;
-  auto read = [&](const char* section, const std::string& key) {
+  UninstallRecord result;
+  result.folders = ReadListDownwards(platform, recordPath, record::kFolders);
+  for (const std::string& value : ReadList(platform, recordPath, record::kFiles)) {
+    CopyFileValue split = SplitCopyFileValue(value);
+    result.files.push_back({split.path, split.flag, value.size() > split.path.size() + 3});
+  }
+  result.shortCuts = ReadList(platform, recordPath, record::kShortCuts);
+  result.registryKeys = ReadListDownwards(platform, recordPath, record::kRegistryKeys);
+  auto read = [&](const char* section, const char* key) {
     return ReadIniString(platform, section, key, "", recordPath);
   };
-  for (int n = kDeleteFolders; n >= 1; --n) {
-    if (std::string v = read("DeleteFolder", Key("Folder", n)); !v.empty()) record.folders.push_back(v);
-  }
-  for (int n = 1; n <= kDeleteFiles; ++n) {
-    std::string v = read("DeleteFile", Key("File", n));
-    if (v.empty()) continue;
-    CopyFileValue split = SplitCopyFileValue(v);
-    record.files.push_back({split.path, split.flag, v.size() > split.path.size() + 3});
-  }
-  for (int n = 1; n <= kDeleteShortCuts; ++n) {
-    if (std::string v = read("DeleteShortCut", Key("File", n)); !v.empty()) record.shortCuts.push_back(v);
-  }
-  for (int n = kDeleteRegistry; n >= 1; --n) {
-    if (std::string v = read("DeleteRegistry", Key("Key", n)); !v.empty()) {
-      record.registryKeys.push_back(v);
-    }
-  }
-  record.setupFolder = read("SetupFolder", "Folder");
-  record.registrationKey = read("UnSetupRegistryKey", "Key");
-  return record;
+  result.setupFolder = read(record::kSetupFolder, record::kFolder);
+  result.registrationKey = read(record::kUnSetupRegistryKey, record::kKey);
+  return result;
+}
+
+RegistryKeyRef ParseRemovalKey(const std::string& entry) {
+  RegistryKeyRef key{RegRoot::CurrentUser, entry};
+  if (std::optional<RegRoot> root = RootOfMarker(entry)) key = {*root, entry.substr(7)};
+  if (!key.path.empty() && key.path[0] == '\\') key.path.erase(0, 1);
+  return key;
 }
 
 }  // namespace qs

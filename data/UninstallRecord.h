@@ -20,64 +20,93 @@
 // uninstaller in the Windows folder, a blank, the record's path in quotes).
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "core/CodePage.h"
-#include "core/Slots.h"
+#include "data/Definition.h"
 #include "platform/Platform.h"
 
 namespace qs {
 
-inline constexpr int kDeleteFolders = 20;
-inline constexpr int kDeleteFiles = 101;
-inline constexpr int kDeleteShortCuts = 20;
-inline constexpr int kDeleteRegistry = 20;
+// The record's file name (in the install folder, and the copy in the
+// temporary folder that the uninstaller reads), and the uninstaller's in the
+// Windows folder.
+inline constexpr const char* kUnSetupIni = "UNSETUP.INI";
+inline constexpr const char* kUninstallerName = "APPUNSET.EXE";
+
+inline constexpr size_t kDeleteFolders = 20;
+inline constexpr size_t kDeleteFiles = 101;
+inline constexpr size_t kDeleteShortCuts = 20;
+inline constexpr size_t kDeleteRegistry = 20;
+
+// The record's sections and keys, as laid out above.
+namespace record {
+// A numbered list: keys prefix1..prefix<limit> of section.
+struct ListSection {
+  const char* section;
+  const char* prefix;
+  size_t limit;
+};
+inline constexpr ListSection kFolders{"DeleteFolder", "Folder", kDeleteFolders};
+inline constexpr ListSection kFiles{"DeleteFile", "File", kDeleteFiles};
+inline constexpr ListSection kShortCuts{"DeleteShortCut", "File", kDeleteShortCuts};
+inline constexpr ListSection kRegistryKeys{"DeleteRegistry", "Key", kDeleteRegistry};
+
+inline constexpr const char* kInformation = "Information";  // Message1..3
+inline constexpr const char* kTitle = "Title";
+inline constexpr const char* kUnSetup = "UnSetup";
+inline constexpr const char* kSetupFolder = "SetupFolder";
+inline constexpr const char* kFolder = "Folder";
+inline constexpr const char* kUnSetupRegistryKey = "UnSetupRegistryKey";
+inline constexpr const char* kKey = "Key";
+}  // namespace record
+
+// One list of the record: at most limit entries, in the order they came.
+struct DeleteList {
+  explicit DeleteList(size_t limit) : limit(limit) {}
+  size_t limit;
+  std::vector<std::string> entries;
+};
 
 // What one installation's record will list.
 struct DeleteLists {
-  Slots<kDeleteFolders> folders;
-  Slots<kDeleteFiles> files;
-  Slots<kDeleteShortCuts> shortCuts;
-  Slots<kDeleteRegistry> registry;
-  Slots<kDeleteRegistry> setupRegistry;  // [DeleteRegistry] of SETUP.INI
+  DeleteList folders{kDeleteFolders};
+  DeleteList files{kDeleteFiles};
+  DeleteList shortCuts{kDeleteShortCuts};
+  DeleteList registry{kDeleteRegistry};
+  DeleteList setupRegistry{kDeleteRegistry};  // [DeleteRegistry] of SETUP.INI
 };
 
-namespace detail {
-void AddToList(Platform& platform, std::string* slots, int count, const std::string& value);
-}  // namespace detail
+// Appends value unless an entry already holds it (compared after upper-case
+// mapping). Empty values and values that find no room are dropped.
+void AddToDeleteList(Platform& platform, DeleteList& list, const std::string& value);
 
-// Stores value in the first empty slot unless a slot already holds it
-// (compared after upper-case mapping). Empty values and values that find
-// no room are dropped.
-template <size_t M>
-void AddToDeleteList(Platform& platform, std::array<std::string, M>& list,
-                     const std::string& value) {
-  detail::AddToList(platform, list.data() + 1, static_cast<int>(M - 1), value);
-}
-
-// Records an installed file: a slot whose path (up to its first comma)
+// Records an installed file: an entry whose path (up to its first comma)
 // equals path after upper-case mapping is replaced by path + flag, else
-// the first empty slot takes it; a full list drops it.
-void RecordInstalledFile(Platform& platform, Slots<kDeleteFiles>& files, const std::string& path,
+// path + flag is appended; a full list drops it.
+void RecordInstalledFile(Platform& platform, DeleteList& files, const std::string& path,
                          const std::string& flag);
 
 // Loads the lists of an earlier record, when there is one, into lists.
 void MergeEarlierRecord(Platform& platform, const std::string& recordPath, DeleteLists& lists);
 
 struct RecordSetting {
-  std::string recordPath;     // install folder without trailing backslash + \UNSETUP.INI
+  std::string recordPath;     // RecordPath(install folder)
   std::string installFolder;  // as the user confirmed it
   std::string unSetupTitle;
   std::string unSetupKey;     // [Title] UnSetupKey of the definition file
   std::string windowsFolder;
 };
 
+// The install folder without trailing backslash, then \UNSETUP.INI.
+std::string RecordPath(const std::string& installFolder, CodePage cp);
+// The uninstaller's path: the Windows folder, then \APPUNSET.EXE.
+std::string UninstallerPath(const std::string& windowsFolder, CodePage cp);
 // "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + key name.
 std::string UninstallKeyPath(const std::string& keyName);
-// The uninstaller in the Windows folder, a blank, the record in quotes.
-std::string UninstallCommand(const std::string& windowsFolder, const std::string& recordPath,
-                             CodePage cp);
 
 // Writes the record in its fixed order, then the registration. A
 // registration key or value that cannot be written raises SetupError (the
@@ -106,5 +135,11 @@ struct UninstallRecord {
   std::string registrationKey;
 };
 UninstallRecord ReadUninstallRecord(Platform& platform, const std::string& recordPath);
+
+// A [DeleteRegistry] entry: the first seven characters select the root when
+// they are one of the four root markers, exactly; anything else is a key
+// path under HKEY_CURRENT_USER as a whole. One leading backslash of the path
+// is dropped: \SOFTWARE\Acme and SOFTWARE\Acme name the same key.
+RegistryKeyRef ParseRemovalKey(const std::string& entry);
 
 }  // namespace qs

@@ -52,30 +52,33 @@ std::string InstallRun::Read(const char* section, const std::string& key,
 }
 
 std::string InstallRun::SourcePath(const std::string& fileName) const {
-  return DelBackslash(values_.sourceFolder, "B", cp_) + "\\" + fileName;
+  return JoinPath(values_.sourceFolder, fileName, cp_);
 }
 
 MarkerFolders InstallRun::Folders() const {
   return {installFolder_, values_.programFilesFolder, values_.windowsFolder, values_.systemFolder};
 }
 
-void InstallRun::Fail(const char* tag, const std::string& path) {
-  failureLog_ += tag + path + "\r\n";
-  ++failureCount_;
+void InstallRun::GatherInstallPlan() {
+  for (const std::string& folder :
+       ReadNumberedKeys(platform_, values_.infoFile, ini::kMakeFolder, "Folder", kMaxFolders)) {
+    plan_.folders.push_back(folder);
+  }
+  GatherFiles();
+  GatherShortCuts();
+  GatherRegistryValues();
+  lists_.setupRegistry.entries = ReadNumberedKeys(platform_, values_.infoFile, ini::kDeleteRegistry,
+                                                  "Key", kMaxDeleteRegistry);
 }
 
-void InstallRun::GatherInstallPlan() {
-  const std::string& file = values_.infoFile;
-  for (const std::string& folder :
-       ReadNumberedKeys(platform_, file, ini::kMakeFolder, "Folder", kMaxFolders)) {
-    plan_.AppendFolder(folder);
-  }
+// Only files whose source is there; their sizes make the progress total.
+void InstallRun::GatherFiles() {
   for (const std::string& entry :
-       ReadNumberedKeys(platform_, file, ini::kCopyFile, "File", kMaxFiles)) {
+       ReadNumberedKeys(platform_, values_.infoFile, ini::kCopyFile, "File", kMaxFiles)) {
     CopyFileValue value = SplitCopyFileValue(entry);
     std::string source = SourcePath(FileNamePart(value.path, cp_));
     if (!FileExists(platform_, source)) continue;
-    plan_.AppendFile(value.path, value.flag);
+    plan_.files.push_back({value.path, value.flag});
     std::optional<uint64_t> size = platform_.FileSize(source);
     if (size) {
       totalBytes_ += *size;
@@ -83,42 +86,42 @@ void InstallRun::GatherInstallPlan() {
       showProgress_ = false;
     }
   }
+}
+
+void InstallRun::GatherShortCuts() {
   for (int n = 1; n <= kMaxShortCuts; ++n) {
     std::string target = Read(ini::kShortCut, "Make" + std::to_string(n));
     if (target.empty()) continue;
     std::string name = Read(ini::kShortCut, "Name" + std::to_string(n), "Default");
-    plan_.AppendShortCut(target, name);
-    if ((ContainsMarker(name, "(Dsk)") && !options_.shortCutOnDesktop) ||
-        (ContainsMarker(name, "(Sta)") && !options_.shortCutOnStartMenu) ||
-        (ContainsMarker(name, "(Sup)") && !options_.shortCutOnStartUp) ||
-        (ContainsMarker(name, "(Sen)") && !options_.shortCutOnSendTo)) {
-      plan_.DropLastShortCut();
-    }
-  }
-  for (int n = 1; n <= kMaxRegistry; ++n) {
-    std::string key = Read(ini::kRegistry, "Key" + std::to_string(n));
-    if (key.empty()) continue;
-    plan_.AppendRegistry(key, "", "");
-    std::string name = Read(ini::kRegistry, "Name" + std::to_string(n));
-    if (name.empty()) {
-      plan_.DropLastRegistry();
-      continue;
-    }
-    plan_.registryNames[plan_.registryCount] = name;
-    plan_.registryValues[plan_.registryCount] = Read(ini::kRegistry, "Value" + std::to_string(n));
-  }
-  for (const std::string& key :
-       ReadNumberedKeys(platform_, file, ini::kDeleteRegistry, "Key", kMaxDeleteRegistry)) {
-    lists_.setupRegistry[++setupRegistryCount_] = key;
+    if (ShortCutChosen(name)) plan_.shortCuts.push_back({target, name});
   }
 }
 
+// An entry needs a key and a value name; the value itself may be empty.
+void InstallRun::GatherRegistryValues() {
+  for (int n = 1; n <= kMaxRegistry; ++n) {
+    std::string key = Read(ini::kRegistry, "Key" + std::to_string(n));
+    if (key.empty()) continue;
+    std::string name = Read(ini::kRegistry, "Name" + std::to_string(n));
+    if (name.empty()) continue;
+    plan_.registry.push_back({key, name, Read(ini::kRegistry, "Value" + std::to_string(n))});
+  }
+}
+
+// A name that mentions a place whose option is off makes no shortcut; a
+// name without any place marker (such as "Default") always does.
+bool InstallRun::ShortCutChosen(const std::string& name) const {
+  for (const PlaceMarker& place : kPlaceMarkers) {
+    if (ContainsMarker(name, place.marker) && !(options_.*place.chosen)) return false;
+  }
+  return true;
+}
+
 bool InstallRun::PrepareInstallFolder() {
-  failureCount_ = 0;
-  failureLog_.clear();
+  failures_.Clear();
   window_.ShowStatus(text::kCheckingFolder);
   installFolder_ = options_.installFolder;
-  recordPath_ = DelBackslash(installFolder_, "B", cp_) + "\\UNSETUP.INI";
+  recordPath_ = RecordPath(installFolder_, cp_);
   if (FolderExists(platform_, installFolder_)) return true;
   std::string question = installFolder_ + "\r\r" + text::kFolderMissing + "\r" +
                          text::kCreateFolderQuestion;
@@ -135,24 +138,24 @@ bool InstallRun::PrepareInstallFolder() {
 void InstallRun::MergeEarlierRecord() { qs::MergeEarlierRecord(platform_, recordPath_, lists_); }
 
 void InstallRun::CreatePlannedFolders() {
-  for (int k = 1; k <= plan_.folderCount; ++k) {
-    std::string path = AddBackslash(ResolveMarkerPath(plan_.folders[k], Folders(), cp_), "B", cp_);
+  for (const std::string& folder : plan_.folders) {
+    std::string path = AddBackslash(ResolveMarkerPath(folder, Folders(), cp_), "B", cp_);
     AddToDeleteList(platform_, lists_.folders, path);
     window_.ShowStatus(std::string(text::kCreatingFolders) + "\r" + text::kCreatingArrow + path);
     uint32_t error = platform_.MakeFolder(path);
-    if (error != 0 && error != kErrAlreadyExists) Fail(text::kTagFolder, path);
+    if (error != 0 && error != kErrAlreadyExists) failures_.Add(text::kTagFolder, path);
     platform_.Sleep(kStepPause);
   }
   if (showProgress_) window_.ShowProgress(true);
 }
 
 void InstallRun::CopyPlannedFiles() {
-  for (int k = 1; k <= plan_.fileCount; ++k) CopyOneFile(k);
+  for (const PlannedCopy& file : plan_.files) CopyOneFile(file);
   window_.ShowProgress(false);
 }
 
-void InstallRun::CopyOneFile(int k) {
-  std::string destination = ResolveMarkerPath(plan_.files[k], Folders(), cp_);
+void InstallRun::CopyOneFile(const PlannedCopy& file) {
+  std::string destination = ResolveMarkerPath(file.path, Folders(), cp_);
   std::string source = SourcePath(FileNamePart(destination, cp_));
   // A name ending in "_" (a whole character, not the trail byte of a
   // double-byte one) is a compressed file.
@@ -164,15 +167,15 @@ void InstallRun::CopyOneFile(int k) {
     std::string result = ExpandCompressedFile(platform_, source, values_.tempFolder, cp_, &expanded);
     size_t comma = result.find(',');
     source = result.substr(0, comma);
-    destination = DelBackslash(FolderPart(destination, cp_), "B", cp_) + "\\" +
-                  MapUpperCase(platform_, result.substr(comma + 1), kLcmapUppercase);
+    destination = JoinPath(FolderPart(destination, cp_),
+                           MapUpperCase(platform_, result.substr(comma + 1)), cp_);
   }
   window_.ShowStatus(text::kCopyingArrow + destination);
   if (!expanded) {
     // A damaged or cut-off compressed file installs nothing: whatever is at
     // the destination stays, and the record does not claim it.
-    if (showProgress_) AdvanceProgress(SourcePath(FileNamePart(plan_.files[k], cp_)));
-    Fail(text::kTagFile, destination);
+    if (showProgress_) AdvanceProgress(SourcePath(FileNamePart(file.path, cp_)));
+    failures_.Add(text::kTagFile, destination);
     return;
   }
   bool overwrite = true;
@@ -180,14 +183,14 @@ void InstallRun::CopyOneFile(int k) {
     std::string question = destination + "\r\r" + text::kFileExists + "\r" + text::kOverwriteQuestion;
     overwrite = window_.Ask(question, text::kOverwriteCaption, kQuestion) != kIdNo;
   }
-  RecordInstalledFile(platform_, lists_.files, destination, plan_.fileFlags[k]);
+  RecordInstalledFile(platform_, lists_.files, destination, file.flag);
   bool copied = platform_.Copy(source, destination, !overwrite);
   if (compressed) {
     platform_.Delete(source);
-    source = SourcePath(FileNamePart(plan_.files[k], cp_));
+    source = SourcePath(FileNamePart(file.path, cp_));
   }
   if (showProgress_) AdvanceProgress(source);
-  if (!copied) Fail(text::kTagFile, destination);
+  if (!copied) failures_.Add(text::kTagFile, destination);
 }
 
 void InstallRun::AdvanceProgress(const std::string& source) {
@@ -199,9 +202,9 @@ void InstallRun::AdvanceProgress(const std::string& source) {
 }
 
 void InstallRun::CreatePlannedShortCuts() {
-  for (int k = 1; k <= plan_.shortCutCount; ++k) {
-    std::string target = ResolveMarkerPath(plan_.shortCutTargets[k], Folders(), cp_);
-    std::string name = plan_.shortCutNames[k];
+  for (const PlannedShortCut& shortCut : plan_.shortCuts) {
+    std::string target = ResolveMarkerPath(shortCut.target, Folders(), cp_);
+    std::string name = shortCut.name;
     if (name == "Default") name = FileNamePart(target, cp_);
     name = ShortCutNameWithPlace(name);
     std::string marker = name.substr(0, 5);
@@ -215,16 +218,16 @@ void InstallRun::CreatePlannedShortCuts() {
 }
 
 void InstallRun::WritePlannedRegistry() {
-  for (int k = 1; k <= plan_.registryCount; ++k) {
+  for (const PlannedValue& planned : plan_.registry) {
     window_.ShowStatus(text::kWritingRegistry);
-    RegistryKeyRef key = ParseRegistryKey(plan_.registryKeys[k]);
+    RegistryKeyRef key = ParseRegistryKey(planned.key);
     std::string path = DelBackslash(DelBackslash(key.path, "T", cp_), "B", cp_);
     if (!platform_.CreateRegistryKey(key.root, path)) {
       throw SetupError(WithValue(text::kKeyCreateFailed, path));
     }
-    RegValue value = ParseRegistryValue(plan_.registryValues[k]);
-    if (!platform_.SetRegistryValue(key.root, path, plan_.registryNames[k], value)) {
-      throw SetupError(WithValue(text::kValueWriteFailed, plan_.registryNames[k]));
+    RegValue value = ParseRegistryValue(planned.value);
+    if (!platform_.SetRegistryValue(key.root, path, planned.name, value)) {
+      throw SetupError(WithValue(text::kValueWriteFailed, planned.name));
     }
   }
 }
@@ -232,12 +235,12 @@ void InstallRun::WritePlannedRegistry() {
 void InstallRun::InstallUninstaller() {
   window_.ShowStatus(text::kCopyingUninstaller);
   std::string source = SourcePath("SETUP.EXE");
-  std::string destination = DelBackslash(values_.windowsFolder, "B", cp_) + "\\APPUNSET.EXE";
+  std::string destination = UninstallerPath(values_.windowsFolder, cp_);
   std::optional<uint64_t> sourceTime = platform_.LastWriteTime(source);
   if (!sourceTime) {
     // Whether the copy is older cannot be told: it is not refreshed, and
     // the user is told so.
-    Fail(text::kTagSetupFile, destination);
+    failures_.Add(text::kTagSetupFile, destination);
     return;
   }
   std::optional<uint64_t> destinationTime = platform_.LastWriteTime(destination);
@@ -246,17 +249,11 @@ void InstallRun::InstallUninstaller() {
   platform_.SetAttributes(destination, kAttrArchive);
   bool copied = platform_.Copy(source, destination, false);
   platform_.SetAttributes(destination, kAttrReadOnly | kAttrArchive);
-  if (!copied) Fail(text::kTagSetupFile, destination);
+  if (!copied) failures_.Add(text::kTagSetupFile, destination);
 }
 
 void InstallRun::ShowFailureLog() {
-  if (failureCount_ == 0) return;
-  window_.NoteFailures(failureLog_);
-  window_.ShowStatus(text::kSomeStepsFailed);
-  if (window_.Ask(text::kShowFailuresQuestion, text::kWarningCaption,
-                  kMbYesNo | kMbIconWarning) == kIdYes) {
-    window_.ShowFailureList(text::kFailureListCaption, failureLog_);
-  }
+  failures_.Offer(window_, text::kShowFailuresQuestion, text::kFailureListCaption);
 }
 
 void InstallRun::WriteUninstallRecord() {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/CodePage.h"
+#include "core/FailureLog.h"
 #include "core/RunWindow.h"
 #include "data/Definition.h"
 #include "data/ProgramValues.h"
@@ -49,15 +50,15 @@ class InstallRun {
   void ShowCompletion();
   void RunExecuteFile();
 
-  const DeleteLists& lists() const { return lists_; }
-  uint64_t totalBytes() const { return totalBytes_; }
-
  private:
   std::string Read(const char* section, const std::string& key, const std::string& fallback = "");
   std::string SourcePath(const std::string& fileName) const;
   MarkerFolders Folders() const;
-  void Fail(const char* tag, const std::string& path);
-  void CopyOneFile(int k);
+  void GatherFiles();
+  void GatherShortCuts();
+  void GatherRegistryValues();
+  bool ShortCutChosen(const std::string& name) const;
+  void CopyOneFile(const PlannedCopy& file);
   void AdvanceProgress(const std::string& source);
 
   Platform& platform_;
@@ -70,12 +71,10 @@ class InstallRun {
   uint64_t totalBytes_ = 0;
   uint64_t copiedBytes_ = 0;
   bool showProgress_ = true;
-  int failureCount_ = 0;
-  std::string failureLog_;
+  FailureLog failures_;
   std::string installFolder_;
   std::string recordPath_;
   DeleteLists lists_;
-  int setupRegistryCount_ = 0;
 };
 
 }  // namespace qs

@@ -13,39 +13,11 @@
 namespace qs {
 namespace {
 
-constexpr const char* kFlagForce = ",/F";
-constexpr const char* kFlagConfirm = ",/C";
-constexpr const char* kFlagLeave = ",/L";
-
 // Folders whose links are left without removing the folder, however empty:
 // the startup folder (by its half-width name, letter case as is) and the
 // send-to folder (compared in upper case).
 constexpr const char* kStartUpFolderName = "\\ｽﾀｰﾄｱｯﾌﾟ\\";
 constexpr const char* kSendToFolderName = "\\SENDTO\\";
-
-// A [DeleteRegistry] entry: the first seven characters select the root when
-// they are one of these markers, exactly; anything else is a key path under
-// HKEY_CURRENT_USER as a whole.
-struct RemovalKey {
-  RegRoot root;
-  std::string path;
-};
-
-RemovalKey ParseRemovalKey(const std::string& entry) {
-  static const std::pair<const char*, RegRoot> kRoots[] = {
-      {"(Class)", RegRoot::ClassesRoot},
-      {"(Cuser)", RegRoot::CurrentUser},
-      {"(Local)", RegRoot::LocalMachine},
-      {"(Users)", RegRoot::Users},
-  };
-  RemovalKey key{RegRoot::CurrentUser, entry};
-  for (const auto& [marker, root] : kRoots) {
-    if (entry.compare(0, 7, marker) == 0) key = {root, entry.substr(7)};
-  }
-  // \SOFTWARE\Acme and SOFTWARE\Acme name the same key.
-  if (!key.path.empty() && key.path[0] == '\\') key.path.erase(0, 1);
-  return key;
-}
 
 }  // namespace
 
@@ -58,8 +30,7 @@ void UninstallRun::Run() {
   window_.ShowStatus(text::kUnSetupRunning);
   ReadRecord();
   EnterTempFolder();
-  failureLog_.clear();
-  failureCount_ = 0;
+  failures_.Clear();
   DeleteFiles();
   DeleteShortCuts();
   RemoveFolders();
@@ -72,55 +43,46 @@ void UninstallRun::Run() {
   window_.EndProgram();
 }
 
-std::string UninstallRun::Upper(const std::string& text) {
-  return MapUpperCase(platform_, text, kLcmapUppercase);
-}
-
 // The record's lists, each entry once (compared in upper case), in the order
 // the record gives them: folders and registry keys from the highest number
 // down, files and shortcuts from 1 up.
 void UninstallRun::ReadRecord() {
-  UninstallRecord record = ReadUninstallRecord(platform_, values_.infoFile);
-  auto distinct = [this](const std::vector<std::string>& values) {
-    std::vector<std::string> list;
+  record_ = ReadUninstallRecord(platform_, values_.infoFile);
+  auto keepDistinct = [this](std::vector<std::string>& values) {
     std::set<std::string> seen;
-    for (const std::string& value : values) {
-      if (seen.insert(Upper(value)).second) list.push_back(value);
-    }
-    return list;
+    std::erase_if(values, [&](const std::string& value) {
+      return !seen.insert(MapUpperCase(platform_, value)).second;
+    });
   };
-  folders_ = distinct(record.folders);
-  ReadFiles(record.files);
-  shortCuts_ = distinct(record.shortCuts);
-  registryKeys_ = distinct(record.registryKeys);
-  setupFolder_ = record.setupFolder;
-  registrationKey_ = record.registrationKey;
+  keepDistinct(record_.folders);
+  KeepDistinctFiles();
+  keepDistinct(record_.shortCuts);
+  keepDistinct(record_.registryKeys);
 }
 
 // The recorded files, each once. A value cut at a comma inside its path
 // names only a piece of a path, which is not a file this product installed.
 // The library rule comes before the duplicate test, so a library left out
 // does not hide a later ",/F".
-void UninstallRun::ReadFiles(const std::vector<RecordedFile>& recorded) {
+void UninstallRun::KeepDistinctFiles() {
   std::set<std::string> seen;
-  for (const RecordedFile& file : recorded) {
-    bool named = file.flag == kFlagForce || file.flag == kFlagConfirm;
-    if (!named && IsSystemLibrary(file.path)) continue;
+  std::erase_if(record_.files, [&](const RecordedFile& file) {
+    bool named = file.flag == markers::kForce || file.flag == markers::kConfirm;
+    if (!named && IsSystemLibrary(file.path)) return true;
     // A cut entry is never deleted, so it must not hide a real one.
-    if (!file.cutInPath && !seen.insert(Upper(file.path)).second) continue;
-    files_.push_back(file);
-  }
+    return !file.cutInPath && !seen.insert(MapUpperCase(platform_, file.path)).second;
+  });
 }
 
 // A .DLL or .OCX anywhere in the path, and the Windows or system folder
 // anywhere in it too. Plain byte searches: a match that starts on a trail
 // byte only ever keeps a file, never deletes one.
 bool UninstallRun::IsSystemLibrary(const std::string& path) {
-  std::string upper = Upper(path);
+  std::string upper = MapUpperCase(platform_, path);
   bool library = upper.find(".OCX") != std::string::npos || upper.find(".DLL") != std::string::npos;
   if (!library) return false;
-  return upper.find(Upper(values_.windowsFolder)) != std::string::npos ||
-         upper.find(Upper(values_.systemFolder)) != std::string::npos;
+  return upper.find(MapUpperCase(platform_, values_.windowsFolder)) != std::string::npos ||
+         upper.find(MapUpperCase(platform_, values_.systemFolder)) != std::string::npos;
 }
 
 // The run works from the temporary folder, so that no folder it removes is
@@ -132,16 +94,16 @@ void UninstallRun::EnterTempFolder() {
 }
 
 void UninstallRun::DeleteFiles() {
-  for (const RecordedFile& file : files_) {
-    if (!DeleteListedFile(file)) Fail(text::kTagFile, file.path);
+  for (const RecordedFile& file : record_.files) {
+    if (!DeleteListedFile(file)) failures_.Add(text::kTagFile, file.path);
   }
 }
 
 // True when the entry is done with: deleted, or left on purpose (",/L").
 bool UninstallRun::DeleteListedFile(const RecordedFile& file) {
-  if (file.flag == kFlagLeave) return true;
+  if (file.flag == markers::kLeave) return true;
   if (file.cutInPath) return false;
-  if (file.flag == kFlagConfirm) {
+  if (file.flag == markers::kConfirm) {
     std::string question = file.path + text::kUnSetupConfirmText;
     int answer = window_.Ask(question, text::kUnSetupConfirmCaption, kMbYesNo | kMbIconQuestion);
     if (answer != kIdYes) return false;
@@ -152,11 +114,11 @@ bool UninstallRun::DeleteListedFile(const RecordedFile& file) {
 // Each link goes, then the folder that held it when that is now empty (a
 // sub-folder the installation made); its removal is not checked.
 void UninstallRun::DeleteShortCuts() {
-  for (const std::string& link : shortCuts_) {
+  for (const std::string& link : record_.shortCuts) {
     bool deleted = platform_.Delete(link);
     std::string folder = FolderPart(link, cp_);
     if (MayRemoveLinkFolder(link, folder)) platform_.RemoveFolder(folder);
-    if (!deleted) Fail(text::kTagShortCut, link);
+    if (!deleted) failures_.Add(text::kTagShortCut, link);
   }
 }
 
@@ -167,7 +129,7 @@ void UninstallRun::DeleteShortCuts() {
 bool UninstallRun::MayRemoveLinkFolder(const std::string& link, const std::string& folder) {
   if (folder.empty()) return false;
   if (link.find(kStartUpFolderName) != std::string::npos) return false;
-  if (Upper(link).find(kSendToFolderName) != std::string::npos) return false;
+  if (MapUpperCase(platform_, link).find(kSendToFolderName) != std::string::npos) return false;
   for (int csidl : {kCsidlDesktop, kCsidlPrograms, kCsidlStartup, kCsidlSendTo}) {
     std::string place = platform_.SpecialFolder(csidl);
     if (!place.empty() &&
@@ -179,8 +141,8 @@ bool UninstallRun::MayRemoveLinkFolder(const std::string& link, const std::strin
 }
 
 void UninstallRun::RemoveFolders() {
-  for (const std::string& folder : folders_) {
-    if (!platform_.RemoveFolder(folder)) Fail(text::kTagFolder, folder);
+  for (const std::string& folder : record_.folders) {
+    if (!platform_.RemoveFolder(folder)) failures_.Add(text::kTagFolder, folder);
   }
 }
 
@@ -188,10 +150,10 @@ void UninstallRun::RemoveFolders() {
 // right below its root (SOFTWARE, or the root itself) holds every program's
 // settings and is never deleted; the list says so.
 void UninstallRun::DeleteRegistryKeys() {
-  for (const std::string& entry : registryKeys_) {
-    RemovalKey key = ParseRemovalKey(entry);
+  for (const std::string& entry : record_.registryKeys) {
+    RegistryKeyRef key = ParseRemovalKey(entry);
     if (KeyComponentCount(key.path, cp_) < 2) {
-      Fail(text::kTagRegistry, entry);
+      failures_.Add(text::kTagRegistry, entry);
       continue;
     }
     platform_.DeleteRegistryTree(key.root, key.path);
@@ -202,39 +164,31 @@ void UninstallRun::DeleteRegistryKeys() {
 // installed programs; anything else in the record (the list itself, or a
 // key outside it) is left alone. The result is not examined.
 void UninstallRun::DeleteRegistration() {
-  const std::string list = Upper(UninstallKeyPath(""));
-  const std::string key = Upper(registrationKey_);
+  const std::string list = MapUpperCase(platform_, UninstallKeyPath(""));
+  const std::string key = MapUpperCase(platform_, record_.registrationKey);
   if (key.compare(0, list.size(), list) != 0 || KeyComponentCount(key.substr(list.size()), cp_) == 0) {
     return;
   }
-  platform_.DeleteRegistryTree(RegRoot::LocalMachine, registrationKey_);
+  platform_.DeleteRegistryTree(RegRoot::LocalMachine, record_.registrationKey);
 }
 
 void UninstallRun::RemoveInstallFolder() {
-  if (!platform_.RemoveFolder(setupFolder_)) Fail(text::kTagSetupFolder, setupFolder_);
+  if (!platform_.RemoveFolder(record_.setupFolder)) {
+    failures_.Add(text::kTagSetupFolder, record_.setupFolder);
+  }
 }
 
 void UninstallRun::DeleteRecordCopy() {
-  if (!platform_.Delete(values_.infoFile)) Fail(text::kTagFile, values_.infoFile);
+  if (!platform_.Delete(values_.infoFile)) failures_.Add(text::kTagFile, values_.infoFile);
 }
 
 void UninstallRun::OfferFailureList() {
-  if (failureCount_ == 0) return;
-  window_.NoteFailures(failureLog_);
-  window_.ShowStatus(text::kSomeStepsFailed);
-  int answer = window_.Ask(text::kUnSetupFailureQuestion, text::kWarningCaption,
-                           kMbYesNo | kMbIconWarning);
-  if (answer == kIdYes) window_.ShowFailureList(text::kUnSetupFailureListCaption, failureLog_);
+  failures_.Offer(window_, text::kUnSetupFailureQuestion, text::kUnSetupFailureListCaption);
 }
 
 void UninstallRun::AnnounceCompletion() {
   window_.ShowStatus(text::kUnSetupDone);
   window_.Ask(text::kUnSetupDone, text::kCompleteCaption, kMbOk | kMbIconInformation);
-}
-
-void UninstallRun::Fail(const char* tag, const std::string& path) {
-  failureLog_ += tag + path + "\r\n";
-  ++failureCount_;
 }
 
 }  // namespace qs

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/CodePage.h"
+#include "core/FailureLog.h"
 #include "core/RunWindow.h"
 #include "data/ProgramValues.h"
 #include "data/UninstallRecord.h"
@@ -32,7 +33,7 @@ class UninstallRun {
 
  private:
   void ReadRecord();
-  void ReadFiles(const std::vector<RecordedFile>& recorded);
+  void KeepDistinctFiles();
   bool IsSystemLibrary(const std::string& path);
   void EnterTempFolder();
   void DeleteFiles();
@@ -47,23 +48,13 @@ class UninstallRun {
   void OfferFailureList();
   void AnnounceCompletion();
 
-  void Fail(const char* tag, const std::string& path);
-  std::string Upper(const std::string& text);
-
   Platform& platform_;
   RunWindow& window_;
   const ProgramValues& values_;
   CodePage cp_;
 
-  std::vector<std::string> folders_;
-  std::vector<RecordedFile> files_;
-  std::vector<std::string> shortCuts_;
-  std::vector<std::string> registryKeys_;
-  std::string setupFolder_;
-  std::string registrationKey_;
-
-  std::string failureLog_;
-  int failureCount_ = 0;
+  UninstallRecord record_;
+  FailureLog failures_;
 };
 
 }  // namespace qs

@@ -197,7 +197,7 @@ Outcome Install(Platform& platform, InstallPlan& plan, bool decline = false) {
   ProgramValues values = Values();
   Outcome outcome =
       Drive(window, [&] { InstallRun(platform, window, plan, values, kCp932).Run(); });
-  for (int k = 1; k <= plan.fileCount; ++k) outcome.planned.insert(plan.files[k]);
+  for (const PlannedCopy& file : plan.files) outcome.planned.insert(file.path);
   return outcome;
 }
 

@@ -61,19 +61,61 @@ TEST_F(InstallRunTest, GatheringFollowsTheDefinitionAndTheOptions) {
   InstallRun run = MakeRun();
   run.Start();
   run.GatherInstallPlan();
-  ASSERT_EQ(2, plan.fileCount);
-  EXPECT_EQ("(App)\\bin\\TOOL.EXE", plan.files[1]);
-  EXPECT_EQ(",/C", plan.fileFlags[1]);
-  EXPECT_EQ(",", plan.fileFlags[2]);
-  EXPECT_EQ(150u, run.totalBytes());
-  ASSERT_EQ(2, plan.shortCutCount);
-  EXPECT_EQ("(Sta)B", plan.shortCutNames[1]);
-  EXPECT_EQ("Default", plan.shortCutNames[2]);
-  EXPECT_EQ("", plan.shortCutNames[3]);
-  ASSERT_EQ(1, plan.registryCount);
-  EXPECT_EQ("Software\\Acme", plan.registryKeys[1]);
-  EXPECT_EQ("Path", plan.registryNames[1]);
-  EXPECT_EQ("(Cuser)Software\\Acme", run.lists().setupRegistry[1]);
+  ASSERT_EQ(2u, plan.files.size());
+  EXPECT_EQ("(App)\\bin\\TOOL.EXE", plan.files[0].path);
+  EXPECT_EQ(",/C", plan.files[0].flag);
+  EXPECT_EQ(",", plan.files[1].flag);
+  ASSERT_EQ(2u, plan.shortCuts.size());
+  EXPECT_EQ("(Sta)B", plan.shortCuts[0].name);
+  EXPECT_EQ("Default", plan.shortCuts[1].name);
+  ASSERT_EQ(1u, plan.registry.size());
+  EXPECT_EQ("Software\\Acme", plan.registry[0].key);
+  EXPECT_EQ("Path", plan.registry[0].name);
+
+  // The two planned sources make the progress total (100 + 50 bytes), and
+  // the [DeleteRegistry] keys go to the record.
+  ASSERT_TRUE(run.PrepareInstallFolder());
+  run.CreatePlannedFolders();
+  run.CopyPlannedFiles();
+  EXPECT_EQ((std::vector<std::string>{"progress shown", "progress 66%", "progress 100%",
+                                      "progress hidden"}),
+            window.Lines("progress"));
+  run.WriteUninstallRecord();
+  EXPECT_EQ("(Cuser)Software\\Acme", Recorded("DeleteRegistry", "Key1"));
+  EXPECT_EQ("<missing>", Recorded("DeleteRegistry", "Key2"));
+}
+
+// Every combination of the four place options: a shortcut is planned
+// exactly when each place its name mentions is chosen, and the planned ones
+// follow each other in the order of their keys.
+TEST_F(InstallRunTest, EachPlaceOptionLeavesOutOnlyTheNamesThatMentionIt) {
+  const char* const names[] = {"(Dsk)A", "(Sta)B", "(Sup)C", "(Sen)D", "(Sta)(Dsk)E", "F"};
+  std::string ini = "[ShortCut]\r\n";
+  for (int n = 1; n <= 6; ++n) {
+    ini += "Make" + std::to_string(n) + "=(App)\\X.EXE\r\nName" + std::to_string(n) + "=" +
+           names[n - 1] + "\r\n";
+  }
+  Ini(ini);
+  for (int chosen = 0; chosen < 16; ++chosen) {
+    const bool desktop = chosen & 1, startMenu = chosen & 2;
+    const bool startUp = chosen & 4, sendTo = chosen & 8;
+    window.options.shortCutOnDesktop = desktop;
+    window.options.shortCutOnStartMenu = startMenu;
+    window.options.shortCutOnStartUp = startUp;
+    window.options.shortCutOnSendTo = sendTo;
+    const bool kept[] = {desktop, startMenu, startUp, sendTo, desktop && startMenu, true};
+    std::vector<std::string> expected;
+    for (int n = 0; n < 6; ++n) {
+      if (kept[n]) expected.push_back(names[n]);
+    }
+    plan = InstallPlan();
+    InstallRun run = MakeRun();
+    run.Start();
+    run.GatherInstallPlan();
+    std::vector<std::string> planned;
+    for (const PlannedShortCut& shortCut : plan.shortCuts) planned.push_back(shortCut.name);
+    EXPECT_EQ(expected, planned) << "options " << chosen;
+  }
 }
 
 TEST_F(InstallRunTest, DecliningToCreateTheFolderStopsWithoutWriting) {

@@ -74,7 +74,7 @@ TEST_F(MainFormTest, StartUpErrorsAppearInStepOrder) {
 TEST_F(MainFormTest, ReadyToInstallWithTitlesMessageAndShortCutPlaces) {
   Ini("[Title]\r\nSetup=Acme\r\n[ShortCut]\r\nName7=(Dsk)(Sen)Viewer\r\nName2=Plain\r\n"
       "[TopMessage]\r\nMessage2=Hello\r\n[DefaultFolder]\r\nFolder=(Prg)\\Acme\r\n");
-  plan.AppendFile("(App)\\OLD", ",/C");
+  plan.files.push_back({"(App)\\OLD", ",/C"});
   form.FormActivate();
   EXPECT_EQ("Acme", view.caption);
   EXPECT_EQ("Acme", view.backTitle);
@@ -91,8 +91,7 @@ TEST_F(MainFormTest, ReadyToInstallWithTitlesMessageAndShortCutPlaces) {
   }
   EXPECT_FALSE(At(ids::kBtnUnSetup).visible);
   EXPECT_EQ("セットアップ終了(&E)", At(ids::kBtnEnd).text);
-  EXPECT_EQ(0, plan.fileCount);
-  EXPECT_EQ("", plan.files[1]);
+  EXPECT_TRUE(plan.files.empty());
   EXPECT_GT(view.focused, 0);
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/Paths.h"
 #include "core/SetupError.h"
+#include "data/Definition.h"
 #include "tests/support/FakePlatform.h"
 
 namespace qs {

@@ -31,21 +31,18 @@ TEST_F(UninstallRecordTest, ListsKeepOneEntryPerValueWhateverTheCase) {
   AddToDeleteList(os, lists.folders, "c:\\app\\");
   AddToDeleteList(os, lists.folders, "");
   AddToDeleteList(os, lists.folders, "C:\\APP\\DATA\\");
-  EXPECT_EQ("C:\\APP\\", lists.folders[1]);
-  EXPECT_EQ("C:\\APP\\DATA\\", lists.folders[2]);
-  EXPECT_EQ("", lists.folders[3]);
-  for (int n = 3; n <= kDeleteFolders; ++n) lists.folders[n] = std::to_string(n);
+  EXPECT_EQ((std::vector<std::string>{"C:\\APP\\", "C:\\APP\\DATA\\"}), lists.folders.entries);
+  for (size_t n = 3; n <= kDeleteFolders; ++n) lists.folders.entries.push_back(std::to_string(n));
   AddToDeleteList(os, lists.folders, "C:\\NO ROOM\\");
-  for (const std::string& slot : lists.folders) EXPECT_NE("C:\\NO ROOM\\", slot);
+  EXPECT_EQ(kDeleteFolders, lists.folders.entries.size());
+  for (const std::string& entry : lists.folders.entries) EXPECT_NE("C:\\NO ROOM\\", entry);
 }
 
 TEST_F(UninstallRecordTest, AnInstalledFileKeepsOneEntryWithTheNewestFlag) {
   RecordInstalledFile(os, lists.files, "C:\\T\\A.EXE", ",/C");
   RecordInstalledFile(os, lists.files, "C:\\T\\B.DLL", "");
   RecordInstalledFile(os, lists.files, "c:\\t\\a.exe", ",/L");
-  EXPECT_EQ("c:\\t\\a.exe,/L", lists.files[1]);
-  EXPECT_EQ("C:\\T\\B.DLL", lists.files[2]);
-  EXPECT_EQ("", lists.files[3]);
+  EXPECT_EQ((std::vector<std::string>{"c:\\t\\a.exe,/L", "C:\\T\\B.DLL"}), lists.files.entries);
 }
 
 TEST_F(UninstallRecordTest, WrittenInOrderAndReadBack) {
@@ -121,7 +118,8 @@ TEST_F(UninstallRecordTest, AFullFileListDropsWhatFindsNoSlot) {
   os.AddFile("C:\\OLD\\UNSETUP.INI", "[DeleteFile]\r\nFile1=C:\\X\\1\r\nFile2=C:\\X\\2\r\n"
                                      "File3=C:\\X\\3\r\nFile4=C:\\X\\UNSETUP.INI\r\n");
   MergeEarlierRecord(os, "C:\\OLD\\UNSETUP.INI", lists);
-  EXPECT_EQ("C:\\X\\2", lists.files[101]);
+  ASSERT_EQ(kDeleteFiles, lists.files.entries.size());
+  EXPECT_EQ("C:\\X\\2", lists.files.entries.back());
   RecordSetting setting = Setting();
   setting.recordPath = "C:\\OLD\\UNSETUP.INI";
   WriteUninstallRecord(os, setting, lists, kCp932);
@@ -182,8 +180,10 @@ TEST_F(UninstallRecordTest, AnEarlierRecordIsMergedEvenWhenItsAttributesCannotBe
     DeleteLists merged;
     faulty.Arm(call, test::FaultKind::AccessDenied);
     MergeEarlierRecord(faulty, kRecord, merged);
-    EXPECT_EQ("C:\\Program Files\\Tools\\OLD.TXT", merged.files[1]) << faulty.fired();
-    EXPECT_EQ("(Cuser)Software\\Tools", merged.registry[1]) << faulty.fired();
+    EXPECT_EQ((std::vector<std::string>{"C:\\Program Files\\Tools\\OLD.TXT"}), merged.files.entries)
+        << faulty.fired();
+    EXPECT_EQ((std::vector<std::string>{"(Cuser)Software\\Tools"}), merged.registry.entries)
+        << faulty.fired();
   }
 }
 
@@ -201,6 +201,41 @@ TEST_F(UninstallRecordTest, ARecordThatCannotBeWrittenWhollyEndsTheRunAfterTheRe
   }
   EXPECT_TRUE(os.GetRegistryValue(RegRoot::LocalMachine, UninstallKeyPath("Acme Tools"),
                                   "UninstallString").has_value());
+}
+
+// The one root-marker table read both ways: the install run writes where
+// ParseRegistryKey points, the uninstaller removes where ParseRemovalKey
+// does; only a value with one of the four exact markers reads alike.
+TEST(RemovalKey, DiffersFromTheWritingReadOnlyWithoutAnExactMarker) {
+  struct Case {
+    const char* value;
+    RegRoot writeRoot;
+    const char* writePath;
+    RegRoot removeRoot;
+    const char* removePath;
+  };
+  const Case cases[] = {
+      {"(Local)SOFTWARE\\Acme", RegRoot::LocalMachine, "SOFTWARE\\Acme", RegRoot::LocalMachine,
+       "SOFTWARE\\Acme"},
+      {"(Class)\\.acme", RegRoot::ClassesRoot, "\\.acme", RegRoot::ClassesRoot, ".acme"},
+      {"(Users).DEFAULT", RegRoot::Users, ".DEFAULT", RegRoot::Users, ".DEFAULT"},
+      {"(Cuser)Software\\Acme", RegRoot::CurrentUser, "Software\\Acme", RegRoot::CurrentUser,
+       "Software\\Acme"},
+      {"(local)SOFTWARE\\Acme", RegRoot::CurrentUser, "SOFTWARE\\Acme", RegRoot::CurrentUser,
+       "(local)SOFTWARE\\Acme"},
+      {"Soft(x)Acme\\Tool", RegRoot::CurrentUser, "Acme\\Tool", RegRoot::CurrentUser,
+       "Soft(x)Acme\\Tool"},
+      {"\\Software\\Acme", RegRoot::CurrentUser, "\\Software\\Acme", RegRoot::CurrentUser,
+       "Software\\Acme"},
+  };
+  for (const Case& c : cases) {
+    RegistryKeyRef written = ParseRegistryKey(c.value);
+    RegistryKeyRef removed = ParseRemovalKey(c.value);
+    EXPECT_EQ(c.writeRoot, written.root) << c.value;
+    EXPECT_EQ(c.writePath, written.path) << c.value;
+    EXPECT_EQ(c.removeRoot, removed.root) << c.value;
+    EXPECT_EQ(c.removePath, removed.path) << c.value;
+  }
 }
 
 }  // namespace

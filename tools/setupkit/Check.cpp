@@ -169,26 +169,28 @@ bool IsZeroText(const std::string& text) {
   return std::all_of(text.begin() + i, text.end(), [](char c) { return c == '0'; });
 }
 
-bool OneOf(const std::string& value, std::initializer_list<const char*> options) {
-  for (const char* option : options) {
-    if (value == option) return true;
+// The text of a marker, whether the table holds plain markers or markers
+// with what they stand for.
+const char* MarkerText(const char* marker) { return marker; }
+const char* MarkerText(const PlaceMarker& place) { return place.marker; }
+const char* MarkerText(const RootMarker& root) { return root.marker; }
+
+template <typename Table>
+bool OneOf(const std::string& value, const Table& options) {
+  for (const auto& option : options) {
+    if (value == MarkerText(option)) return true;
   }
   return false;
 }
-std::optional<std::string> CaseVariant(const std::string& value,
-                                       std::initializer_list<const char*> options) {
-  for (const char* option : options) {
-    if (value != option && SameName(value, option)) return std::string(option);
+// The option that value spells in another letter case.
+template <typename Table>
+std::optional<std::string> CaseVariant(const std::string& value, const Table& options) {
+  for (const auto& option : options) {
+    const char* text = MarkerText(option);
+    if (value != text && SameName(value, text)) return std::string(text);
   }
   return std::nullopt;
 }
-
-constexpr std::initializer_list<const char*> kFolderMarkers = {"(App)", "(Prg)", "(Win)", "(Sys)",
-                                                               "(Boo)"};
-constexpr std::initializer_list<const char*> kPlaceMarkers = {"(Dsk)", "(Sta)", "(Sup)", "(Sen)"};
-constexpr std::initializer_list<const char*> kRootMarkers = {"(Cuser)", "(Class)", "(Local)",
-                                                             "(Users)"};
-constexpr std::initializer_list<const char*> kTypeMarkers = {"(Str)", "(Int)"};
 
 class Checker {
  public:
@@ -385,13 +387,13 @@ class Checker {
     if (!value.empty()) {
       std::string marker = Head(value, 5);
       std::string proposed = ResolveDefaultFolder(value, folders_, kCp);
-      if (marker == "(App)") {
+      if (marker == markers::kApp) {
         Warn(line, "(App) means nothing in [DefaultFolder]; the proposed folder is " + Quote(proposed));
       } else if (std::optional<std::string> right =
-                     CaseVariant(marker, {"(Prg)", "(Win)", "(Sys)", "(Boo)"})) {
+                     CaseVariant(marker, kDefaultFolderMarkers)) {
         Error(line, "Folder: the marker " + Quote(marker) + " is not recognised (letter case "
                     "counts); write " + Quote(*right) + ". The proposed folder is " + Quote(proposed));
-      } else if (OneOf(marker, {"(Prg)", "(Win)", "(Sys)", "(Boo)"}) && value.size() > 5 &&
+      } else if (OneOf(marker, kDefaultFolderMarkers) && value.size() > 5 &&
                  value[5] != '\\') {
         Warn(line, "Folder: the rest is joined without a backslash, giving " + Quote(proposed) +
                        "; start it with '\\'");
@@ -409,7 +411,7 @@ class Checker {
       CopyFileValue entry = SplitCopyFileValue(value);
       FolderMarker(line, key, entry.path);
       lineOfPath_[UpperName(ResolveMarkerPath(entry.path, folders_, kCp))] = line;
-      if (!entry.flag.empty() && !OneOf(entry.flag, {",/F", ",/C", ",/L"})) {
+      if (!entry.flag.empty() && !OneOf(entry.flag, kFileFlags)) {
         Error(line, key + ": the flag " + Quote(entry.flag) + " is none of ,/F ,/C ,/L; a comma "
                     "always starts the flag, so a path cannot hold one");
       }
@@ -544,7 +546,7 @@ class Checker {
         Error(valueLine, "Value" + num + ": the type marker " + Quote(marker) + " is not "
                          "recognised (letter case counts); write " + Quote(*right) +
                          ". As it is, the string " + Quote(value) + " is written");
-      } else if (marker == "(Int)" && ParseIntValue(Tail(value, 5)) == 0 &&
+      } else if (marker == markers::kInt && ParseIntValue(Tail(value, 5)) == 0 &&
                  !IsZeroText(Tail(value, 5))) {
         Error(valueLine, "Value" + num + ": " + Quote(Tail(value, 5)) + " is not a 32-bit "
                          "number (decimal digits, or '$' and hexadecimal digits); 0 is written");

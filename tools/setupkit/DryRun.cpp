@@ -9,6 +9,7 @@
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "core/Texts.h"
+#include "data/UninstallRecord.h"
 #include "install/InstallPlan.h"
 #include "platform/fake/FakePlatform.h"
 #include "tools/setupkit/Text.h"
@@ -130,8 +131,8 @@ class RecordingPlatform : public fake::FakePlatform {
     return b.empty() ? a : a + "; " + b;
   }
   bool Scratch(const std::string& path) {
-    std::string temp = MapUpperCase(*this, DelBackslash(tempFolder, "B", kCp), kLcmapUppercase);
-    std::string upper = MapUpperCase(*this, path, kLcmapUppercase);
+    std::string temp = MapUpperCase(*this, DelBackslash(tempFolder, "B", kCp));
+    std::string upper = MapUpperCase(*this, path);
     return StartsWith(upper, temp + "\\");
   }
   void Add(const std::string& kind, const std::string& path, const std::string& detail) {
@@ -186,11 +187,10 @@ void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
   os.AddFolder(layout.windowsFolder);
   os.AddFolder(layout.systemFolder);
   os.AddFolder(layout.tempFolder);
-  os.AddFolder(DelBackslash(ParentFolder(layout.windowsFolder, kCp), "B", kCp) +
-               "\\Program Files");
+  os.AddFolder(JoinPath(ParentFolder(layout.windowsFolder, kCp), "Program Files", kCp));
   for (const auto& [csidl, folder] : layout.specialFolders) os.AddFolder(folder);
   os.AddFolder(layout.sourceFolder);
-  os.modulePath = DelBackslash(layout.sourceFolder, "B", kCp) + "\\SETUP.EXE";
+  os.modulePath = JoinPath(layout.sourceFolder, "SETUP.EXE", kCp);
 }
 
 // The product's files, directly in the folder, beside the program.
@@ -199,7 +199,7 @@ void LoadProduct(RecordingPlatform& os, const fs::path& folder, const Layout& la
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
     if (!entry.is_regular_file()) continue;
     std::string name = DiskNameToCp932(entry.path().filename().string());
-    os.AddFile(DelBackslash(layout.sourceFolder, "B", kCp) + "\\" + name, ReadBytes(entry.path()));
+    os.AddFile(JoinPath(layout.sourceFolder, name, kCp), ReadBytes(entry.path()));
   }
   // The program runs from this folder, so it is there even in a package that
   // does not ship it yet.
@@ -216,7 +216,7 @@ DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices&
   SetUpWindows(os, layout);
   LoadProduct(os, folder, layout);
   if (!definition.empty()) {
-    os.AddFile(DelBackslash(layout.sourceFolder, "B", kCp) + "\\SETUP.INI", ReadBytes(definition));
+    os.AddFile(JoinPath(layout.sourceFolder, "SETUP.INI", kCp), ReadBytes(definition));
   }
 
   // Setting up and installing, as the user does it in the main window.
@@ -238,7 +238,7 @@ DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices&
     view.SetText(ids::kTxtFolder, choices.folder);
   }
   result.installFolder = view.Text(ids::kTxtFolder);
-  result.recordPath = DelBackslash(result.installFolder, "B", kCp) + "\\UNSETUP.INI";
+  result.recordPath = RecordPath(result.installFolder, kCp);
   try {
     form.btnSetupClick();
   } catch (const SetupError& error) {
@@ -259,7 +259,7 @@ DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices&
   journal.steps = &result.uninstall;
   journal.failureList.clear();
   os.uninstalling = true;
-  os.modulePath = DelBackslash(layout.windowsFolder, "B", kCp) + "\\APPUNSET.EXE";
+  os.modulePath = UninstallerPath(layout.windowsFolder, kCp);
   os.firstArgument = result.recordPath;
   InstallPlan unusedPlan;
   ScriptedView remover(journal, choices);

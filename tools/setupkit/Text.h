@@ -27,7 +27,9 @@ bool HasUtf8Bom(const std::string& bytes);
 bool HasBareLineFeed(const std::string& bytes);
 
 // Shift-JIS text with its ASCII letters upper-cased and double-byte
-// characters left whole: how Windows compares file and profile names.
+// characters left whole: how Windows compares file and profile names. It
+// stays beside MapUpperCase: the packager's files on disk are matched with no
+// platform, real or in memory, to ask.
 std::string UpperName(const std::string& cp932);
 
 // The bytes of a file; empty when it cannot be read.
