@@ -130,19 +130,26 @@ bool UninstallRun::MayRemoveLinkFolder(const std::string& link, const std::strin
   if (folder.empty()) return false;
   if (link.find(kStartUpFolderName) != std::string::npos) return false;
   if (MapUpperCase(platform_, link).find(kSendToFolderName) != std::string::npos) return false;
-  for (int csidl : {kCsidlDesktop, kCsidlPrograms, kCsidlStartup, kCsidlSendTo}) {
-    std::string place = platform_.SpecialFolder(csidl);
-    if (!place.empty() &&
-        SamePath(platform_, DelBackslash(place, "B", cp_), DelBackslash(folder, "B", cp_))) {
-      return false;
-    }
-  }
-  return true;
+  return !IsPlace(folder);
 }
 
+// True when folder is one of the four places, however it is spelt.
+bool UninstallRun::IsPlace(const std::string& folder) {
+  auto resolved = [this](const std::string& path) {
+    return DelBackslash(platform_.FullPath(path), "B", cp_);
+  };
+  for (int csidl : {kCsidlDesktop, kCsidlPrograms, kCsidlStartup, kCsidlSendTo}) {
+    std::string place = platform_.SpecialFolder(csidl);
+    if (!place.empty() && SamePath(platform_, resolved(place), resolved(folder))) return true;
+  }
+  return false;
+}
+
+// A record naming one of the places as a folder it made is wrong: the place
+// stays, and the list says so.
 void UninstallRun::RemoveFolders() {
   for (const std::string& folder : record_.folders) {
-    if (!platform_.RemoveFolder(folder)) failures_.Add(text::kTagFolder, folder);
+    if (IsPlace(folder) || !platform_.RemoveFolder(folder)) failures_.Add(text::kTagFolder, folder);
   }
 }
 
@@ -173,7 +180,7 @@ void UninstallRun::DeleteRegistration() {
 }
 
 void UninstallRun::RemoveInstallFolder() {
-  if (!platform_.RemoveFolder(record_.setupFolder)) {
+  if (IsPlace(record_.setupFolder) || !platform_.RemoveFolder(record_.setupFolder)) {
     failures_.Add(text::kTagSetupFolder, record_.setupFolder);
   }
 }

@@ -40,6 +40,7 @@ class UninstallRun {
   bool DeleteListedFile(const RecordedFile& file);
   void DeleteShortCuts();
   bool MayRemoveLinkFolder(const std::string& link, const std::string& folder);
+  bool IsPlace(const std::string& folder);
   void RemoveFolders();
   void DeleteRegistryKeys();
   void DeleteRegistration();

@@ -165,6 +165,23 @@ TEST_F(UninstallRunTest, LinkFoldersGoOnlyBelowThePlaces) {
   EXPECT_TRUE(window.ended);
 }
 
+// A record naming a place itself as a folder the installation made (as no
+// installation of ours writes it) leaves the place, however it is spelt,
+// and lists it.
+TEST_F(UninstallRunTest, APlaceNamedAsAFolderStays) {
+  os.AddFolder("C:\\WINDOWS\\Desktop");
+  os.AddFolder(kPrograms);
+  Set("DeleteFolder", "Folder1", "C:/WINDOWS/Desktop/");
+  Set("SetupFolder", "Folder", std::string(kPrograms) + "\\Tools\\..\\");
+  window.answers = {kIdYes};
+  Run();
+  EXPECT_TRUE(Exists("C:\\WINDOWS\\Desktop"));
+  EXPECT_TRUE(Exists(kPrograms));
+  EXPECT_EQ("<Folder> C:/WINDOWS/Desktop/\r\n<SetupFolder> " + std::string(kPrograms) +
+                "\\Tools\\..\\\r\n",
+            FailureList());
+}
+
 // Keys right below a root hold every program's settings: they stay, and
 // the failure list names them.
 TEST_F(UninstallRunTest, RegistryKeysByTheirExactMarkerAndNeverAFirstLevelKey) {
