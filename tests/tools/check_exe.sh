@@ -8,8 +8,9 @@ set -u
 objdump=$1
 exe=$2
 failures=0
-# 150,000 bytes was the whole program before the deployment switches and
-# the elevated installer's own working folder and shell open came in.
+# The program was 146,944 bytes before the deployment switches (/S, /LOG=
+# and the rest), the elevated installer's own working folder and shell open,
+# and the early loading of system DLLs came in; with them it is 169,984.
 budget=175000  # bytes
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
