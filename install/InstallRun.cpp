@@ -79,6 +79,8 @@ void InstallRun::GatherFiles() {
     std::string source = SourcePath(FileNamePart(value.path, cp_));
     if (!FileExists(platform_, source)) continue;
     plan_.files.push_back({value.path, value.flag});
+    // Progress counts the source's bytes, compressed or not: what is read
+    // from the medium is what takes the time, and the sizes are known now.
     std::optional<uint64_t> size = platform_.FileSize(source);
     if (size) {
       totalBytes_ += *size;
