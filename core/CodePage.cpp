@@ -25,4 +25,12 @@ size_t CodePage::FindFirstOf(const std::string& text, const char* chars) const {
   return std::string::npos;
 }
 
+std::string UpperAscii(const std::string& text, CodePage cp) {
+  std::string out = text;
+  for (size_t i = 0; i < out.size(); i += cp.CharLength(out, i)) {
+    if (cp.CharLength(out, i) == 1 && out[i] >= 'a' && out[i] <= 'z') out[i] -= 'a' - 'A';
+  }
+  return out;
+}
+
 }  // namespace qs

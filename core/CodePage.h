@@ -51,4 +51,9 @@ class CodePage {
 
 inline constexpr CodePage kCp932{932};
 
+// text with its ASCII letters upper-cased and double-byte characters left
+// whole (their second bytes may look like letters): how Windows compares
+// file and profile names without asking the locale.
+std::string UpperAscii(const std::string& text, CodePage cp);
+
 }  // namespace qs

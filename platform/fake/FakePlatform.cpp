@@ -7,19 +7,6 @@
 #include "platform/fake/ProfileText.h"
 
 namespace qs::fake {
-namespace {
-
-// ASCII letters upper-cased, double-byte characters left whole.
-std::string UpperAscii(const std::string& text, CodePage cp) {
-  std::string out = text;
-  for (size_t i = 0; i < out.size(); i += cp.CharLength(out, i)) {
-    if (cp.CharLength(out, i) == 1 && out[i] >= 'a' && out[i] <= 'z') out[i] -= 32;
-  }
-  return out;
-}
-
-}  // namespace
-
 const char* RegRootName(RegRoot root) {
   switch (root) {
     case RegRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";

@@ -8,19 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "core/CodePage.h"
 #include "data/ProgramValues.h"
 #include "data/UninstallRecord.h"
 #include "tests/support/FakePlatform.h"
 
 namespace qs::test {
 
-inline std::string AsciiUpper(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return out;
-}
+inline std::string AsciiUpper(const std::string& text) { return UpperAscii(text, kCp932); }
 
 // The program's values for a test world: the product on C:\CD, the
 // temporary folder C:\TEMP, Windows in C:\WINDOWS.

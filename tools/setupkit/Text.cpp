@@ -181,14 +181,7 @@ bool HasBareLineFeed(const std::string& bytes) {
   return false;
 }
 
-std::string UpperName(const std::string& cp932) {
-  CodePage cp(932);
-  std::string out = cp932;
-  for (size_t i = 0; i < out.size(); i += cp.CharLength(out, i)) {
-    if (cp.CharLength(out, i) == 1 && out[i] >= 'a' && out[i] <= 'z') out[i] -= 32;
-  }
-  return out;
-}
+std::string UpperName(const std::string& cp932) { return UpperAscii(cp932, kCp932); }
 
 std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
