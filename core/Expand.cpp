@@ -97,7 +97,6 @@ void Rename(Places& places, const std::string& name, CodePage cp) {
 
 Places PlacesFor(Platform& platform, const std::string& source, const std::string& tempFolder,
                  CodePage cp) {
-  const std::string temp = DelBackslash(tempFolder, "B", cp);
   Places places;
   std::string head;
   std::optional<std::string> name = ExpandedNameOf(platform, source, cp, &head);
@@ -107,8 +106,8 @@ Places PlacesFor(Platform& platform, const std::string& source, const std::strin
     platform.Beep();
     name = source;
   }
-  places.scratch = temp + "\\" + kAsideScratch;
-  places.expandFile = temp + "\\" + kExpandScratch;
+  places.scratch = JoinPath(tempFolder, kAsideScratch, cp);
+  places.expandFile = ExpandScratchPath(tempFolder, cp);
   Rename(places, *name, cp);
   return places;
 }
@@ -203,6 +202,20 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
 
   if (FileExists(platform, places.scratch)) platform.Move(places.scratch, places.target);
   return places.answer;
+}
+
+std::string ExpandScratchPath(const std::string& tempFolder, CodePage cp) {
+  return JoinPath(tempFolder, kExpandScratch, cp);
+}
+
+ExpandAnswer SplitExpandAnswer(const std::string& answer, const std::string& tempFolder, CodePage cp) {
+  const std::string scratch = ExpandScratchPath(tempFolder, cp);
+  if (answer.size() > scratch.size() && answer.compare(0, scratch.size(), scratch) == 0 &&
+      answer[scratch.size()] == ',') {
+    return {scratch, answer.substr(scratch.size() + 1)};
+  }
+  size_t comma = answer.find(',');  // not an answer for this folder: its first comma
+  return {answer.substr(0, comma), comma == std::string::npos ? std::string() : answer.substr(comma + 1)};
 }
 
 }  // namespace qs

@@ -36,4 +36,18 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
                                  const std::string& tempFolder, CodePage cp,
                                  bool* complete = nullptr);
 
+// "<temp>\EXPAND.QST" for a temporary folder given with or without its
+// trailing backslash.
+std::string ExpandScratchPath(const std::string& tempFolder, CodePage cp);
+
+// The two parts of an answer of ExpandCompressedFile for this temporary
+// folder. The scratch path is known beforehand, so the split falls after it
+// even when the folder's path (a user named "Smith, J.") or the expanded
+// name holds a comma.
+struct ExpandAnswer {
+  std::string scratch;
+  std::string name;
+};
+ExpandAnswer SplitExpandAnswer(const std::string& answer, const std::string& tempFolder, CodePage cp);
+
 }  // namespace qs

@@ -167,10 +167,9 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
   bool expanded = true;
   if (compressed) {
     std::string result = ExpandCompressedFile(platform_, source, values_.tempFolder, cp_, &expanded);
-    size_t comma = result.find(',');
-    source = result.substr(0, comma);
-    destination = JoinPath(FolderPart(destination, cp_),
-                           MapUpperCase(platform_, result.substr(comma + 1)), cp_);
+    ExpandAnswer answer = SplitExpandAnswer(result, values_.tempFolder, cp_);
+    source = answer.scratch;
+    destination = JoinPath(FolderPart(destination, cp_), MapUpperCase(platform_, answer.name), cp_);
   }
   window_.ShowStatus(text::kCopyingArrow + destination);
   if (!expanded) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 
@@ -85,6 +86,60 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   }
   EXPECT_TRUE(fs::exists(fs::path(WinePrefix()) / "drive_c/windows/win.ini"));
   EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders());
+}
+
+// A user named "Smith, J." has a comma in the path of TEMP, where the
+// program expands compressed files: the file still installs under its
+// expanded name, and the record names it so.
+TEST(Install, ACommaInTheTemporaryFolderStillInstallsTheExpandedFile) {
+  const std::string key = "HKCU\\Environment";
+  struct Value {
+    std::string type, data;
+  };
+  auto read = [&](const char* name) {  // RegData gives "TYPE data"
+    std::string typed = RegData(key, name);
+    while (!typed.empty() && typed.back() == '\r') typed.pop_back();
+    size_t gap = typed.find(' ');
+    return gap == std::string::npos ? Value{} : Value{typed.substr(0, gap), typed.substr(gap + 1)};
+  };
+  auto write = [&](const char* name, const Value& value) {
+    RunInSession({"wine", "reg", "add", key, "/v", name, "/t", value.type, "/d", value.data, "/f"});
+  };
+  const Value oldTemp = read("TEMP"), oldTmp = read("TMP");
+  ASSERT_FALSE(oldTemp.data.empty() || oldTmp.data.empty()) << "no TEMP or TMP in " << key;
+  const fs::path unixTemp = fs::path(WineTemp()) / "Smith, J";
+  fs::remove_all(unixTemp);
+  fs::create_directories(unixTemp);
+  const Value commaTemp{"REG_SZ", WindowsPath(unixTemp.string())};
+  write("TEMP", commaTemp);
+  write("TMP", commaTemp);
+  struct Restore {
+    std::function<void()> undo;
+    ~Restore() { undo(); }
+  } restore{[&] {
+    write("TEMP", oldTemp);
+    write("TMP", oldTmp);
+    fs::remove_all(unixTemp);
+  }};
+
+  Product product("install-comma-temp");
+  product.WriteSjis("SETUP.INI", "[Title]\r\nSetup=Quillo Comma\r\n[CopyFile]\r\nFile1=(App)\\MANUAL.TX_\r\n");
+  product.WriteBytes("MANUAL.TX_", ReadFile(QS_BINARY_DIR "/sample/MANUAL.TX_"));
+  const fs::path target = fs::path(product.folder()) / "target";
+  fs::create_directories(target);
+  StartInstall(product, product.WinPath("target"));
+  ASSERT_EQ(0, Drive({"wait", "完了", "-t", "60000"}).code) << Drive({"windows"}).out;
+  ASSERT_TRUE(ConfirmCompletion(product));
+  const std::string manual = ReadFile(fs::path(QS_SOURCE_DIR) / "examples/sample/files/MANUAL.TXT");
+  EXPECT_EQ(manual, ReadFile(target / "MANUAL.TXT"));
+  const std::string record = ReadFile(target / "UNSETUP.INI");
+  EXPECT_NE(std::string::npos, record.find("File1=" + product.WinPath("target") + "\\MANUAL.TXT\r\n"))
+      << record;
+  EXPECT_EQ(std::string::npos, record.find("EXPAND.QST")) << record;
+  // The scratch files went where the program keeps them: its own folder in TEMP.
+  for (const auto& entry : fs::recursive_directory_iterator(unixTemp)) {
+    EXPECT_NE("EXPAND.QST", entry.path().filename().string()) << entry.path();
+  }
 }
 
 // An error that the run does not catch ends it with the standard report; the

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/Expand.h"
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "core/ShortCut.h"
@@ -244,6 +245,27 @@ TEST_P(DamagedCompressedFile, IsAFailedCopy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CutOrStaleScratch, DamagedCompressedFile, ::testing::Bool());
+
+// A comma in the temporary folder's path (a user named "Smith, J.") does
+// not move the split between the scratch file and the expanded name.
+class TempFolderOfExpansion : public InstallRunTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(TempFolderOfExpansion, InstallsTheExpandedFile) {
+  const std::string temp = GetParam();
+  os.AddFolder(DelBackslash(temp, "B", kCp932));
+  values.tempFolder = temp;
+  Ini("[CopyFile]\r\nFile1=(App)\\LIB.DL_\r\n");
+  const std::string library(3000, 'L');
+  os.AddFile("C:\\CD\\LIB.DL_", SzddCompress(library, 'l'));
+  MakeRun().Run();
+  EXPECT_EQ(library, os.Contents("C:\\Program Files\\Acme\\LIB.DLL"));
+  EXPECT_EQ("C:\\Program Files\\Acme\\LIB.DLL", Recorded("DeleteFile", "File1"));
+  EXPECT_FALSE(os.Contents(JoinPath(temp, kExpandScratch, kCp932)).has_value());
+  EXPECT_TRUE(window.Lines("failure list").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainOrWithComma, TempFolderOfExpansion,
+                         ::testing::Values("C:\\TEMP\\", "C:\\Users\\Smith, J\\Temp"));
 
 TEST_F(InstallRunTest, ARegistryValueThatCannotBeWrittenEndsTheRunBeforeTheRecord) {
   Ini("[Registry]\r\nKey1=(Local)Software\\Acme\r\nName1=Path\r\nValue1=x\r\n");
