@@ -422,41 +422,48 @@ class Checker {
                     "program skips the entry without a word");
         return;
       }
-      std::string bytes = ReadBytes(found->second);
-      qs::SzddHeader header;
-      qs::SzddKind kind = qs::ParseSzddHeader(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                              bytes.size(), &header);
-      size_t last = kCp.LastCharStart(name);
-      bool compressedName = last != std::string::npos && last + 1 == name.size() && name[last] == '_';
-      if (!compressedName) {
-        if (kind != qs::SzddKind::NotCompressed) {
-          Warn(line, key + ": " + Quote(name) + " is an SZDD file, but its name does not end in "
-                     "'_'; it is installed compressed");
-        }
-        return;
-      }
-      if (kind != qs::SzddKind::NotCompressed) {
-        // The run reports a failed copy under the name the file expands to.
-        std::string expanded = qs::SzddExpandedName(name, header.missingChar, kCp);
-        lineOfPath_[UpperName(FolderPart(ResolveMarkerPath(entry.path, folders_, kCp), kCp) +
-                              expanded)] = line;
-      }
-      if (kind == qs::SzddKind::NotCompressed) {
-        Error(line, key + ": " + Quote(name) + " ends in '_' but is not an SZDD file; it is "
-                    "installed unchanged under the name " + Quote(name));
-      } else if (kind == qs::SzddKind::UnknownMode) {
-        Error(line, key + ": " + Quote(name) + " is an SZDD file of an unknown mode; it cannot "
-                    "be expanded and is not installed");
-      } else if (std::optional<std::string> expanded = qs::SzddExpand(bytes);
-                 !expanded || expanded->size() != header.length) {
-        Error(line, key + ": " + Quote(name) + " is a damaged SZDD stream: its header says " +
-                    std::to_string(header.length) + " bytes, it expands to " +
-                    std::to_string(expanded ? expanded->size() : 0));
-      } else if (header.missingChar == 0) {
-        Warn(line, key + ": the header of " + Quote(name) + " keeps no last character; it is "
-                   "installed as " + Quote(UpperName(qs::SzddExpandedName(name, 0, kCp))));
-      }
+      CopiedSource(line, key, entry.path, ReadBytes(found->second));
     });
+  }
+
+  // What the run does with the source of a [CopyFile] entry: compressed or
+  // not, by its name and by its contents.
+  void CopiedSource(int line, const std::string& key, const std::string& path,
+                    const std::string& bytes) {
+    const std::string name = FileNamePart(path, kCp);
+    qs::SzddHeader header;
+    qs::SzddKind kind = qs::ParseSzddHeader(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                            bytes.size(), &header);
+    size_t last = kCp.LastCharStart(name);
+    bool compressedName = last != std::string::npos && last + 1 == name.size() && name[last] == '_';
+    if (!compressedName) {
+      if (kind != qs::SzddKind::NotCompressed) {
+        Warn(line, key + ": " + Quote(name) + " is an SZDD file, but its name does not end in "
+                   "'_'; it is installed compressed");
+      }
+      return;
+    }
+    if (kind != qs::SzddKind::NotCompressed) {
+      // The run reports a failed copy under the name the file expands to.
+      std::string expanded = qs::SzddExpandedName(name, header.missingChar, kCp);
+      lineOfPath_[UpperName(FolderPart(ResolveMarkerPath(path, folders_, kCp), kCp) + expanded)] =
+          line;
+    }
+    if (kind == qs::SzddKind::NotCompressed) {
+      Error(line, key + ": " + Quote(name) + " ends in '_' but is not an SZDD file; it is "
+                  "installed unchanged under the name " + Quote(name));
+    } else if (kind == qs::SzddKind::UnknownMode) {
+      Error(line, key + ": " + Quote(name) + " is an SZDD file of an unknown mode; it cannot "
+                  "be expanded and is not installed");
+    } else if (std::optional<std::string> expanded = qs::SzddExpand(bytes);
+               !expanded || expanded->size() != header.length) {
+      Error(line, key + ": " + Quote(name) + " is a damaged SZDD stream: its header says " +
+                  std::to_string(header.length) + " bytes, it expands to " +
+                  std::to_string(expanded ? expanded->size() : 0));
+    } else if (header.missingChar == 0) {
+      Warn(line, key + ": the header of " + Quote(name) + " keeps no last character; it is "
+                 "installed as " + Quote(UpperName(qs::SzddExpandedName(name, 0, kCp))));
+    }
   }
 
   void ShortCuts() {

@@ -206,20 +206,10 @@ void LoadProduct(RecordingPlatform& os, const fs::path& folder, const Layout& la
   if (!FileExists(os, os.modulePath)) os.AddFile(os.modulePath, "MZ");
 }
 
-}  // namespace
-
-DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices& choices,
-                    const fs::path& definition) {
-  DryRunResult result;
-  Journal journal;
-  RecordingPlatform os(journal);
-  SetUpWindows(os, layout);
-  LoadProduct(os, folder, layout);
-  if (!definition.empty()) {
-    os.AddFile(JoinPath(layout.sourceFolder, "SETUP.INI", kCp), ReadBytes(definition));
-  }
-
-  // Setting up and installing, as the user does it in the main window.
+// Setting up and installing, as the user does it in the main window; the
+// steps go to result.install. False when the run ends before the record.
+bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
+                DryRunResult& result) {
   journal.steps = &result.install;
   InstallPlan plan;
   ScriptedView view(journal, choices);
@@ -230,7 +220,7 @@ DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices&
   if (view.Visible(ids::kBtnContinue) && view.Enabled(ids::kBtnContinue)) form.btnContinueClick();
   result.values = form.values();
   result.definitionFound = FileExists(os, result.values.infoFile);
-  if (!result.definitionFound) return result;
+  if (!result.definitionFound) return false;
   if (!choices.folder.empty()) {
     // A folder the user chose: its parent is there (the program itself
     // creates one level only).
@@ -252,10 +242,15 @@ DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices&
   }
   std::optional<std::string> record = os.Contents(result.recordPath);
   result.stopped = !record && result.runError.empty();
-  if (!record) return result;
+  if (!record) return false;
   result.record = *record;
+  return true;
+}
 
-  // The registration's command line: the uninstaller with the record.
+// The registration's command line, the uninstaller with the record; the
+// steps go to result.uninstall.
+void DryUninstall(RecordingPlatform& os, Journal& journal, const Layout& layout,
+                  const Choices& choices, DryRunResult& result) {
   journal.steps = &result.uninstall;
   journal.failureList.clear();
   os.uninstalling = true;
@@ -271,6 +266,21 @@ DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices&
     result.uninstallFailureList = ErrorReportText(error.what());
   }
   if (result.uninstallFailureList.empty()) result.uninstallFailureList = journal.failureList;
+}
+
+}  // namespace
+
+DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices& choices,
+                    const fs::path& definition) {
+  DryRunResult result;
+  Journal journal;
+  RecordingPlatform os(journal);
+  SetUpWindows(os, layout);
+  LoadProduct(os, folder, layout);
+  if (!definition.empty()) {
+    os.AddFile(JoinPath(layout.sourceFolder, "SETUP.INI", kCp), ReadBytes(definition));
+  }
+  if (DryInstall(os, journal, choices, result)) DryUninstall(os, journal, layout, choices, result);
   return result;
 }
 

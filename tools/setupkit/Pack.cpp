@@ -156,27 +156,40 @@ class Packer {
   std::map<std::string, bool> made_;
 };
 
-}  // namespace
-
-PackResult Pack(const PackRequest& request, const Layout& layout, const Choices& choices) {
-  PackResult result;
+// Why the request cannot be packed as asked; empty when it can.
+std::string RefusalOf(const PackRequest& request) {
   std::error_code ec;
-  if (!fs::is_directory(request.source)) {
-    result.message = request.source.string() + " is not a folder";
-    return result;
-  }
+  if (!fs::is_directory(request.source)) return request.source.string() + " is not a folder";
   // Replacing the output must never touch the source.
   fs::path source = fs::weakly_canonical(request.source, ec);
   fs::path output = fs::weakly_canonical(request.output, ec);
   auto mismatch = std::mismatch(output.begin(), output.end(), source.begin(), source.end());
   if (mismatch.first == output.end()) {
-    result.message = request.output.string() + " holds the source; choose another output folder";
-    return result;
+    return request.output.string() + " holds the source; choose another output folder";
   }
   if (fs::exists(request.output) && !fs::is_empty(request.output, ec) && !request.force) {
-    result.message = request.output.string() + " exists and is not empty; use --force to replace it";
-    return result;
+    return request.output.string() + " exists and is not empty; use --force to replace it";
   }
+  return std::string();
+}
+
+// Replaces the output folder with the checked stage; empty when done, else
+// what went wrong.
+std::string Publish(const fs::path& stage, const fs::path& output) {
+  std::error_code ec;
+  fs::remove_all(output, ec);
+  fs::create_directories(output.parent_path().empty() ? fs::path(".") : output.parent_path(), ec);
+  fs::rename(stage, output, ec);
+  return ec ? "cannot make " + output.string() + ": " + ec.message() : std::string();
+}
+
+}  // namespace
+
+PackResult Pack(const PackRequest& request, const Layout& layout, const Choices& choices) {
+  PackResult result;
+  result.message = RefusalOf(request);
+  if (!result.message.empty()) return result;
+  std::error_code ec;
   fs::path stage = request.output;
   stage += ".setupkit-tmp";
   fs::remove_all(stage, ec);
@@ -198,14 +211,8 @@ PackResult Pack(const PackRequest& request, const Layout& layout, const Choices&
     result.message = "check found errors; nothing was written to " + request.output.string();
     return result;
   }
-  fs::remove_all(request.output, ec);
-  fs::create_directories(request.output.parent_path().empty() ? fs::path(".")
-                                                              : request.output.parent_path(), ec);
-  fs::rename(stage, request.output, ec);
-  if (ec) {
-    result.message = "cannot make " + request.output.string() + ": " + ec.message();
-    return result;
-  }
+  result.message = Publish(stage, request.output);
+  if (!result.message.empty()) return result;
   result.built = true;
   result.message = "packed " + request.output.string();
   return result;

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -307,17 +308,52 @@ int64_t Position(std::FILE* f) {
 
 // --- compress ------------------------------------------------------------
 
-int CompressOne(const std::string& path, const Options& options) {
+// The compressed name of path, or why it has none (said on stderr).
+std::optional<qs::SzddCompressedName> CompressedNameOf(const std::string& path) {
   auto name = qs::MakeSzddCompressedName(NameOf(path), NameCodePage());
-  if (!name) {
-    if (!NameOf(path).empty() && NameOf(path).back() == '_') {
-      std::fprintf(stderr, "setupkit: %s: the name already ends in '_'; not compressed\n", path.c_str());
-    } else {
-      std::fprintf(stderr, "setupkit: %s: the name has no last character that a header can keep\n",
-                   path.c_str());
+  if (name) return name;
+  if (!NameOf(path).empty() && NameOf(path).back() == '_') {
+    std::fprintf(stderr, "setupkit: %s: the name already ends in '_'; not compressed\n", path.c_str());
+  } else {
+    std::fprintf(stderr, "setupkit: %s: the name has no last character that a header can keep\n",
+                 path.c_str());
+  }
+  return std::nullopt;
+}
+
+// Writes the SZDD file of in to out: a blank header, the data, then the
+// real header once the length is known. Returns kOk or says what failed.
+int WriteCompressed(std::FILE* in, Output& out, const std::string& path, const std::string& target,
+                    uint8_t missingChar, qs::SzddStreamTotals* totals) {
+  uint8_t header[qs::kSzddHeaderSize] = {};
+  bool ok = out.Write(header, sizeof header);
+  Input input(in);
+  if (ok && !qs::SzddEncodeStream(input, out, totals)) {
+    if (std::ferror(in)) {
+      std::fprintf(stderr, "setupkit: %s: read error\n", path.c_str());
+      return kFailed;
     }
+    ok = false;
+  }
+  if (totals->read > 0xFFFFFFFFu) {
+    std::fprintf(stderr, "setupkit: %s: larger than 4 GiB, more than SZDD can describe\n",
+                 path.c_str());
     return kFailed;
   }
+  qs::SzddHeader h;
+  h.missingChar = missingChar;
+  h.length = static_cast<uint32_t>(totals->read);
+  qs::WriteSzddHeader(h, header);
+  if (!(ok && out.Rewind() && out.Write(header, sizeof header) && out.Finish())) {
+    std::fprintf(stderr, "setupkit: cannot write %s\n", target.c_str());
+    return kFailed;
+  }
+  return kOk;
+}
+
+int CompressOne(const std::string& path, const Options& options) {
+  auto name = CompressedNameOf(path);
+  if (!name) return kFailed;
   File in = OpenFile(path, "rb");
   if (!in) {
     std::fprintf(stderr, "setupkit: %s: %s\n", path.c_str(), std::strerror(errno));
@@ -326,32 +362,11 @@ int CompressOne(const std::string& path, const Options& options) {
   std::string target = InFolder(options.dir.empty() ? FolderOf(path) : options.dir, name->path);
   Output out(target);
   if (!OpenOutput(out, target, options.force)) return kFailed;
-  uint8_t header[qs::kSzddHeaderSize] = {};
-  bool ok = out.Write(header, sizeof header);  // the real one once the length is known
-  Input input(in.get());
   qs::SzddStreamTotals totals;
-  if (ok && !qs::SzddEncodeStream(input, out, &totals)) {
-    if (std::ferror(in.get())) {
-      std::fprintf(stderr, "setupkit: %s: read error\n", path.c_str());
-      return kFailed;
-    }
-    ok = false;
+  if (int status = WriteCompressed(in.get(), out, path, target, name->missingChar, &totals)) {
+    return status;
   }
-  const uint64_t length = totals.read, written = sizeof header + totals.written;
-  if (length > 0xFFFFFFFFu) {
-    std::fprintf(stderr, "setupkit: %s: larger than 4 GiB, more than SZDD can describe\n",
-                 path.c_str());
-    return kFailed;
-  }
-  qs::SzddHeader h;
-  h.missingChar = name->missingChar;
-  h.length = static_cast<uint32_t>(length);
-  qs::WriteSzddHeader(h, header);
-  ok = ok && out.Rewind() && out.Write(header, sizeof header) && out.Finish();
-  if (!ok) {
-    std::fprintf(stderr, "setupkit: cannot write %s\n", target.c_str());
-    return kFailed;
-  }
+  const uint64_t length = totals.read, written = qs::kSzddHeaderSize + totals.written;
   std::printf("%s -> %s: %" PRIu64 " -> %" PRIu64 " bytes (%s)\n", path.c_str(), target.c_str(),
               length, written, Ratio(written, length).c_str());
   std::string back = qs::SzddExpandedName(name->path, name->missingChar, NameCodePage());
@@ -398,56 +413,69 @@ bool Expand(Opened& src, Output* out, uint64_t* length) {
   return ok;
 }
 
-int ExpandOne(const std::string& path, const Options& options) {
-  Opened src;
-  if (!OpenSource(path, &src)) return kFailed;
+// Copies the rest of a file that is not SZDD (its head already read) to out.
+bool CopyPlain(Opened& src, Output& out, uint64_t* length) {
+  bool ok = out.Write(src.head, src.headSize);
+  *length = src.headSize;
+  std::vector<uint8_t> buf(kChunk);
+  while (ok) {
+    size_t got = ReadFull(src.file.get(), buf.data(), buf.size());
+    if (std::ferror(src.file.get())) ok = false;
+    if (got == 0) break;
+    ok = ok && out.Write(buf.data(), got);
+    *length += got;
+  }
+  return ok;
+}
+
+// Where src expands to, or why it does not (said on stderr; the status in
+// *refusal).
+std::optional<std::string> ExpandTarget(const std::string& path, const Opened& src,
+                                        const Options& options, int* refusal) {
+  *refusal = kFailed;
   if (src.kind == qs::SzddKind::UnknownMode) {
     std::fprintf(stderr, "setupkit: %s: SZDD file of unknown mode 0x%02X; cannot expand\n",
                  path.c_str(), src.header.mode);
-    return kFailed;
+    return std::nullopt;
   }
-  bool plain = src.kind == qs::SzddKind::NotCompressed;
   std::string target =
       InFolder(options.dir.empty() ? FolderOf(path) : options.dir, ExpandedNameOf(path, src));
-  if (plain && options.dir.empty()) {
+  if (src.kind == qs::SzddKind::NotCompressed && options.dir.empty()) {
     std::fprintf(stderr, "setupkit: %s is not an SZDD file; it expands to itself (use -d to copy it)\n",
                  path.c_str());
-    return kNotCompressed;
+    *refusal = kNotCompressed;
+    return std::nullopt;
   }
   if (target == path) {
     std::fprintf(stderr, "setupkit: %s expands to its own name; use -d to expand it elsewhere\n",
                  path.c_str());
-    return kFailed;
+    return std::nullopt;
   }
-  Output out(target);
-  if (!OpenOutput(out, target, options.force)) return kFailed;
+  return target;
+}
+
+int ExpandOne(const std::string& path, const Options& options) {
+  Opened src;
+  if (!OpenSource(path, &src)) return kFailed;
+  int refusal = kFailed;
+  std::optional<std::string> target = ExpandTarget(path, src, options, &refusal);
+  if (!target) return refusal;
+  Output out(*target);
+  if (!OpenOutput(out, *target, options.force)) return kFailed;
+  const bool plain = src.kind == qs::SzddKind::NotCompressed;
   uint64_t length = 0;
-  bool ok;
-  if (plain) {
-    ok = out.Write(src.head, src.headSize);
-    length = src.headSize;
-    std::vector<uint8_t> buf(kChunk);
-    while (ok) {
-      size_t got = ReadFull(src.file.get(), buf.data(), buf.size());
-      if (std::ferror(src.file.get())) ok = false;
-      if (got == 0) break;
-      ok = ok && out.Write(buf.data(), got);
-      length += got;
-    }
-  } else {
-    ok = Expand(src, &out, &length);
-  }
+  bool ok = plain ? CopyPlain(src, out, &length) : Expand(src, &out, &length);
   if (!ok || !out.Finish()) {
     std::fprintf(stderr, "setupkit: %s: read or write error; %s not written\n", path.c_str(),
-                 target.c_str());
+                 target->c_str());
     return kFailed;
   }
   if (plain) {
     std::fprintf(stderr, "setupkit: %s is not an SZDD file; copied unchanged to %s\n", path.c_str(),
-                 target.c_str());
+                 target->c_str());
     return kNotCompressed;
   }
-  std::printf("%s -> %s: %" PRIu64 " bytes\n", path.c_str(), target.c_str(), length);
+  std::printf("%s -> %s: %" PRIu64 " bytes\n", path.c_str(), target->c_str(), length);
   if (length != src.header.length) {
     std::printf("  note: the header says %" PRIu32 " bytes\n", src.header.length);
   }
