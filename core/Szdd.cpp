@@ -144,6 +144,9 @@ void SzddDecoder::DecodeGroups(Cursor& c) {
   const uint8_t* ip = c.ip;
   uint8_t* op = c.op;
   uint8_t* const out = c.out;
+  // Only the ring position of the output so far matters: its low bits, in
+  // one register where a 32-bit processor has few.
+  const unsigned ringBase = static_cast<unsigned>(kRingStart + total_);
   while (c.iend - ip >= kGroupInput && c.oend - op >= kGroupRoom) {
     unsigned f = *ip++;
     if (f == 0xFF) {
@@ -166,7 +169,7 @@ void SzddDecoder::DecodeGroups(Cursor& c) {
       unsigned len = (ip[1] & 0x0Fu) + kMinMatch;
       ip += 2;
       size_t done = static_cast<size_t>(op - out);
-      unsigned d = static_cast<unsigned>((kRingStart + total_ + done - pos - 1) & kRingMask) + 1;
+      unsigned d = ((ringBase + static_cast<unsigned>(done) - pos - 1) & kRingMask) + 1;
       // Copies by the widest step the distance allows; a match reaching
       // before this call's output goes through the ring.
       if (d >= kMaxMatch && d <= done) {
