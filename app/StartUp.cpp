@@ -110,7 +110,8 @@ bool StartUp::ShowReadme() {
     for (int64_t n; (n = reader->Read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
   }
   view_.SetText(ids::kTxtReadme, ToEditLineEnds(bytes));
-  view_.SetText(ids::kFraReadme, ReadIniString(platform_, ini::kReadme, "Title", "", values_.infoFile));
+  view_.SetText(ids::kFraReadme,
+                ReadIniString(platform_, ini::kReadme, "Title", "", values_.infoFile));
   return true;
 }
 

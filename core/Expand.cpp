@@ -208,14 +208,16 @@ std::string ExpandScratchPath(const std::string& tempFolder, CodePage cp) {
   return JoinPath(tempFolder, kExpandScratch, cp);
 }
 
-ExpandAnswer SplitExpandAnswer(const std::string& answer, const std::string& tempFolder, CodePage cp) {
+ExpandAnswer SplitExpandAnswer(const std::string& answer, const std::string& tempFolder,
+                               CodePage cp) {
   const std::string scratch = ExpandScratchPath(tempFolder, cp);
   if (answer.size() > scratch.size() && answer.compare(0, scratch.size(), scratch) == 0 &&
       answer[scratch.size()] == ',') {
     return {scratch, answer.substr(scratch.size() + 1)};
   }
   size_t comma = answer.find(',');  // not an answer for this folder: its first comma
-  return {answer.substr(0, comma), comma == std::string::npos ? std::string() : answer.substr(comma + 1)};
+  if (comma == std::string::npos) return {answer, std::string()};
+  return {answer.substr(0, comma), answer.substr(comma + 1)};
 }
 
 }  // namespace qs

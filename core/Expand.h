@@ -23,8 +23,9 @@ inline constexpr const char* kAsideScratch = "ZZZZZZZZ.ZZZ";
 // ZZZZZZZZ.ZZZ for the duration and moved back afterwards (a left-over
 // ZZZZZZZZ.ZZZ takes that name too); if it cannot be moved back it stays
 // under the scratch name. A ZZZZZZZZ.ZZZ is never deleted: when one is there
-// and a file has the expanded name, the copy fails. When the expanded name cannot be read (the source
-// cannot be opened), the source's own file name is used, after a beep.
+// and a file has the expanded name, the copy fails. When the expanded name
+// cannot be read (the source cannot be opened), the source's own file name
+// is used, after a beep.
 //
 // The same string comes back when the copy fails: a source that cannot be
 // opened, an SZDD file of an unknown mode, data that ends short of the
@@ -48,6 +49,7 @@ struct ExpandAnswer {
   std::string scratch;
   std::string name;
 };
-ExpandAnswer SplitExpandAnswer(const std::string& answer, const std::string& tempFolder, CodePage cp);
+ExpandAnswer SplitExpandAnswer(const std::string& answer, const std::string& tempFolder,
+                               CodePage cp);
 
 }  // namespace qs

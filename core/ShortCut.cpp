@@ -10,7 +10,9 @@ namespace {
 [[noreturn]] void RaiseLinkError(Platform& platform, const ShellLinkResult& result) {
   if (result.noInterface) throw SetupError(text::kInterfaceNotSupported);
   std::string message = platform.SystemErrorText(result.error);
-  if (message.empty()) message = WithValue(text::kOleError, HexText(static_cast<uint32_t>(result.error), 8));
+  if (message.empty()) {
+    message = WithValue(text::kOleError, HexText(static_cast<uint32_t>(result.error), 8));
+  }
   throw SetupError(message);
 }
 
