@@ -250,6 +250,10 @@ TEST_F(PlatformContract, RegistryKeysValuesAndTrees) {
   EXPECT_TRUE(os().DeleteRegistryTree(RegRoot::CurrentUser, key));
   EXPECT_FALSE(os().GetRegistryValue(RegRoot::CurrentUser, key + "\\Sub", "Number").has_value());
   EXPECT_FALSE(os().DeleteRegistryTree(RegRoot::CurrentUser, key));
+  // A trailing backslash names the same key (records may carry one).
+  ASSERT_TRUE(os().CreateRegistryKey(RegRoot::CurrentUser, key + "\\Tail\\"));
+  EXPECT_TRUE(os().DeleteRegistryTree(RegRoot::CurrentUser, key + "\\Tail\\"));
+  EXPECT_FALSE(os().DeleteRegistryTree(RegRoot::CurrentUser, key + "\\Tail"));
   os().DeleteRegistryTree(RegRoot::CurrentUser, "Software\\QuilloContract");
 }
 

@@ -104,6 +104,8 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
     expect(after.folders.count(AsciiUpper(folder)) > 0 || !before.folders.count(AsciiUpper(folder)),
            "special folder removed: " + folder);
   }
+  std::string registrationKey = AsciiUpper(registration);
+  while (!registrationKey.empty() && registrationKey.back() == '\\') registrationKey.pop_back();
   static const char* const kRoots[][2] = {{"HKEY_CLASSES_ROOT\\", "(Class)"},
                                           {"HKEY_CURRENT_USER\\", "(Cuser)"},
                                           {"HKEY_LOCAL_MACHINE\\", "(Local)"},
@@ -130,7 +132,8 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
       }
     }
     if (root == "HKEY_LOCAL_MACHINE\\") {
-      allowed |= (below + "\\").rfind(AsciiUpper(registration) + "\\", 0) == 0;
+      allowed |= !registrationKey.empty() &&
+                 (below + "\\").rfind(registrationKey + "\\", 0) == 0;
     }
     expect(allowed, "key deleted, not in the record: " + key);
     expect(!shallow, "first-level key deleted: " + key);
