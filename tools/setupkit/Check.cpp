@@ -507,20 +507,25 @@ class Checker {
   }
 
   // A root marker: seven characters when the first is "(" or the seventh ")".
-  void RootMarker(int line, const std::string& key, const std::string& value) {
+  // asIs says what the program makes of the value when the marker is not one.
+  void RootMarker(int line, const std::string& key, const std::string& value, const char* asIs) {
     bool marked = (!value.empty() && value[0] == '(') || (value.size() >= 7 && value[6] == ')');
     if (!marked) return;
     std::string marker = Head(value, 7);
     if (OneOf(marker, kRootMarkers)) return;
     if (std::optional<std::string> right = CaseVariant(marker, kRootMarkers)) {
       Error(line, key + ": the root marker " + Quote(marker) + " is not recognised (letter case "
-                    "counts); write " + Quote(*right) + ". As it is, the key goes under "
-                    "HKEY_CURRENT_USER");
+                    "counts); write " + Quote(*right) + ". As it is, " + asIs);
     } else {
       Warn(line, key + ": " + Quote(marker) + " is no root marker ((Cuser), (Class), (Local), "
-                   "(Users)); the key goes under HKEY_CURRENT_USER");
+                   "(Users)); " + asIs);
     }
   }
+  static constexpr const char* kWrittenAsIs = "the key goes under HKEY_CURRENT_USER";
+  // The uninstaller reads a value without one of the four markers whole.
+  static constexpr const char* kRemovedAsIs =
+      "the uninstaller looks under HKEY_CURRENT_USER for a key of that whole name and removes "
+      "nothing";
   std::string KeyPath(const std::string& value) {
     return DelBackslash(DelBackslash(ParseRegistryKey(value).path, "T", kCp), "B", kCp);
   }
@@ -541,7 +546,7 @@ class Checker {
         }
         continue;
       }
-      RootMarker(line, "Key" + num, key);
+      RootMarker(line, "Key" + num, key, kWrittenAsIs);
       if (KeyPath(key).empty()) Error(line, "Key" + num + ": no key path after the root marker");
       if (name.empty()) {
         Warn(line, "Key" + num + " has no Name" + num + "; the program drops the entry");
@@ -562,13 +567,13 @@ class Checker {
     ForNumbered(ini::kDeleteRegistry, "Key", kMaxDeleteRegistry,
                 [&](int n, const std::string& value, int line) {
                   std::string key = "Key" + std::to_string(n);
-                  RootMarker(line, key, value);
-                  std::string path = KeyPath(value);
+                  RootMarker(line, key, value, kRemovedAsIs);
+                  RegistryKeyRef removed = ParseRemovalKey(value);
+                  std::string path = DelBackslash(DelBackslash(removed.path, "T", kCp), "B", kCp);
                   if (path.empty()) {
                     Error(line, key + ": no key path after the root marker");
                   } else if (kCp.FindFirstOf(path, "\\") == std::string::npos) {
-                    FirstLevelKey(line, key, std::string(fake::RegRootName(ParseRegistryKey(value).root)) +
-                                                 "\\" + path);
+                    FirstLevelKey(line, key, std::string(fake::RegRootName(removed.root)) + "\\" + path);
                   }
                 });
   }
