@@ -1,5 +1,6 @@
 #include "core/Expand.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -210,14 +211,10 @@ std::string ExpandScratchPath(const std::string& tempFolder, CodePage cp) {
 
 ExpandAnswer SplitExpandAnswer(const std::string& answer, const std::string& tempFolder,
                                CodePage cp) {
-  const std::string scratch = ExpandScratchPath(tempFolder, cp);
-  if (answer.size() > scratch.size() && answer.compare(0, scratch.size(), scratch) == 0 &&
-      answer[scratch.size()] == ',') {
-    return {scratch, answer.substr(scratch.size() + 1)};
-  }
-  size_t comma = answer.find(',');  // not an answer for this folder: its first comma
-  if (comma == std::string::npos) return {answer, std::string()};
-  return {answer.substr(0, comma), answer.substr(comma + 1)};
+  // Every answer is "<scratch>,<name>", whatever the expansion did.
+  std::string scratch = ExpandScratchPath(tempFolder, cp);
+  std::string name = answer.substr(std::min(answer.size(), scratch.size() + 1));
+  return {std::move(scratch), std::move(name)};
 }
 
 }  // namespace qs

@@ -104,8 +104,14 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
     expect(after.folders.count(AsciiUpper(folder)) > 0 || !before.folders.count(AsciiUpper(folder)),
            "special folder removed: " + folder);
   }
-  std::string registrationKey = AsciiUpper(registration);
-  while (!registrationKey.empty() && registrationKey.back() == '\\') registrationKey.pop_back();
+  // A key path without its leading and trailing backslashes: both spellings
+  // name the same key.
+  auto bare = [](std::string path) {
+    while (!path.empty() && path[0] == '\\') path.erase(0, 1);
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+  };
+  const std::string registrationKey = bare(AsciiUpper(registration));
   static const char* const kRoots[][2] = {{"HKEY_CLASSES_ROOT\\", "(Class)"},
                                           {"HKEY_CURRENT_USER\\", "(Cuser)"},
                                           {"HKEY_LOCAL_MACHINE\\", "(Local)"},
@@ -123,9 +129,7 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
     for (const auto& [rootName, marker] : kRoots) {
       if (root != rootName) continue;
       for (const std::string& entry : named) {
-        std::string path = entry.rfind(AsciiUpper(marker), 0) == 0 ? entry.substr(7) : entry;
-        while (!path.empty() && path[0] == '\\') path.erase(0, 1);
-        while (!path.empty() && path.back() == '\\') path.pop_back();  // the same key
+        std::string path = bare(entry.rfind(AsciiUpper(marker), 0) == 0 ? entry.substr(7) : entry);
         if (path.empty()) continue;
         bool covers = (below + "\\").rfind(path + "\\", 0) == 0;
         allowed |= covers;
