@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstring>
 #include <vector>
+#if QS_HAS_THREADS
+#include <system_error>
+#include <thread>
+#endif
 
 namespace qs {
 namespace {
@@ -239,91 +243,43 @@ SzddStep SzddDecoder::Decode(const uint8_t* in, size_t inSize, uint8_t* out, siz
 
 // --- Encoder -------------------------------------------------------------------
 
-struct SzddEncoder::State {
-  static constexpr size_t kBlock = 1 << 16;
-  static constexpr size_t kHistory = kWindow;
-  static constexpr size_t kLook = kMaxMatch;
-  static constexpr size_t kCapacity = kHistory + kBlock + kLook;
-  static constexpr size_t kPad = 32;  // over-read room of MatchLength
+namespace {
+
+// Match finder: for each three-byte hash a binary search tree of the
+// positions in the window, ordered by their next 18 bytes, newest at the
+// root. Entering a position walks down from the root, meets the longest
+// match on the way and makes the position the new root. Positions are
+// output indexes modulo 2^32; "none" is written as a position half that
+// range away from the writer, and the heads are brought back within reach
+// once per block, so no stale entry can pose as a near one.
+//
+// The trees hold each window's positions as a treap would (ordered by the
+// bytes, newest above), so trees built afresh from the window before a
+// position find there what trees built since the start find: a finder can
+// start anywhere once it has entered the window before its first position.
+class MatchFinder {
+ public:
   static constexpr unsigned kHashBits = 15;
   static constexpr size_t kNodes = 2 * kWindow;  // a node's slot outlives its use
   static constexpr int kMaxVisits = 64;
 
-  std::vector<uint8_t> buf = std::vector<uint8_t>(kCapacity + kPad, ' ');
-  int64_t base = -static_cast<int64_t>(kHistory);  // output index of buf[0]
-  size_t fill = kHistory;  // bytes of buf in use: spaces before the data, then data
-  size_t hashPos = 0;      // next position to enter into the trees
-  size_t parsePos = kHistory;  // next position to cover with an item
+  // Forgets every position, as seen from position at on.
+  void Reset(uint32_t at) { std::fill(head_.begin(), head_.end(), at + kHalf); }
 
-  // Match finder: for each three-byte hash a binary search tree of the
-  // positions in the window, ordered by their next 18 bytes, newest at the
-  // root. Entering a position walks down from the root, meets the longest
-  // match on the way and makes the position the new root. Positions are
-  // output indexes modulo 2^32; "none" is written as a position half that
-  // range away from the writer, and the heads are brought back within
-  // reach once per block, so no stale entry can pose as a near one.
-  static constexpr uint32_t kHalf = 0x80000000u;
-  std::vector<uint32_t> head = std::vector<uint32_t>(size_t{1} << kHashBits, kHalf);
-  std::vector<uint32_t> nodes = std::vector<uint32_t>(2 * kNodes, kHalf);  // smaller, larger
-
-  // Per block, indexed from the block's first hashed position; each entry
-  // is written before it is read, so none is cleared.
-  std::unique_ptr<uint8_t[]> length{new uint8_t[kBlock]};
-  std::unique_ptr<uint16_t[]> distance{new uint16_t[kBlock]};
-  std::unique_ptr<uint32_t[]> cost{new uint32_t[kBlock + kMaxMatch + 1]};
-  std::unique_ptr<uint8_t[]> choice{new uint8_t[kBlock]};
-
-  // Encoded bytes not yet handed out. The flag byte at flagAt still takes
-  // items while flagBit < 0x100; bytes from it on are not final until then.
-  std::unique_ptr<uint8_t[]> pending{new uint8_t[kBlock * 9 / 8 + 64]};
-  size_t pendStart = 0, pendEnd = 0, flagAt = 0;
-  unsigned flagBit = kFlagMarker;
-  bool flushed = false;
-
-  static uint32_t Hash3(const uint8_t* p) {
-    uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                 static_cast<uint32_t>(p[2]) << 16;
-    return (v * 2654435761u) >> (32 - kHashBits);  // Knuth's multiplier: 2^32 / golden ratio
+  // Heads more than a window old are as good as none (written without a
+  // branch, so that the loop runs several heads at a time).
+  void ForgetOldHeads(uint32_t now, uint32_t age) {
+    for (uint32_t& h : head_) h = now - h > age ? now + kHalf : h;
   }
 
-  static size_t MatchLength(const uint8_t* p, const uint8_t* q, size_t maxLen) {
-    static_assert(std::endian::native == std::endian::little);
-    for (size_t n = 0; n < maxLen; n += 8) {
-      uint64_t a, b;
-      std::memcpy(&a, p + n, 8);
-      std::memcpy(&b, q + n, 8);
-      if (uint64_t x = a ^ b) return std::min(maxLen, n + std::countr_zero(x) / 8);
-    }
-    return maxLen;
-  }
-
-  size_t Final() const { return flagBit < kFlagMarker ? flagAt : pendEnd; }
-
-  void Put(bool literal, const uint8_t* bytes) {
-    if (flagBit == kFlagMarker) {
-      flagAt = pendEnd++;
-      pending[flagAt] = 0;
-      flagBit = 1;
-    }
-    if (literal) {
-      pending[flagAt] |= static_cast<uint8_t>(flagBit);
-      pending[pendEnd++] = bytes[0];
-    } else {
-      pending[pendEnd++] = bytes[0];
-      pending[pendEnd++] = bytes[1];
-    }
-    flagBit <<= 1;
-  }
-
-  // Enters position i (output index at) into its tree; returns the longest
-  // match met and leaves its distance - 1 in distance[j].
-  uint32_t Enter(size_t i, uint32_t at, size_t j) {
-    const uint8_t* cur = buf.data() + i;
-    const size_t limit = std::min<size_t>(kMaxMatch, fill - i);
-    uint32_t* slot = &head[Hash3(cur)];
+  // Enters the position cur (output index at, limit bytes to compare) into
+  // its tree; returns the longest match met and leaves its distance - 1 in
+  // *distance.
+  uint32_t Enter(const uint8_t* cur, size_t limit, uint32_t at, uint16_t* distance) {
+    uint32_t* slot = &head_[Hash3(cur)];
     uint32_t node = *slot;
     *slot = at;
-    uint32_t* smaller = &nodes[2 * (at % kNodes)];  // where the next smaller node goes
+    uint32_t* smaller = &nodes_[2 * (at % kNodes)];  // where the next smaller node goes
     uint32_t* larger = smaller + 1;
     size_t lenSmaller = 0, lenLarger = 0;  // what those sides share with cur
     uint32_t best = 0;
@@ -333,13 +289,13 @@ struct SzddEncoder::State {
         *smaller = *larger = at + kHalf;
         return best;
       }
-      uint32_t* pair = &nodes[2 * (node % kNodes)];
+      uint32_t* pair = &nodes_[2 * (node % kNodes)];
       const uint8_t* p = cur - dist;
       size_t known = std::min(lenSmaller, lenLarger);
       size_t len = known + MatchLength(p + known, cur + known, limit - known);
       if (len > best) {
         best = static_cast<uint32_t>(len);
-        distance[j] = static_cast<uint16_t>(dist - 1);
+        *distance = static_cast<uint16_t>(dist - 1);
         if (len == limit) {  // cur takes the node's place
           *smaller = pair[0];
           *larger = pair[1];
@@ -360,6 +316,110 @@ struct SzddEncoder::State {
     }
   }
 
+ private:
+  static constexpr uint32_t kHalf = 0x80000000u;
+
+  static uint32_t Hash3(const uint8_t* p) {
+    uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                 static_cast<uint32_t>(p[2]) << 16;
+    return (v * 2654435761u) >> (32 - kHashBits);  // Knuth's multiplier: 2^32 / golden ratio
+  }
+
+  static size_t MatchLength(const uint8_t* p, const uint8_t* q, size_t maxLen) {
+    static_assert(std::endian::native == std::endian::little);
+    for (size_t n = 0; n < maxLen; n += 8) {
+      uint64_t a, b;
+      std::memcpy(&a, p + n, 8);
+      std::memcpy(&b, q + n, 8);
+      if (uint64_t x = a ^ b) return std::min(maxLen, n + std::countr_zero(x) / 8);
+    }
+    return maxLen;
+  }
+
+  std::vector<uint32_t> head_ = std::vector<uint32_t>(size_t{1} << kHashBits, kHalf);
+  std::vector<uint32_t> nodes_ = std::vector<uint32_t>(2 * kNodes, kHalf);  // smaller, larger
+};
+
+// Runs first and second at the same time where threads are to be had; the
+// result is the same either way.
+template <typename First, typename Second>
+void RunBoth(First first, Second second) {
+#if QS_HAS_THREADS
+  std::thread helper;
+  try {
+    helper = std::thread(second);
+  } catch (const std::system_error&) {
+  }
+  first();
+  if (helper.joinable()) {
+    helper.join();
+    return;
+  }
+#else
+  first();
+#endif
+  second();
+}
+
+}  // namespace
+
+struct SzddEncoder::State {
+  static constexpr size_t kBlock = 1 << 16;
+  static constexpr size_t kHistory = kWindow;
+  static constexpr size_t kLook = kMaxMatch;
+  static constexpr size_t kLaneBlocks = 4;
+  static constexpr size_t kLaneSpan = kLaneBlocks * kBlock;
+  static constexpr size_t kRound = 2 * kLaneSpan;  // two lanes, searched side by side
+  static constexpr size_t kCapacity = kHistory + kRound + kLook;
+  static constexpr size_t kPad = 32;  // over-read room of MatchLength
+
+  std::vector<uint8_t> buf = std::vector<uint8_t>(kCapacity + kPad, ' ');
+  int64_t base = -static_cast<int64_t>(kHistory);  // output index of buf[0]
+  size_t fill = kHistory;  // bytes of buf in use: spaces before the data, then data
+  size_t hashPos = 0;      // next position to enter into the trees
+  size_t parsePos = kHistory;  // next position to cover with an item
+
+  // The search and cover of a run of blocks. Its tables are indexed from
+  // the lane's first position (cost from the block's); each entry is written
+  // before it is read, so none is cleared.
+  struct Lane {
+    size_t begin = 0, end = 0;
+    std::unique_ptr<uint8_t[]> length{new uint8_t[kLaneSpan]};
+    std::unique_ptr<uint16_t[]> distance{new uint16_t[kLaneSpan]};
+    std::unique_ptr<uint8_t[]> choice{new uint8_t[kLaneSpan]};
+    std::unique_ptr<uint32_t[]> cost{new uint32_t[kBlock + kMaxMatch + 1]};
+  };
+  Lane lanes[2];
+  // The first lane of a round goes on with the trees that ended the last
+  // round; the second lane's trees start afresh from the window before it.
+  MatchFinder finders[2];
+  int warm = 0;
+
+  // Encoded bytes not yet handed out. The flag byte at flagAt still takes
+  // items while flagBit < 0x100; bytes from it on are not final until then.
+  std::unique_ptr<uint8_t[]> pending{new uint8_t[kRound * 9 / 8 + 64]};
+  size_t pendStart = 0, pendEnd = 0, flagAt = 0;
+  unsigned flagBit = kFlagMarker;
+  bool flushed = false;
+
+  size_t Final() const { return flagBit < kFlagMarker ? flagAt : pendEnd; }
+
+  void Put(bool literal, const uint8_t* bytes) {
+    if (flagBit == kFlagMarker) {
+      flagAt = pendEnd++;
+      pending[flagAt] = 0;
+      flagBit = 1;
+    }
+    if (literal) {
+      pending[flagAt] |= static_cast<uint8_t>(flagBit);
+      pending[pendEnd++] = bytes[0];
+    } else {
+      pending[pendEnd++] = bytes[0];
+      pending[pendEnd++] = bytes[1];
+    }
+    flagBit <<= 1;
+  }
+
   // Keeps the unfinished group at the front of the pending buffer.
   void CompactPending() {
     std::memmove(pending.get(), pending.get() + pendStart, pendEnd - pendStart);
@@ -368,60 +428,82 @@ struct SzddEncoder::State {
     pendStart = 0;
   }
 
-  // Enters the positions [begin, end) into the trees and notes the longest
-  // match of each; the spaces before the data are entered but not matched
-  // from, and the last two positions of the data start no match.
-  void FindMatches(size_t begin, size_t end) {
+  uint32_t At(size_t i) const { return static_cast<uint32_t>(base + static_cast<int64_t>(i)); }
+
+  // Enters position i into the finder's trees and returns the longest match
+  // met there, leaving its distance - 1 in *distance. The last two
+  // positions of the data are not entered.
+  uint32_t Enter(MatchFinder& finder, size_t i, uint16_t* distance) const {
+    if (i + 2 >= fill) return 0;
+    return finder.Enter(&buf[i], std::min<size_t>(kMaxMatch, fill - i), At(i), distance);
+  }
+
+  // Enters the window before the lane's block into fresh trees.
+  void Prime(MatchFinder& finder, size_t begin) const {
+    const size_t from = begin - std::min<size_t>(begin, kWindow);
+    finder.Reset(At(from));
+    uint16_t unused;
+    for (size_t i = from; i < begin; ++i) Enter(finder, i, &unused);
+  }
+
+  // Enters the block [begin, end) into the trees and notes the longest
+  // match at each position; the spaces before the data are entered but not
+  // matched from.
+  void FindMatches(Lane& lane, MatchFinder& finder, size_t begin, size_t end) const {
     for (size_t i = begin; i < end; ++i) {
-      size_t j = i - begin;
-      length[j] = 0;
-      if (i + 2 >= fill) continue;
-      const int64_t at = base + static_cast<int64_t>(i);
-      const uint32_t len = Enter(i, static_cast<uint32_t>(at), j);
-      if (at >= 0 && len >= kMinMatch) length[j] = static_cast<uint8_t>(len);
+      const size_t j = i - lane.begin;
+      const uint32_t len = Enter(finder, i, &lane.distance[j]);
+      const bool data = base + static_cast<int64_t>(i) >= 0;
+      lane.length[j] = data && len >= kMinMatch ? static_cast<uint8_t>(len) : 0;
     }
+    finder.ForgetOldHeads(At(end), kWindow + kBlock);
   }
 
-  // Heads more than a window old are as good as none (written without a
-  // branch, so that the loop runs several heads at a time).
-  void ForgetOldHeads(uint32_t now) {
-    for (uint32_t& h : head) h = now - h > kWindow + kBlock ? now + kHalf : h;
-  }
-
-  // Cheapest cover of [parsePos, end), in bits, from the back: a literal
-  // costs 9, a match 17, and of equal costs the longer match wins. Items
-  // may run past end.
-  void ChooseCover(size_t begin, size_t end) {
+  // Cheapest cover of every position of the block [begin, end), in bits,
+  // from the back: a literal costs 9, a match 17, and of equal costs the
+  // longer match wins. Items may run past the end.
+  static void ChooseCover(Lane& lane, size_t begin, size_t end) {
+    uint32_t* cost = lane.cost.get();  // indexed from begin
     const size_t span = end - begin;
-    std::fill(cost.get() + span, cost.get() + span + kMaxMatch + 1, 0u);
-    for (size_t i = end; i-- > parsePos;) {
-      size_t j = i - begin;
-      uint32_t best = cost[j + 1] + 9;
+    std::fill(cost + span, cost + span + kMaxMatch + 1, 0u);
+    for (size_t k = span; k-- > 0;) {
+      const size_t j = begin + k - lane.begin;
+      uint32_t best = cost[k + 1] + 9;
       uint8_t pick = 0;
-      for (unsigned len = kMinMatch; len <= length[j]; ++len) {
-        uint32_t c = cost[j + len] + 17;
+      for (unsigned len = kMinMatch; len <= lane.length[j]; ++len) {
+        uint32_t c = cost[k + len] + 17;
         if (c <= best) {
           best = c;
           pick = static_cast<uint8_t>(len);
         }
       }
-      cost[j] = best;
-      choice[j] = pick;
+      cost[k] = best;
+      lane.choice[j] = pick;
     }
   }
 
-  // Writes the chosen items from parsePos on, up to end or just past it.
-  void EmitCover(size_t begin, size_t end) {
+  // Searches and covers the lane block by block.
+  void Search(Lane& lane, MatchFinder& finder) const {
+    for (size_t begin = lane.begin; begin < lane.end; begin += kBlock) {
+      const size_t end = std::min(begin + kBlock, lane.end);
+      FindMatches(lane, finder, begin, end);
+      ChooseCover(lane, begin, end);
+    }
+  }
+
+  // Writes the chosen items from parsePos on, up to the lane's end or just
+  // past it.
+  void EmitCover(const Lane& lane) {
     size_t i = parsePos;
-    while (i < end) {
-      size_t j = i - begin;
-      if (choice[j] == 0) {
+    while (i < lane.end) {
+      size_t j = i - lane.begin;
+      if (lane.choice[j] == 0) {
         Put(true, &buf[i]);
         ++i;
         continue;
       }
-      unsigned len = choice[j];
-      int64_t source = base + static_cast<int64_t>(i) - (distance[j] + 1);
+      unsigned len = lane.choice[j];
+      int64_t source = base + static_cast<int64_t>(i) - (lane.distance[j] + 1);
       unsigned pos = RingPosition(source);
       // b1: ring position low byte; b2: its high nibble, then length - 3.
       uint8_t code[2] = {static_cast<uint8_t>(pos & 0xFF),
@@ -443,17 +525,35 @@ struct SzddEncoder::State {
     base += static_cast<int64_t>(shift);
   }
 
-  // Hashes, searches and parses the positions from hashPos on, a block of
-  // them or up to the end of what the buffer holds.
-  void Block() {
+  // Hashes, searches and parses the positions from hashPos on, a round of
+  // blocks or up to the end of what the buffer holds. The round's two lanes
+  // are searched and covered side by side; what comes out is what one block
+  // after the other would give.
+  void Round() {
     CompactPending();
-    const size_t begin = hashPos;
-    const size_t end = std::min(begin + kBlock, fill);
-    FindMatches(begin, end);
-    ForgetOldHeads(static_cast<uint32_t>(base + static_cast<int64_t>(end)));
-    hashPos = end;
-    ChooseCover(begin, end);
-    EmitCover(begin, end);
+    Lane& first = lanes[0];
+    Lane& second = lanes[1];
+    first.begin = hashPos;
+    first.end = std::min(first.begin + kLaneSpan, fill);
+    second.begin = first.end;
+    second.end = std::min(second.begin + kLaneSpan, fill);
+    MatchFinder& going = finders[warm];
+    MatchFinder& fresh = finders[1 - warm];
+    auto doFirst = [&] {
+      Search(first, going);
+      EmitCover(first);  // while the second lane may still be at work
+    };
+    if (second.begin == second.end) {
+      doFirst();
+    } else {
+      RunBoth(doFirst, [&] {
+        Prime(fresh, second.begin);
+        Search(second, fresh);
+      });
+      EmitCover(second);
+      warm = 1 - warm;
+    }
+    hashPos = second.end;
     Slide();
   }
 };
@@ -486,8 +586,8 @@ SzddStep SzddEncoder::Encode(const uint8_t* in, size_t inSize, uint8_t* out, siz
     const bool allIn = last && step.consumed == inSize;
     const bool drained = s.pendStart == s.Final();
     if (drained && !s.flushed) {
-      if (s.fill - s.hashPos >= State::kBlock + State::kLook || (allIn && s.hashPos < s.fill)) {
-        s.Block();
+      if (s.fill - s.hashPos >= State::kRound + State::kLook || (allIn && s.hashPos < s.fill)) {
+        s.Round();
         progress = true;
       } else if (allIn) {
         s.flushed = true;

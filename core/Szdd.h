@@ -123,7 +123,9 @@ class SzddDecoder {
 // Produces LZSS data with an optimal parse of each 64 KiB block: literals
 // cost 9 bits, matches 17 whatever their length or distance, so the
 // cheapest cover of the block follows from the longest match at each
-// position, which binary trees of the window find.
+// position, which binary trees of the window find. Two runs of four blocks
+// are searched side by side, on two threads where the build has them; the
+// bytes are the same either way. Memory: about 4 MB, whatever the input.
 class SzddEncoder {
  public:
   SzddEncoder();

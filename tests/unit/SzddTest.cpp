@@ -376,5 +376,31 @@ TEST(SzddEncoder, FindsTheCheapestParse) {
   }
 }
 
+// The encoder searches runs of blocks side by side, each run's trees built
+// afresh from the window before it. A period of nearly the whole window
+// shows whether a run sees the data before it: after the first period every
+// position has an 18-byte match, and only a block's last position can be
+// cheaper as a literal.
+TEST(SzddEncoder, MatchesReachBackAcrossEveryBlock) {
+  const std::string period = RandomBytes(4090, 14);  // nearly the whole window
+  std::string data;
+  while (data.size() < 1200000) data += period;  // a little over two rounds of blocks
+  const Bytes stream = Encode(data, 70001, 5000);
+  EXPECT_EQ(stream, Encode(data));
+  EXPECT_EQ(data, Decode(stream));
+  size_t position = 0, lateLiterals = 0;
+  for (size_t i = 0; i < stream.size();) {
+    unsigned flags = stream[i++];
+    for (int k = 0; k < 8 && i < stream.size(); ++k, flags >>= 1) {
+      const bool literal = flags & 1;
+      if (literal && position >= period.size()) ++lateLiterals;
+      position += literal ? 1 : (stream[i + 1] & 0x0F) + 3;
+      i += literal ? 1 : 2;
+    }
+  }
+  EXPECT_EQ(data.size(), position);
+  EXPECT_LE(lateLiterals, data.size() / 65536 + 1);
+}
+
 }  // namespace
 }  // namespace qs
