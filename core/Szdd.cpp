@@ -340,15 +340,18 @@ class MatchFinder {
   std::vector<uint32_t> nodes_ = std::vector<uint32_t>(2 * kNodes, kHalf);  // smaller, larger
 };
 
-// Runs first and second at the same time where threads are to be had; the
-// result is the same either way.
+// Runs first and second at the same time where threads are to be had, or
+// one after the other (also when no thread can be started); the result is
+// the same either way. Neither may throw: they only work on memory that is
+// already there.
 template <typename First, typename Second>
 void RunBoth(First first, Second second) {
+  static_assert(noexcept(first()) && noexcept(second()));
 #if QS_HAS_THREADS
   std::thread helper;
   try {
     helper = std::thread(second);
-  } catch (const std::system_error&) {
+  } catch (const std::system_error&) {  // no thread to be had: second runs here
   }
   first();
   if (helper.joinable()) {
@@ -539,14 +542,14 @@ struct SzddEncoder::State {
     second.end = std::min(second.begin + kLaneSpan, fill);
     MatchFinder& going = finders[warm];
     MatchFinder& fresh = finders[1 - warm];
-    auto doFirst = [&] {
+    auto doFirst = [&]() noexcept {
       Search(first, going);
       EmitCover(first);  // while the second lane may still be at work
     };
     if (second.begin == second.end) {
       doFirst();
     } else {
-      RunBoth(doFirst, [&] {
+      RunBoth(doFirst, [&]() noexcept {
         Prime(fresh, second.begin);
         Search(second, fresh);
       });
