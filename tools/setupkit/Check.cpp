@@ -326,24 +326,29 @@ class Checker {
                                "] section; the program reads only the first one");
         continue;
       }
-      std::set<std::string> keys;
-      for (const KeyLine& key : section.keys) {
-        if (!key.hasValue) {
-          Warn(key.line, Quote(key.name) + " has no '='; the line is ignored");
-          continue;
-        }
-        int limit = 0;
-        std::string status = KeyStatus(section.name, key.name, &limit);
-        if (status.empty()) {
-          Warn(key.line, "[" + section.name + "] " + key.name + " is never read");
-        } else if (status == "beyond") {
-          Warn(key.line, "[" + section.name + "] " + key.name +
-                             " is beyond the limit of " + std::to_string(limit) +
-                             " and is never read");
-        } else if (!keys.insert(UpperName(key.name)).second) {
-          Warn(key.line, key.name + " appears twice in [" + section.name +
-                             "]; the program reads only the first one");
-        }
+      SectionKeys(section);
+    }
+  }
+
+  // The keys of a section the program reads: each read, within its limit,
+  // once.
+  void SectionKeys(const SectionLines& section) {
+    std::set<std::string> keys;
+    for (const KeyLine& key : section.keys) {
+      if (!key.hasValue) {
+        Warn(key.line, Quote(key.name) + " has no '='; the line is ignored");
+        continue;
+      }
+      int limit = 0;
+      std::string status = KeyStatus(section.name, key.name, &limit);
+      if (status.empty()) {
+        Warn(key.line, "[" + section.name + "] " + key.name + " is never read");
+      } else if (status == "beyond") {
+        Warn(key.line, "[" + section.name + "] " + key.name + " is beyond the limit of " +
+                           std::to_string(limit) + " and is never read");
+      } else if (!keys.insert(UpperName(key.name)).second) {
+        Warn(key.line, key.name + " appears twice in [" + section.name +
+                           "]; the program reads only the first one");
       }
     }
   }
@@ -530,6 +535,7 @@ class Checker {
     return DelBackslash(DelBackslash(ParseRegistryKey(value).path, "T", kCp), "B", kCp);
   }
 
+  // Each [Registry] entry as the program writes it, then [DeleteRegistry].
   void Registry() {
     for (int n = 1; n <= kMaxRegistry; ++n) {
       std::string num = std::to_string(n);
@@ -552,18 +558,29 @@ class Checker {
         Warn(line, "Key" + num + " has no Name" + num + "; the program drops the entry");
         continue;
       }
-      int valueLine = LineOf(ini::kRegistry, "Value" + num);
-      std::string marker = Head(value, 5);
-      if (std::optional<std::string> right = CaseVariant(marker, kTypeMarkers)) {
-        Error(valueLine, "Value" + num + ": the type marker " + Quote(marker) + " is not "
-                         "recognised (letter case counts); write " + Quote(*right) +
-                         ". As it is, the string " + Quote(value) + " is written");
-      } else if (marker == markers::kInt && ParseIntValue(Tail(value, 5)) == 0 &&
-                 !IsZeroText(Tail(value, 5))) {
-        Error(valueLine, "Value" + num + ": " + Quote(Tail(value, 5)) + " is not a 32-bit "
-                         "number (decimal digits, or '$' and hexadecimal digits); 0 is written");
-      }
+      ValueType(num, value);
     }
+    DeleteRegistry();
+  }
+
+  // A value's type marker, spelt as the program knows it, and a number that
+  // reads as one.
+  void ValueType(const std::string& num, const std::string& value) {
+    int line = LineOf(ini::kRegistry, "Value" + num);
+    std::string marker = Head(value, 5);
+    if (std::optional<std::string> right = CaseVariant(marker, kTypeMarkers)) {
+      Error(line, "Value" + num + ": the type marker " + Quote(marker) + " is not "
+                  "recognised (letter case counts); write " + Quote(*right) +
+                  ". As it is, the string " + Quote(value) + " is written");
+    } else if (marker == markers::kInt && ParseIntValue(Tail(value, 5)) == 0 &&
+               !IsZeroText(Tail(value, 5))) {
+      Error(line, "Value" + num + ": " + Quote(Tail(value, 5)) + " is not a 32-bit "
+                  "number (decimal digits, or '$' and hexadecimal digits); 0 is written");
+    }
+  }
+
+  // The keys the uninstaller removes, read as it reads them.
+  void DeleteRegistry() {
     ForNumbered(ini::kDeleteRegistry, "Key", kMaxDeleteRegistry,
                 [&](int n, const std::string& value, int line) {
                   std::string key = "Key" + std::to_string(n);
