@@ -99,7 +99,7 @@ void TfrmMain::CreateControls() {
                                   spec.width, spec.height, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
                                   instance, nullptr);
-    controls_[spec.id] = hwnd;
+    controls_.push_back({spec.id, hwnd});
     ::SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.font)), FALSE);
     if (spec.checked) ::SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
     switch (spec.kind) {
@@ -130,8 +130,10 @@ HFONT TfrmMain::FontFor(FontKind kind) const {
 }
 
 HWND TfrmMain::Control(int id) const {
-  auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
+  for (const auto& [known, hwnd] : controls_) {
+    if (known == id) return hwnd;
+  }
+  return nullptr;
 }
 
 int TfrmMain::ShowModal() {

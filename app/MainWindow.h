@@ -4,8 +4,9 @@
 // class is the Win32 side: it implements MainView and routes messages there.
 #pragma once
 
-#include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/Application.h"
 #include "app/MainForm.h"
@@ -63,7 +64,7 @@ class TfrmMain : public Form, public MainView {
 
   TfrmBack& frmBack_;
   MainForm form_;
-  std::map<int, HWND> controls_;
+  std::vector<std::pair<int, HWND>> controls_;  // in the control table's order
   win32::ScopedFont windowFont_, folderFont_, statusFont_, readmeFont_;
   win32::ScopedModule commonControls_;
   std::unique_ptr<ui::TFolderDialog> dlgFolder_;

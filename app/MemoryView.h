@@ -4,9 +4,10 @@
 // each answering the questions in its own way.
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/MainLayout.h"
 #include "app/MainView.h"
@@ -17,17 +18,17 @@ class MemoryView : public MainView {
  public:
   MemoryView() {
     for (const ControlSpec& spec : MainControls()) {
-      controls_[spec.id] = {spec.text, spec.visible, spec.enabled, spec.checked};
+      controls_.push_back({spec.id, {spec.text, spec.visible, spec.enabled, spec.checked}});
     }
   }
 
-  void SetText(int id, const std::string& text) override { controls_[id].text = text; }
-  std::string Text(int id) override { return controls_[id].text; }
-  void SetVisible(int id, bool visible) override { controls_[id].visible = visible; }
-  bool Visible(int id) override { return controls_[id].visible; }
-  void SetEnabled(int id, bool enabled) override { controls_[id].enabled = enabled; }
-  bool Enabled(int id) override { return controls_[id].enabled; }
-  bool Checked(int id) override { return controls_[id].checked; }
+  void SetText(int id, const std::string& text) override { At(id).text = text; }
+  std::string Text(int id) override { return At(id).text; }
+  void SetVisible(int id, bool visible) override { At(id).visible = visible; }
+  bool Visible(int id) override { return At(id).visible; }
+  void SetEnabled(int id, bool enabled) override { At(id).enabled = enabled; }
+  bool Enabled(int id) override { return At(id).enabled; }
+  bool Checked(int id) override { return At(id).checked; }
   void SetProgress(int) override {}
   void SetCaption(const std::string&) override {}
   void DisableCloseCommand() override {}
@@ -39,7 +40,7 @@ class MemoryView : public MainView {
   bool ProcessMessages() override { return true; }
   std::optional<std::string> BrowseForFolder() override { return std::nullopt; }
 
-  void SetChecked(int id, bool checked) { controls_[id].checked = checked; }
+  void SetChecked(int id, bool checked) { At(id).checked = checked; }
 
  private:
   struct State {
@@ -48,7 +49,15 @@ class MemoryView : public MainView {
     bool enabled = false;
     bool checked = false;
   };
-  std::map<int, State> controls_;
+  // A control the table does not hold starts empty, hidden and disabled.
+  State& At(int id) {
+    for (auto& [known, state] : controls_) {
+      if (known == id) return state;
+    }
+    return controls_.emplace_back(id, State{}).second;
+  }
+
+  std::vector<std::pair<int, State>> controls_;  // in the control table's order
   bool backEnabled_ = false;
 };
 

@@ -5,7 +5,6 @@
 // so what /S installs the window uninstalls and the other way round.
 #pragma once
 
-#include <map>
 #include <string>
 
 #include "app/CommandLine.h"

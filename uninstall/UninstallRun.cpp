@@ -1,6 +1,6 @@
 #include "uninstall/UninstallRun.h"
 
-#include <set>
+#include <algorithm>
 #include <utility>
 
 #include "core/Paths.h"
@@ -43,15 +43,26 @@ void UninstallRun::Run() {
   window_.EndProgram();
 }
 
+namespace {
+
+// True the first time key comes; the record's lists are short (101 at most).
+bool FirstTime(std::vector<std::string>& seen, std::string key) {
+  if (std::find(seen.begin(), seen.end(), key) != seen.end()) return false;
+  seen.push_back(std::move(key));
+  return true;
+}
+
+}  // namespace
+
 // The record's lists, each entry once (compared in upper case), in the order
 // the record gives them: folders and registry keys from the highest number
 // down, files and shortcuts from 1 up.
 void UninstallRun::ReadRecord() {
   record_ = ReadUninstallRecord(platform_, values_.infoFile);
   auto keepDistinct = [this](std::vector<std::string>& values) {
-    std::set<std::string> seen;
+    std::vector<std::string> seen;
     std::erase_if(values, [&](const std::string& value) {
-      return !seen.insert(MapUpperCase(platform_, value)).second;
+      return !FirstTime(seen, MapUpperCase(platform_, value));
     });
   };
   keepDistinct(record_.folders);
@@ -65,12 +76,12 @@ void UninstallRun::ReadRecord() {
 // The library rule comes before the duplicate test, so a library left out
 // does not hide a later ",/F".
 void UninstallRun::KeepDistinctFiles() {
-  std::set<std::string> seen;
+  std::vector<std::string> seen;
   std::erase_if(record_.files, [&](const RecordedFile& file) {
     bool named = file.flag == markers::kForce || file.flag == markers::kConfirm;
     if (!named && IsSystemLibrary(file.path)) return true;
     // A cut entry is never deleted, so it must not hide a real one.
-    return !file.cutInPath && !seen.insert(MapUpperCase(platform_, file.path)).second;
+    return !file.cutInPath && !FirstTime(seen, MapUpperCase(platform_, file.path));
   });
 }
 
