@@ -147,7 +147,7 @@ if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
     set_tests_properties(fuzz.${test} PROPERTIES TIMEOUT 120)
   endfunction()
   set(RUN_SOURCES core/CodePage.cpp core/FailureLog.cpp core/Paths.cpp core/ShortCut.cpp
-      core/Szdd.cpp core/SzddStream.cpp core/Expand.cpp data/Definition.cpp
+      core/Szdd.cpp core/SzddName.cpp core/SzddStream.cpp core/Expand.cpp data/Definition.cpp
       data/UninstallRecord.cpp platform/fake/FakePlatform.cpp platform/fake/ProfileText.cpp
       tests/support/FaultyPlatform.cpp)
   qs_fuzzer(szdd_fuzz 20000 tests/fuzz/SzddFuzz.cpp core/Szdd.cpp core/SzddStream.cpp
