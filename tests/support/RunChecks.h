@@ -15,8 +15,6 @@
 
 namespace qs::test {
 
-inline std::string AsciiUpper(const std::string& text) { return UpperAscii(text, kCp932); }
-
 // The program's values for a test world: the product on C:\CD, the
 // temporary folder C:\TEMP, Windows in C:\WINDOWS.
 inline ProgramValues WorldValues(const std::string& infoFile, const std::string& title) {
@@ -38,14 +36,14 @@ inline std::set<std::string> NamedByRecord(Platform& os, const std::string& reco
   std::set<std::string> named;
   // In a path "/" separates parts as "\" does; in a registry key it does not.
   auto add = [&](const std::string& entry) {
-    named.insert(AsciiUpper(fake::NormalPath(entry, CodePage(932))));
+    named.insert(UpperAscii(fake::NormalPath(entry, kCp932), kCp932));
   };
   UninstallRecord read = ReadUninstallRecord(os, record);
   for (const RecordedFile& file : read.files) add(file.path);
   for (const auto* list : {&read.folders, &read.shortCuts}) {
     for (const std::string& entry : *list) add(entry);
   }
-  for (const std::string& key : read.registryKeys) named.insert(AsciiUpper(key));
+  for (const std::string& key : read.registryKeys) named.insert(UpperAscii(key, kCp932));
   if (!read.setupFolder.empty()) add(read.setupFolder);
   return named;
 }
@@ -62,9 +60,9 @@ inline Snapshot Take(const FakePlatform& os) {
   Snapshot shot;
   for (const std::string& path : os.ListTree("C:\\")) {
     if (std::optional<std::string> data = os.Contents(path)) {
-      shot.files[AsciiUpper(path)] = *data;
+      shot.files[UpperAscii(path, kCp932)] = *data;
     } else {
-      std::string folder = AsciiUpper(path);
+      std::string folder = UpperAscii(path, kCp932);
       while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
       shot.folders.insert(folder);
     }
@@ -89,7 +87,8 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
   for (const auto& [path, data] : before.files) {
     auto now = after.files.find(path);
     if (now == after.files.end()) {
-      expect(named.count(path) || path == AsciiUpper(recordCopy), "deleted, not in the record: " + path);
+      expect(named.count(path) || path == UpperAscii(recordCopy, kCp932),
+             "deleted, not in the record: " + path);
     } else {
       expect(now->second == data, "changed: " + path);
     }
@@ -101,7 +100,8 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
     expect(named_, "folder removed, not in the record: " + folder);
   }
   for (const auto& [csidl, folder] : os.specialFolders) {
-    expect(after.folders.count(AsciiUpper(folder)) > 0 || !before.folders.count(AsciiUpper(folder)),
+    const std::string upper = UpperAscii(folder, kCp932);
+    expect(after.folders.count(upper) > 0 || !before.folders.count(upper),
            "special folder removed: " + folder);
   }
   // A key path without its leading and trailing backslashes: both spellings
@@ -111,7 +111,7 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return path;
   };
-  const std::string registrationKey = bare(AsciiUpper(registration));
+  const std::string registrationKey = bare(UpperAscii(registration, kCp932));
   static const char* const kRoots[][2] = {{"HKEY_CLASSES_ROOT\\", "(Class)"},
                                           {"HKEY_CURRENT_USER\\", "(Cuser)"},
                                           {"HKEY_LOCAL_MACHINE\\", "(Local)"},
@@ -129,7 +129,8 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
     for (const auto& [rootName, marker] : kRoots) {
       if (root != rootName) continue;
       for (const std::string& entry : named) {
-        std::string path = bare(entry.rfind(AsciiUpper(marker), 0) == 0 ? entry.substr(7) : entry);
+        const bool marked = entry.rfind(UpperAscii(marker, kCp932), 0) == 0;
+        std::string path = bare(marked ? entry.substr(7) : entry);
         if (path.empty()) continue;
         bool covers = (below + "\\").rfind(path + "\\", 0) == 0;
         allowed |= covers;

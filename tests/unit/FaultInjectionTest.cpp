@@ -62,7 +62,7 @@ const char* const kPlannedFolders[] = {"\\DATA\\", "\\DATA\\SUB\\"};
 // or removed.
 const std::set<std::string> kScratch = {"C:\\TEMP\\EXPAND.QST", "C:\\TEMP\\ZZZZZZZZ.ZZZ"};
 
-std::string Upper(const std::string& text) { return test::AsciiUpper(text); }
+std::string Upper(const std::string& text) { return UpperAscii(text, kCp932); }
 
 bool IsPlanned(const std::string& upperPath) {
   for (const PlannedFile& file : kPlannedFiles) {

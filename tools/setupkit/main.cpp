@@ -428,54 +428,50 @@ bool CopyPlain(Opened& src, Output& out, uint64_t* length) {
   return ok;
 }
 
-// Where src expands to, or why it does not (said on stderr; the status in
-// *refusal).
-std::optional<std::string> ExpandTarget(const std::string& path, const Opened& src,
-                                        const Options& options, int* refusal) {
-  *refusal = kFailed;
+// Where src expands to, in *target: kOk, or the status of why it does not
+// (said on stderr).
+int ExpandTarget(const std::string& path, const Opened& src, const Options& options,
+                 std::string* target) {
   if (src.kind == qs::SzddKind::UnknownMode) {
     std::fprintf(stderr, "setupkit: %s: SZDD file of unknown mode 0x%02X; cannot expand\n",
                  path.c_str(), src.header.mode);
-    return std::nullopt;
+    return kFailed;
   }
-  std::string target =
-      InFolder(options.dir.empty() ? FolderOf(path) : options.dir, ExpandedNameOf(path, src));
+  *target = InFolder(options.dir.empty() ? FolderOf(path) : options.dir, ExpandedNameOf(path, src));
   if (src.kind == qs::SzddKind::NotCompressed && options.dir.empty()) {
     std::fprintf(stderr, "setupkit: %s is not an SZDD file; it expands to itself (use -d to copy it)\n",
                  path.c_str());
-    *refusal = kNotCompressed;
-    return std::nullopt;
+    return kNotCompressed;
   }
-  if (target == path) {
+  if (*target == path) {
     std::fprintf(stderr, "setupkit: %s expands to its own name; use -d to expand it elsewhere\n",
                  path.c_str());
-    return std::nullopt;
+    return kFailed;
   }
-  return target;
+  return kOk;
 }
 
 int ExpandOne(const std::string& path, const Options& options) {
   Opened src;
   if (!OpenSource(path, &src)) return kFailed;
-  int refusal = kFailed;
-  std::optional<std::string> target = ExpandTarget(path, src, options, &refusal);
-  if (!target) return refusal;
-  Output out(*target);
-  if (!OpenOutput(out, *target, options.force)) return kFailed;
+  std::string target;
+  if (int status = ExpandTarget(path, src, options, &target)) return status;
+  Output out(target);
+  if (!OpenOutput(out, target, options.force)) return kFailed;
   const bool plain = src.kind == qs::SzddKind::NotCompressed;
   uint64_t length = 0;
   bool ok = plain ? CopyPlain(src, out, &length) : Expand(src, &out, &length);
   if (!ok || !out.Finish()) {
     std::fprintf(stderr, "setupkit: %s: read or write error; %s not written\n", path.c_str(),
-                 target->c_str());
+                 target.c_str());
     return kFailed;
   }
   if (plain) {
     std::fprintf(stderr, "setupkit: %s is not an SZDD file; copied unchanged to %s\n", path.c_str(),
-                 target->c_str());
+                 target.c_str());
     return kNotCompressed;
   }
-  std::printf("%s -> %s: %" PRIu64 " bytes\n", path.c_str(), target->c_str(), length);
+  std::printf("%s -> %s: %" PRIu64 " bytes\n", path.c_str(), target.c_str(), length);
   if (length != src.header.length) {
     std::printf("  note: the header says %" PRIu32 " bytes\n", src.header.length);
   }
