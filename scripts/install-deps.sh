@@ -23,8 +23,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # A mirror caught mid-sync can fail one index (seen: bookworm-security's
+  # i386 list); the install below then decides whether what came is enough.
+  apt-get update -qq || echo "install-deps: apt-get update reported errors; going on" >&2
+  # Without one architecture's security index, amd64 and i386 candidates of
+  # the same library differ and the resolver gives up: then take the
+  # release's own versions, which exist for both.
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+    apt-get install -y -qq -t bookworm --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # The Japanese locale makes Wine run with the ANSI code page 932.
