@@ -7,6 +7,7 @@
 
 #include "platform/win32/Handles.h"
 #include "platform/win32/WinApi.h"
+#include "platform/win32/Wide.h"
 
 namespace qs::app {
 
@@ -21,7 +22,7 @@ class Form {
 
  protected:
   // Registers the class (once) and creates the window.
-  void CreateForm(const char* className, const char* caption, DWORD style, DWORD exStyle,
+  void CreateForm(const wchar_t* className, const char* caption, DWORD style, DWORD exStyle,
                   int x, int y, int width, int height, HWND owner, HBRUSH background);
   virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
   // Called after a run's error has been reported.
@@ -75,11 +76,11 @@ class Application {
   void* tabContext_ = nullptr;
 };
 
-// A font of the given face (bytes in code page 932) and character height.
-win32::ScopedFont MakeFont(const char* face, int height, bool italic = false,
+// A font of the given face and character height, in the Shift-JIS character
+// set: a system without the face picks a Japanese font of its own.
+win32::ScopedFont MakeFont(const wchar_t* face, int height, bool italic = false,
                            bool fixedPitch = false);
-
-inline constexpr const char* kFacePGothic = "ＭＳ Ｐゴシック";
-inline constexpr const char* kFaceGothic = "ＭＳ ゴシック";
+inline constexpr const wchar_t* kFacePGothic = L"ＭＳ Ｐゴシック";
+inline constexpr const wchar_t* kFaceGothic = L"ＭＳ ゴシック";
 
 }  // namespace qs::app

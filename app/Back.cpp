@@ -17,25 +17,25 @@ TfrmBack::TfrmBack() : teal_(::CreateSolidBrush(kTeal)) {
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_DISABLED | WS_CLIPCHILDREN;
   RECT rect = {0, 0, 536, 348};
   ::AdjustWindowRectEx(&rect, style, FALSE, 0);
-  CreateForm("TfrmBack", text::kBackCaption, style, 0, 200, 107, rect.right - rect.left,
+  CreateForm(L"TfrmBack", text::kBackCaption, style, 0, 200, 107, rect.right - rect.left,
              rect.bottom - rect.top, Application::Instance().handle(), teal_.get());
   windowFont_ = MakeFont(kFacePGothic, 12);
   titleFont_ = MakeFont(kFacePGothic, 32, true);
-  ::SendMessageA(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
-  lblBackTitle_ = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT, 16, 16, 769,
-                                    32, handle(), reinterpret_cast<HMENU>(ids::kLblBackTitle),
+  ::SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+  lblBackTitle_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, 16, 16,
+                                    769, 32, handle(), reinterpret_cast<HMENU>(ids::kLblBackTitle),
                                     Application::Instance().instance(), nullptr);
-  ::SendMessageA(lblBackTitle_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
+  ::SendMessageW(lblBackTitle_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
 }
 
 void TfrmBack::Show() {
   ::ShowWindow(handle(), SW_SHOWMAXIMIZED);
   ::UpdateWindow(handle());
-  ::PostMessageA(handle(), kMsgActivated, 0, 0);
+  ::PostMessageW(handle(), kMsgActivated, 0, 0);
 }
 
 void TfrmBack::SetTitle(const std::string& title) {
-  ::SetWindowTextA(lblBackTitle_, title.c_str());
+  ::SetWindowTextW(lblBackTitle_, win32::Wide(title));
 }
 
 void TfrmBack::FormActivate() {

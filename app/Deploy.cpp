@@ -13,7 +13,7 @@
 namespace qs::app {
 namespace {
 
-constexpr const char* kMutexName = "QLOSETUP";
+constexpr const wchar_t* kMutexName = L"QLOSETUP";
 
 std::unique_ptr<FileWriter> CreateLogFile(const CommandLine& line) {
   if (!line.logFile) return nullptr;
@@ -40,7 +40,7 @@ int RunGuarded(HINSTANCE instance, const CommandLine& line) {
   std::unique_ptr<FileWriter> file = CreateLogFile(line);
   if (!line.logFile || file) {
     RunLog log(std::move(file), LocalTimeNow);
-    log.Write("start", ::GetCommandLineA());
+    log.Write("start", win32::Narrow(::GetCommandLineW()));
     SwitchedPlatform<win32::Win32Platform> platform(line, log);
     if (line.silent) {
       code = RunUnattended(platform, line, log);
@@ -56,10 +56,10 @@ int RunGuarded(HINSTANCE instance, const CommandLine& line) {
 }  // namespace
 
 bool AnotherCopyRuns(win32::ScopedKernelObject& mutex) {
-  if (win32::ScopedKernelObject other{::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName)}) {
+  if (win32::ScopedKernelObject other{::OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)}) {
     return true;
   }
-  mutex.reset(::CreateMutexA(nullptr, FALSE, kMutexName));
+  mutex.reset(::CreateMutexW(nullptr, FALSE, kMutexName));
   return false;
 }
 
@@ -78,7 +78,8 @@ void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log) {
 
 int RunSwitched(HINSTANCE instance, const CommandLine& line) {
   if (line.usage) {
-    ::MessageBoxA(nullptr, text::kUsage, text::kAppTitle, MB_OK | MB_ICONINFORMATION);
+    ::MessageBoxW(nullptr, win32::Wide(text::kUsage), win32::Wide(text::kAppTitle),
+                  MB_OK | MB_ICONINFORMATION);
     return kExitDone;
   }
   if (!line.error.empty()) {

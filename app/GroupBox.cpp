@@ -7,20 +7,20 @@ namespace {
 void PaintGroupBox(HWND hwnd) {
   PAINTSTRUCT paint;
   HDC dc = ::BeginPaint(hwnd, &paint);
-  HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::GetWindowLongPtrA(hwnd, 0)));
-  TEXTMETRICA metrics;
-  ::GetTextMetricsA(dc, &metrics);
+  HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, 0)));
+  TEXTMETRICW metrics;
+  ::GetTextMetricsW(dc, &metrics);
   RECT frame;
   ::GetClientRect(hwnd, &frame);
   frame.top += metrics.tmHeight / 2;
   ::DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-  char caption[512] = {};
-  int length = ::GetWindowTextA(hwnd, caption, sizeof caption);
+  wchar_t caption[512] = {};
+  int length = ::GetWindowTextW(hwnd, caption, 512);
   if (length > 0) {
     ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
     ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(hwnd) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     RECT text = {8, 0, frame.right - 8, metrics.tmHeight};
-    ::DrawTextA(dc, caption, length, &text, DT_SINGLELINE | DT_LEFT | DT_TOP);
+    ::DrawTextW(dc, caption, length, &text, DT_SINGLELINE | DT_LEFT | DT_TOP);
   }
   ::SelectObject(dc, oldFont);
   ::EndPaint(hwnd, &paint);
@@ -41,7 +41,7 @@ bool IsForMainWindow(UINT msg) {
 
 // The font lives in the window's extra bytes.
 LRESULT SetGroupBoxFont(HWND hwnd, WPARAM font, LPARAM redraw) {
-  ::SetWindowLongPtrA(hwnd, 0, static_cast<LONG_PTR>(font));
+  ::SetWindowLongPtrW(hwnd, 0, static_cast<LONG_PTR>(font));
   if (LOWORD(redraw)) ::InvalidateRect(hwnd, nullptr, TRUE);
   return 0;
 }
@@ -51,14 +51,14 @@ LRESULT SetGroupBoxFont(HWND hwnd, WPARAM font, LPARAM redraw) {
 // to the main window. (The system's group box is a button: its children's
 // notifications would stop at it.)
 LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (IsForMainWindow(msg)) return ::SendMessageA(::GetAncestor(hwnd, GA_ROOT), msg, wp, lp);
+  if (IsForMainWindow(msg)) return ::SendMessageW(::GetAncestor(hwnd, GA_ROOT), msg, wp, lp);
   switch (msg) {
     case WM_SETFONT:
       return SetGroupBoxFont(hwnd, wp, lp);
     case WM_GETFONT:
-      return ::GetWindowLongPtrA(hwnd, 0);
+      return ::GetWindowLongPtrW(hwnd, 0);
     case WM_SETTEXT: {
-      LRESULT result = ::DefWindowProcA(hwnd, msg, wp, lp);
+      LRESULT result = ::DefWindowProcW(hwnd, msg, wp, lp);
       ::InvalidateRect(hwnd, nullptr, TRUE);
       return result;
     }
@@ -69,23 +69,23 @@ LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       PaintGroupBox(hwnd);
       return 0;
     default:
-      return ::DefWindowProcA(hwnd, msg, wp, lp);
+      return ::DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
 }  // namespace
 
 void RegisterGroupBox(HINSTANCE instance) {
-  WNDCLASSEXA wc = {};
+  WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
-  if (::GetClassInfoExA(instance, kGroupBoxClass, &wc)) return;
+  if (::GetClassInfoExW(instance, kGroupBoxClass, &wc)) return;
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = GroupBoxProc;
   wc.cbWndExtra = sizeof(LONG_PTR);
   wc.hInstance = instance;
   wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = kGroupBoxClass;
-  ::RegisterClassExA(&wc);
+  ::RegisterClassExW(&wc);
 }
 
 }  // namespace qs::app

@@ -6,7 +6,7 @@
 
 namespace qs::app {
 
-inline constexpr const char* kGroupBoxClass = "TGroupBox";
+inline constexpr const wchar_t* kGroupBoxClass = L"TGroupBox";
 
 // Registers kGroupBoxClass in the instance unless it is there already.
 void RegisterGroupBox(HINSTANCE instance);

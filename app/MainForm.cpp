@@ -37,7 +37,7 @@ MainForm::MainForm(Platform& platform, MainView& view, InstallPlan& plan)
     : platform_(platform),
       view_(view),
       plan_(plan),
-      cp_(platform.AnsiCodePage()),
+      cp_(kUtf8),
       startUp_(platform, view, plan),
       viewWindow_(platform, view) {}
 

@@ -14,7 +14,7 @@ namespace qs::app {
 namespace {
 
 struct WindowKind {
-  const char* className;
+  const wchar_t* className;
   DWORD style;
   DWORD exStyle;
 };
@@ -24,31 +24,28 @@ WindowKind KindOf(const ControlSpec& spec) {
     case ControlKind::GroupBox:
       return {kGroupBoxClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
     case ControlKind::Edit:
-      return {"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+      return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case ControlKind::Button:
-      return {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
+      return {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
     case ControlKind::CheckBox:
-      return {"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+      return {L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
     case ControlKind::Label:
-      return {"STATIC",
+      return {L"STATIC",
               static_cast<DWORD>(spec.font == FontKind::Status ? SS_CENTER | SS_CENTERIMAGE
                                                                : SS_LEFTNOWORDWRAP),
               0};
     case ControlKind::Memo:
-      return {"EDIT", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+      return {L"EDIT", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
               WS_EX_CLIENTEDGE};
     case ControlKind::Progress:
-      return {PROGRESS_CLASSA, 0, 0};
+      return {PROGRESS_CLASSW, 0, 0};
   }
-  return {"STATIC", 0, 0};
+  return {L"STATIC", 0, 0};
 }
 
 // comctl32 is not in the import table: it comes from the system folder.
 HMODULE LoadCommonControls() {
-  char system[MAX_PATH + 1] = {};
-  UINT n = ::GetSystemDirectoryA(system, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return nullptr;
-  HMODULE module = ::LoadLibraryA((std::string(system) + "\\comctl32.dll").c_str());
+  HMODULE module = ::LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
   auto init = reinterpret_cast<InitEx>(
       reinterpret_cast<void*>(::GetProcAddress(module, "InitCommonControlsEx")));
@@ -73,13 +70,13 @@ TfrmMain::TfrmMain(TfrmBack& back, Platform& platform, InstallPlan& plan)
   int width = rect.right - rect.left, height = rect.bottom - rect.top;
   int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  CreateForm("TfrmMain", text::kAppTitle, style, WS_EX_CONTROLPARENT, x, y, width, height,
+  CreateForm(L"TfrmMain", text::kAppTitle, style, WS_EX_CONTROLPARENT, x, y, width, height,
              back.handle(), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
   windowFont_ = MakeFont(kFacePGothic, 12);
   folderFont_ = MakeFont(kFacePGothic, 16);
   statusFont_ = MakeFont(kFacePGothic, 13);
   readmeFont_ = MakeFont(kFaceGothic, 12, false, true);
-  ::SendMessageA(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
+  ::SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_.get()), FALSE);
   CreateControls();
   dlgFolder_ = std::make_unique<ui::TFolderDialog>(handle());
   dlgFolder_->Title = text::kDlgFolderTitle;
@@ -95,20 +92,20 @@ void TfrmMain::CreateControls() {
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style | (spec.visible ? WS_VISIBLE : 0) |
                   (spec.enabled ? 0 : WS_DISABLED);
     HWND parent = spec.parent ? Control(spec.parent) : handle();
-    HWND hwnd = ::CreateWindowExA(kind.exStyle, kind.className, spec.text, style, spec.x, spec.y,
-                                  spec.width, spec.height, parent,
+    HWND hwnd = ::CreateWindowExW(kind.exStyle, kind.className, win32::Wide(spec.text), style,
+                                  spec.x, spec.y, spec.width, spec.height, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
                                   instance, nullptr);
     controls_.push_back({spec.id, hwnd});
-    ::SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.font)), FALSE);
-    if (spec.checked) ::SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.font)), FALSE);
+    if (spec.checked) ::SendMessageW(hwnd, BM_SETCHECK, BST_CHECKED, 0);
     switch (spec.kind) {
       case ControlKind::Progress:
-        ::SendMessageA(hwnd, PBM_SETRANGE32, 0, 100);
-        ::SendMessageA(hwnd, PBM_SETSTEP, 5, 0);
+        ::SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);
+        ::SendMessageW(hwnd, PBM_SETSTEP, 5, 0);
         break;
       case ControlKind::Memo:
-        ::SendMessageA(hwnd, EM_SETLIMITTEXT, 0, 0);
+        ::SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
         break;
       default:
         break;
@@ -142,10 +139,10 @@ int TfrmMain::ShowModal() {
   app.SetDialogWindow(handle(), TabHandler, this);
   ::ShowWindow(handle(), SW_SHOW);
   ::SetForegroundWindow(handle());
-  ::PostMessageA(handle(), kMsgActivated, 0, 0);
+  ::PostMessageW(handle(), kMsgActivated, 0, 0);
   MSG msg;
   for (;;) {
-    if (::GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+    if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) {
       // The program is told to end with no question possible: end it as a
       // Yes to the close question would.
       quitting_ = true;
@@ -171,7 +168,7 @@ bool TfrmMain::HandleTab(const MSG& msg) {
   for (int id : MainTabOrder()) {
     HWND hwnd = Control(id);
     if (hwnd && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd) &&
-        (::GetWindowLongA(hwnd, GWL_STYLE) & WS_TABSTOP)) {
+        (::GetWindowLongW(hwnd, GWL_STYLE) & WS_TABSTOP)) {
       stops.push_back(hwnd);
     }
   }
@@ -186,21 +183,21 @@ bool TfrmMain::HandleTab(const MSG& msg) {
                 : back             ? (at + stops.size() - 1) % stops.size()
                                    : (at + 1) % stops.size();
   ::SetFocus(stops[next]);
-  char className[16] = {};
-  ::GetClassNameA(stops[next], className, sizeof className);
-  if (lstrcmpiA(className, "EDIT") == 0) ::SendMessageA(stops[next], EM_SETSEL, 0, -1);
+  wchar_t className[16] = {};
+  ::GetClassNameW(stops[next], className, 16);
+  if (::lstrcmpiW(className, L"EDIT") == 0) ::SendMessageW(stops[next], EM_SETSEL, 0, -1);
   return true;
 }
 
 void TfrmMain::SetText(int id, const std::string& text) {
-  ::SetWindowTextA(Control(id), text.c_str());
+  ::SetWindowTextW(Control(id), win32::Wide(text));
 }
 
 std::string TfrmMain::Text(int id) {
   HWND hwnd = Control(id);
-  std::string text(::GetWindowTextLengthA(hwnd) + 1, '\0');
-  text.resize(::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size())));
-  return text;
+  std::vector<wchar_t> text(::GetWindowTextLengthW(hwnd) + 1, L'\0');
+  int n = ::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+  return win32::Narrow(text.data(), n);
 }
 
 void TfrmMain::SetVisible(int id, bool visible) {
@@ -208,7 +205,7 @@ void TfrmMain::SetVisible(int id, bool visible) {
 }
 
 bool TfrmMain::Visible(int id) {
-  return (::GetWindowLongA(Control(id), GWL_STYLE) & WS_VISIBLE) != 0;
+  return (::GetWindowLongW(Control(id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 void TfrmMain::SetEnabled(int id, bool enabled) { ::EnableWindow(Control(id), enabled); }
@@ -216,15 +213,15 @@ void TfrmMain::SetEnabled(int id, bool enabled) { ::EnableWindow(Control(id), en
 bool TfrmMain::Enabled(int id) { return ::IsWindowEnabled(Control(id)) != 0; }
 
 bool TfrmMain::Checked(int id) {
-  return ::SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void TfrmMain::SetProgress(int percent) {
-  ::SendMessageA(Control(ids::kPrgStatus), PBM_SETPOS, percent, 0);
+  ::SendMessageW(Control(ids::kPrgStatus), PBM_SETPOS, percent, 0);
 }
 
 void TfrmMain::SetCaption(const std::string& caption) {
-  ::SetWindowTextA(handle(), caption.c_str());
+  ::SetWindowTextW(handle(), win32::Wide(caption));
 }
 
 void TfrmMain::DisableCloseCommand() {
@@ -249,7 +246,7 @@ bool TfrmMain::ProcessMessages() {
 }
 
 int TfrmMain::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
-  return ::MessageBoxA(handle(), text.c_str(), caption.c_str(), flags);
+  return ::MessageBoxW(handle(), win32::Wide(text), win32::Wide(caption), flags);
 }
 
 std::optional<std::string> TfrmMain::BrowseForFolder() {

@@ -2,10 +2,14 @@
 
 #include <ctime>
 
+#include "platform/Unicode.h"
+
 namespace qs {
 
 RunLog::RunLog(std::unique_ptr<FileWriter> file, std::function<std::string()> clock)
-    : file_(std::move(file)), clock_(std::move(clock)) {}
+    : file_(std::move(file)), clock_(std::move(clock)) {
+  if (file_) file_->Write(kUtf8Bom.data(), kUtf8Bom.size());
+}
 
 RunLog::~RunLog() {
   if (file_) file_->Close();

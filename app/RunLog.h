@@ -3,12 +3,9 @@
 // written as the run goes so that a run that never ends still leaves its
 // trail.
 //
-// The log is written in Shift-JIS (code page 932), the bytes the program
-// holds: its texts, the paths it works on, the definition file and the
-// uninstall record are all in that code page, so a path in the log is byte
-// for byte the path in the record and in the registry. Converting to UTF-8
-// would need the system's conversion of every path, and a byte it cannot
-// map would be lost from the one place an administrator looks for it.
+// The log is UTF-8 after a byte-order mark: the program's own text, so every
+// path in it is exact, whatever the system's code page and whatever
+// characters the path holds.
 //
 // Line format: "YYYY-MM-DD hh:mm:ss kind text", lines ended by CR LF. A text
 // of several lines (the program's messages separate lines by CR) gives one

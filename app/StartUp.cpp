@@ -7,6 +7,7 @@
 #include "core/Texts.h"
 #include "data/Definition.h"
 #include "data/UninstallRecord.h"
+#include "platform/ProfileText.h"
 
 namespace qs {
 namespace {
@@ -31,7 +32,7 @@ std::string ToEditLineEnds(const std::string& bytes) {
 }
 
 StartUp::StartUp(Platform& platform, MainView& view, InstallPlan& plan)
-    : platform_(platform), view_(view), plan_(plan), cp_(platform.AnsiCodePage()) {}
+    : platform_(platform), view_(view), plan_(plan), cp_(kUtf8) {}
 
 void StartUp::Activate() {
   view_.DisableCloseCommand();
@@ -109,7 +110,9 @@ bool StartUp::ShowReadme() {
     char buffer[16384];
     for (int64_t n; (n = reader->Read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
   }
-  view_.SetText(ids::kTxtReadme, ToEditLineEnds(bytes));
+  // Shift-JIS, or UTF-8 or UTF-16 after a byte-order mark, like the
+  // definition file.
+  view_.SetText(ids::kTxtReadme, ToEditLineEnds(DecodeText(platform_, bytes).text));
   view_.SetText(ids::kFraReadme,
                 ReadIniString(platform_, ini::kReadme, "Title", "", values_.infoFile));
   return true;

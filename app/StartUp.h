@@ -59,7 +59,7 @@ class StartUp {
   bool recordCopyFailed_ = false;
 };
 
-// The readme's bytes as the multi-line box wants them: every line end (CR,
+// The readme's text as the multi-line box wants it: every line end (CR,
 // LF or CR LF) becomes CR LF; the text is otherwise unchanged.
 std::string ToEditLineEnds(const std::string& bytes);
 

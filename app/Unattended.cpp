@@ -84,7 +84,7 @@ int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
   }
   QuietRunWindow quiet(OptionsOf(line, view));
   LoggingRunWindow window(quiet, log);
-  CodePage cp(platform.AnsiCodePage());
+  const CodePage cp = kUtf8;
   try {
     if (uninstall) {
       UninstallRun(platform, window, values, cp).Run();

@@ -8,6 +8,7 @@
 #include "app/Deploy.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/Wide.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ namespace {
 // folder. Older systems lack the call, hence the lookup.
 void RestrictDllSearch() {
   using SetDirs = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
   auto set = reinterpret_cast<SetDirs>(
       reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
   if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
@@ -26,15 +27,16 @@ void RestrictDllSearch() {
 // dependencies in the program's folder, and older systems lack the call
 // above: mapped now from the system folder, later lookups find them loaded.
 void PreloadSystemDlls() {
-  static const char* const kNames[] = {
-      "uxtheme", "dwmapi",  "propsys",   "oleacc",  "msimg32",  "winmm",    "userenv",
-      "profapi", "shfolder", "riched20", "cryptbase", "apphelp", "textshaping", "version"};
-  char folder[MAX_PATH];
-  UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+  static const wchar_t* const kNames[] = {
+      L"uxtheme", L"dwmapi",  L"propsys",  L"oleacc",   L"msimg32",   L"winmm",
+      L"userenv", L"profapi", L"shfolder", L"riched20", L"cryptbase", L"apphelp",
+      L"textshaping", L"version"};
+  wchar_t folder[MAX_PATH];
+  UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH - 20) return;
-  for (const char* name : kNames) {
-    std::string path = std::string(folder) + "\\" + name + ".dll";
-    ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  for (const wchar_t* name : kNames) {
+    std::wstring path = std::wstring(folder) + L"\\" + name + L".dll";
+    ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   }
 }
 
@@ -44,7 +46,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace qs::app;
   RestrictDllSearch();
   PreloadSystemDlls();
-  qs::CommandLine line = qs::ParseCommandLine(::GetCommandLineA());
+  qs::CommandLine line =
+      qs::ParseCommandLine(qs::win32::Narrow(::GetCommandLineW()).c_str());
   if (line.switched) return RunSwitched(instance, line);
   qs::win32::ComInitialization com;
   qs::win32::ScopedKernelObject mutex;

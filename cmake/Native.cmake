@@ -54,10 +54,9 @@ if(QS_WINDOWS_TEST_DIR)
   set_tests_properties(contract.win32 PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE)
 
   file(GLOB E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
-  # The layout table is compiled in again, with UTF-8 texts.
+  # The layout table is compiled in again: the tests read the window's texts
+  # from it.
   add_executable(e2e_tests ${E2E_SOURCES} app/MainLayout.cpp)
-  # The tests speak UTF-8 with the driver; no code page 932 here.
-  target_compile_options(e2e_tests PRIVATE -fexec-charset=UTF-8)
   target_compile_definitions(e2e_tests PRIVATE
     QS_WINDOWS_TEST_DIR="${QS_WINDOWS_TEST_DIR}"
     QS_E2E_STATE="${E2E_STATE}"
@@ -148,15 +147,16 @@ if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
   endfunction()
   set(RUN_SOURCES core/CodePage.cpp core/FailureLog.cpp core/Paths.cpp core/ShortCut.cpp
       core/Szdd.cpp core/SzddName.cpp core/SzddStream.cpp core/Expand.cpp data/Definition.cpp
-      data/UninstallRecord.cpp platform/fake/FakePlatform.cpp platform/fake/ProfileText.cpp
-      tests/support/FaultyPlatform.cpp)
+      data/UninstallRecord.cpp platform/fake/FakePlatform.cpp platform/fake/Cp932.cpp
+      platform/ProfileText.cpp platform/Unicode.cpp tests/support/FaultyPlatform.cpp)
   qs_fuzzer(szdd_fuzz 20000 tests/fuzz/SzddFuzz.cpp core/Szdd.cpp core/SzddStream.cpp
             core/CodePage.cpp)
   qs_fuzzer(install_fuzz 1500 tests/fuzz/InstallFuzz.cpp install/InstallPlan.cpp
             install/InstallRun.cpp ${RUN_SOURCES})
   qs_fuzzer(uninstall_fuzz 3000 tests/fuzz/UninstallFuzz.cpp uninstall/UninstallRun.cpp
             ${RUN_SOURCES})
-  qs_fuzzer(profile_fuzz 100000 tests/fuzz/ProfileFuzz.cpp platform/fake/ProfileText.cpp)
+  qs_fuzzer(profile_fuzz 100000 tests/fuzz/ProfileFuzz.cpp platform/ProfileText.cpp
+            platform/Unicode.cpp)
 endif()
 
 # Wine's LZ API as a peer: files setupkit compressed, expanded by

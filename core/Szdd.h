@@ -68,7 +68,9 @@ void WriteSzddHeader(const SzddHeader& header, uint8_t out[kSzddHeaderSize]);
 // first "." is found; when it is the last character it is dropped; otherwise
 // a final "_" becomes missingChar (recased after the last ASCII letter before
 // it, lower case when there is none) or, for 0, just goes. Names without a
-// dot stay as they are. The folder part is kept.
+// dot stay as they are. The folder part is kept. In a UTF-8 path a
+// missingChar beyond ASCII is the byte of code page 932 it always was: a
+// half-width katakana, or else no character (the name stays as it is).
 std::string SzddExpandedName(const std::string& path, uint8_t missingChar, CodePage cp);
 
 // The name COMPRESS.EXE -r gives a file: the last character of the

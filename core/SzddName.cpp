@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/Szdd.h"
+#include "platform/Unicode.h"
 
 namespace qs {
 namespace {
@@ -28,7 +29,12 @@ std::string SzddExpandedName(const std::string& path, uint8_t missingChar, CodeP
     if (cp.CharLength(name, i) == 1 && IsAsciiLetter(name[i])) lower = name[i] >= 'a';
   }
   name.erase(last);
-  if (missingChar != 0) {
+  if (missingChar >= 0x80 && cp.id() == kUtf8.id()) {
+    // A byte of code page 932 on its own: only half-width katakana are
+    // characters; any other byte names nothing, and the name stays as it is.
+    if (missingChar < 0xA1 || missingChar > 0xDF) return path;
+    AppendUtf8(name, 0xFF61 + (missingChar - 0xA1));
+  } else if (missingChar != 0) {
     char c = static_cast<char>(missingChar);
     if (IsAsciiLetter(c)) c = lower ? (c | 0x20) : (c & ~0x20);
     name += c;

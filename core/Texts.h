@@ -1,5 +1,5 @@
-// Every text the program shows, in one place. The source is UTF-8; the
-// compiler turns narrow literals into code page 932, the bytes on screen.
+// Every text the program shows, in one place, in UTF-8 like all of the
+// program's text; the window shows it through the system's W functions.
 #pragma once
 
 namespace qs::text {
@@ -133,7 +133,7 @@ inline constexpr const char* kUsage =
     "APPUNSET.EXE UNSETUP.INIのパス [/S] [/LOG=ファイル]\r\r"
     "/S　ウィンドウを出さずに実行します．質問にはデータを失わない方で答えます．\r"
     "/D=　セットアップ先のフォルダ（/S と共に，最後に指定します）\r"
-    "/LOG=　処理の記録をファイルに書き出します（Shift-JIS）\r"
+    "/LOG=　処理の記録をファイルに書き出します（UTF-8）\r"
     "/OVERWRITE　既存のファイルを上書きします（/S と共に）\r"
     "/OPEN　終了後にファイルを開きます（/S と共に）\r"
     "/NODESKTOP /NOSTARTMENU /NOSTARTUP /NOSENDTO\r"

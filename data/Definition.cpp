@@ -8,9 +8,19 @@
 namespace qs {
 namespace {
 
-std::string Head(const std::string& value, size_t n) { return value.substr(0, n); }
+// The byte offset of character n of value (counted from 0), or its size.
+size_t CharOffset(const std::string& value, size_t n) {
+  size_t at = 0;
+  for (; at < value.size() && n > 0; --n) at += kUtf8.CharLength(value, at);
+  return at;
+}
+
+// The first n characters of value, and the rest from character n on.
+std::string Head(const std::string& value, size_t n) {
+  return value.substr(0, CharOffset(value, n));
+}
 std::string Tail(const std::string& value, size_t from) {
-  return value.size() > from ? value.substr(from) : std::string();
+  return value.substr(CharOffset(value, from));
 }
 
 // The folder that contains the Windows folder, without trailing backslash
@@ -57,7 +67,7 @@ CopyFileValue SplitCopyFileValue(const std::string& value) {
 
 std::string ShortCutNameWithPlace(const std::string& name) {
   bool opens = !name.empty() && name[0] == '(';
-  bool closes = name.size() >= 5 && name[4] == ')';
+  bool closes = Tail(name, 4).rfind(')', 0) == 0;
   return !opens && !closes ? markers::kStartMenu + name : name;
 }
 
@@ -67,7 +77,7 @@ bool ContainsMarker(const std::string& text, const char* marker) {
 
 RegistryKeyRef ParseRegistryKey(const std::string& value) {
   bool opens = !value.empty() && value[0] == '(';
-  bool closes = value.size() >= 7 && value[6] == ')';
+  bool closes = Tail(value, 6).rfind(')', 0) == 0;
   if (!opens && !closes) return {RegRoot::CurrentUser, value};
   return {RootOfMarker(value).value_or(RegRoot::CurrentUser), Tail(value, 7)};
 }

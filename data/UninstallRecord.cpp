@@ -130,7 +130,6 @@ void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, Dele
                           CodePage cp) {
   const std::string& file = setting.recordPath;
   if (FileExists(platform, file)) platform.Delete(file);
-  platform.FlushProfile(file);
   WriteIniString(platform, record::kInformation, "Message1", text::kRecordWarning1, file);
   WriteIniString(platform, record::kInformation, "Message2", text::kRecordWarning2, file);
   WriteIniString(platform, record::kInformation, "Message3", text::kRecordWarning3, file);

@@ -1,9 +1,14 @@
 // The one interface between the program's logic and the operating system.
 //
-// Every string is a byte string in the system's ANSI code page. Nothing here
-// throws: each operation reports failure through its result, the way the
-// underlying Win32 call does. platform/win32/ implements it with the real API;
-// tests/support/ holds an in-memory fake that follows the same rules.
+// Every string is text in UTF-8, whatever the system's code page: paths,
+// names, values and texts alike, so that any path Windows hands out is held
+// exactly (a lone UTF-16 surrogate in a file name travels in its three-byte
+// form, see platform/Unicode.h). Shift-JIS lives only in the files that rely
+// on it, converted with code page 932 named explicitly (FromCodePage and
+// ToCodePage, ProfileText.h). Nothing here throws: each operation reports
+// failure through its result, the way the underlying Win32 call does.
+// platform/win32/ implements it with the system's W functions; platform/fake/
+// is an in-memory Windows that follows the same rules.
 #pragma once
 
 #include <cstdint>
@@ -53,7 +58,7 @@ class FileWriter {
   virtual bool Close() = 0;
 };
 
-// A shell link object (IShellLinkA with its IPersistFile), released with
+// A shell link object (IShellLinkW with its IPersistFile), released with
 // the object. The results of SetPath and SetWorkingDirectory are not kept.
 class ShellLink {
  public:
@@ -82,7 +87,7 @@ class Platform {
   // Last write time as a FILETIME count of 100 ns units.
   virtual std::optional<uint64_t> LastWriteTime(const std::string& path) = 0;
   virtual bool Copy(const std::string& from, const std::string& to, bool failIfExists) = 0;
-  // The path as the system resolves it before any use (GetFullPathNameA):
+  // The path as the system resolves it before any use (GetFullPathNameW):
   // "/" read as "\\", "." and ".." steps and doubled separators gone; the
   // path itself when it cannot be resolved.
   virtual std::string FullPath(const std::string& path) = 0;
@@ -108,23 +113,28 @@ class Platform {
   virtual std::string MakePrivateFolder(const std::string& parent) = 0;
 
   // --- Profile (INI) files -----------------------------------------------
-  // GetPrivateProfileStringA with a buffer of bufferSize characters: at most
-  // bufferSize - 1 characters come back; the default for anything missing.
+  // The system's profile rules over a file in one of the forms of
+  // ProfileText.h (Shift-JIS, or UTF-8 or UTF-16LE after a byte-order mark).
+  // ReadProfile is GetPrivateProfileString with a buffer of bufferSize bytes
+  // of Shift-JIS: the value comes back cut to whole characters that take at
+  // most bufferSize - 1 bytes in Shift-JIS; the default for anything missing.
   virtual std::string ReadProfile(const std::string& section, const std::string& key,
-                                       const std::string& defaultValue,
-                                       const std::string& file, uint32_t bufferSize) = 0;
-  // WritePrivateProfileStringA with all four strings present.
+                                  const std::string& defaultValue, const std::string& file,
+                                  uint32_t bufferSize) = 0;
+  // WritePrivateProfileString with all four strings present.
   virtual bool WriteProfile(const std::string& section, const std::string& key,
-                                  const std::string& value, const std::string& file) = 0;
-  // WritePrivateProfileStringA with no section, key or value: flushes the
-  // system's cache of the file.
-  virtual void FlushProfile(const std::string& file) = 0;
+                            const std::string& value, const std::string& file) = 0;
+  // Nothing is cached between calls: each read sees the file as it is.
 
-  // --- Locale --------------------------------------------------------------
-  // LCMapStringA with LOCALE_SYSTEM_DEFAULT; nullopt when the call fails.
+  // --- Text ----------------------------------------------------------------
+  // LCMapStringW (LOCALE_INVARIANT: what the file system does, whatever the
+  // user's locale); nullopt when the call fails.
   virtual std::optional<std::string> MapString(const std::string& text, uint32_t flags) = 0;
-  // The system's ANSI code page (932 on the systems the program is made for).
-  virtual uint32_t AnsiCodePage() = 0;
+  // Bytes of a code page (the program only names 932) as UTF-8, and back;
+  // nullopt when a byte sequence is no character of the code page, or a
+  // character has no form of its own in it (a look-alike is never taken).
+  virtual std::optional<std::string> FromCodePage(uint32_t codePage, const std::string& bytes) = 0;
+  virtual std::optional<std::string> ToCodePage(uint32_t codePage, const std::string& text) = 0;
 
   // --- Registry ------------------------------------------------------------
   // Each call opens the key and closes it again before returning.
@@ -149,7 +159,7 @@ class Platform {
   // --- Shell ---------------------------------------------------------------
   // Path of a shell special folder (a CSIDL value); empty when unknown.
   virtual std::string SpecialFolder(int csidl) = 0;
-  // ShellExecuteA "open"; true when the shell accepted it.
+  // ShellExecuteW "open"; true when the shell accepted it.
   virtual bool ShellOpen(const std::string& path) = 0;
   // A new shell link object (CLSID_ShellLink).
   virtual ShellLinkResult CreateShellLink() = 0;

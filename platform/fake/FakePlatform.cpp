@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "core/CodePage.h"
-#include "platform/fake/ProfileText.h"
+#include "platform/Unicode.h"
+#include "platform/fake/Cp932.h"
 
 namespace qs::fake {
 const char* RegRootName(RegRoot root) {
@@ -60,6 +61,48 @@ class FakePlatform::Writer : public FileWriter {
   std::string key_;
 };
 
+namespace {
+
+// The upper case of the letters that file names in the tests hold: ASCII,
+// Latin-1, Latin Extended-A and the Vietnamese letters, Greek, Cyrillic and
+// the full-width Latin letters. Anything else is its own upper case.
+char32_t UpperChar(char32_t c) {
+  auto pairs = [](char32_t first, char32_t last, char32_t ch, bool upperEven) {
+    return ch >= first && ch <= last && (ch % 2 == 0) != upperEven;
+  };
+  if ((c >= U'a' && c <= U'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+      (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F) ||
+      (c >= 0xFF41 && c <= 0xFF5A)) {
+    return c - 0x20;
+  }
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  if (pairs(0x100, 0x137, c, true) || pairs(0x14A, 0x177, c, true) ||
+      pairs(0x139, 0x148, c, false) || pairs(0x179, 0x17E, c, false) ||
+      pairs(0x1E00, 0x1EFF, c, true)) {
+    return c - 1;
+  }
+  return c;
+}
+
+}  // namespace
+
+std::string UpperText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    size_t start = i;
+    char32_t c = NextCodePoint(text, i);
+    char32_t upper = UpperChar(c);
+    if (upper == c) {
+      out.append(text, start, i - start);  // bytes that are no character stay as they are
+    } else {
+      AppendUtf8(out, upper);
+    }
+  }
+  return out;
+}
+
 FakePlatform::FakePlatform() { AddFolder("C:\\"); }
 
 // Forward slashes become backslashes, and "." and ".." steps below a drive
@@ -104,30 +147,23 @@ std::string NormalPath(const std::string& path, CodePage cp) {
 }
 
 std::string FakePlatform::Normal(const std::string& path) const {
-  return NormalPath(path, CodePage(codePage));
+  return NormalPath(path, kUtf8);
 }
 
 // No step of a name may hold < > " | ? *. (A colon past the drive's names a
 // stream of a file on NTFS, which the fake does not keep apart.)
 bool FakePlatform::ValidName(const std::string& path) const {
-  const CodePage cp(codePage);
-  for (size_t i = 0; i < path.size(); i += cp.CharLength(path, i)) {
-    const char c = path[i];
-    if (cp.CharLength(path, i) == 1 && c != '\0' && std::strchr("<>\"|?*", c)) {
-      return false;
-    }
+  for (char c : path) {
+    if (c != '\0' && std::strchr("<>\"|?*", c)) return false;
   }
   return true;
 }
 
 std::string FakePlatform::Key(const std::string& path) const {
-  std::string key = UpperAscii(Normal(path), CodePage(codePage));
+  std::string key = UpperText(Normal(path));
   // A trailing backslash names the same folder, except that a drive root
   // keeps its own.
-  while (key.size() > 3 && key.back() == '\\' &&
-         CodePage(codePage).LastCharStart(key) == key.size() - 1) {
-    key.pop_back();
-  }
+  while (key.size() > 3 && key.back() == '\\') key.pop_back();
   if (key.size() == 2 && key[1] == ':') key += '\\';
   return key;
 }
@@ -137,16 +173,14 @@ FakePlatform::Node* FakePlatform::Find(const std::string& path) {
   auto it = nodes_.find(Key(path));
   if (it == nodes_.end()) return nullptr;
   // A trailing separator names a folder: a file is not found that way.
-  CodePage cp(codePage);
-  bool trailing = (path.back() == '\\' || path.back() == '/') &&
-                  cp.LastCharStart(path) == path.size() - 1;
+  bool trailing = path.back() == '\\' || path.back() == '/';
   return trailing && !it->second.folder ? nullptr : &it->second;
 }
 
 bool FakePlatform::ParentExists(const std::string& path) {
   if (!ValidName(path)) return false;
   std::string key = Key(path);
-  size_t sep = CodePage(codePage).FindLastOf(key, "\\");
+  size_t sep = kUtf8.FindLastOf(key, "\\");
   if (sep == std::string::npos) return false;
   std::string parent = key.substr(0, sep == 2 ? 3 : sep);
   auto it = nodes_.find(parent);
@@ -158,7 +192,7 @@ bool FakePlatform::Denied(const std::string& path) const { return denied_.count(
 void FakePlatform::AddFolder(const std::string& path) {
   std::string key = Key(path);
   if (nodes_.count(key)) return;
-  size_t sep = CodePage(codePage).FindLastOf(key, "\\");
+  size_t sep = kUtf8.FindLastOf(key, "\\");
   if (sep != std::string::npos && sep + 1 < key.size()) {
     AddFolder(path.substr(0, std::max<size_t>(sep, 3)));
   }
@@ -171,7 +205,7 @@ void FakePlatform::AddFolder(const std::string& path) {
 
 void FakePlatform::AddFile(const std::string& path, const std::string& contents,
                            uint64_t writeTime) {
-  size_t sep = CodePage(codePage).FindLastOf(path, "\\");
+  size_t sep = kUtf8.FindLastOf(path, "\\");
   if (sep != std::string::npos) AddFolder(path.substr(0, std::max<size_t>(sep, 3)));
   Node node;
   node.path = Normal(path);
@@ -344,18 +378,12 @@ std::unique_ptr<FileWriter> FakePlatform::CreateNew(const std::string& path) {
 std::string FakePlatform::ReadProfile(const std::string& section, const std::string& key,
                                       const std::string& defaultValue, const std::string& file,
                                       uint32_t bufferSize) {
-  // Trailing blanks of the default are dropped, as the system does.
-  std::string fallback = defaultValue;
-  while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
   std::optional<std::string> contents = Contents(file);
-  if (!contents) return fallback.substr(0, bufferSize ? bufferSize - 1 : 0);
-  if (!parsed_ || parsedText_ != *contents) {
-    parsed_.emplace(*contents);
-    parsedText_ = *contents;
+  if (contents && (!parsed_ || parsedBytes_ != *contents)) {
+    parsed_.emplace(DecodeText(*this, *contents).text);
+    parsedBytes_ = *contents;
   }
-  std::optional<std::string> value;
-  if (!key.empty()) value = parsed_->Find(section, key);
-  return ProfileValueForBuffer(value ? *value : fallback, bufferSize);
+  return ProfileLookup(contents ? &*parsed_ : nullptr, section, key, defaultValue, bufferSize);
 }
 
 bool FakePlatform::WriteProfile(const std::string& section, const std::string& key,
@@ -364,29 +392,35 @@ bool FakePlatform::WriteProfile(const std::string& section, const std::string& k
   if (!contents && (!ParentExists(file) || Denied(file))) return false;
   Node* node = Find(file);
   if (node && (node->attributes & kAttrReadOnly)) return false;
-  ProfileText text(contents.value_or(""));
-  text.Set(section, key, value);
+  std::string bytes = ProfileUpdate(*this, contents, section, key, value);
   if (node) {
-    node->data = text.Serialize();
+    node->data = bytes;
     node->writeTime = ++clock_;
   } else {
-    AddFile(file, text.Serialize());
+    AddFile(file, bytes);
   }
   return true;
 }
 
-void FakePlatform::FlushProfile(const std::string&) {}
-
 std::optional<std::string> FakePlatform::MapString(const std::string& text, uint32_t flags) {
   if (text.empty()) return std::nullopt;
   if (flags != 0x200) return text;
-  return UpperAscii(text, CodePage(codePage));
+  return UpperText(text);
+}
+
+std::optional<std::string> FakePlatform::FromCodePage(uint32_t codePage,
+                                                      const std::string& bytes) {
+  return codePage == 932 ? Cp932ToUtf8(bytes) : std::nullopt;
+}
+
+std::optional<std::string> FakePlatform::ToCodePage(uint32_t codePage, const std::string& text) {
+  return codePage == 932 ? Utf8ToCp932(text) : std::nullopt;
 }
 
 std::string FakePlatform::RegPath(RegRoot root, const std::string& path) const {
   std::string full = std::string(RegRootName(root)) + "\\" + path;
   while (!full.empty() && full.back() == '\\') full.pop_back();
-  return UpperAscii(full, CodePage(codePage));
+  return UpperText(full);
 }
 
 bool FakePlatform::CreateRegistryKey(RegRoot root, const std::string& path) {
@@ -404,7 +438,7 @@ bool FakePlatform::SetRegistryValue(RegRoot root, const std::string& path,
                                     const std::string& name, const RegValue& value) {
   auto it = registry_.find(RegPath(root, path));
   if (deniedRoots_.count(root) || it == registry_.end()) return false;
-  it->second.values[UpperAscii(name, CodePage(codePage))] = {name, value};
+  it->second.values[UpperText(name)] = {name, value};
   return true;
 }
 
@@ -412,7 +446,7 @@ std::optional<RegValue> FakePlatform::GetRegistryValue(RegRoot root, const std::
                                                        const std::string& name) {
   auto it = registry_.find(RegPath(root, path));
   if (it == registry_.end()) return std::nullopt;
-  auto value = it->second.values.find(UpperAscii(name, CodePage(codePage)));
+  auto value = it->second.values.find(UpperText(name));
   if (value == it->second.values.end()) return std::nullopt;
   return value->second.second;
 }

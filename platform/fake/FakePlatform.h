@@ -14,12 +14,16 @@
 
 #include "core/CodePage.h"
 #include "platform/Platform.h"
-#include "platform/fake/ProfileText.h"
+#include "platform/ProfileText.h"
 
 namespace qs::fake {
 
 // The registry root's full name (HKEY_CURRENT_USER, ...).
 const char* RegRootName(RegRoot root);
+
+// text with its letters upper-cased the way the system does it for file
+// names (the fake knows the letters of the scripts its tests use).
+std::string UpperText(const std::string& text);
 
 // path as the system looks it up: "/" as "\\", and the "." and ".." steps
 // below a drive root resolved.
@@ -53,7 +57,6 @@ class FakePlatform : public Platform {
   std::string modulePath = "C:\\SETUP\\SETUP.EXE";
   std::string firstArgument;
   std::map<int, std::string> specialFolders;
-  uint32_t codePage = 932;
   std::vector<uint32_t> sleeps;
   int beeps = 0;
   std::vector<std::string> opened;  // paths given to ShellOpen
@@ -86,9 +89,9 @@ class FakePlatform : public Platform {
                           uint32_t bufferSize) override;
   bool WriteProfile(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& file) override;
-  void FlushProfile(const std::string& file) override;
   std::optional<std::string> MapString(const std::string& text, uint32_t flags) override;
-  uint32_t AnsiCodePage() override { return codePage; }
+  std::optional<std::string> FromCodePage(uint32_t codePage, const std::string& bytes) override;
+  std::optional<std::string> ToCodePage(uint32_t codePage, const std::string& text) override;
   bool CreateRegistryKey(RegRoot root, const std::string& path) override;
   bool SetRegistryValue(RegRoot root, const std::string& path, const std::string& name,
                         const RegValue& value) override;
@@ -136,8 +139,8 @@ class FakePlatform : public Platform {
   std::set<RegRoot> deniedRoots_;
   std::map<std::string, RegKey> registry_;  // by upper "ROOT\PATH"
   uint64_t clock_ = 0x01D0000000000000ull;
-  // The last profile file read, parsed once for as long as its text stays.
-  std::string parsedText_;
+  // The last profile file read, parsed once for as long as its bytes stay.
+  std::string parsedBytes_;
   std::optional<ProfileText> parsed_;
 };
 

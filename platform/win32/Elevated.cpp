@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
 
 namespace qs::win32 {
 namespace {
@@ -18,14 +19,14 @@ namespace {
 constexpr int kNameTries = 8;
 // Full control for SYSTEM and the Administrators group, nothing inherited
 // from TEMP and nothing for anyone else.
-constexpr const char* kAdminsOnly = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr const wchar_t* kAdminsOnly = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 // 64 bits from the system's random generator (RtlGenRandom, which advapi32
 // exports under this name); false when there is none.
 bool RandomBits(uint64_t* out) {
   using Generate = BOOLEAN(WINAPI*)(PVOID, ULONG);
   auto generate = reinterpret_cast<Generate>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "SystemFunction036")));
+      ::GetProcAddress(::GetModuleHandleW(L"advapi32.dll"), "SystemFunction036")));
   return generate && generate(out, sizeof *out);
 }
 
@@ -36,15 +37,9 @@ std::string RandomName(uint64_t bits) {
   return name;
 }
 
-// parent without one trailing backslash (a whole character, not the trail
-// byte of a double-byte one).
+// parent without one trailing backslash.
 std::string WithoutTrailingBackslash(const std::string& parent) {
-  if (parent.empty()) return parent;
-  const char* last = ::CharPrevExA(static_cast<WORD>(::GetACP()), parent.c_str(),
-                                   parent.c_str() + parent.size(), 0);
-  if (last == parent.c_str() + parent.size() - 1 && *last == '\\') {
-    return parent.substr(0, parent.size() - 1);
-  }
+  if (!parent.empty() && parent.back() == '\\') return parent.substr(0, parent.size() - 1);
   return parent;
 }
 
@@ -83,13 +78,6 @@ bool DesktopShellDispatch(ComPtr<IShellDispatch2>& shell) {
          SUCCEEDED(application->QueryInterface(IID_IShellDispatch2, shell.out()));
 }
 
-std::vector<wchar_t> Wide(const std::string& text) {
-  int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::vector<wchar_t> wide(n > 0 ? n : 1, L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
-  return wide;
-}
-
 }  // namespace
 
 bool RunsElevated() {
@@ -105,7 +93,7 @@ bool RunsElevated() {
 std::string MakePrivateFolderIn(const std::string& parent, bool restricted) {
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
   if (restricted &&
-      !::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+      !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
           kAdminsOnly, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr)) {
     return std::string();
   }
@@ -116,7 +104,7 @@ std::string MakePrivateFolderIn(const std::string& parent, bool restricted) {
     if (!RandomBits(&bits)) break;
     std::string path = base + RandomName(bits);
     // CreateDirectory fails on any existing name, a planted link included.
-    if (::CreateDirectoryA(path.c_str(), restricted ? &attributes : nullptr)) return path;
+    if (::CreateDirectoryW(Wide(path), restricted ? &attributes : nullptr)) return path;
     if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
   return std::string();
@@ -127,7 +115,7 @@ bool OpenAsDesktopUser(const std::string& path) {
   if (!DesktopShellDispatch(shell)) return false;
   // BSTRs come from oleaut32, which the program does not import: it is
   // loaded from the system folder only, like every late DLL.
-  ScopedModule oleaut(::LoadLibraryExA("oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  ScopedModule oleaut(::LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   if (!oleaut) return false;
   using Alloc = BSTR(WINAPI*)(const OLECHAR*);
   using Free = void(WINAPI*)(BSTR);
@@ -136,8 +124,7 @@ bool OpenAsDesktopUser(const std::string& path) {
   auto free = reinterpret_cast<Free>(
       reinterpret_cast<void*>(::GetProcAddress(oleaut.get(), "SysFreeString")));
   if (!alloc || !free) return false;
-  std::vector<wchar_t> wide = Wide(path);
-  BSTR file = alloc(wide.data());
+  BSTR file = alloc(Wide(path));
   BSTR verb = alloc(L"open");
   VARIANT empty = {}, operation = {}, show = {};
   operation.vt = VT_BSTR;

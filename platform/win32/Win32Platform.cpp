@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "platform/Arguments.h"
+#include "platform/ProfileText.h"
 #include "platform/win32/Elevated.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Wide.h"
 
 namespace qs::win32 {
 namespace {
@@ -27,11 +29,11 @@ HKEY RootKey(RegRoot root) {
 // or the size it needs when the buffer is too small; empty on failure.
 template <typename Fn>
 std::string GrowingBuffer(Fn fill) {
-  std::vector<char> buffer(MAX_PATH + 1);
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
   for (;;) {
     DWORD n = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return std::string();
-    if (n < buffer.size()) return std::string(buffer.data(), n);
+    if (n < buffer.size()) return Narrow(buffer.data(), n);
     buffer.resize(n + 1);
   }
 }
@@ -73,93 +75,106 @@ class Writer : public FileWriter {
   bool ok_ = true;
 };
 
-bool DeleteKeyTree(HKEY parent, const std::string& path) {
+bool DeleteKeyTree(HKEY parent, const wchar_t* path) {
   {
     ScopedRegKey key;
-    if (::RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ | KEY_WRITE, key.out()) !=
-        ERROR_SUCCESS) {
+    if (::RegOpenKeyExW(parent, path, 0, KEY_READ | KEY_WRITE, key.out()) != ERROR_SUCCESS) {
       return false;
     }
     // Delete the first sub-key until none is left.
-    char name[256];
+    wchar_t name[256];
     for (;;) {
-      DWORD size = sizeof name;
-      if (::RegEnumKeyExA(key.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+      DWORD size = 256;
+      if (::RegEnumKeyExW(key.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) !=
           ERROR_SUCCESS) {
         break;
       }
       if (!DeleteKeyTree(key.get(), name)) return false;
     }
   }
-  return ::RegDeleteKeyA(parent, path.c_str()) == ERROR_SUCCESS;
+  return ::RegDeleteKeyW(parent, path) == ERROR_SUCCESS;
 }
 
 std::unique_ptr<FileWriter> CreateWriter(const std::string& path, DWORD disposition) {
-  ScopedFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+  ScopedFile file(::CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return nullptr;
   return std::make_unique<Writer>(std::move(file));
 }
 
+// A whole file's bytes; nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  ScopedFile file(::CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  std::string bytes;
+  char buffer[8192];
+  for (DWORD got = 0;; bytes.append(buffer, got)) {
+    if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return std::nullopt;
+    if (got == 0) return bytes;
+  }
+}
+
 }  // namespace
 
 uint32_t Win32Platform::Attributes(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str());
+  return ::GetFileAttributesW(Wide(path));
 }
 
 bool Win32Platform::SetAttributes(const std::string& path, uint32_t attributes) {
-  return ::SetFileAttributesA(path.c_str(), attributes) != 0;
+  return ::SetFileAttributesW(Wide(path), attributes) != 0;
 }
 
 std::optional<uint64_t> Win32Platform::FileSize(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  ScopedFind find(::FindFirstFileA(path.c_str(), &data));
+  WIN32_FIND_DATAW data;
+  ScopedFind find(::FindFirstFileW(Wide(path), &data));
   if (!find) return std::nullopt;
   return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
 }
 
 std::optional<uint64_t> Win32Platform::LastWriteTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data)) return std::nullopt;
   return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
          data.ftLastWriteTime.dwLowDateTime;
 }
 
 bool Win32Platform::Copy(const std::string& from, const std::string& to, bool failIfExists) {
-  return ::CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0;
+  return ::CopyFileW(Wide(from), Wide(to), failIfExists) != 0;
 }
 
 bool Win32Platform::Move(const std::string& from, const std::string& to) {
-  return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+  return ::MoveFileW(Wide(from), Wide(to)) != 0;
 }
 
-bool Win32Platform::Delete(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool Win32Platform::Delete(const std::string& path) { return ::DeleteFileW(Wide(path)) != 0; }
 
 uint32_t Win32Platform::MakeFolder(const std::string& path) {
-  return ::CreateDirectoryA(path.c_str(), nullptr) ? 0 : ::GetLastError();
+  return ::CreateDirectoryW(Wide(path), nullptr) ? 0 : ::GetLastError();
 }
 
 bool Win32Platform::RemoveFolder(const std::string& path) {
-  return ::RemoveDirectoryA(path.c_str()) != 0;
+  return ::RemoveDirectoryW(Wide(path)) != 0;
 }
 
 uint32_t Win32Platform::SetCurrentFolder(const std::string& path) {
-  return ::SetCurrentDirectoryA(path.c_str()) ? 0 : ::GetLastError();
+  return ::SetCurrentDirectoryW(Wide(path)) ? 0 : ::GetLastError();
 }
 
 std::unique_ptr<FileReader> Win32Platform::OpenForRead(const std::string& path, bool exclusive) {
-  ScopedFile file(::CreateFileA(path.c_str(), GENERIC_READ, exclusive ? 0 : FILE_SHARE_READ,
+  ScopedFile file(::CreateFileW(Wide(path), GENERIC_READ, exclusive ? 0 : FILE_SHARE_READ,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return nullptr;
   return std::make_unique<Reader>(std::move(file));
 }
 
 std::string Win32Platform::FullPath(const std::string& path) {
-  DWORD size = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  Wide wide(path);
+  DWORD size = ::GetFullPathNameW(wide, 0, nullptr, nullptr);
   if (size == 0) return path;
-  std::vector<char> buffer(size + 1, '\0');
-  DWORD n = ::GetFullPathNameA(path.c_str(), size, buffer.data(), nullptr);
-  return n == 0 || n >= size ? path : std::string(buffer.data(), n);
+  std::vector<wchar_t> buffer(size + 1, L'\0');
+  DWORD n = ::GetFullPathNameW(wide, size, buffer.data(), nullptr);
+  return n == 0 || n >= size ? path : Narrow(buffer.data(), n);
 }
 
 std::unique_ptr<FileWriter> Win32Platform::CreateForWrite(const std::string& path) {
@@ -170,61 +185,85 @@ std::unique_ptr<FileWriter> Win32Platform::CreateNew(const std::string& path) {
   return CreateWriter(path, CREATE_NEW);
 }
 
+// The profile functions are our own over the file's bytes: the system's
+// would read a file without a byte-order mark in the system's code page.
 std::string Win32Platform::ReadProfile(const std::string& section, const std::string& key,
                                        const std::string& defaultValue, const std::string& file,
                                        uint32_t bufferSize) {
-  std::vector<char> buffer(bufferSize + 1, '\0');
-  DWORD n = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
-                                       buffer.data(), bufferSize, file.c_str());
-  return std::string(buffer.data(), n);
+  std::optional<std::string> bytes = ReadWholeFile(file);
+  std::optional<ProfileText> parsed;
+  if (bytes) parsed.emplace(DecodeText(*this, *bytes).text);
+  return ProfileLookup(parsed ? &*parsed : nullptr, section, key, defaultValue, bufferSize);
 }
 
 bool Win32Platform::WriteProfile(const std::string& section, const std::string& key,
                                  const std::string& value, const std::string& file) {
-  return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                      file.c_str()) != 0;
-}
-
-void Win32Platform::FlushProfile(const std::string& file) {
-  ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+  std::string bytes = ProfileUpdate(*this, ReadWholeFile(file), section, key, value);
+  std::unique_ptr<FileWriter> writer = CreateWriter(file, CREATE_ALWAYS);
+  return writer && writer->Write(bytes.data(), bytes.size()) && writer->Close();
 }
 
 std::optional<std::string> Win32Platform::MapString(const std::string& text, uint32_t flags) {
-  int length = static_cast<int>(text.size());
-  int needed = ::LCMapStringA(LOCALE_SYSTEM_DEFAULT, flags, text.data(), length, nullptr, 0);
+  Wide wide(text);
+  int needed = ::LCMapStringW(LOCALE_INVARIANT, flags, wide, wide.size(), nullptr, 0);
   if (needed == 0) return std::nullopt;
-  std::vector<char> buffer(needed + 1, '\0');
-  if (::LCMapStringA(LOCALE_SYSTEM_DEFAULT, flags, text.data(), length, buffer.data(), needed) ==
-      0) {
+  std::vector<wchar_t> buffer(needed, L'\0');
+  if (::LCMapStringW(LOCALE_INVARIANT, flags, wide, wide.size(), buffer.data(), needed) == 0) {
     return std::nullopt;
   }
-  return std::string(buffer.data());
+  return Narrow(buffer.data(), needed);
 }
 
-uint32_t Win32Platform::AnsiCodePage() { return ::GetACP(); }
+std::optional<std::string> Win32Platform::FromCodePage(uint32_t codePage,
+                                                       const std::string& bytes) {
+  if (bytes.empty()) return std::string();
+  int length = static_cast<int>(bytes.size());
+  int n = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
+  if (n == 0) return std::nullopt;
+  std::vector<wchar_t> wide(n);
+  ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, wide.data(), n);
+  return Narrow(wide.data(), n);
+}
+
+// No best fit, and only what converts back the same: a look-alike in
+// Shift-JIS would name another file.
+std::optional<std::string> Win32Platform::ToCodePage(uint32_t codePage, const std::string& text) {
+  if (text.empty()) return std::string();
+  Wide wide(text);
+  BOOL lossy = FALSE;
+  int n = ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, wide.size(), nullptr, 0,
+                                nullptr, &lossy);
+  if (n == 0 || lossy) return std::nullopt;
+  std::string bytes(n, '\0');
+  ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, wide.size(), bytes.data(), n,
+                        nullptr, &lossy);
+  if (lossy || FromCodePage(codePage, bytes) != text) return std::nullopt;
+  return bytes;
+}
 
 bool Win32Platform::CreateRegistryKey(RegRoot root, const std::string& path) {
   ScopedRegKey key;
-  return ::RegCreateKeyExA(RootKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  return ::RegCreateKeyExW(RootKey(root), Wide(path), 0, nullptr, REG_OPTION_NON_VOLATILE,
                            KEY_WRITE, nullptr, key.out(), nullptr) == ERROR_SUCCESS;
 }
 
 bool Win32Platform::SetRegistryValue(RegRoot root, const std::string& path,
                                      const std::string& name, const RegValue& value) {
   ScopedRegKey key;
-  if (::RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_SET_VALUE, key.out()) !=
+  if (::RegOpenKeyExW(RootKey(root), Wide(path), 0, KEY_SET_VALUE, key.out()) !=
       ERROR_SUCCESS) {
     return false;
   }
   LONG result;
   if (value.kind == RegValue::Kind::Dword) {
     DWORD number = value.number;
-    result = ::RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD,
+    result = ::RegSetValueExW(key.get(), Wide(name), 0, REG_DWORD,
                               reinterpret_cast<const BYTE*>(&number), sizeof number);
   } else {
-    result = ::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(value.text.c_str()),
-                              static_cast<DWORD>(value.text.size() + 1));
+    Wide text(value.text);
+    result = ::RegSetValueExW(key.get(), Wide(name), 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(text.get()),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
   return result == ERROR_SUCCESS;
 }
@@ -232,17 +271,17 @@ bool Win32Platform::SetRegistryValue(RegRoot root, const std::string& path,
 std::optional<RegValue> Win32Platform::GetRegistryValue(RegRoot root, const std::string& path,
                                                         const std::string& name) {
   ScopedRegKey key;
-  if (::RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_QUERY_VALUE, key.out()) !=
+  if (::RegOpenKeyExW(RootKey(root), Wide(path), 0, KEY_QUERY_VALUE, key.out()) !=
       ERROR_SUCCESS) {
     return std::nullopt;
   }
+  Wide wideName(name);
   DWORD type = 0, size = 0;
-  if (::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
-      ERROR_SUCCESS) {
+  if (::RegQueryValueExW(key.get(), wideName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
-  std::vector<BYTE> data(size + 1, 0);
-  if (::RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, data.data(), &size) !=
+  std::vector<BYTE> data(size + sizeof(wchar_t), 0);
+  if (::RegQueryValueExW(key.get(), wideName, nullptr, &type, data.data(), &size) !=
       ERROR_SUCCESS) {
     return std::nullopt;
   }
@@ -252,32 +291,32 @@ std::optional<RegValue> Win32Platform::GetRegistryValue(RegRoot root, const std:
     value.number = data[0] | (data[1] << 8) | (data[2] << 16) | (uint32_t{data[3]} << 24);
   } else {
     value.kind = RegValue::Kind::String;
-    value.text = reinterpret_cast<const char*>(data.data());
+    value.text = Narrow(reinterpret_cast<const wchar_t*>(data.data()));
   }
   return value;
 }
 
 bool Win32Platform::DeleteRegistryTree(RegRoot root, const std::string& path) {
-  return !path.empty() && DeleteKeyTree(RootKey(root), path);
+  return !path.empty() && DeleteKeyTree(RootKey(root), Wide(path));
 }
 
 std::string Win32Platform::TempFolder() {
-  return GrowingBuffer([](char* b, DWORD n) { return ::GetTempPathA(n, b); });
+  return GrowingBuffer([](wchar_t* b, DWORD n) { return ::GetTempPathW(n, b); });
 }
 
 std::string Win32Platform::WindowsFolder() {
-  return GrowingBuffer([](char* b, DWORD n) { return ::GetWindowsDirectoryA(b, n); });
+  return GrowingBuffer([](wchar_t* b, DWORD n) { return ::GetWindowsDirectoryW(b, n); });
 }
 
 std::string Win32Platform::SystemFolder() {
-  return GrowingBuffer([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); });
+  return GrowingBuffer([](wchar_t* b, DWORD n) { return ::GetSystemDirectoryW(b, n); });
 }
 
 std::string Win32Platform::ModulePath() {
-  std::vector<char> buffer(MAX_PATH + 1);
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
   for (;;) {
-    DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n < buffer.size()) return std::string(buffer.data(), n);
+    DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n < buffer.size()) return Narrow(buffer.data(), n);
     buffer.resize(buffer.size() * 2);
   }
 }
@@ -287,16 +326,18 @@ std::string FirstArgumentOf(const char* p) {
   return NextArgument(p);
 }
 
-std::string Win32Platform::FirstArgument() { return FirstArgumentOf(::GetCommandLineA()); }
+std::string Win32Platform::FirstArgument() {
+  return FirstArgumentOf(Narrow(::GetCommandLineW()).c_str());
+}
 
 std::string Win32Platform::SpecialFolder(int csidl) {
   ScopedItemIdList list;
   if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, list.out())) || !list) {
     return std::string();
   }
-  char path[MAX_PATH + 1] = {};
-  ::SHGetPathFromIDListA(list.get(), path);
-  return path;
+  wchar_t path[MAX_PATH + 1] = {};
+  ::SHGetPathFromIDListW(list.get(), path);
+  return Narrow(path);
 }
 
 std::string Win32Platform::MakePrivateFolder(const std::string& parent) {
@@ -309,13 +350,14 @@ std::string Win32Platform::MakePrivateFolder(const std::string& parent) {
 // is refused here first, as ShellExecute would refuse it.
 bool Win32Platform::ShellOpen(const std::string& path) {
   if (RunsElevated()) {
-    char program[MAX_PATH + 1] = {};
-    if (reinterpret_cast<INT_PTR>(::FindExecutableA(path.c_str(), nullptr, program)) <= 32) {
+    wchar_t program[MAX_PATH + 1] = {};
+    if (reinterpret_cast<INT_PTR>(::FindExecutableW(Wide(path), nullptr, program)) <= 32) {
       return false;
     }
     if (OpenAsDesktopUser(path)) return true;
   }
-  HINSTANCE result = ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  HINSTANCE result =
+      ::ShellExecuteW(nullptr, L"open", Wide(path), nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
@@ -323,19 +365,16 @@ namespace {
 
 class Win32ShellLink : public ShellLink {
  public:
-  void SetPath(const std::string& target) override { link_->SetPath(target.c_str()); }
+  void SetPath(const std::string& target) override { link_->SetPath(Wide(target)); }
   void SetWorkingDirectory(const std::string& folder) override {
-    link_->SetWorkingDirectory(folder.c_str());
+    link_->SetWorkingDirectory(Wide(folder));
   }
   bool Save(const std::string& linkPath) override {
-    int n = ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, nullptr, 0);
-    std::vector<wchar_t> wide(n > 0 ? n : 1, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide.data(), n);
-    return SUCCEEDED(file_->Save(wide.data(), FALSE));
+    return SUCCEEDED(file_->Save(Wide(linkPath), FALSE));
   }
 
   ComPtr<IUnknown> object_;
-  ComPtr<IShellLinkA> link_;
+  ComPtr<IShellLinkW> link_;
   ComPtr<IPersistFile> file_;
 };
 
@@ -350,7 +389,7 @@ ShellLinkResult Win32Platform::CreateShellLink() {
     result.error = hr;
     return result;
   }
-  if (FAILED(link->object_->QueryInterface(IID_IShellLinkA, link->link_.out())) ||
+  if (FAILED(link->object_->QueryInterface(IID_IShellLinkW, link->link_.out())) ||
       FAILED(link->object_->QueryInterface(IID_IPersistFile, link->file_.out()))) {
     result.noInterface = true;
     return result;
@@ -361,12 +400,12 @@ ShellLinkResult Win32Platform::CreateShellLink() {
 
 std::string Win32Platform::SystemErrorText(int32_t code) {
   ScopedLocal buffer;
-  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+  DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, static_cast<DWORD>(code), 0,
-                             reinterpret_cast<char*>(buffer.out()), 0, nullptr);
+                             reinterpret_cast<wchar_t*>(buffer.out()), 0, nullptr);
   std::string text =
-      n && buffer ? std::string(static_cast<const char*>(buffer.get()), n) : std::string();
+      n && buffer ? Narrow(static_cast<const wchar_t*>(buffer.get()), n) : std::string();
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
     text.pop_back();
   }

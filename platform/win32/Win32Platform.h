@@ -27,9 +27,9 @@ class Win32Platform : public Platform {
                           uint32_t bufferSize) override;
   bool WriteProfile(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& file) override;
-  void FlushProfile(const std::string& file) override;
   std::optional<std::string> MapString(const std::string& text, uint32_t flags) override;
-  uint32_t AnsiCodePage() override;
+  std::optional<std::string> FromCodePage(uint32_t codePage, const std::string& bytes) override;
+  std::optional<std::string> ToCodePage(uint32_t codePage, const std::string& text) override;
   bool CreateRegistryKey(RegRoot root, const std::string& path) override;
   bool SetRegistryValue(RegRoot root, const std::string& path, const std::string& name,
                         const RegValue& value) override;

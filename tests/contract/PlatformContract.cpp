@@ -41,7 +41,7 @@ TEST_F(PlatformContract, PrivateFoldersAreNewEachTime) {
   ASSERT_FALSE(a.empty());
   ASSERT_FALSE(b.empty());
   EXPECT_NE(a, b);
-  EXPECT_EQ(world_->root() + "\\", FolderPart(a, CodePage(os().AnsiCodePage())));
+  EXPECT_EQ(world_->root() + "\\", FolderPart(a, kUtf8));
   EXPECT_TRUE(FolderExists(os(), a));
   ASSERT_TRUE(Write(a + "\\EXPAND.QST", "x"));
   EXPECT_EQ("x", Read(a + "\\EXPAND.QST"));
@@ -219,17 +219,93 @@ TEST_F(PlatformContract, ProfileWritesAreReadBack) {
   EXPECT_TRUE(WriteIniString(os(), "Sec", "Empty", "", file));
   EXPECT_TRUE(WriteIniString(os(), "Two", "Key", "表示", file));
   EXPECT_TRUE(WriteIniString(os(), "Sec", "Key", "Changed", file));
-  os().FlushProfile(file);
   EXPECT_EQ("Changed", ReadIniString(os(), "Sec", "Key", "", file));
   EXPECT_EQ("", ReadIniString(os(), "Sec", "Empty", "<default>", file));
   EXPECT_EQ("表示", ReadIniString(os(), "Two", "Key", "", file));
   EXPECT_FALSE(WriteIniString(os(), "Sec", "Key", "v", Path("nodir\\w.ini")));
 }
 
-TEST_F(PlatformContract, UpperCaseMappingLeavesKanjiWhole) {
+TEST_F(PlatformContract, UpperCaseMappingKnowsEveryScript) {
   EXPECT_EQ("C:\\PROGRAM FILES\\表\\ABC", MapUpperCase(os(), "c:\\Program Files\\表\\abc", 512));
   EXPECT_EQ("", MapUpperCase(os(), "", 512));
-  EXPECT_EQ(932u, os().AnsiCodePage());
+  EXPECT_EQ("JÖRG NGUYỄN 𠮷田 ＡＢ ΑΒ ЖЁ", MapUpperCase(os(), "Jörg Nguyễn 𠮷田 ａｂ αβ жё", 512));
+}
+
+// Shift-JIS is code page 932 whatever the system's code page: the second
+// bytes 5C of 表 and ソ, the wave dash as Windows maps it, half-width
+// katakana; broken bytes and characters Shift-JIS lacks are refused rather
+// than guessed at (no look-alike: the yen sign is not the backslash).
+TEST_F(PlatformContract, ShiftJisIsCodePage932Exactly) {
+  const std::pair<const char*, const char*> pairs[] = {
+      {"\x95\x5c\x83\x5c", "表ソ"}, {"\x81\x60", "～"}, {"\xb1\xdd", "ｱﾝ"},
+      {"C:\\a\x81\x5f", "C:\\a＼"}, {"", ""}};
+  for (const auto& [bytes, text] : pairs) {
+    EXPECT_EQ(text, os().FromCodePage(932, bytes).value_or("<refused>"));
+    EXPECT_EQ(bytes, os().ToCodePage(932, text).value_or("<refused>"));
+  }
+  EXPECT_FALSE(os().FromCodePage(932, "ab\x82").has_value());
+  for (const char* lacking : {"𠮷", "ö", "¥", "ễ"}) {
+    EXPECT_FALSE(os().ToCodePage(932, lacking).has_value()) << lacking;
+  }
+}
+
+// Names outside Shift-JIS (𠮷 outside the BMP, ö) and a Shift-JIS trail byte
+// 5C (表) are held exactly by files, folders, links, profiles and keys.
+TEST_F(PlatformContract, AnyNameRoundTrips) {
+  const std::string name = "𠮷ö表";
+  const std::string folder = Path(name);
+  ASSERT_EQ(0u, os().MakeFolder(folder));
+  EXPECT_TRUE(FolderExists(os(), folder + "\\"));
+  ASSERT_TRUE(Write(folder + "\\" + name + ".txt", "x"));
+  EXPECT_EQ("x", Read(Path(name + "\\" + name + ".txt")));
+  EXPECT_EQ(folder + "\\" + name + ".txt", os().FullPath(folder + "\\.\\" + name + ".txt"));
+  EXPECT_TRUE(os().Copy(folder + "\\" + name + ".txt", folder + "\\コピー.txt", true));
+  EXPECT_TRUE(os().Move(folder + "\\コピー.txt", folder + "\\Jörg.txt"));
+  EXPECT_EQ("x", Read(folder + "\\Jörg.txt"));
+  const std::string ini = folder + "\\" + name + ".ini";
+  EXPECT_TRUE(WriteIniString(os(), name, name, folder, ini));
+  EXPECT_EQ(folder, ReadIniString(os(), name, name, "", ini));
+  ShellLinkResult made = os().CreateShellLink();
+  ASSERT_NE(nullptr, made.link);
+  made.link->SetPath(folder + "\\Jörg.txt");
+  EXPECT_TRUE(made.link->Save(folder + "\\" + name + ".lnk"));
+  EXPECT_TRUE(FileExists(os(), folder + "\\" + name + ".lnk"));
+  const std::string key = "Software\\QuilloContract\\" + name;
+  ASSERT_TRUE(os().CreateRegistryKey(RegRoot::CurrentUser, key));
+  EXPECT_TRUE(os().SetRegistryValue(RegRoot::CurrentUser, key, name, {RegValue::Kind::String, folder, 0}));
+  auto value = os().GetRegistryValue(RegRoot::CurrentUser, key, name);
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(folder, value->text);
+  EXPECT_TRUE(os().DeleteRegistryTree(RegRoot::CurrentUser, "Software\\QuilloContract"));
+}
+
+// A profile file keeps its bytes while its text fits in Shift-JIS, and
+// becomes UTF-16LE with a byte-order mark (which the system's own profile
+// functions read) once a value does not; UTF-8 after a mark reads too.
+TEST_F(PlatformContract, ProfileFilesKeepShiftJisUntilAValueDoesNotFit) {
+  const std::string file = Path("rec.ini");
+  ASSERT_TRUE(WriteIniString(os(), "Title", "UnSetup", "サンプル", file));
+  ASSERT_TRUE(WriteIniString(os(), "Files", "File1", "C:\\表\\A.TXT", file));
+  EXPECT_EQ("[Title]\r\nUnSetup=\x83\x54\x83\x93\x83\x76\x83\x8b\r\n\r\n"
+            "[Files]\r\nFile1=C:\\\x95\x5c\\A.TXT\r\n",
+            Read(file));
+  ASSERT_TRUE(WriteIniString(os(), "Files", "File2", "C:\\𠮷田\\B.TXT", file));
+  const std::string bytes = Read(file);
+  EXPECT_EQ(std::string("\xff\xfe[\0T\0", 6), bytes.substr(0, 6));
+  EXPECT_EQ("サンプル", ReadIniString(os(), "Title", "UnSetup", "", file));
+  EXPECT_EQ("C:\\表\\A.TXT", ReadIniString(os(), "Files", "File1", "", file));
+  EXPECT_EQ("C:\\𠮷田\\B.TXT", ReadIniString(os(), "Files", "File2", "", file));
+  ASSERT_TRUE(Write(Path("u8.ini"), "\xef\xbb\xbf[S]\r\nk=𠮷野家\r\n"));
+  EXPECT_EQ("𠮷野家", ReadIniString(os(), "S", "k", "", Path("u8.ini")));
+}
+
+// Values are cut as the program's 255-byte buffer always cut them, counted
+// in Shift-JIS bytes and never through a character.
+TEST_F(PlatformContract, ProfileValuesAreCutToWholeCharacters) {
+  ASSERT_TRUE(Write(Path("p.ini"), "[S]\r\nkanji=" + std::string(253, 'x') + "\x95\x5c\r\n"
+                                   "kana=" + std::string(253, 'x') + "\xb1\xb1\r\n"));
+  EXPECT_EQ(std::string(253, 'x'), Profile("kanji"));
+  EXPECT_EQ(std::string(253, 'x') + "ｱ", Profile("kana"));
 }
 
 TEST_F(PlatformContract, RegistryKeysValuesAndTrees) {

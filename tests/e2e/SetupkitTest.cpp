@@ -122,14 +122,12 @@ TEST(Setupkit, ThePlanOfTheSampleIsWhatTheRealInstallDid) {
   ParsePlan(plan.out, &steps, &record);
   ASSERT_FALSE(steps.empty()) << plan.out;
   ASSERT_FALSE(record.empty()) << plan.out;
-  // The record, line for line (Shift-JIS on disk).
+  // The record, line for line (Shift-JIS on disk: all of the sample fits).
   std::vector<std::string> written;
-  for (const std::string& line : Lines(ReadFile(product.folder() + "/installed/UNSETUP.INI"))) {
+  for (const std::string& line : Lines(ReadSjis(product.folder() + "/installed/UNSETUP.INI"))) {
     if (!line.empty()) written.push_back(line);
   }
-  std::vector<std::string> planned;
-  for (const std::string& line : record) planned.push_back(ToSjis(line));
-  EXPECT_EQ(planned, written) << plan.out;
+  EXPECT_EQ(record, written) << plan.out;
   // Every step's effect is there.
   for (const PlanStep& step : steps) {
     SCOPED_TRACE(step.kind + " " + step.path);
@@ -188,7 +186,7 @@ TEST(Setupkit, TheWindowsBuildGivesWhatTheNativeOneGives) {
   for (char c : windowsPlan.out) {
     if (c != '\r') crlfless += c;
   }
-  EXPECT_EQ(ToSjis(nativePlan.out), crlfless);
+  EXPECT_EQ(nativePlan.out, crlfless);
 
   // A crafted mistake: the same finding, the same exit code, in JSON too.
   std::ofstream(work / "windows/SETUP.INI", std::ios::app) << "[ExecuteFile]\r\nFile=(app)\\SAMPLE.TXT\r\n";
@@ -199,26 +197,32 @@ TEST(Setupkit, TheWindowsBuildGivesWhatTheNativeOneGives) {
   EXPECT_NE(std::string::npos, check.out.find("\"errors\": 1")) << check.out;
 }
 
-// A character Shift-JIS lacks is refused by both builds alike, also where
-// the system would write a look-alike (Windows turns "é" into "e"): pack
-// writes nothing rather than a definition file that says something else.
-TEST(Setupkit, BothBuildsRefuseACharacterShiftJisLacks) {
+// A character Shift-JIS lacks makes both builds write the definition in
+// UTF-8 after a byte-order mark, also where the system would write a
+// look-alike (Windows turns "é" into "e"), and say so: never a definition
+// file that says something else.
+TEST(Setupkit, BothBuildsKeepACharacterShiftJisLacks) {
   const fs::path work = fs::path(QS_E2E_STATE) / "cases/setupkit-lacking";
   fs::remove_all(work);
   fs::create_directories(work);
   const fs::path source = work / "source";
   fs::copy(fs::path(QS_SOURCE_DIR) / "examples/sample", source, fs::copy_options::recursive);
-  std::ofstream(source / "SETUP.INI", std::ios::app) << "[TopMessage]\r\nMessage1=Caf\xC3\xA9\r\n";
+  std::ofstream(source / "SETUP.INI", std::ios::app) << "; Caf\xC3\xA9\r\n";
   CommandResult native = RunCaptured({kSetupkit, "pack", source.string(), "-o", (work / "native").string(),
                                       "--setup-exe", std::string(QS_WINDOWS_TEST_DIR) + "/SETUP.EXE"});
   CommandResult windows = RunInSession({"wine", kSetupkitExe, "pack", WindowsPath(source.string()), "-o",
                                         WindowsPath((work / "windows").string())});
-  EXPECT_EQ(2, native.code) << native.out;
-  EXPECT_EQ(2, windows.code) << windows.out;
+  EXPECT_EQ(0, native.code) << native.out;
+  EXPECT_EQ(0, windows.code) << windows.out;
   for (const CommandResult& result : {native, windows}) {
-    EXPECT_NE(std::string::npos, result.out.find("characters Shift-JIS lacks")) << result.out;
+    EXPECT_NE(std::string::npos, result.out.find("SETUP.INI in UTF-8 with a byte-order mark ('\xC3\xA9'"))
+        << result.out;
   }
-  EXPECT_FALSE(fs::exists(work / "windows" / "SETUP.INI"));
+  for (const char* built : {"native", "windows"}) {
+    std::string ini = ReadFile((work / built / "SETUP.INI").string());
+    EXPECT_EQ("\xEF\xBB\xBF", ini.substr(0, 3)) << built;
+    EXPECT_NE(std::string::npos, ini.find("; Caf\xC3\xA9\r\n")) << built;
+  }
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 // Calls are numbered from 1 in the order they are made, including the reads
 // and writes of open files and the methods of shell links. A call armed to
 // fail fails once; everything before and after it behaves as the inner
-// platform does. Calls that cannot fail (pauses, beeps, the code page, the
+// platform does. Calls that cannot fail (pauses, beeps, code page conversions, the
 // system's folders and texts, profile reads) are passed through and not
 // counted.
 #pragma once
@@ -71,9 +71,13 @@ class FaultyPlatform : public Platform {
                           uint32_t bufferSize) override;
   bool WriteProfile(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& file) override;
-  void FlushProfile(const std::string& file) override { inner_.FlushProfile(file); }
   std::optional<std::string> MapString(const std::string& text, uint32_t flags) override;
-  uint32_t AnsiCodePage() override { return inner_.AnsiCodePage(); }
+  std::optional<std::string> FromCodePage(uint32_t codePage, const std::string& bytes) override {
+    return inner_.FromCodePage(codePage, bytes);
+  }
+  std::optional<std::string> ToCodePage(uint32_t codePage, const std::string& text) override {
+    return inner_.ToCodePage(codePage, text);
+  }
   bool CreateRegistryKey(RegRoot root, const std::string& path) override;
   bool SetRegistryValue(RegRoot root, const std::string& path, const std::string& name,
                         const RegValue& value) override;

@@ -47,29 +47,34 @@ TEST(DelBackslash, RemovesAtMostOneBackslash) {
   EXPECT_EQ("\\Dir", Del("\\Dir\\", "Bottom"));
 }
 
-TEST(Backslash, DoubleByteCharactersEndingIn5CAreNotBackslashes) {
-  // 表 and ソ have 0x5C as their second byte in code page 932.
-  for (const std::string folder : {"C:\\表", "C:\\ソ", "C:\\能", "C:\\十"}) {
-    ASSERT_EQ('\\', folder.back());
-    EXPECT_EQ(folder + "\\", Add(folder, "B")) << folder;
-    EXPECT_EQ(folder, Del(folder, "B")) << folder;
-    EXPECT_EQ(folder, Del(folder + "\\", "B")) << folder;
-    EXPECT_EQ(folder + "\\x", JoinPath(folder, "x", kCp932));
+// 表, ソ, 能 and 十 end in byte 5C in Shift-JIS: a scan of Shift-JIS steps
+// over them; in the engine's UTF-8 no byte of them is a backslash at all.
+TEST(Backslash, CharactersEndingIn5CAreNotBackslashes) {
+  const std::pair<CodePage, std::vector<std::string>> texts[] = {
+      {kCp932, {"C:\\\x95\x5c", "C:\\\x83\x5c", "C:\\\x94\x5c", "C:\\\x8f\x5c"}},
+      {kUtf8, {"C:\\表", "C:\\ソ", "C:\\能", "C:\\十", "C:\\𠮷"}}};
+  for (const auto& [cp, folders] : texts) {
+    for (const std::string& folder : folders) {
+      EXPECT_EQ(folder + "\\", AddBackslash(folder, "B", cp)) << folder;
+      EXPECT_EQ(folder, DelBackslash(folder, "B", cp)) << folder;
+      EXPECT_EQ(folder, DelBackslash(folder + "\\", "B", cp)) << folder;
+      EXPECT_EQ(folder + "\\x", JoinPath(folder, "x", cp));
+      EXPECT_EQ(folder, ParentFolder(folder + "\\WIN", cp));
+    }
   }
   // A single-byte code page sees plain bytes.
-  EXPECT_EQ("C:\\\x95", DelBackslash("C:\\表", "B", CodePage(1252)));
+  EXPECT_EQ("C:\\\x95", DelBackslash("C:\\\x95\x5c", "B", CodePage(1252)));
 }
 
 TEST(PathParts, FileNameFolderAndParent) {
   EXPECT_EQ("SETUP.INI", FileNamePart("C:\\A\\SETUP.INI", kCp932));
   EXPECT_EQ("X.INI", FileNamePart("C:X.INI", kCp932));
   EXPECT_EQ("NAME", FileNamePart("NAME", kCp932));
-  EXPECT_EQ("表.txt", FileNamePart("C:\\表\\表.txt", kCp932));
-  EXPECT_EQ("C:\\表\\", FolderPart("C:\\表\\表.txt", kCp932));
+  EXPECT_EQ("表.txt", FileNamePart("C:\\表\\表.txt", kUtf8));
+  EXPECT_EQ("C:\\表\\", FolderPart("C:\\表\\表.txt", kUtf8));
   EXPECT_EQ("", FolderPart("NAME", kCp932));
   EXPECT_EQ("C:\\", ParentFolder("C:\\WINDOWS", kCp932));
   EXPECT_EQ("C:\\OS", ParentFolder("C:\\OS\\WIN", kCp932));
-  EXPECT_EQ("C:\\表", ParentFolder("C:\\表\\WIN", kCp932));
   EXPECT_EQ("\\\\", ParentFolder("\\\\server", kCp932));
   EXPECT_EQ("C:", ParentFolder("C:WIN", kCp932));
   EXPECT_EQ("", ParentFolder("WINDOWS", kCp932));

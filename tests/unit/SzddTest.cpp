@@ -159,14 +159,24 @@ TEST(SzddExpandedName, WorksOnTheFileNamePartOnly) {
   EXPECT_EQ("C:\\DIR\\", Expanded("C:\\DIR\\", 't'));
 }
 
-TEST(SzddExpandedName, StepsOverDoubleByteCharacters) {
-  // ダ is 83 5F: its second byte is not an underscore.
-  EXPECT_EQ("ファイル.ダ", Expanded("ファイル.ダ", 't'));
-  // ア is 83 41: its second byte is not an upper-case letter.
-  EXPECT_EQ("x.アb", Expanded("x.ア_", 'B'));
-  // 表 is 95 5C: not a separator, so the whole path is the name.
-  EXPECT_EQ("C:\\表.txt", Expanded("C:\\表.tx_", 't'));
-  EXPECT_EQ("C:\\表\\x.txt", Expanded("C:\\表\\x.tx_", 't'));
+// In Shift-JIS, ダ is 83 5F (its second byte is not an underscore), ア is
+// 83 41 (not an upper-case letter) and 表 is 95 5C (not a separator); the
+// engine's UTF-8 names expand the same way.
+TEST(SzddExpandedName, StepsOverMultiByteCharacters) {
+  const struct {
+    CodePage cp;
+    const char *da, *a, *table;
+  } texts[] = {{kCp932, "\x83\x5f", "\x83\x41", "\x95\x5c"}, {kUtf8, "ダ", "ア", "表"}};
+  for (const auto& t : texts) {
+    auto expanded = [&](const std::string& path, char missing) {
+      return SzddExpandedName(path, static_cast<uint8_t>(missing), t.cp);
+    };
+    const std::string da = t.da, a = t.a, table = t.table;
+    EXPECT_EQ("f." + da, expanded("f." + da, 't'));
+    EXPECT_EQ("x." + a + "b", expanded("x." + a + "_", 'B'));
+    EXPECT_EQ("C:\\" + table + ".txt", expanded("C:\\" + table + ".tx_", 't'));
+    EXPECT_EQ("C:\\" + table + "\\x.txt", expanded("C:\\" + table + "\\x.tx_", 't'));
+  }
 }
 
 TEST(SzddCompressedName, ReplacesTheLastCharacterOfTheExtension) {
@@ -181,13 +191,13 @@ TEST(SzddCompressedName, ReplacesTheLastCharacterOfTheExtension) {
       {".profile", ".profil_", 'e'},     {"C:\\表\\ア.txt", "C:\\表\\ア.tx_", 't'},
   };
   for (const Case& c : cases) {
-    auto name = MakeSzddCompressedName(c.name, kCp932);
+    auto name = MakeSzddCompressedName(c.name, kUtf8);
     ASSERT_TRUE(name) << c.name;
     EXPECT_EQ(c.compressed, name->path);
     EXPECT_EQ(static_cast<uint8_t>(c.missing), name->missingChar) << c.name;
     // Expanding gives the name back (README._ gives README., which Windows
     // takes as README).
-    std::string back = SzddExpandedName(name->path, name->missingChar, kCp932);
+    std::string back = SzddExpandedName(name->path, name->missingChar, kUtf8);
     EXPECT_TRUE(back == c.name || back == std::string(c.name) + ".") << c.name << " " << back;
   }
 }
@@ -197,13 +207,15 @@ TEST(SzddCompressedName, RefusesWhatCannotRoundTrip) {
   EXPECT_FALSE(MakeSzddCompressedName("noext_", kCp932));
   EXPECT_FALSE(MakeSzddCompressedName("", kCp932));
   EXPECT_FALSE(MakeSzddCompressedName("C:\\DIR\\", kCp932));
-  EXPECT_FALSE(MakeSzddCompressedName("a.表", kCp932));
-  // ダ ends in byte 5F but is not an underscore.
-  auto name = MakeSzddCompressedName("a.bダ", kCp932);
-  EXPECT_FALSE(name) << "double-byte last character";
-  name = MakeSzddCompressedName("ダ", kCp932);
-  ASSERT_TRUE(name);
-  EXPECT_EQ("ダ._", name->path);
+  // A last character of more than one byte has no byte to keep in the header;
+  // in Shift-JIS, ダ ends in byte 5F but is not an underscore.
+  for (const auto& [cp, da] : {std::pair{kUtf8, "ダ"}, std::pair{kCp932, "\x83\x5f"}}) {
+    EXPECT_FALSE(MakeSzddCompressedName(std::string("a.b") + da, cp)) << da;
+    auto name = MakeSzddCompressedName(da, cp);
+    ASSERT_TRUE(name) << da;
+    EXPECT_EQ(std::string(da) + "._", name->path);
+  }
+  EXPECT_FALSE(MakeSzddCompressedName("a.表", kUtf8));
 }
 
 // --- Decoder on hand-made streams -------------------------------------------

@@ -85,7 +85,8 @@ TEST(RunLogTest, EveryTextLineIsALogLineWrittenAtOnce) {
   log.Write("step", "フォルダを作成しています．．．\rCreating -> C:\\A\\");
   log.Write("failed", "<File> C:\\A\\X.TXT\r\n<Folder> C:\\A\\B\\\r\n");
   log.Write("end", "");
-  EXPECT_EQ("2026-12-07 10:00:00 step フォルダを作成しています．．．\r\n"
+  EXPECT_EQ("\xef\xbb\xbf"  // UTF-8, marked as such
+            "2026-12-07 10:00:00 step フォルダを作成しています．．．\r\n"
             "2026-12-07 10:00:00 step Creating -> C:\\A\\\r\n"
             "2026-12-07 10:00:01 failed <File> C:\\A\\X.TXT\r\n"
             "2026-12-07 10:00:01 failed <Folder> C:\\A\\B\\\r\n"

@@ -11,6 +11,8 @@
 #include "core/SzddFiles.h"
 #include "data/Definition.h"
 #include "data/UninstallRecord.h"
+#include "platform/ProfileText.h"
+#include "platform/Unicode.h"
 #include "platform/fake/FakePlatform.h"
 #include "tools/setupkit/Text.h"
 
@@ -18,7 +20,7 @@ namespace qs::kit {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr CodePage kCp{932};
+constexpr CodePage kCp = kUtf8;
 constexpr const char* kIniPath = "D:\\SETUP.INI";
 constexpr size_t kMaxValue = 254;
 
@@ -202,7 +204,7 @@ class Checker {
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder_, ec)) {
       if (entry.is_regular_file()) {
-        files_[UpperName(DiskNameToCp932(entry.path().filename().string()))] = entry.path();
+        files_[UpperName(NameOf(entry.path().filename()))] = entry.path();
       }
     }
     for (const Step& step : run.install) {
@@ -212,7 +214,7 @@ class Checker {
 
   std::vector<Finding> Run() {
     if (!Encoding()) return findings_;
-    lines_ = ScanLines(bytes_);
+    lines_ = ScanLines(text_);
     Structure();
     Values();
     Folders();
@@ -262,22 +264,24 @@ class Checker {
     }
   }
 
+  // The file's text as the program reads it: Shift-JIS, or UTF-8 after a
+  // byte-order mark. False when there is nothing to check in it.
   bool Encoding() {
     if (LooksUtf16(bytes_)) {
-      Error(0, "the file is saved as UTF-16; the program reads Shift-JIS (code page 932) and "
-               "finds nothing in it");
+      Error(0, "the file is saved as UTF-16; the program reads Shift-JIS (code page 932), or "
+               "UTF-8 after a byte-order mark");
       return false;
     }
     if (HasUtf8Bom(bytes_)) {
-      Error(1, "the file starts with a UTF-8 byte-order mark, which spoils the first line; save "
-               "it in Shift-JIS without one");
-    }
-    if (IsUtf8Beyond7Bit(bytes_)) {
-      Error(LineAt(FirstNonAscii()), "the file is saved as UTF-8; the program reads Shift-JIS "
-                                     "(code page 932), so its Japanese texts come out garbled");
+      if (!IsUtf8(bytes_)) Error(LineAt(FirstNonUtf8()), "bytes that are not UTF-8 text");
+    } else if (IsUtf8Beyond7Bit(bytes_)) {
+      Error(LineAt(FirstNonAscii()), "the file is saved as UTF-8 without a byte-order mark; the "
+                                     "program reads such a file as Shift-JIS (code page 932), so "
+                                     "its texts come out garbled: save it with the mark");
     } else if (size_t bad = FirstNonCp932(bytes_); bad != std::string::npos) {
       Error(LineAt(bad), "bytes that are not Shift-JIS text");
     }
+    text_ = DecodeText(os_, bytes_).text;
     for (size_t i = 0; i < bytes_.size(); ++i) {
       if (bytes_[i] == '\n' && (i == 0 || bytes_[i - 1] != '\r')) {
         Warn(LineAt(i), "line ends are LF only; Windows files end their lines with CR LF");
@@ -285,6 +289,15 @@ class Checker {
       }
     }
     return true;
+  }
+  size_t FirstNonUtf8() const {
+    for (size_t i = 0; i < bytes_.size();) {
+      size_t start = i;
+      if (NextCodePoint(bytes_, i) == 0xFFFD && bytes_.compare(start, 3, "\xef\xbf\xbd") != 0) {
+        return start;
+      }
+    }
+    return 0;
   }
   size_t FirstNonAscii() const {
     for (size_t i = 0; i < bytes_.size(); ++i) {
@@ -631,9 +644,9 @@ class Checker {
     std::string file = Read(ini::kReadme, "File");
     if (file.empty()) return;
     int line = LineOf(ini::kReadme, "File");
-    std::string relative = Cp932ToDiskName(DelBackslash(file, "T", kCp));
+    std::string relative = DelBackslash(file, "T", kCp);
     std::replace(relative.begin(), relative.end(), '\\', '/');
-    fs::path path = folder_ / relative;
+    fs::path path = folder_ / PathOf(relative);
     if (!fs::is_regular_file(path)) {
       auto found = files_.find(UpperName(file));
       if (found == files_.end()) {
@@ -642,13 +655,19 @@ class Checker {
       }
       path = found->second;
     }
+    // Like the definition file, but UTF-16 after its mark shows as well.
     std::string bytes = ReadBytes(path);
-    if (LooksUtf16(bytes)) {
-      Error(line, "the readme " + Quote(file) + " is saved as UTF-16; the program shows it as "
-                  "Shift-JIS");
-    } else if (IsUtf8Beyond7Bit(bytes) || HasUtf8Bom(bytes)) {
-      Error(line, "the readme " + Quote(file) + " is saved as UTF-8; the program shows it as "
-                  "Shift-JIS, garbled");
+    const bool marked = HasUtf8Bom(bytes) || bytes.rfind("\xff\xfe", 0) == 0;
+    if (LooksUtf16(bytes) && !marked) {
+      Error(line, "the readme " + Quote(file) + " is saved as UTF-16 without a byte-order "
+                  "mark; the program shows it as Shift-JIS");
+    } else if (HasUtf8Bom(bytes) && !IsUtf8(bytes)) {
+      Error(line, "the readme " + Quote(file) + " holds bytes that are not UTF-8 text");
+    } else if (marked) {
+      return;
+    } else if (IsUtf8Beyond7Bit(bytes)) {
+      Error(line, "the readme " + Quote(file) + " is saved as UTF-8 without a byte-order mark; "
+                  "the program shows such a file as Shift-JIS, garbled: save it with the mark");
     } else if (FirstNonCp932(bytes) != std::string::npos) {
       Error(line, "the readme " + Quote(file) + " holds bytes that are not Shift-JIS text");
     }
@@ -702,6 +721,7 @@ class Checker {
 
   std::string file_;
   std::string bytes_;
+  std::string text_;  // the file as the program reads it
   fs::path folder_;
   const DryRunResult& run_;
   fake::FakePlatform os_;
@@ -762,7 +782,7 @@ CheckReport CheckProduct(const fs::path& target, const Layout& layout, const Cho
     report.findings.push_back({target.string(), 0, Severity::Error, "no such file or folder"});
     return report;
   }
-  std::string name = fs::is_directory(target) ? (target / ini.filename()).string() : target.string();
+  std::string name = NameOf(fs::is_directory(target) ? target / ini.filename() : target);
   DryRunResult run = DryRun(folder, layout, choices, ini);
   report.findings = Checker(name, ReadBytes(ini), folder, run).Run();
   std::stable_sort(report.findings.begin(), report.findings.end(),
@@ -774,7 +794,7 @@ std::string FormatText(const CheckReport& report) {
   std::string out;
   for (const Finding& f : report.findings) {
     out += f.file + ":" + (f.line ? std::to_string(f.line) + ":" : std::string()) + " " +
-           (f.severity == Severity::Error ? "error" : "warning") + ": " + ForConsole(f.text) + "\n";
+           (f.severity == Severity::Error ? "error" : "warning") + ": " + f.text + "\n";
   }
   return out;
 }
@@ -784,9 +804,9 @@ std::string FormatJson(const CheckReport& report) {
   for (size_t i = 0; i < report.findings.size(); ++i) {
     const Finding& f = report.findings[i];
     out += i ? ",\n    " : "\n    ";
-    out += "{\"file\": " + JsonString(DiskNameToUtf8(f.file)) + ", \"line\": " + std::to_string(f.line) +
+    out += "{\"file\": " + JsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
            ", \"severity\": \"" + (f.severity == Severity::Error ? "error" : "warning") +
-           "\", \"message\": " + JsonString(Cp932ToUtf8(f.text)) + "}";
+           "\", \"message\": " + JsonString(f.text) + "}";
   }
   out += report.findings.empty() ? "],\n" : "\n  ],\n";
   out += "  \"errors\": " + std::to_string(report.Errors()) + ",\n  \"warnings\": " +

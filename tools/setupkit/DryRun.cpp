@@ -11,6 +11,7 @@
 #include "core/Texts.h"
 #include "data/UninstallRecord.h"
 #include "install/InstallPlan.h"
+#include "platform/ProfileText.h"
 #include "platform/fake/FakePlatform.h"
 #include "tools/setupkit/Text.h"
 
@@ -18,7 +19,7 @@ namespace qs::kit {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr CodePage kCp{932};
+constexpr CodePage kCp = kUtf8;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
@@ -198,7 +199,7 @@ void LoadProduct(RecordingPlatform& os, const fs::path& folder, const Layout& la
   std::error_code ec;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
     if (!entry.is_regular_file()) continue;
-    std::string name = DiskNameToCp932(entry.path().filename().string());
+    std::string name = NameOf(entry.path().filename());
     os.AddFile(JoinPath(layout.sourceFolder, name, kCp), ReadBytes(entry.path()));
   }
   // The program runs from this folder, so it is there even in a package that
@@ -243,7 +244,7 @@ bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
   std::optional<std::string> record = os.Contents(result.recordPath);
   result.stopped = !record && result.runError.empty();
   if (!record) return false;
-  result.record = *record;
+  result.record = DecodeText(os, *record).text;
   return true;
 }
 

@@ -15,7 +15,7 @@
 
 namespace qs::kit {
 
-// The Windows the dry run installs onto. Paths are Shift-JIS. The Program
+// The Windows the dry run installs onto. The Program
 // Files folder is not among them: the program derives it from the Windows
 // folder.
 struct Layout {
@@ -44,7 +44,7 @@ struct Choices {
 
 // One change, in the order the run made it. kind is one of: folder, file,
 // shortcut, registry, uninstaller, registration, open (the file opened
-// after setup), delete, remove-folder, delete-key. Paths are Shift-JIS.
+// after setup), delete, remove-folder, delete-key.
 struct Step {
   std::string kind;
   std::string path;
@@ -60,7 +60,7 @@ struct DryRunResult {
   std::string runError;        // the standard error report that ended the install run
   std::string failureList;     // the install run's failure list
   std::string recordPath;
-  std::string record;          // the uninstall record's text
+  std::string record;          // the uninstall record's text (UTF-8, whatever its form)
   std::vector<Step> uninstall;
   std::string uninstallFailureList;
 };

@@ -4,11 +4,14 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "core/Paths.h"
 #include "core/Szdd.h"
 #include "core/SzddFiles.h"
 #include "data/Definition.h"
+#include "platform/Unicode.h"
+#include "platform/fake/Cp932.h"
 #include "platform/fake/FakePlatform.h"
 #include "tools/setupkit/Text.h"
 
@@ -16,7 +19,7 @@ namespace qs::kit {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr CodePage kCp{932};
+constexpr CodePage kCp = kUtf8;
 
 bool WriteBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -24,9 +27,16 @@ bool WriteBytes(const fs::path& path, const std::string& bytes) {
   return static_cast<bool>(out.flush());
 }
 
-// A UTF-8 text as the program reads it: Shift-JIS, every line ended by CR LF.
-std::optional<std::string> ToProgramText(std::string utf8) {
+// A UTF-8 text as the program reads it, every line ended by CR LF: in
+// Shift-JIS when every character has a form there, else in UTF-8 after a
+// byte-order mark. nullopt when the source is not UTF-8.
+struct ProgramText {
+  std::string bytes;
+  std::string lacking;  // the first character Shift-JIS lacks; empty: Shift-JIS
+};
+std::optional<ProgramText> ToProgramText(std::string utf8) {
   if (utf8.rfind("\xEF\xBB\xBF", 0) == 0) utf8.erase(0, 3);
+  if (!IsUtf8(utf8)) return std::nullopt;
   std::string crlf;
   for (size_t i = 0; i < utf8.size(); ++i) {
     if (utf8[i] == '\r') continue;
@@ -34,7 +44,21 @@ std::optional<std::string> ToProgramText(std::string utf8) {
     crlf += utf8[i];
   }
   if (!crlf.empty() && crlf.back() != '\n') crlf += "\r\n";
-  return Utf8ToCp932(crlf);
+  if (std::optional<std::string> sjis = fake::Utf8ToCp932(crlf)) return ProgramText{*sjis, ""};
+  for (size_t i = 0; i < crlf.size();) {
+    size_t start = i;
+    NextCodePoint(crlf, i);
+    std::string character = crlf.substr(start, i - start);
+    if (!fake::Utf8ToCp932(character)) return ProgramText{"\xEF\xBB\xBF" + crlf, character};
+  }
+  return ProgramText{"\xEF\xBB\xBF" + crlf, "?"};
+}
+
+// What pack says of a text it wrote out.
+std::string FormNote(const std::string& name, const ProgramText& text) {
+  if (text.lacking.empty()) return name + " in Shift-JIS";
+  return name + " in UTF-8 with a byte-order mark ('" + text.lacking +
+         "' has no Shift-JIS form; SETUP.EXE reads both)";
 }
 
 // Every file of the source tree by its upper-case name (Shift-JIS); the
@@ -44,12 +68,12 @@ std::map<std::string, fs::path> TreeFiles(const fs::path& root) {
   std::error_code ec;
   for (const fs::directory_entry& entry : fs::directory_iterator(root, ec)) {
     if (entry.is_regular_file()) {
-      files.emplace(UpperName(DiskNameToCp932(entry.path().filename().string())), entry.path());
+      files.emplace(UpperName(NameOf(entry.path().filename())), entry.path());
     }
   }
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root, ec)) {
     if (entry.is_regular_file()) {
-      files.emplace(UpperName(DiskNameToCp932(entry.path().filename().string())), entry.path());
+      files.emplace(UpperName(NameOf(entry.path().filename())), entry.path());
     }
   }
   return files;
@@ -58,7 +82,7 @@ std::map<std::string, fs::path> TreeFiles(const fs::path& root) {
 std::optional<fs::path> FindDefinition(const fs::path& folder) {
   std::error_code ec;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-    if (entry.is_regular_file() && UpperName(entry.path().filename().string()) == "SETUP.INI") {
+    if (entry.is_regular_file() && UpperName(NameOf(entry.path().filename())) == "SETUP.INI") {
       return entry.path();
     }
   }
@@ -74,27 +98,28 @@ class Packer {
     std::optional<fs::path> ini = FindDefinition(request_.source);
     if (!ini) return Fail("no SETUP.INI in " + request_.source.string());
     definition_ = *ini;
-    std::optional<std::string> text = ToProgramText(ReadBytes(*ini));
-    if (!text) return Fail(ini->string() + " is not UTF-8, or holds characters Shift-JIS lacks");
-    if (!WriteBytes(stage / "SETUP.INI", *text)) return Fail("cannot write " + stage.string());
+    std::optional<ProgramText> text = ToProgramText(ReadBytes(*ini));
+    if (!text) return Fail(NameOf(*ini) + " is not UTF-8");
+    if (!WriteBytes(stage / "SETUP.INI", text->bytes)) return Fail("cannot write " + NameOf(stage));
+    notes_.push_back(FormNote("SETUP.INI", *text));
     fake::FakePlatform os;
-    os.AddFile("D:\\SETUP.INI", *text);
+    os.AddFile("D:\\SETUP.INI", text->bytes);
     std::string readme = ReadIniString(os, ini::kReadme, "File", "", "D:\\SETUP.INI");
     std::string readmeName = UpperName(FileNamePart(readme, kCp));
 
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(request_.source, ec)) {
       if (!entry.is_regular_file() || entry.path() == *ini) continue;
-      std::string name = entry.path().filename().string();
+      const fs::path name = entry.path().filename();
       std::string bytes = ReadBytes(entry.path());
-      if (!readmeName.empty() && UpperName(DiskNameToCp932(name)) == readmeName) {
-        std::optional<std::string> converted = ToProgramText(bytes);
-        if (!converted) return Fail(entry.path().string() + " (the readme) is not UTF-8, or holds "
-                                    "characters Shift-JIS lacks");
-        bytes = *converted;
+      if (!readmeName.empty() && UpperName(NameOf(name)) == readmeName) {
+        std::optional<ProgramText> converted = ToProgramText(bytes);
+        if (!converted) return Fail(NameOf(entry.path()) + " (the readme) is not UTF-8");
+        bytes = converted->bytes;
+        notes_.push_back(FormNote("the readme " + NameOf(name), *converted));
       }
-      if (!WriteBytes(stage / name, bytes)) return Fail("cannot write " + (stage / name).string());
-      made_[UpperName(DiskNameToCp932(name))] = true;
+      if (!WriteBytes(stage / name, bytes)) return Fail("cannot write " + NameOf(stage / name));
+      made_[UpperName(NameOf(name))] = true;
     }
 
     std::map<std::string, fs::path> tree = TreeFiles(request_.source);
@@ -113,6 +138,7 @@ class Packer {
   }
 
   const std::string& message() const { return message_; }
+  const std::vector<std::string>& notes() const { return notes_; }
   const fs::path& definition() const { return definition_; }
 
  private:
@@ -137,12 +163,12 @@ class Packer {
     }
     if (name.empty() || name.back() != '_') return true;
     for (const auto& [upper, path] : tree) {
-      std::string original = DiskNameToCp932(path.filename().string());
+      std::string original = NameOf(path.filename());
       std::optional<SzddCompressedName> compressed = MakeSzddCompressedName(original, kCp);
       if (!compressed || UpperName(compressed->path) != name) continue;
-      std::string diskName = Cp932ToDiskName(compressed->path);
+      fs::path diskName = PathOf(compressed->path);
       if (!WriteBytes(stage / diskName, SzddCompress(ReadBytes(path), compressed->missingChar))) {
-        return Fail("cannot write " + (stage / diskName).string());
+        return Fail("cannot write " + NameOf(stage / diskName));
       }
       made_[name] = true;
       return true;
@@ -152,6 +178,7 @@ class Packer {
 
   const PackRequest& request_;
   std::string message_;
+  std::vector<std::string> notes_;
   fs::path definition_;
   std::map<std::string, bool> made_;
 };
@@ -214,7 +241,8 @@ PackResult Pack(const PackRequest& request, const Layout& layout, const Choices&
   result.message = Publish(stage, request.output);
   if (!result.message.empty()) return result;
   result.built = true;
-  result.message = "packed " + request.output.string();
+  result.message = "packed " + NameOf(request.output);
+  for (const std::string& note : packer.notes()) result.message += "; " + note;
   return result;
 }
 

@@ -22,7 +22,9 @@ struct PackResult {
   CheckReport check;    // of the result; names point at the source's SETUP.INI
 };
 
-// SETUP.INI and the readme it names are written out in Shift-JIS with CR LF;
+// SETUP.INI and the readme it names are written out with CR LF, in
+// Shift-JIS when every character fits and else in UTF-8 after a byte-order
+// mark (the message says which);
 // every other file directly in the source is copied as it is; a [CopyFile]
 // entry whose name ends in "_" is made by compressing the original of that
 // name, found anywhere in the source tree, and any other entry not directly

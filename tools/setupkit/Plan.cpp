@@ -64,7 +64,7 @@ bool TakeLayoutOptions(std::vector<std::string>& args, Layout& layout, Choices& 
         return false;
       }
       // Paths are given in the terminal's encoding; the program's are Shift-JIS.
-      *target = DiskNameToCp932(args[++i]);
+      *target = args[++i];
     } else if (arg == "--no-desktop") {
       choices.desktop = false;
     } else if (arg == "--no-startmenu") {

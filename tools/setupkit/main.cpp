@@ -590,7 +590,7 @@ int PlanCommand(std::vector<std::string> args) {
   std::string target = OnlyOperand(args, &error);
   if (!error.empty()) return Usage(error, kPlanHelp);
   qs::kit::DryRunResult result = qs::kit::DryRun(target, layout, choices);
-  std::fputs(qs::kit::ForConsole(qs::kit::FormatPlan(result)).c_str(), stdout);
+  std::fputs(qs::kit::FormatPlan(result).c_str(), stdout);
   return result.definitionFound && !result.stopped && result.runError.empty() ? kOk : kFailed;
 }
 

@@ -1,8 +1,11 @@
-#include "platform/fake/ProfileText.h"
+#include "platform/ProfileText.h"
 
 #include <algorithm>
 
-namespace qs::fake {
+#include "platform/Platform.h"
+#include "platform/Unicode.h"
+
+namespace qs {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1a'; }
@@ -22,24 +25,58 @@ bool SameName(const std::string& a, const std::string& b) {
                     [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
-// The file's text in bytes: a UTF-8 byte-order mark is dropped, and a file
-// that starts with the UTF-16 (little-endian) one is read in that encoding
-// (characters beyond ASCII become "?": the fake knows no code pages).
-std::string Decoded(const std::string& contents) {
-  if (contents.rfind("\xef\xbb\xbf", 0) == 0) return contents.substr(3);
-  if (contents.rfind("\xff\xfe", 0) != 0) return contents;
+constexpr uint32_t kShiftJis = 932;
+
+// A line that is not Shift-JIS: its ASCII as it is, U+FFFD for every other byte.
+std::string Mangled(const std::string& line) {
+  std::string out;
+  for (char c : line) {
+    if (static_cast<unsigned char>(c) < 0x80) {
+      out += c;
+    } else {
+      AppendUtf8(out, 0xFFFD);
+    }
+  }
+  return out;
+}
+
+// Shift-JIS line by line: carriage returns and line feeds are never the
+// second byte of a character, so no character spans two lines.
+std::string FromShiftJis(Platform& codec, const std::string& bytes) {
+  if (std::optional<std::string> whole = codec.FromCodePage(kShiftJis, bytes)) return *whole;
   std::string text;
-  for (size_t i = 2; i + 1 < contents.size(); i += 2) {
-    bool ascii = contents[i + 1] == 0 && static_cast<unsigned char>(contents[i]) < 0x80;
-    text += ascii ? contents[i] : '?';
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t end = bytes.find_first_of("\r\n", pos);
+    end = end == std::string::npos ? bytes.size() : end + 1;
+    std::string line = bytes.substr(pos, end - pos);
+    text += codec.FromCodePage(kShiftJis, line).value_or(Mangled(line));
+    pos = end;
   }
   return text;
 }
 
 }  // namespace
 
-ProfileText::ProfileText(const std::string& file) {
-  const std::string contents = Decoded(file);
+DecodedText DecodeText(Platform& codec, const std::string& bytes) {
+  if (bytes.rfind(kUtf16LeBom, 0) == 0) {
+    return {Utf16LeBytesToUtf8(std::string_view(bytes).substr(kUtf16LeBom.size())),
+            TextForm::Utf16Le};
+  }
+  if (bytes.rfind(kUtf8Bom, 0) == 0) return {bytes.substr(kUtf8Bom.size()), TextForm::Utf8};
+  return {FromShiftJis(codec, bytes), TextForm::ShiftJis};
+}
+
+std::string EncodeText(Platform& codec, const std::string& text, TextForm form) {
+  if (form == TextForm::ShiftJis) {
+    if (std::optional<std::string> bytes = codec.ToCodePage(kShiftJis, text)) return *bytes;
+    form = TextForm::Utf16Le;
+  }
+  if (form == TextForm::Utf8) return std::string(kUtf8Bom) + text;
+  return std::string(kUtf16LeBom) + Utf8ToUtf16LeBytes(text);
+}
+
+ProfileText::ProfileText(const std::string& contents) {
   sections_.push_back({});
   size_t pos = 0;
   while (pos < contents.size()) {
@@ -118,12 +155,32 @@ std::string ProfileText::Serialize() const {
 }
 
 std::string ProfileValueForBuffer(const std::string& value, size_t bufferSize) {
-  std::string text = value;
+  std::string_view text = value;
   if (text.size() >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0]) {
     text = text.substr(1, text.size() - 2);
   }
   if (bufferSize == 0) return std::string();
-  return text.substr(0, bufferSize - 1);
+  return std::string(CutToShiftJisWidth(text, bufferSize - 1));
 }
 
-}  // namespace qs::fake
+std::string ProfileLookup(const ProfileText* file, const std::string& section,
+                          const std::string& key, const std::string& defaultValue,
+                          uint32_t bufferSize) {
+  // Trailing blanks of the default are dropped, as the system does.
+  std::string fallback = defaultValue;
+  while (!fallback.empty() && fallback.back() == ' ') fallback.pop_back();
+  std::optional<std::string> value;
+  if (file && !key.empty()) value = file->Find(section, key);
+  return ProfileValueForBuffer(value ? *value : fallback, bufferSize);
+}
+
+std::string ProfileUpdate(Platform& codec, const std::optional<std::string>& file,
+                          const std::string& section, const std::string& key,
+                          const std::string& value) {
+  DecodedText decoded = file ? DecodeText(codec, *file) : DecodedText{};
+  ProfileText text(decoded.text);
+  text.Set(section, key, value);
+  return EncodeText(codec, text.Serialize(), decoded.form);
+}
+
+}  // namespace qs

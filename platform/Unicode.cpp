@@ -1,0 +1,148 @@
+#include "platform/Unicode.h"
+
+namespace qs {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// The code point at text[i] of a sequence of n bytes (2 to 4), or U+FFFD
+// when the bytes are no such sequence. allowSurrogates admits the
+// three-byte form of a lone surrogate.
+char32_t Decode(std::string_view text, size_t i, size_t n, bool allowSurrogates) {
+  static constexpr unsigned char kLeadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
+  static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (i + n > text.size()) return kReplacement;
+  char32_t c = static_cast<unsigned char>(text[i]) & kLeadMask[n];
+  for (size_t k = 1; k < n; ++k) {
+    unsigned char byte = static_cast<unsigned char>(text[i + k]);
+    if (!IsContinuation(byte)) return kReplacement;
+    c = (c << 6) | (byte & 0x3F);
+  }
+  bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+  if (c < kMinimum[n] || c > 0x10FFFF || (surrogate && !allowSurrogates)) return kReplacement;
+  return c;
+}
+
+size_t SequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+// NextCodePoint, with lone surrogates let through or not.
+char32_t Next(std::string_view text, size_t& i, bool allowSurrogates) {
+  unsigned char lead = static_cast<unsigned char>(text[i]);
+  size_t n = SequenceLength(lead);
+  if (n <= 1) {
+    ++i;
+    return n == 1 ? lead : kReplacement;
+  }
+  char32_t c = Decode(text, i, n, allowSurrogates);
+  i += c == kReplacement ? 1 : n;
+  return c;
+}
+
+// ASCII and half-width katakana take one byte in Shift-JIS.
+size_t ShiftJisCharWidth(char32_t c) { return c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F) ? 1 : 2; }
+
+}  // namespace
+
+char32_t NextCodePoint(std::string_view text, size_t& i) { return Next(text, i, true); }
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = NextCodePoint(text, i);
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() * 3 / 2);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    bool high = c >= 0xD800 && c <= 0xDBFF;
+    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+bool IsUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    size_t start = i;
+    if (Next(text, i, false) == kReplacement && text.substr(start, 3) != "\xef\xbf\xbd") {
+      return false;
+    }
+  }
+  return true;
+}
+
+size_t ShiftJisWidth(std::string_view text) {
+  size_t width = 0;
+  for (size_t i = 0; i < text.size();) width += ShiftJisCharWidth(NextCodePoint(text, i));
+  return width;
+}
+
+std::string_view CutToShiftJisWidth(std::string_view text, size_t width) {
+  size_t used = 0;
+  for (size_t i = 0; i < text.size();) {
+    size_t start = i;
+    used += ShiftJisCharWidth(NextCodePoint(text, i));
+    if (used > width) return text.substr(0, start);
+  }
+  return text;
+}
+
+std::string Utf16LeBytesToUtf8(std::string_view bytes) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  }
+  return Utf16ToUtf8(units);
+}
+
+std::string Utf8ToUtf16LeBytes(std::string_view text) {
+  std::string out;
+  for (char16_t unit : Utf8ToUtf16(text)) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+  }
+  return out;
+}
+
+}  // namespace qs
