@@ -105,11 +105,7 @@ bool StartUp::ShowReadme() {
   view_.SetEnabled(ids::kBtnEnd, true);
   view_.SetVisible(ids::kFraReadme, true);
   // A readme that cannot be read shows an empty frame.
-  std::string bytes;
-  if (auto reader = platform_.OpenForRead(path, false)) {
-    char buffer[16384];
-    for (int64_t n; (n = reader->Read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
-  }
+  std::string bytes = ReadAll(platform_.OpenForRead(path, false)).value_or("");
   // Shift-JIS, or UTF-8 or UTF-16 after a byte-order mark, like the
   // definition file.
   view_.SetText(ids::kTxtReadme, ToEditLineEnds(DecodeText(platform_, bytes).text));

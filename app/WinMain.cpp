@@ -31,12 +31,12 @@ void PreloadSystemDlls() {
       L"uxtheme", L"dwmapi",  L"propsys",  L"oleacc",   L"msimg32",   L"winmm",
       L"userenv", L"profapi", L"shfolder", L"riched20", L"cryptbase", L"apphelp",
       L"textshaping", L"version"};
-  wchar_t folder[MAX_PATH];
-  UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  wchar_t path[MAX_PATH];
+  UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH - 20) return;
   for (const wchar_t* name : kNames) {
-    std::wstring path = std::wstring(folder) + L"\\" + name + L".dll";
-    ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    ::wsprintfW(path + length, L"\\%s.dll", name);
+    ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   }
 }
 

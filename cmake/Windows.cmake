@@ -1,6 +1,7 @@
 # The cross build: SETUP.EXE, the automation driver, the contract tests.
 
-add_library(platform_win32 STATIC platform/win32/Win32Platform.cpp platform/win32/Elevated.cpp)
+add_library(platform_win32 STATIC platform/win32/Win32Platform.cpp platform/win32/Elevated.cpp
+                                  platform/win32/Wide.cpp)
 target_link_libraries(platform_win32 PUBLIC setup_logic shell32 ole32 uuid)
 
 # No runtime DLLs beside the program: the C and C++ runtimes are linked in.

@@ -171,6 +171,10 @@ class Platform {
   virtual void Beep() = 0;
 };
 
+// Everything a reader gives until its file ends; nullopt when there is no
+// reader or a read fails.
+std::optional<std::string> ReadAll(std::unique_ptr<FileReader> reader);
+
 // True when path is a link or junction: nothing is written through one.
 inline bool IsLink(Platform& platform, const std::string& path) {
   uint32_t attributes = platform.Attributes(path);

@@ -58,6 +58,16 @@ std::string FromShiftJis(Platform& codec, const std::string& bytes) {
 
 }  // namespace
 
+std::optional<std::string> ReadAll(std::unique_ptr<FileReader> reader) {
+  if (!reader) return std::nullopt;
+  std::string bytes;
+  char buffer[16384];
+  for (int64_t n; (n = reader->Read(buffer, sizeof buffer)) != 0; bytes.append(buffer, n)) {
+    if (n < 0) return std::nullopt;
+  }
+  return bytes;
+}
+
 DecodedText DecodeText(Platform& codec, const std::string& bytes) {
   if (bytes.rfind(kUtf16LeBom, 0) == 0) {
     return {Utf16LeBytesToUtf8(std::string_view(bytes).substr(kUtf16LeBom.size())),

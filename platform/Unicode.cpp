@@ -1,5 +1,7 @@
 #include "platform/Unicode.h"
 
+#include <vector>
+
 namespace qs {
 namespace {
 
@@ -46,6 +48,20 @@ char32_t Next(std::string_view text, size_t& i, bool allowSurrogates) {
   return c;
 }
 
+// Hands sink the UTF-16 units of text one by one.
+template <typename Sink>
+void ForEachUnit(std::string_view text, Sink sink) {
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = Next(text, i, true);
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      sink(static_cast<char16_t>(0xD800 + (c >> 10)));
+      c = 0xDC00 + (c & 0x3FF);
+    }
+    sink(static_cast<char16_t>(c));
+  }
+}
+
 // ASCII and half-width katakana take one byte in Shift-JIS.
 size_t ShiftJisCharWidth(char32_t c) { return c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F) ? 1 : 2; }
 
@@ -71,30 +87,19 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    char32_t c = NextCodePoint(text, i);
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
+size_t Utf8ToUtf16(std::string_view text, char16_t* out) {
+  size_t n = 0;
+  ForEachUnit(text, [&](char16_t unit) { out[n++] = unit; });
+  return n;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
+std::string Utf16ToUtf8(const char16_t* units, size_t count) {
   std::string out;
-  out.reserve(text.size() * 3 / 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
+  for (size_t i = 0; i < count; ++i) {
+    char32_t c = units[i];
     bool high = c >= 0xD800 && c <= 0xDBFF;
-    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    if (high && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
     }
     AppendUtf8(out, c);
   }
@@ -128,20 +133,20 @@ std::string_view CutToShiftJisWidth(std::string_view text, size_t width) {
 }
 
 std::string Utf16LeBytesToUtf8(std::string_view bytes) {
-  std::u16string units(bytes.size() / 2, u'\0');
+  std::vector<char16_t> units(bytes.size() / 2);
   for (size_t i = 0; i < units.size(); ++i) {
     units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                      static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
   }
-  return Utf16ToUtf8(units);
+  return Utf16ToUtf8(units.data(), units.size());
 }
 
 std::string Utf8ToUtf16LeBytes(std::string_view text) {
   std::string out;
-  for (char16_t unit : Utf8ToUtf16(text)) {
+  ForEachUnit(text, [&out](char16_t unit) {
     out += static_cast<char>(unit & 0xFF);
     out += static_cast<char>(unit >> 8);
-  }
+  });
   return out;
 }
 

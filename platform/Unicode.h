@@ -14,8 +14,10 @@
 
 namespace qs {
 
-std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
+// Writes the UTF-16 units of text to out, which has room for text.size()
+// units (never more are needed), and returns how many it wrote.
+size_t Utf8ToUtf16(std::string_view text, char16_t* out);
+std::string Utf16ToUtf8(const char16_t* units, size_t count);
 
 // True when text is UTF-8 in the strict sense: no stray or overlong bytes,
 // no surrogates, nothing above U+10FFFF.

@@ -1,5 +1,7 @@
 #include "platform/fake/Cp932.h"
 
+#include <vector>
+
 #include "platform/Unicode.h"
 
 #ifdef _WIN32
@@ -63,17 +65,17 @@ std::optional<std::string> Convert(const char* to, const char* from, const std::
 std::optional<std::string> Cp932ToUtf8(const std::string& bytes) {
 #ifdef _WIN32
   Cp932Locale cp932;
-  std::u16string wide;
+  std::vector<char16_t> wide;
   std::mbstate_t state{};
   for (size_t i = 0; i < bytes.size();) {
     wchar_t unit = 0;
     size_t n = std::mbrtowc(&unit, bytes.data() + i, bytes.size() - i, &state);
     if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) return std::nullopt;
     if (n == 0) n = 1;  // a NUL byte
-    wide += static_cast<char16_t>(unit);
+    wide.push_back(static_cast<char16_t>(unit));
     i += n;
   }
-  return Utf16ToUtf8(wide);
+  return Utf16ToUtf8(wide.data(), wide.size());
 #else
   return Convert("UTF-8", "CP932", bytes);
 #endif
@@ -84,7 +86,9 @@ std::optional<std::string> Utf8ToCp932(const std::string& text) {
 #ifdef _WIN32
   Cp932Locale cp932;
   std::string out;
-  for (char16_t unit : Utf8ToUtf16(text)) {
+  std::vector<char16_t> units(text.size());
+  units.resize(Utf8ToUtf16(text, units.data()));
+  for (char16_t unit : units) {
     std::optional<std::string> bytes = Cp932Bytes(static_cast<wchar_t>(unit));
     if (!bytes) return std::nullopt;
     out += *bytes;

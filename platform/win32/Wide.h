@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cwchar>
+#include <memory>
 #include <string>
 
 #include "platform/Unicode.h"
@@ -16,17 +17,18 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wchar_t is UTF-16")
 // ::GetFileAttributesW(Wide(path)).
 class Wide {
  public:
-  explicit Wide(const std::string& text) : text_(Utf8ToUtf16(text)) {}
+  explicit Wide(const std::string& text);
   operator const wchar_t*() const { return get(); }
-  const wchar_t* get() const { return reinterpret_cast<const wchar_t*>(text_.c_str()); }
-  int size() const { return static_cast<int>(text_.size()); }
+  const wchar_t* get() const { return text_.get(); }
+  int size() const { return static_cast<int>(size_); }
 
  private:
-  std::u16string text_;
+  std::unique_ptr<wchar_t[]> text_;
+  size_t size_;
 };
 
 inline std::string Narrow(const wchar_t* text, size_t length) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+  return Utf16ToUtf8(reinterpret_cast<const char16_t*>(text), length);
 }
 inline std::string Narrow(const wchar_t* text) {
   return text ? Narrow(text, std::wcslen(text)) : std::string();

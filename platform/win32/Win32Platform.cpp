@@ -102,18 +102,6 @@ std::unique_ptr<FileWriter> CreateWriter(const std::string& path, DWORD disposit
   return std::make_unique<Writer>(std::move(file));
 }
 
-// A whole file's bytes; nullopt when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  ScopedFile file(::CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
-  std::string bytes;
-  char buffer[8192];
-  for (DWORD got = 0;; bytes.append(buffer, got)) {
-    if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return std::nullopt;
-    if (got == 0) return bytes;
-  }
-}
 
 }  // namespace
 
@@ -190,7 +178,7 @@ std::unique_ptr<FileWriter> Win32Platform::CreateNew(const std::string& path) {
 std::string Win32Platform::ReadProfile(const std::string& section, const std::string& key,
                                        const std::string& defaultValue, const std::string& file,
                                        uint32_t bufferSize) {
-  std::optional<std::string> bytes = ReadWholeFile(file);
+  std::optional<std::string> bytes = ReadAll(OpenForRead(file, false));
   std::optional<ProfileText> parsed;
   if (bytes) parsed.emplace(DecodeText(*this, *bytes).text);
   return ProfileLookup(parsed ? &*parsed : nullptr, section, key, defaultValue, bufferSize);
@@ -198,7 +186,7 @@ std::string Win32Platform::ReadProfile(const std::string& section, const std::st
 
 bool Win32Platform::WriteProfile(const std::string& section, const std::string& key,
                                  const std::string& value, const std::string& file) {
-  std::string bytes = ProfileUpdate(*this, ReadWholeFile(file), section, key, value);
+  std::string bytes = ProfileUpdate(*this, ReadAll(OpenForRead(file, false)), section, key, value);
   std::unique_ptr<FileWriter> writer = CreateWriter(file, CREATE_ALWAYS);
   return writer && writer->Write(bytes.data(), bytes.size()) && writer->Close();
 }

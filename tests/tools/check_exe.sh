@@ -14,8 +14,14 @@ failures=0
 # about 171,000 with the codec built for speed (-O2 makes the 32-bit expansion 1.7
 # times as fast: 1,790 against 1,030 MB/s, Wine's LZCopy 160). Lists instead of
 # trees for the controls and the record's lists, and the file-name routines out
-# of the fast-built codec, bring it to 167,936.
-budget=170000  # bytes
+# of the fast-built codec, bring it to 167,936, under a budget of 170,000.
+# Text inside became UTF-8 for every Windows and every user name: the
+# program's own profile reader and writer (Shift-JIS, UTF-8 and UTF-16LE
+# files, code page 932 named explicitly), every system call with text in its
+# W form behind one conversion, and the program's texts in UTF-8 (a Japanese
+# character takes three bytes where Shift-JIS took two). That took it to
+# 181,248, and the budget moved by the same 13,312 bytes.
+budget=183312  # bytes
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 headers=$("$objdump" -p "$exe") || { echo "FAIL: $objdump cannot read $exe"; exit 1; }
