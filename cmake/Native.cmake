@@ -66,6 +66,42 @@ if(QS_WINDOWS_TEST_DIR)
   target_link_libraries(e2e_tests PRIVATE GTest::gtest GTest::gtest_main)
   gtest_discover_tests(e2e_tests TEST_PREFIX "e2e." DISCOVERY_TIMEOUT 30
     PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE)
+
+  # The same program on two other systems, each in a session and prefix of
+  # its own: an English Windows (ANSI code page 1252), and a Japanese one
+  # whose user's profile folder (and so TEMP and every shell folder) has a
+  # name outside Shift-JIS. They run the contract, the start with the readme,
+  # the sample installed and uninstalled both ways, and the whole-prefix
+  # comparison; then the window must look exactly as under Japanese.
+  set(QS_E2E_SYSTEMS "en|QS_E2E_LANG=en_US.UTF-8" "yoshida|QS_E2E_USER=𠮷田")
+  set(QS_E2E_SYSTEM_TESTS "Shell.ReadmeThenReadyToInstall:Install.TheSampleProductInstallsAndUninstalls:Deploy.SilentInstallAndSilentUninstallOfTheSample:Runs.InstallThenUninstallLeavesOnlyWhatIsMeantToStay")
+  set(QS_E2E_CAPTURES "")
+  foreach(system ${QS_E2E_SYSTEMS})
+    string(REPLACE "|" ";" parts ${system})
+    list(GET parts 0 name)
+    list(GET parts 1 setting)
+    set(state ${CMAKE_BINARY_DIR}/e2e-state-${name})
+    add_test(NAME e2e-${name}.session.start COMMAND env ${setting} ${SESSION} start ${state})
+    add_test(NAME e2e-${name}.session.stop COMMAND ${SESSION} stop ${state})
+    set_tests_properties(e2e-${name}.session.start PROPERTIES FIXTURES_SETUP wine-${name} TIMEOUT 300
+                         RUN_SERIAL TRUE)
+    set_tests_properties(e2e-${name}.session.stop PROPERTIES FIXTURES_CLEANUP wine-${name}
+                         RUN_SERIAL TRUE)
+    add_test(NAME contract-${name}.win32
+             COMMAND ${SESSION} run ${state} wine ${QS_WINDOWS_TEST_DIR}/contract_win32.exe)
+    set_tests_properties(contract-${name}.win32 PROPERTIES FIXTURES_REQUIRED wine-${name}
+                         TIMEOUT 300 RUN_SERIAL TRUE)
+    gtest_discover_tests(e2e_tests TEST_PREFIX "e2e-${name}." DISCOVERY_TIMEOUT 30
+      TEST_FILTER ${QS_E2E_SYSTEM_TESTS}
+      PROPERTIES FIXTURES_REQUIRED wine-${name} TIMEOUT 300 RUN_SERIAL TRUE
+                 ENVIRONMENT QS_E2E_STATE=${state})
+    list(APPEND QS_E2E_CAPTURES ${state}/screens)
+  endforeach()
+  add_test(NAME e2e.systems.look_the_same
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/same_screens.sh ${E2E_STATE}/screens
+                   ${QS_E2E_CAPTURES})
+  set_tests_properties(e2e.systems.look_the_same PROPERTIES
+    DEPENDS "e2e.Shell.ReadmeThenReadyToInstall;e2e-en.Shell.ReadmeThenReadyToInstall;e2e-yoshida.Shell.ReadmeThenReadyToInstall")
 endif()
 
 # --- SZDD: the packager's tool, the sample's compressed file, peers ---------

@@ -36,7 +36,7 @@ endif()
 
 # Automation driver for the end-to-end tests (a console program).
 add_executable(qdrive tests/e2e/driver/qdrive.cpp)
-target_link_libraries(qdrive PRIVATE user32 gdi32 shell32 ${QS_STATIC_LINK})
+target_link_libraries(qdrive PRIVATE user32 gdi32 shell32 advapi32 ${QS_STATIC_LINK})
 
 # GoogleTest from Debian's sources, built for Windows, for the platform
 # contract against the real Win32 implementation. It needs std::mutex, which

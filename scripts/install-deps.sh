@@ -33,13 +33,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -qq -t bookworm --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The Japanese locale makes Wine run with the ANSI code page 932.
-if ! locale -a 2>/dev/null | grep -qiE '^ja_JP\.utf-?8$'; then
+# Wine's ANSI code page follows the locale: the Japanese one gives code page
+# 932, the English one 1252. The end-to-end tests run under both.
+generate=0
+for wanted in ja_JP en_US; do
+  locale -a 2>/dev/null | grep -qiE "^$wanted\.utf-?8$" && continue
   if [ "$(id -u)" != 0 ]; then
-    echo "install-deps: locale ja_JP.UTF-8 is missing (run as root to generate it)" >&2
+    echo "install-deps: locale $wanted.UTF-8 is missing (run as root to generate it)" >&2
     exit 1
   fi
-  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
-  locale-gen >/dev/null
-fi
+  sed -i "s/^# *\($wanted.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+  grep -q "^$wanted.UTF-8 UTF-8" /etc/locale.gen || echo "$wanted.UTF-8 UTF-8" >> /etc/locale.gen
+  generate=1
+done
+[ "$generate" = 0 ] || locale-gen >/dev/null

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,10 +24,15 @@
 namespace qs::e2e {
 namespace fs = std::filesystem;
 
+std::string StateDir() {
+  const char* state = std::getenv("QS_E2E_STATE");
+  return state && *state ? state : QS_E2E_STATE;
+}
+
 namespace {
 
 std::vector<std::string> SessionCommand(const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {QS_SESSION, "run", QS_E2E_STATE};
+  std::vector<std::string> argv = {QS_SESSION, "run", StateDir()};
   argv.insert(argv.end(), args.begin(), args.end());
   return argv;
 }
@@ -181,11 +187,25 @@ std::string Pixel(int x, int y) {
 }
 
 void Screenshot(const std::string& name) {
-  fs::path dir = fs::path(QS_E2E_STATE) / "screens";
+  fs::path dir = fs::path(StateDir()) / "screens";
   fs::create_directories(dir);
   fs::path file = dir / (TestName() + "." + name + ".png");
   Drive({"screenshot", WindowsPath(file.string())});
   std::printf("screenshot: %s\n", file.c_str());
+}
+
+std::string Capture(const std::string& window, const std::string& name,
+                    const std::vector<int>& rect) {
+  fs::path dir = fs::path(StateDir()) / "screens";
+  fs::create_directories(dir);
+  fs::path file = dir / (TestName() + "." + name + ".png");
+  fs::remove(file);
+  std::vector<std::string> args = {"capture", window, WindowsPath(file.string())};
+  for (int n : rect) args.push_back(std::to_string(n));
+  CommandResult got = Drive(args);
+  EXPECT_EQ(0, got.code) << "capture of " << window << ": " << got.out;
+  std::printf("capture: %s\n", file.c_str());
+  return file.string();
 }
 
 void Click(int id) { Drive({"click", kMain, std::to_string(id)}); }
@@ -245,24 +265,22 @@ void EndWithEndButton(Product& product) {
   EXPECT_EQ(0, *code);
 }
 
+std::optional<std::string> RegValue(const std::string& key, const std::string& name) {
+  CommandResult got = Drive({"regget", key, name});
+  if (got.code == 1) return std::nullopt;
+  EXPECT_EQ(0, got.code) << "qdrive regget " << key << " " << name << ": " << got.out;
+  if (got.code != 0) return std::nullopt;
+  std::string value = got.out;
+  while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+  return value;
+}
+
 std::string RegData(const std::string& key, const std::string& name) {
-  std::istringstream lines(RegQuery(key, name));
-  const std::string lead = "    " + name + "    ";
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(lead, 0) != 0) continue;
-    std::string rest = line.substr(lead.size());
-    size_t gap = rest.find("    ");
-    return gap == std::string::npos ? rest : rest.substr(0, gap) + " " + rest.substr(gap + 4);
-  }
-  return std::string();
+  return RegValue(key, name).value_or("");
 }
 
 void RegDelete(const std::string& key) { RunInSession({"wine", "reg", "delete", key, "/f"}); }
 
-std::string RegQuery(const std::string& key, const std::string& value) {
-  // reg writes in the ANSI code page when its output is not a console.
-  return Convert(RunInSession({"wine", "reg", "query", key, "/v", value}).out, "UTF-8", "CP932");
-}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -342,7 +360,7 @@ namespace {
 // and per value. Keys that Wine rewrites whenever a window program runs are
 // left out.
 std::map<std::string, std::string> ExportRegistry() {
-  const fs::path file = fs::path(QS_E2E_STATE) / "registry-export.reg";
+  const fs::path file = fs::path(StateDir()) / "registry-export.reg";
   fs::remove(file);
   RunInSession({"wine", "regedit", "/e", WindowsPath(file.string())});
   std::string text = Convert(ReadFile(file.string()), "UTF-8", "UTF-16");
@@ -426,7 +444,7 @@ std::string WindowsPath(const std::string& unixPath) {
 }
 
 std::string WinePrefix() {
-  std::istringstream lines(RunCaptured({QS_SESSION, "env", QS_E2E_STATE}).out);
+  std::istringstream lines(RunCaptured({QS_SESSION, "env", StateDir()}).out);
   for (std::string line; std::getline(lines, line);) {
     if (line.rfind("WINEPREFIX=", 0) == 0) return line.substr(11);
   }
@@ -476,7 +494,7 @@ std::string Unescape(const std::string& text) {
 }
 
 Product::Product(const std::string& name) {
-  fs::path dir = fs::path(QS_E2E_STATE) / "cases" / name;
+  fs::path dir = fs::path(StateDir()) / "cases" / name;
   fs::remove_all(dir);
   fs::create_directories(dir);
   fs::copy_file(fs::path(QS_WINDOWS_TEST_DIR) / "SETUP.EXE", dir / "SETUP.EXE");

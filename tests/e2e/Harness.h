@@ -17,6 +17,10 @@ struct CommandResult {
   std::string out;
 };
 
+// The Wine session's state folder: $QS_E2E_STATE when set (the sessions of
+// other locales and users), else the build's own.
+std::string StateDir();
+
 // Runs a Linux command to its end; stdout and stderr are captured together.
 CommandResult RunCaptured(const std::vector<std::string>& argv);
 // Runs a command inside the Wine session ("wine" is this machine's loader);
@@ -51,6 +55,11 @@ std::optional<std::string> AnswerBox(const std::string& caption, int button,
                                      int timeoutMs = 10000);
 std::string Pixel(int x, int y);
 void Screenshot(const std::string& name);
+// A window's client area (or the part rect gives: x, y, width, height) as a
+// PNG in the screens folder, named after the test; its path. The sessions of
+// every locale keep theirs, to be compared with each other.
+std::string Capture(const std::string& window, const std::string& name,
+                    const std::vector<int>& rect = {});
 
 // A product folder with SETUP.EXE in it, made afresh for one test.
 class Product {
@@ -107,9 +116,11 @@ void StartInstall(Product& product, const std::string& folder, const std::set<in
 std::string ReadFailureList();
 // Ends the program with the end button and Yes to the close question.
 void EndWithEndButton(Product& product);
-// The output of "reg query KEY /v VALUE", as UTF-8.
-std::string RegQuery(const std::string& key, const std::string& value);
-// "TYPE DATA" of a registry value (as "REG_DWORD 0xff"), empty when missing.
+// "TYPE DATA" of a registry value (as "REG_DWORD 0xff"), read through the
+// W functions; nullopt when the key or value is missing (a driver that fails
+// otherwise fails the test).
+std::optional<std::string> RegValue(const std::string& key, const std::string& name);
+// The same, empty when missing.
 std::string RegData(const std::string& key, const std::string& name);
 void RegDelete(const std::string& key);
 inline constexpr const char* kUninstallKey =

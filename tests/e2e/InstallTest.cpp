@@ -52,8 +52,8 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_NE(std::string::npos, record.find("[DeleteShortCut]")) << record;
   EXPECT_NE(std::string::npos, record.find("MANUAL.TXT")) << record;
   EXPECT_TRUE(fs::exists(appunset));
-  EXPECT_NE(std::string::npos, RegQuery("HKCU\\Software\\Quillo\\Sample", "Edition").find("Sample"));
-  std::string registration = RegQuery(
+  EXPECT_NE(std::string::npos, RegData("HKCU\\Software\\Quillo\\Sample", "Edition").find("Sample"));
+  std::string registration = RegData(
       "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product",
       "UninstallString");
   EXPECT_NE(std::string::npos, registration.find("APPUNSET.EXE")) << registration;
@@ -75,10 +75,9 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_FALSE(fs::exists(installed / "SAMPLE.TXT"));
   EXPECT_FALSE(fs::exists(installed / "UNSETUP.INI"));
   EXPECT_TRUE(fs::exists(installed / "README.TXT"));  // flagged to stay
-  EXPECT_EQ(std::string::npos, RegQuery("HKCU\\Software\\Quillo\\Sample", "Edition").find("Sample"));
-  EXPECT_EQ(std::string::npos,
-            RegQuery("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product",
-                     "UninstallString").find("APPUNSET"));
+  EXPECT_FALSE(RegValue("HKCU\\Software\\Quillo\\Sample", "Edition").has_value());
+  EXPECT_FALSE(RegValue("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product",
+                        "UninstallString").has_value());
 
   for (const auto& [name, bytes] : planted) {
     EXPECT_EQ(bytes, ReadFile(temp / name)) << name;

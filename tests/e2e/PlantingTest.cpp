@@ -97,7 +97,7 @@ class Planting : public ::testing::Test {
   // process needs may end it before the next one is mapped).
   static void SetUpTestSuite() {
     std::vector<std::string> names(std::begin(kCandidates), std::end(kCandidates));
-    const fs::path folder = fs::path(QS_E2E_STATE) / "cases/planting-baseline";
+    const fs::path folder = fs::path(StateDir()) / "cases/planting-baseline";
     // A loaded machine can miss what one start maps: a round that finds
     // nothing is tried three times before it counts.
     for (int round = 0, empty = 0; round < 8 + 2; ++round) {
@@ -126,7 +126,7 @@ std::set<std::string> Planting::baseline_;
 std::vector<std::string> Planting::planted_;
 
 TEST_F(Planting, AnUnhardenedProgramDoingTheSameWorkMapsAPlantedDll) {
-  const fs::path folder = fs::path(QS_E2E_STATE) / "cases/planting-control";
+  const fs::path folder = fs::path(StateDir()) / "cases/planting-control";
   fs::remove_all(folder);
   Plant(folder, planted_);
   fs::copy_file(fs::path(TestDir()) / "plant_unhardened.exe", folder / "plant_unhardened.exe");

@@ -162,7 +162,7 @@ TEST(Setupkit, ThePlanOfTheSampleIsWhatTheRealInstallDid) {
 // The Windows build of the tool gives what the native one gives: the same
 // product folder from pack, the same plan, the same verdict from check.
 TEST(Setupkit, TheWindowsBuildGivesWhatTheNativeOneGives) {
-  const fs::path work = fs::path(QS_E2E_STATE) / "cases/setupkit-exe";
+  const fs::path work = fs::path(StateDir()) / "cases/setupkit-exe";
   fs::remove_all(work);
   fs::create_directories(work);
   const std::string source = std::string(QS_SOURCE_DIR) + "/examples/sample";
@@ -202,7 +202,7 @@ TEST(Setupkit, TheWindowsBuildGivesWhatTheNativeOneGives) {
 // look-alike (Windows turns "é" into "e"), and say so: never a definition
 // file that says something else.
 TEST(Setupkit, BothBuildsKeepACharacterShiftJisLacks) {
-  const fs::path work = fs::path(QS_E2E_STATE) / "cases/setupkit-lacking";
+  const fs::path work = fs::path(StateDir()) / "cases/setupkit-lacking";
   fs::remove_all(work);
   fs::create_directories(work);
   const fs::path source = work / "source";

@@ -110,6 +110,8 @@ TEST_F(Shell, ReadmeThenReadyToInstall) {
   product.WriteSjis("README.TXT", "表示するテキスト\nsecond line\n");
   Start(product);
   Screenshot("readme");
+  Capture(kMain, "main");
+  Capture(kBack, "title", {0, 0, 800, 64});
   Dump readme = Main();
   SCOPED_TRACE(readme.raw);
   EXPECT_EQ("サンプル", readme.window.text());

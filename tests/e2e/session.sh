@@ -4,7 +4,12 @@
 # and a persistent wineserver.
 #
 #   session.sh start STATE_DIR [:N] start the display and the server; with a
-#                                   display given, use it instead of Xvfb
+#                                   display given, use it instead of Xvfb.
+#                                   QS_E2E_LANG (default ja_JP.UTF-8) and
+#                                   QS_E2E_USER (default: the Unix user)
+#                                   choose the system's locale and the Windows
+#                                   user; each pair has a prefix of its own,
+#                                   and the session keeps them until it stops
 #   session.sh run STATE_DIR CMD..  run a command inside the session
 #   session.sh stop STATE_DIR       end both, by their own process ids
 #   session.sh env STATE_DIR        print the session's environment
@@ -29,11 +34,24 @@ shift || true
 mkdir -p "$state"
 state=$(cd "$state" && pwd)
 arch=$(wine_arch)
-prefix="$state/../wineprefix-$arch"
+# The locale and user a session was started with (see start).
+if [ "$cmd" = start ]; then
+  printf '%s\n' "${QS_E2E_LANG:-ja_JP.UTF-8}" >"$state/lang"
+  printf '%s\n' "${QS_E2E_USER:-}" >"$state/user"
+fi
+session_lang=$(cat "$state/lang" 2>/dev/null || echo ja_JP.UTF-8)
+session_user=$(cat "$state/user" 2>/dev/null || true)
+variant=""
+[ "$session_lang" = ja_JP.UTF-8 ] || variant="$variant-${session_lang%%.*}"
+# A user name becomes part of a folder name only as its hex digits.
+[ -z "$session_user" ] || variant="$variant-user-$(printf '%s' "$session_user" | od -An -tx1 | tr -d ' \n')"
+prefix="$state/../wineprefix-$arch$variant"
 if [ "$arch" = win32 ]; then loader=/usr/lib/wine/wine; else loader=/usr/lib/wine/wine64; fi
 
 session_env() {
-  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  export LANG="$session_lang" LC_ALL="$session_lang"
+  # Wine names the profile folder after USER when it makes a prefix.
+  if [ -n "$session_user" ]; then export USER="$session_user" LOGNAME="$session_user"; fi
   export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all WINELOADER="$loader"
   # QS_EXTRA_DLLOVERRIDES adds a test's own overrides (the DLL-planting test).
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${QS_EXTRA_DLLOVERRIDES:+;$QS_EXTRA_DLLOVERRIDES}"
@@ -122,6 +140,7 @@ case "$cmd" in
   env)
     session_env
     echo "LANG=$LANG"
+    echo "USER=${USER:-}"
     echo "WINEPREFIX=$WINEPREFIX"
     echo "WINEARCH=$WINEARCH"
     echo "WINEDEBUG=$WINEDEBUG"

@@ -25,6 +25,12 @@
 //   qdrive focus  WINDOW                    the id of the control with the focus
 //   qdrive keys   KEY...                    keystrokes: TAB, SHIFT+TAB, ALT+R ...
 //   qdrive screenshot FILE.png              the whole screen as a PNG
+//   qdrive capture WINDOW FILE.png [X Y W H] the window's client area (or a
+//                                           part of it) as a PNG
+//   qdrive regget KEY VALUE                 a registry value as "TYPE DATA"
+//                                           (REG_SZ text, REG_DWORD 0xff), read
+//                                           with the W functions; exit code 1
+//                                           when the key or value is missing
 //
 // WINDOW is "class:NAME" (window class) or a caption.
 #define WIN32_LEAN_AND_MEAN
@@ -33,10 +39,12 @@
 #include <shellapi.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -328,9 +336,46 @@ DWORD TimeoutArg(int argc, char** argv, DWORD fallback) {
   return fallback;
 }
 
+// A value as reg.exe shows it, read with the W functions so that any
+// character comes out exactly whatever the code page; nullopt when missing.
+// KEY starts with its root's short name (HKLM, HKCU, HKCR, HKU).
+std::optional<std::string> RegistryValue(const std::string& path, const std::string& name) {
+  const std::pair<const char*, HKEY> roots[] = {{"HKLM\\", HKEY_LOCAL_MACHINE},
+                                                {"HKCU\\", HKEY_CURRENT_USER},
+                                                {"HKCR\\", HKEY_CLASSES_ROOT},
+                                                {"HKU\\", HKEY_USERS}};
+  for (const auto& [prefix, root] : roots) {
+    if (path.rfind(prefix, 0) != 0) continue;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, FromUtf8(path.substr(std::strlen(prefix))).c_str(), 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    DWORD type = 0, size = 0;
+    std::wstring wideName = FromUtf8(name);
+    std::vector<BYTE> data;
+    LONG result = RegQueryValueExW(key, wideName.c_str(), nullptr, &type, nullptr, &size);
+    if (result == ERROR_SUCCESS) {
+      data.resize(size + sizeof(wchar_t), 0);
+      result = RegQueryValueExW(key, wideName.c_str(), nullptr, &type, data.data(), &size);
+    }
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) return std::nullopt;
+    if (type == REG_DWORD) {
+      char text[32];
+      std::snprintf(text, sizeof text, "REG_DWORD 0x%lx",
+                    static_cast<unsigned long>(*reinterpret_cast<DWORD*>(data.data())));
+      return std::string(text);
+    }
+    return std::string(type == REG_EXPAND_SZ ? "REG_EXPAND_SZ " : "REG_SZ ") +
+           ToUtf8(reinterpret_cast<const wchar_t*>(data.data()));
+  }
+  return std::nullopt;
+}
+
 int Usage() {
   std::fprintf(stderr, "usage: qdrive windows|wait|gone|count|dump|click|settext|close|answer|"
-                       "pixel|screenshot ... (see the source's header)\n");
+                       "pixel|screenshot|capture|regget ... (see the source's header)\n");
   return 2;
 }
 
@@ -392,6 +437,12 @@ int main(int argc, char** argv) {
   }
   if (argc < 3) return Usage();
   std::string spec = Arg(argv, 2);
+  if (command == "regget" && argc >= 4) {
+    std::optional<std::string> value = RegistryValue(spec, Arg(argv, 3));
+    if (!value) return 1;
+    std::printf("%s\n", value->c_str());
+    return 0;
+  }
 
   if (command == "wait") return WaitFor(spec, timeout, true) ? 0 : 1;
   if (command == "gone") {
@@ -447,6 +498,29 @@ int main(int argc, char** argv) {
   if (command == "close") {
     PostMessageW(top, WM_CLOSE, 0, 0);
     return 0;
+  }
+  if (command == "capture" && argc >= 4) {
+    // The client area as it is on the screen (the window is in front).
+    RECT client;
+    GetClientRect(top, &client);
+    POINT origin{0, 0};
+    if (argc >= 8) {
+      origin = {std::atoi(argv[4]), std::atoi(argv[5])};
+      client = {0, 0, std::min<LONG>(client.right - origin.x, std::atoi(argv[6])),
+                std::min<LONG>(client.bottom - origin.y, std::atoi(argv[7]))};
+    }
+    ClientToScreen(top, &origin);
+    int width = 0, height = 0;
+    std::vector<uint8_t> screen;
+    if (!CaptureScreen(width, height, screen)) return 1;
+    int w = std::min<int>(client.right, width - origin.x), h = std::min<int>(client.bottom, height - origin.y);
+    if (origin.x < 0 || origin.y < 0 || w <= 0 || h <= 0) return 1;
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < h; ++y) {
+      auto row = screen.begin() + (size_t(origin.y + y) * width + origin.x) * 3;
+      rgb.insert(rgb.end(), row, row + size_t(w) * 3);
+    }
+    return WritePng(argv[3], w, h, rgb) ? 0 : 1;
   }
   if ((command == "click" || command == "settext") && argc >= 4) {
     HWND control = ChildById(top, std::atoi(argv[3]));
