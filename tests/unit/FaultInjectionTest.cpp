@@ -209,10 +209,6 @@ Outcome Uninstall(Platform& platform, bool decline = false) {
   return Drive(window, [&] { UninstallRun(platform, window, values, kCp932).Run(); });
 }
 
-std::set<std::string> RecordEntries(Platform& os, const std::string& record) {
-  return test::NamedByRecord(os, record);
-}
-
 void Expect(Outcome& outcome, bool holds, const std::string& problem) {
   if (!holds) outcome.problems.push_back(problem);
 }
@@ -264,7 +260,7 @@ void CheckInstall(FakePlatform& os, const Snapshot& before, Outcome& outcome) {
                  after.files[Upper(kRecord)] != before.files.at(Upper(kRecord));
   if (!written) return;
   Expect(outcome, normal || !outcome.report.empty(), "record written by a run that did not end");
-  std::set<std::string> entries = RecordEntries(os, kRecord);
+  std::set<std::string> entries = test::NamedByRecord(os, kRecord, outcome.problems).entries;
   std::set<std::string> earlier = {Upper(kApp + "\\OLD.TXT"), Upper(kApp + "\\ONE.TXT"),
                                    Upper(kRecord), Upper(kApp + "\\OLDDIR\\"),
                                    Upper(kDesktop + "\\Old.lnk"), "(CUSER)SOFTWARE\\ACME\\OLD"};
@@ -454,8 +450,10 @@ TEST(FaultInjection, AReinstallDecliningEveryOverwriteKeepsTheOldFiles) {
 // could not remove is listed; one that a fault ended early checks less.
 Outcome UninstallAndCheck(FakePlatform& os, FaultyPlatform& faulty, bool decline) {
   Snapshot before = Take(os);
-  std::set<std::string> named = RecordEntries(os, kTempRecord);
+  std::vector<std::string> misread;
+  std::set<std::string> named = test::NamedByRecord(os, kTempRecord, misread).entries;
   Outcome outcome = Uninstall(faulty, decline);
+  outcome.problems.insert(outcome.problems.end(), misread.begin(), misread.end());
   CheckUninstall(os, before, named, outcome);
   return outcome;
 }

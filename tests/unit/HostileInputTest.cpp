@@ -162,15 +162,14 @@ TEST(HostileInput, DefinitionFilesInstallWhatTheyCanAndUninstallCleanly) {
     if (!ended || !written) continue;
 
     os.AddFile("C:\\TEMP\\UNSETUP.INI", *written);
-    std::set<std::string> named = test::NamedByRecord(os, "C:\\TEMP\\UNSETUP.INI");
-    UninstallRecord record = ReadUninstallRecord(os, "C:\\TEMP\\UNSETUP.INI");
+    std::vector<std::string> problems;
+    test::RecordNames named = test::NamedByRecord(os, "C:\\TEMP\\UNSETUP.INI", problems);
     test::Snapshot installed = test::Take(os);
     test::FakeRunWindow remover;
     remover.answers = std::deque<int>(10, kIdYes);
     ProgramValues recordValues = Values("C:\\TEMP\\UNSETUP.INI");
     Ends(remover, [&] { UninstallRun(counted, remover, recordValues, kCp932).Run(); });
-    std::vector<std::string> problems;
-    test::CheckRemovedOnlyWhatIsNamed(os, installed, named, record.registrationKey,
+    test::CheckRemovedOnlyWhatIsNamed(os, installed, named.entries, named.registration,
                                       "C:\\TEMP\\UNSETUP.INI", problems);
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
     // Nothing that was there before the install is gone.
