@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -245,24 +246,82 @@ void EndWithEndButton(Product& product) {
   EXPECT_EQ(0, *code);
 }
 
-std::string RegData(const std::string& key, const std::string& name) {
-  std::istringstream lines(RegQuery(key, name));
-  const std::string lead = "    " + name + "    ";
+namespace {
+
+// reg's own output, as UTF-8 (reg writes in the ANSI code page when its
+// output is not a console).
+CommandResult Reg(const std::vector<std::string>& args) {
+  std::vector<std::string> all = {"wine", "reg"};
+  all.insert(all.end(), args.begin(), args.end());
+  CommandResult r = RunInSession(all);
+  r.out = Convert(r.out, "UTF-8", "CP932");
+  return r;
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+
+// The line of a value in reg's listing: four blanks, the name, four blanks.
+std::optional<std::string> ValueLine(const std::string& listing, const std::string& name) {
+  std::istringstream lines(listing);
   for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(lead, 0) != 0) continue;
-    std::string rest = line.substr(lead.size());
-    size_t gap = rest.find("    ");
-    return gap == std::string::npos ? rest : rest.substr(0, gap) + " " + rest.substr(gap + 4);
+    if (line.rfind("    ", 0) != 0) continue;
+    size_t gap = line.find("    ", 4);
+    if (gap != std::string::npos && SameText(line.substr(4, gap - 4), name)) {
+      return line.substr(gap + 4);
+    }
   }
-  return std::string();
+  return std::nullopt;
 }
 
-void RegDelete(const std::string& key) { RunInSession({"wine", "reg", "delete", key, "/f"}); }
-
-std::string RegQuery(const std::string& key, const std::string& value) {
-  // reg writes in the ANSI code page when its output is not a console.
-  return Convert(RunInSession({"wine", "reg", "query", key, "/v", value}).out, "UTF-8", "CP932");
+// A subkey in reg's listing: its whole path, on a line of its own.
+bool ListsKey(const std::string& listing, const std::string& child) {
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.size() > child.size() && line[line.size() - child.size() - 1] == '\\' &&
+        SameText(line.substr(line.size() - child.size()), child)) {
+      return true;
+    }
+  }
+  return false;
 }
+
+}  // namespace
+
+std::optional<std::string> RegData(const std::string& key, const std::string& name) {
+  CommandResult query = Reg({"query", key, "/v", name});
+  if (query.code == 0) {
+    std::optional<std::string> line = ValueLine(query.out, name);
+    if (!line) {
+      ADD_FAILURE() << "reg query " << key << " /v " << name << " listed no such value:\n" << query.out;
+      return std::nullopt;
+    }
+    size_t gap = line->find("    ");
+    return gap == std::string::npos ? *line : line->substr(0, gap) + " " + line->substr(gap + 4);
+  }
+  // Missing, or reg failed: the nearest key that reg can list must not list
+  // the value, or the key on the way down to it.
+  std::string at = key, child = name;
+  for (bool value = true;; value = false) {
+    CommandResult list = Reg({"query", at});
+    if (list.code == 0) {
+      bool listed = value ? ValueLine(list.out, child).has_value() : ListsKey(list.out, child);
+      EXPECT_FALSE(listed) << "reg query " << key << " /v " << name << " failed (" << query.code
+                           << "), yet " << at << " lists " << child << ":\n" << query.out;
+      return std::nullopt;
+    }
+    size_t cut = at.rfind('\\');
+    if (cut == std::string::npos) {
+      ADD_FAILURE() << "reg cannot list " << at << " (" << list.code << "):\n" << list.out;
+      return std::nullopt;
+    }
+    child = at.substr(cut + 1);
+    at = at.substr(0, cut);
+  }
+}
+
+void RegDelete(const std::string& key) { Reg({"delete", key, "/f"}); }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -451,7 +510,7 @@ void ForgetSampleInstalls() {
     fs::permissions(appunset, fs::perms::owner_write, fs::perm_options::add);
     fs::remove(appunset);
   }
-  RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+  RegDelete("HKCU\\Software\\Quillo");
 }
 
 bool WaitEnabled(const std::string& window, int id) {

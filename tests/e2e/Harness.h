@@ -107,10 +107,11 @@ void StartInstall(Product& product, const std::string& folder, const std::set<in
 std::string ReadFailureList();
 // Ends the program with the end button and Yes to the close question.
 void EndWithEndButton(Product& product);
-// The output of "reg query KEY /v VALUE", as UTF-8.
-std::string RegQuery(const std::string& key, const std::string& value);
-// "TYPE DATA" of a registry value (as "REG_DWORD 0xff"), empty when missing.
-std::string RegData(const std::string& key, const std::string& name);
+// "TYPE DATA" of a registry value (as "REG_DWORD 0xff"), nullopt when it
+// is missing. A value is missing only when reg cannot read it and the
+// nearest key that reg can list does not list it or the key that holds it;
+// reg failing any other way fails the test.
+std::optional<std::string> RegData(const std::string& key, const std::string& name);
 void RegDelete(const std::string& key);
 inline constexpr const char* kUninstallKey =
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";

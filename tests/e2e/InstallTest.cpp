@@ -52,11 +52,10 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_NE(std::string::npos, record.find("[DeleteShortCut]")) << record;
   EXPECT_NE(std::string::npos, record.find("MANUAL.TXT")) << record;
   EXPECT_TRUE(fs::exists(appunset));
-  EXPECT_NE(std::string::npos, RegQuery("HKCU\\Software\\Quillo\\Sample", "Edition").find("Sample"));
-  std::string registration = RegQuery(
-      "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product",
-      "UninstallString");
-  EXPECT_NE(std::string::npos, registration.find("APPUNSET.EXE")) << registration;
+  const std::string registration = std::string(kUninstallKey) + "Quillo Sample Product";
+  EXPECT_EQ("REG_SZ Sample", RegData("HKCU\\Software\\Quillo\\Sample", "Edition"));
+  EXPECT_EQ("REG_SZ C:\\windows\\APPUNSET.EXE \"" + product.WinPath("installed") + "\\UNSETUP.INI\"",
+            RegData(registration, "UninstallString"));
 
   // The registration's command: the uninstaller with the record.
   Product remover("uninstall-sample");
@@ -75,10 +74,8 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_FALSE(fs::exists(installed / "SAMPLE.TXT"));
   EXPECT_FALSE(fs::exists(installed / "UNSETUP.INI"));
   EXPECT_TRUE(fs::exists(installed / "README.TXT"));  // flagged to stay
-  EXPECT_EQ(std::string::npos, RegQuery("HKCU\\Software\\Quillo\\Sample", "Edition").find("Sample"));
-  EXPECT_EQ(std::string::npos,
-            RegQuery("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product",
-                     "UninstallString").find("APPUNSET"));
+  EXPECT_EQ(std::nullopt, RegData("HKCU\\Software\\Quillo\\Sample", "Edition"));
+  EXPECT_EQ(std::nullopt, RegData(registration, "UninstallString"));
 
   for (const auto& [name, bytes] : planted) {
     EXPECT_EQ(bytes, ReadFile(temp / name)) << name;
@@ -97,7 +94,7 @@ TEST(Install, ACommaInTheTemporaryFolderStillInstallsTheExpandedFile) {
     std::string type, data;
   };
   auto read = [&](const char* name) {  // RegData gives "TYPE data"
-    std::string typed = RegData(key, name);
+    std::string typed = RegData(key, name).value_or("");
     while (!typed.empty() && typed.back() == '\r') typed.pop_back();
     size_t gap = typed.find(' ');
     return gap == std::string::npos ? Value{} : Value{typed.substr(0, gap), typed.substr(gap + 1)};
@@ -180,7 +177,7 @@ TEST(Install, AnErrorThatEndsTheRunIsReportedAndTheUserCanStillEnd) {
     EXPECT_EQ("sample", ReadFile(target / "SAMPLE.TXT"));
     EXPECT_FALSE(fs::exists(target / "UNSETUP.INI"));
     EXPECT_FALSE(fs::exists(appunset));
-    EXPECT_EQ("", RegData(std::string(kUninstallKey) + "Quillo Error", "UninstallString"));
+    EXPECT_EQ(std::nullopt, RegData(std::string(kUninstallKey) + "Quillo Error", "UninstallString"));
     EndWithEndButton(product);
   }
 }

@@ -33,7 +33,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // The data of a registry value without its type ("" when missing).
 std::string ValueData(const std::string& key, const std::string& name) {
-  std::string data = RegData(key, name);
+  std::string data = RegData(key, name).value_or("");
   while (!data.empty() && (data.back() == '\r' || data.back() == '\n')) data.pop_back();
   size_t space = data.find(' ');
   return space == std::string::npos ? "" : data.substr(space + 1);
