@@ -611,10 +611,10 @@ std::string WineTemp() {
           "Temp").string();
 }
 
-std::vector<std::string> LeftWorkFolders() {
+std::vector<std::string> LeftWorkFolders(const std::string& temp) {
   std::vector<std::string> left;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(WineTemp(), error)) {
+  for (const auto& entry : std::filesystem::directory_iterator(temp, error)) {
     std::string name = entry.path().filename().string();
     if (entry.is_directory() && name.size() == 18 && name.rfind("QS", 0) == 0) left.push_back(name);
   }

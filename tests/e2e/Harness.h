@@ -172,8 +172,9 @@ std::string WindowsPath(const std::string& unixPath);
 std::string WinePrefix();
 // The Unix path of the Wine user's TEMP folder.
 std::string WineTemp();
-// The folders the program made for itself in TEMP and left there.
-std::vector<std::string> LeftWorkFolders();
+// The folders the program made for itself in TEMP (or the given Unix
+// folder) and left there.
+std::vector<std::string> LeftWorkFolders(const std::string& temp = WineTemp());
 std::string ToSjis(const std::string& utf8);
 std::string FromSjis(const std::string& sjis);
 // Waits until the control of the window is enabled and visible (a posted

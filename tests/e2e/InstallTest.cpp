@@ -126,17 +126,21 @@ TEST(Install, ACommaInTheTemporaryFolderStillInstallsTheExpandedFile) {
   fs::create_directories(target);
   StartInstall(product, product.WinPath("target"));
   ASSERT_EQ(0, Drive({"wait", "完了", "-t", "60000"}).code) << Drive({"windows"}).out;
+  // While the program still runs, its own folder, where the expansion
+  // works, is in this TEMP; no scratch file is left in it or beside it.
+  const std::vector<std::string> work = LeftWorkFolders(unixTemp.string());
+  EXPECT_EQ(1u, work.size());
+  for (const auto& entry : fs::recursive_directory_iterator(unixTemp)) {
+    EXPECT_NE("EXPAND.QST", entry.path().filename().string()) << entry.path();
+  }
   ASSERT_TRUE(ConfirmCompletion(product));
+  EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders(unixTemp.string()));
   const std::string manual = ReadFile(fs::path(QS_SOURCE_DIR) / "examples/sample/files/MANUAL.TXT");
   EXPECT_EQ(manual, ReadFile(target / "MANUAL.TXT"));
   const std::string record = ReadFile(target / "UNSETUP.INI");
   EXPECT_NE(std::string::npos, record.find("File1=" + product.WinPath("target") + "\\MANUAL.TXT\r\n"))
       << record;
   EXPECT_EQ(std::string::npos, record.find("EXPAND.QST")) << record;
-  // The scratch files went where the program keeps them: its own folder in TEMP.
-  for (const auto& entry : fs::recursive_directory_iterator(unixTemp)) {
-    EXPECT_NE("EXPAND.QST", entry.path().filename().string()) << entry.path();
-  }
 }
 
 // An error that the run does not catch ends it with the standard report; the

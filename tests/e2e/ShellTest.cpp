@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "app/ControlIds.h"
 #include "app/MainLayout.h"
@@ -175,28 +176,31 @@ TEST_F(Shell, UninstallModeFromARecord) {
   EXPECT_TRUE(std::filesystem::exists(product.folder() + "/app/UNSETUP.INI"));
 }
 
-// An old UNSETUP.INI in TEMP, even one that cannot be replaced, is another
-// product's record: the program reads its own copy and leaves the old one
-// as it was.
+// An old UNSETUP.INI in TEMP is another product's record: the program reads
+// its own copy and leaves the old one as it was, whether it could replace
+// it or (immutable: root under Wine replaces read-only files) not.
 TEST_F(Shell, AnOldRecordCopyInTempIsNeitherUsedNorTouched) {
   Product product("shell-stale-record");
   product.WriteSjis("app/UNSETUP.INI", "[Title]\r\nUnSetup=新しい製品\r\n");
   std::filesystem::path stalePath = std::filesystem::path(WineTemp()) / "UNSETUP.INI";
   const std::string stale = "[Title]\r\nUnSetup=Old\r\n[SetupFolder]\r\nFolder=C:\\Old\\\r\n";
   std::filesystem::create_directories(stalePath.parent_path());
-  { std::ofstream(stalePath, std::ios::binary) << stale; }
-  // Root under Wine replaces read-only files; an immutable one it cannot.
-  ASSERT_EQ(0, std::system(("chattr +i '" + stalePath.string() + "'").c_str()));
-  Start(product, {product.WinPath("app/UNSETUP.INI")});
-  Dump dump = Main();
-  SCOPED_TRACE(dump.raw);
-  EXPECT_EQ("新しい製品", dump.window.text());
-  ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnEnd, 'o'}});
-  EndWithEndButton(product);
-  std::system(("chattr -i '" + stalePath.string() + "'").c_str());
-  std::ifstream in(stalePath, std::ios::binary);
-  EXPECT_EQ(stale, std::string(std::istreambuf_iterator<char>(in), {}));
-  std::filesystem::remove(stalePath);
+  for (bool replaceable : {true, false}) {
+    SCOPED_TRACE(replaceable ? "replaceable" : "immutable");
+    RemoveFile(stalePath.string());
+    { std::ofstream(stalePath, std::ios::binary) << stale; }
+    std::optional<Immutable> locked;
+    if (!replaceable) locked.emplace(stalePath.string());
+    Start(product, {product.WinPath("app/UNSETUP.INI")});
+    Dump dump = Main();
+    SCOPED_TRACE(dump.raw);
+    EXPECT_EQ("新しい製品", dump.window.text());
+    ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnEnd, 'o'}});
+    EndWithEndButton(product);
+    locked.reset();
+    EXPECT_EQ(stale, ReadFile(stalePath.string()));
+  }
+  RemoveFile(stalePath.string());
 }
 
 TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
