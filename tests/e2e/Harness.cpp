@@ -189,9 +189,23 @@ void Screenshot(const std::string& name) {
   std::printf("screenshot: %s\n", file.c_str());
 }
 
-void Click(int id) { Drive({"click", kMain, std::to_string(id)}); }
+void Click(int id) {
+  CommandResult r = Drive({"click", kMain, std::to_string(id)});
+  EXPECT_EQ(0, r.code) << "click " << id << ": " << r.out << Drive({"windows"}).out;
+}
+
+void SetText(int id, const std::string& text) {
+  CommandResult r = Drive({"settext", kMain, std::to_string(id), text});
+  EXPECT_EQ(0, r.code) << "settext " << id << ": " << r.out << Drive({"windows"}).out;
+}
 
 bool WaitEnabled(int id) { return WaitEnabled(kMain, id); }
+
+int WaitFocus(int id) {
+  return std::atoi(Drive({"state", kMain, std::to_string(id), "focused"}).out.c_str());
+}
+
+bool WaitGone(const std::string& window) { return Drive({"gone", window}).code == 0; }
 
 bool ConfirmCompletion(Product& product) {
   if (Drive({"wait", "完了", "-t", "60000"}).code != 0 || !AnswerBox("完了", kIdOk)) {
@@ -211,7 +225,7 @@ void StartInstall(Product& product, const std::string& folder, const std::set<in
   product.Launch();
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
   ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
-  if (!folder.empty()) Drive({"settext", kMain, std::to_string(ids::kTxtFolder), folder});
+  if (!folder.empty()) SetText(ids::kTxtFolder, folder);
   for (int id : flip) Click(id);
   std::optional<Dump> dump = DumpWindow(kMain);
   ASSERT_TRUE(dump.has_value());
@@ -244,6 +258,13 @@ void EndWithEndButton(Product& product) {
   std::optional<int> code = product.WaitExit(15000);
   ASSERT_TRUE(code.has_value()) << "the program did not end";
   EXPECT_EQ(0, *code);
+}
+
+void ExpectBackAfterNo(Product& product) {
+  EXPECT_TRUE(WaitGone("終了確認")) << Drive({"windows"}).out;
+  EXPECT_TRUE(WaitEnabled(kMain, 0)) << "the main window is not usable again";
+  EXPECT_TRUE(product.Running());
+  EXPECT_EQ("1\n", Drive({"count", kMain}).out);
 }
 
 namespace {
@@ -514,11 +535,7 @@ void ForgetSampleInstalls() {
 }
 
 bool WaitEnabled(const std::string& window, int id) {
-  for (int i = 0; i < 50; ++i) {
-    std::optional<Dump> dump = DumpWindow(window);
-    if (dump && dump->Has(id) && dump->ById(id).enabled() && dump->ById(id).visible()) return true;
-  }
-  return false;
+  return Drive({"state", window, std::to_string(id), "enabled"}).code == 0;
 }
 
 std::string Unescape(const std::string& text) {

@@ -90,11 +90,18 @@ constexpr int kIdNo = 7;
 inline constexpr const char* kMain = "class:TfrmMain";
 inline constexpr const char* kBack = "class:TfrmBack";
 
-// Posts a click to a control of the main window.
+// Posts a click to a control of the main window; sets a control's text.
+// Either fails the test when the driver cannot.
 void Click(int id);
+void SetText(int id, const std::string& text);
 // Waits until the control is visible and enabled (a posted click has been
 // handled).
 bool WaitEnabled(int id);
+// Waits until the control of the main window has the focus; the id of the
+// control that has it at the end.
+int WaitFocus(int id);
+// Waits until no window of that caption or class is left.
+bool WaitGone(const std::string& window);
 // Waits for the completion message, confirms it and waits for the program to
 // end; false (with a failure) when either does not come.
 bool ConfirmCompletion(Product& product);
@@ -107,6 +114,10 @@ void StartInstall(Product& product, const std::string& folder, const std::set<in
 std::string ReadFailureList();
 // Ends the program with the end button and Yes to the close question.
 void EndWithEndButton(Product& product);
+// After No to the close question: the question has gone and the program
+// goes on, its one main window usable again (the next step that needs the
+// program shows it did not end later either).
+void ExpectBackAfterNo(Product& product);
 // "TYPE DATA" of a registry value (as "REG_DWORD 0xff"), nullopt when it
 // is missing. A value is missing only when reg cannot read it and the
 // nearest key that reg can list does not list it or the key that holds it;

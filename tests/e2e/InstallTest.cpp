@@ -35,7 +35,7 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
   Click(ids::kBtnContinue);
   ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
-  Drive({"settext", kMain, std::to_string(ids::kTxtFolder), product.WinPath("installed") + "\\"});
+  SetText(ids::kTxtFolder, product.WinPath("installed") + "\\");
   Click(ids::kBtnSetup);
   std::optional<std::string> create = AnswerBox("フォルダ作成", kIdYes);
   ASSERT_TRUE(create.has_value()) << Drive({"windows"}).out;

@@ -112,7 +112,7 @@ TEST(Setupkit, ThePlanOfTheSampleIsWhatTheRealInstallDid) {
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
   Click(ids::kBtnContinue);  // past the readme
   ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
-  Drive({"settext", kMain, std::to_string(ids::kTxtFolder), installed});
+  SetText(ids::kTxtFolder, installed);
   Click(ids::kBtnSetup);
   ASSERT_TRUE(AnswerBox("フォルダ作成", kIdYes).has_value()) << Drive({"windows"}).out;
   ASSERT_TRUE(ConfirmCompletion(product));

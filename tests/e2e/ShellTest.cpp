@@ -92,9 +92,9 @@ TEST_F(Shell, WithoutDefinitionFileOnlyTheEndButtonWorks) {
   EXPECT_EQ(expected, listed);
 
   // No keeps everything as it was.
-  Drive({"click", kMain, std::to_string(ids::kBtnEnd)});
+  Click(ids::kBtnEnd);
   ASSERT_TRUE(AnswerBox("終了確認", kIdNo).has_value());
-  EXPECT_FALSE(product.WaitExit(500).has_value());
+  ExpectBackAfterNo(product);
   Dump after = Main();
   EXPECT_EQ(dump.ById(ids::kLblMessage).text(), after.ById(ids::kLblMessage).text());
   EXPECT_TRUE(after.ById(ids::kBtnEnd).enabled());
@@ -121,10 +121,9 @@ TEST_F(Shell, ReadmeThenReadyToInstall) {
                         {ids::kBtnSetup, 's'}, {ids::kBtnUnSetup, 's'}});
   EXPECT_EQ("", readme.ById(ids::kLblMessage).text());
 
-  Drive({"click", kMain, std::to_string(ids::kBtnContinue)});
-  ASSERT_EQ(0, Drive({"wait", kMain}).code);
+  Click(ids::kBtnContinue);
+  ASSERT_TRUE(WaitEnabled(ids::kBtnSetup)) << "not ready to install";
   Dump ready = Main();
-  for (int i = 0; i < 20 && ready.ById(ids::kFraReadme).visible(); ++i) ready = Main();
   Screenshot("ready-to-install");
   SCOPED_TRACE(ready.raw);
   EXPECT_EQ("一行目\r\r三行目\r\r\r", ready.ById(ids::kLblMessage).text());
@@ -137,10 +136,11 @@ TEST_F(Shell, ReadmeThenReadyToInstall) {
   EXPECT_EQ("セットアップ終了(&E)", ready.ById(ids::kBtnEnd).text());
 
   // Browsing and cancelling leaves the folder as it was.
-  Drive({"click", kMain, std::to_string(ids::kBtnRefer)});
+  Click(ids::kBtnRefer);
   EXPECT_EQ(0, Drive({"wait", "class:#32770"}).code);
   Screenshot("folder-browser");
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value()) << Drive({"windows"}).out;
+  EXPECT_TRUE(WaitEnabled(kMain, 0)) << "the folder browser did not close";
   EXPECT_EQ("C:\\Program Files\\Sample\\", Main().ById(ids::kTxtFolder).text());
   EndWithEndButton(product);
 }
@@ -211,18 +211,20 @@ TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
                                ids::kChkSCutDesktop, ids::kChkSCutStartMenu,
                                ids::kChkSCutStartUp, ids::kChkSCutSendTo, ids::kBtnSetup,
                                ids::kBtnEnd, ids::kTxtFolder};
+  // Each key's effect is waited for: the focus where it should be next.
   std::vector<int> seen;
-  for (size_t i = 0; i < expected.size(); ++i) {
+  for (int id : expected) {
     Drive({"keys", "TAB"});
-    seen.push_back(std::atoi(Drive({"focus", kMain}).out.c_str()));
+    seen.push_back(WaitFocus(id));
   }
   EXPECT_EQ(expected, seen);
   Drive({"keys", "SHIFT+TAB"});
-  EXPECT_EQ(ids::kBtnEnd, std::atoi(Drive({"focus", kMain}).out.c_str()));
+  EXPECT_EQ(ids::kBtnEnd, WaitFocus(ids::kBtnEnd));
 
   Drive({"keys", "ALT+R"});
   EXPECT_EQ(0, Drive({"wait", "class:#32770"}).code) << "Alt+R opened no folder browser";
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value());
+  ASSERT_TRUE(WaitEnabled(kMain, 0)) << "the folder browser did not close";
   Drive({"keys", "ALT+E"});
   EXPECT_TRUE(AnswerBox("終了確認", kIdNo).has_value()) << "Alt+E asked nothing";
   EndWithEndButton(product);
