@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -208,9 +209,23 @@ std::string Capture(const std::string& window, const std::string& name,
   return file.string();
 }
 
-void Click(int id) { Drive({"click", kMain, std::to_string(id)}); }
+void Click(int id) {
+  CommandResult r = Drive({"click", kMain, std::to_string(id)});
+  EXPECT_EQ(0, r.code) << "click " << id << ": " << r.out << Drive({"windows"}).out;
+}
+
+void SetText(int id, const std::string& text) {
+  CommandResult r = Drive({"settext", kMain, std::to_string(id), text});
+  EXPECT_EQ(0, r.code) << "settext " << id << ": " << r.out << Drive({"windows"}).out;
+}
 
 bool WaitEnabled(int id) { return WaitEnabled(kMain, id); }
+
+int WaitFocus(int id) {
+  return std::atoi(Drive({"state", kMain, std::to_string(id), "focused"}).out.c_str());
+}
+
+bool WaitGone(const std::string& window) { return Drive({"gone", window}).code == 0; }
 
 bool ConfirmCompletion(Product& product) {
   if (Drive({"wait", "完了", "-t", "60000"}).code != 0 || !AnswerBox("完了", kIdOk)) {
@@ -230,7 +245,7 @@ void StartInstall(Product& product, const std::string& folder, const std::set<in
   product.Launch();
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
   ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
-  if (!folder.empty()) Drive({"settext", kMain, std::to_string(ids::kTxtFolder), folder});
+  if (!folder.empty()) SetText(ids::kTxtFolder, folder);
   for (int id : flip) Click(id);
   std::optional<Dump> dump = DumpWindow(kMain);
   ASSERT_TRUE(dump.has_value());
@@ -265,9 +280,16 @@ void EndWithEndButton(Product& product) {
   EXPECT_EQ(0, *code);
 }
 
-std::optional<std::string> RegValue(const std::string& key, const std::string& name) {
+void ExpectBackAfterNo(Product& product) {
+  EXPECT_TRUE(WaitGone("終了確認")) << Drive({"windows"}).out;
+  EXPECT_TRUE(WaitEnabled(kMain, 0)) << "the main window is not usable again";
+  EXPECT_TRUE(product.Running());
+  EXPECT_EQ("1\n", Drive({"count", kMain}).out);
+}
+
+std::optional<std::string> RegData(const std::string& key, const std::string& name) {
   CommandResult got = Drive({"regget", key, name});
-  if (got.code == 1) return std::nullopt;
+  if (got.code == 1) return std::nullopt;  // the system says: no such key or value
   EXPECT_EQ(0, got.code) << "qdrive regget " << key << " " << name << ": " << got.out;
   if (got.code != 0) return std::nullopt;
   std::string value = got.out;
@@ -275,12 +297,7 @@ std::optional<std::string> RegValue(const std::string& key, const std::string& n
   return value;
 }
 
-std::string RegData(const std::string& key, const std::string& name) {
-  return RegValue(key, name).value_or("");
-}
-
 void RegDelete(const std::string& key) { RunInSession({"wine", "reg", "delete", key, "/f"}); }
-
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -469,15 +486,11 @@ void ForgetSampleInstalls() {
     fs::permissions(appunset, fs::perms::owner_write, fs::perm_options::add);
     fs::remove(appunset);
   }
-  RunInSession({"wine", "reg", "delete", "HKCU\\Software\\Quillo", "/f"});
+  RegDelete("HKCU\\Software\\Quillo");
 }
 
 bool WaitEnabled(const std::string& window, int id) {
-  for (int i = 0; i < 50; ++i) {
-    std::optional<Dump> dump = DumpWindow(window);
-    if (dump && dump->Has(id) && dump->ById(id).enabled() && dump->ById(id).visible()) return true;
-  }
-  return false;
+  return Drive({"state", window, std::to_string(id), "enabled"}).code == 0;
 }
 
 std::string Unescape(const std::string& text) {
@@ -570,10 +583,10 @@ std::string WineTemp() {
           "Temp").string();
 }
 
-std::vector<std::string> LeftWorkFolders() {
+std::vector<std::string> LeftWorkFolders(const std::string& temp) {
   std::vector<std::string> left;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(WineTemp(), error)) {
+  for (const auto& entry : std::filesystem::directory_iterator(temp, error)) {
     std::string name = entry.path().filename().string();
     if (entry.is_directory() && name.size() == 18 && name.rfind("QS", 0) == 0) left.push_back(name);
   }

@@ -99,11 +99,18 @@ constexpr int kIdNo = 7;
 inline constexpr const char* kMain = "class:TfrmMain";
 inline constexpr const char* kBack = "class:TfrmBack";
 
-// Posts a click to a control of the main window.
+// Posts a click to a control of the main window; sets a control's text.
+// Either fails the test when the driver cannot.
 void Click(int id);
+void SetText(int id, const std::string& text);
 // Waits until the control is visible and enabled (a posted click has been
 // handled).
 bool WaitEnabled(int id);
+// Waits until the control of the main window has the focus; the id of the
+// control that has it at the end.
+int WaitFocus(int id);
+// Waits until no window of that caption or class is left.
+bool WaitGone(const std::string& window);
 // Waits for the completion message, confirms it and waits for the program to
 // end; false (with a failure) when either does not come.
 bool ConfirmCompletion(Product& product);
@@ -116,12 +123,14 @@ void StartInstall(Product& product, const std::string& folder, const std::set<in
 std::string ReadFailureList();
 // Ends the program with the end button and Yes to the close question.
 void EndWithEndButton(Product& product);
-// "TYPE DATA" of a registry value (as "REG_DWORD 0xff"), read through the
-// W functions; nullopt when the key or value is missing (a driver that fails
-// otherwise fails the test).
-std::optional<std::string> RegValue(const std::string& key, const std::string& name);
-// The same, empty when missing.
-std::string RegData(const std::string& key, const std::string& name);
+// After No to the close question: the question has gone and the program
+// goes on, its one main window usable again (the next step that needs the
+// program shows it did not end later either).
+void ExpectBackAfterNo(Product& product);
+// "TYPE DATA" of a registry value (as "REG_DWORD 0xff"), read with the W
+// functions (exact under any code page); nullopt when the key or the value
+// is missing. The driver failing any other way fails the test.
+std::optional<std::string> RegData(const std::string& key, const std::string& name);
 void RegDelete(const std::string& key);
 inline constexpr const char* kUninstallKey =
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -182,8 +191,9 @@ std::string WindowsPath(const std::string& unixPath);
 std::string WinePrefix();
 // The Unix path of the Wine user's TEMP folder.
 std::string WineTemp();
-// The folders the program made for itself in TEMP and left there.
-std::vector<std::string> LeftWorkFolders();
+// The folders the program made for itself in TEMP (or the given Unix
+// folder) and left there.
+std::vector<std::string> LeftWorkFolders(const std::string& temp = WineTemp());
 std::string ToSjis(const std::string& utf8);
 std::string FromSjis(const std::string& sjis);
 // Waits until the control of the window is enabled and visible (a posted

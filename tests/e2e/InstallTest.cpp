@@ -35,7 +35,7 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
   Click(ids::kBtnContinue);
   ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
-  Drive({"settext", kMain, std::to_string(ids::kTxtFolder), product.WinPath("installed") + "\\"});
+  SetText(ids::kTxtFolder, product.WinPath("installed") + "\\");
   Click(ids::kBtnSetup);
   std::optional<std::string> create = AnswerBox("フォルダ作成", kIdYes);
   ASSERT_TRUE(create.has_value()) << Drive({"windows"}).out;
@@ -52,11 +52,10 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_NE(std::string::npos, record.find("[DeleteShortCut]")) << record;
   EXPECT_NE(std::string::npos, record.find("MANUAL.TXT")) << record;
   EXPECT_TRUE(fs::exists(appunset));
-  EXPECT_NE(std::string::npos, RegData("HKCU\\Software\\Quillo\\Sample", "Edition").find("Sample"));
-  std::string registration = RegData(
-      "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product",
-      "UninstallString");
-  EXPECT_NE(std::string::npos, registration.find("APPUNSET.EXE")) << registration;
+  const std::string registration = std::string(kUninstallKey) + "Quillo Sample Product";
+  EXPECT_EQ("REG_SZ Sample", RegData("HKCU\\Software\\Quillo\\Sample", "Edition"));
+  EXPECT_EQ("REG_SZ C:\\windows\\APPUNSET.EXE \"" + product.WinPath("installed") + "\\UNSETUP.INI\"",
+            RegData(registration, "UninstallString"));
 
   // The registration's command: the uninstaller with the record.
   Product remover("uninstall-sample");
@@ -75,9 +74,8 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_FALSE(fs::exists(installed / "SAMPLE.TXT"));
   EXPECT_FALSE(fs::exists(installed / "UNSETUP.INI"));
   EXPECT_TRUE(fs::exists(installed / "README.TXT"));  // flagged to stay
-  EXPECT_FALSE(RegValue("HKCU\\Software\\Quillo\\Sample", "Edition").has_value());
-  EXPECT_FALSE(RegValue("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillo Sample Product",
-                        "UninstallString").has_value());
+  EXPECT_EQ(std::nullopt, RegData("HKCU\\Software\\Quillo\\Sample", "Edition"));
+  EXPECT_EQ(std::nullopt, RegData(registration, "UninstallString"));
 
   for (const auto& [name, bytes] : planted) {
     EXPECT_EQ(bytes, ReadFile(temp / name)) << name;
@@ -96,7 +94,7 @@ TEST(Install, ACommaInTheTemporaryFolderStillInstallsTheExpandedFile) {
     std::string type, data;
   };
   auto read = [&](const char* name) {  // RegData gives "TYPE data"
-    std::string typed = RegData(key, name);
+    std::string typed = RegData(key, name).value_or("");
     while (!typed.empty() && typed.back() == '\r') typed.pop_back();
     size_t gap = typed.find(' ');
     return gap == std::string::npos ? Value{} : Value{typed.substr(0, gap), typed.substr(gap + 1)};
@@ -128,17 +126,21 @@ TEST(Install, ACommaInTheTemporaryFolderStillInstallsTheExpandedFile) {
   fs::create_directories(target);
   StartInstall(product, product.WinPath("target"));
   ASSERT_EQ(0, Drive({"wait", "完了", "-t", "60000"}).code) << Drive({"windows"}).out;
+  // While the program still runs, its own folder, where the expansion
+  // works, is in this TEMP; no scratch file is left in it or beside it.
+  const std::vector<std::string> work = LeftWorkFolders(unixTemp.string());
+  EXPECT_EQ(1u, work.size());
+  for (const auto& entry : fs::recursive_directory_iterator(unixTemp)) {
+    EXPECT_NE("EXPAND.QST", entry.path().filename().string()) << entry.path();
+  }
   ASSERT_TRUE(ConfirmCompletion(product));
+  EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders(unixTemp.string()));
   const std::string manual = ReadFile(fs::path(QS_SOURCE_DIR) / "examples/sample/files/MANUAL.TXT");
   EXPECT_EQ(manual, ReadFile(target / "MANUAL.TXT"));
   const std::string record = ReadFile(target / "UNSETUP.INI");
   EXPECT_NE(std::string::npos, record.find("File1=" + product.WinPath("target") + "\\MANUAL.TXT\r\n"))
       << record;
   EXPECT_EQ(std::string::npos, record.find("EXPAND.QST")) << record;
-  // The scratch files went where the program keeps them: its own folder in TEMP.
-  for (const auto& entry : fs::recursive_directory_iterator(unixTemp)) {
-    EXPECT_NE("EXPAND.QST", entry.path().filename().string()) << entry.path();
-  }
 }
 
 // An error that the run does not catch ends it with the standard report; the
@@ -179,7 +181,7 @@ TEST(Install, AnErrorThatEndsTheRunIsReportedAndTheUserCanStillEnd) {
     EXPECT_EQ("sample", ReadFile(target / "SAMPLE.TXT"));
     EXPECT_FALSE(fs::exists(target / "UNSETUP.INI"));
     EXPECT_FALSE(fs::exists(appunset));
-    EXPECT_EQ("", RegData(std::string(kUninstallKey) + "Quillo Error", "UninstallString"));
+    EXPECT_EQ(std::nullopt, RegData(std::string(kUninstallKey) + "Quillo Error", "UninstallString"));
     EndWithEndButton(product);
   }
 }

@@ -150,6 +150,11 @@ TEST_F(Planting, AnUnhardenedProgramDoingTheSameWorkMapsAPlantedDll) {
 }
 
 TEST_F(Planting, SetupInstallsAndUninstallsWithoutMappingAPlantedDll) {
+  // Nothing mapped proves as much as what was planted: Wine maps few of the
+  // names while a process starts (version.dll under Wine 8), and a baseline
+  // that took most of them would leave the check all but empty.
+  ASSERT_GE(planted_.size(), std::size(kCandidates) * 3 / 4)
+      << "left out as mapped at start: " << Joined(baseline_);
   Product product("planting-setup");
   const fs::path downloads = product.folder();
   const fs::path installed = downloads / "installed";
@@ -172,11 +177,12 @@ TEST_F(Planting, SetupInstallsAndUninstallsWithoutMappingAPlantedDll) {
   }
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
   // The folder browser, opened and cancelled.
-  Drive({"click", kMain, std::to_string(ids::kBtnRefer)});
+  Click(ids::kBtnRefer);
   ASSERT_EQ(0, Drive({"wait", "class:#32770"}).code) << Drive({"windows"}).out;
   ASSERT_TRUE(AnswerBox("*", kIdCancel).has_value()) << Drive({"windows"}).out;
-  Drive({"settext", kMain, std::to_string(ids::kTxtFolder), product.WinPath("installed") + "\\"});
-  Drive({"click", kMain, std::to_string(ids::kBtnSetup)});
+  ASSERT_TRUE(WaitEnabled(kMain, 0)) << "the folder browser did not close";
+  SetText(ids::kTxtFolder, product.WinPath("installed") + "\\");
+  Click(ids::kBtnSetup);
   ASSERT_EQ(0, Drive({"wait", "完了", "-t", "60000"}).code) << Drive({"windows"}).out;
   ASSERT_TRUE(AnswerBox("完了", kIdOk).has_value());
   ASSERT_TRUE(product.WaitExit(20000).has_value()) << "the installer did not end";
@@ -191,11 +197,8 @@ TEST_F(Planting, SetupInstallsAndUninstallsWithoutMappingAPlantedDll) {
                           installed.string());
   }
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
-  for (int i = 0; i < 50; ++i) {
-    std::optional<Dump> dump = DumpWindow(kMain);
-    if (dump && dump->Has(ids::kBtnUnSetup) && dump->ById(ids::kBtnUnSetup).enabled()) break;
-  }
-  Drive({"click", kMain, std::to_string(ids::kBtnUnSetup)});
+  ASSERT_TRUE(WaitEnabled(ids::kBtnUnSetup));
+  Click(ids::kBtnUnSetup);
   // The planted DLLs keep the install folder: the run offers its failure list.
   ASSERT_TRUE(AnswerBox("警告", kIdNo).has_value()) << Drive({"windows"}).out;
   ASSERT_TRUE(AnswerBox("完了", kIdOk).has_value()) << Drive({"windows"}).out;

@@ -141,9 +141,8 @@ TEST(Runs, InstallThenUninstallLeavesOnlyWhatIsMeantToStay) {
                                       "(Local)SOFTWARE\\Quillo Runs",
                                       "(Users).DEFAULT\\Software\\Quillo Runs"}),
             IniValues(record, "DeleteRegistry"));
-  const std::string command = RegData(std::string(kUninstallKey) + "Quillo Runs Whole",
-                                      "UninstallString");
-  EXPECT_EQ("REG_SZ C:\\windows\\APPUNSET.EXE \"" + winInstalled + "\\UNSETUP.INI\"", command);
+  EXPECT_EQ("REG_SZ C:\\windows\\APPUNSET.EXE \"" + winInstalled + "\\UNSETUP.INI\"",
+            RegData(std::string(kUninstallKey) + "Quillo Runs Whole", "UninstallString"));
   // The file to open after setup is missing: the program simply ends.
   ASSERT_TRUE(ConfirmCompletion(product));
 

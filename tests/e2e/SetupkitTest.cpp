@@ -33,7 +33,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // The data of a registry value without its type ("" when missing).
 std::string ValueData(const std::string& key, const std::string& name) {
-  std::string data = RegData(key, name);
+  std::string data = RegData(key, name).value_or("");
   while (!data.empty() && (data.back() == '\r' || data.back() == '\n')) data.pop_back();
   size_t space = data.find(' ');
   return space == std::string::npos ? "" : data.substr(space + 1);
@@ -112,7 +112,7 @@ TEST(Setupkit, ThePlanOfTheSampleIsWhatTheRealInstallDid) {
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
   Click(ids::kBtnContinue);  // past the readme
   ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
-  Drive({"settext", kMain, std::to_string(ids::kTxtFolder), installed});
+  SetText(ids::kTxtFolder, installed);
   Click(ids::kBtnSetup);
   ASSERT_TRUE(AnswerBox("フォルダ作成", kIdYes).has_value()) << Drive({"windows"}).out;
   ASSERT_TRUE(ConfirmCompletion(product));

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "app/ControlIds.h"
 #include "app/MainLayout.h"
@@ -91,9 +92,9 @@ TEST_F(Shell, WithoutDefinitionFileOnlyTheEndButtonWorks) {
   EXPECT_EQ(expected, listed);
 
   // No keeps everything as it was.
-  Drive({"click", kMain, std::to_string(ids::kBtnEnd)});
+  Click(ids::kBtnEnd);
   ASSERT_TRUE(AnswerBox("終了確認", kIdNo).has_value());
-  EXPECT_FALSE(product.WaitExit(500).has_value());
+  ExpectBackAfterNo(product);
   Dump after = Main();
   EXPECT_EQ(dump.ById(ids::kLblMessage).text(), after.ById(ids::kLblMessage).text());
   EXPECT_TRUE(after.ById(ids::kBtnEnd).enabled());
@@ -122,10 +123,9 @@ TEST_F(Shell, ReadmeThenReadyToInstall) {
                         {ids::kBtnSetup, 's'}, {ids::kBtnUnSetup, 's'}});
   EXPECT_EQ("", readme.ById(ids::kLblMessage).text());
 
-  Drive({"click", kMain, std::to_string(ids::kBtnContinue)});
-  ASSERT_EQ(0, Drive({"wait", kMain}).code);
+  Click(ids::kBtnContinue);
+  ASSERT_TRUE(WaitEnabled(ids::kBtnSetup)) << "not ready to install";
   Dump ready = Main();
-  for (int i = 0; i < 20 && ready.ById(ids::kFraReadme).visible(); ++i) ready = Main();
   Screenshot("ready-to-install");
   SCOPED_TRACE(ready.raw);
   EXPECT_EQ("一行目\r\r三行目\r\r\r", ready.ById(ids::kLblMessage).text());
@@ -138,10 +138,11 @@ TEST_F(Shell, ReadmeThenReadyToInstall) {
   EXPECT_EQ("セットアップ終了(&E)", ready.ById(ids::kBtnEnd).text());
 
   // Browsing and cancelling leaves the folder as it was.
-  Drive({"click", kMain, std::to_string(ids::kBtnRefer)});
+  Click(ids::kBtnRefer);
   EXPECT_EQ(0, Drive({"wait", "class:#32770"}).code);
   Screenshot("folder-browser");
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value()) << Drive({"windows"}).out;
+  EXPECT_TRUE(WaitEnabled(kMain, 0)) << "the folder browser did not close";
   EXPECT_EQ("C:\\Program Files\\Sample\\", Main().ById(ids::kTxtFolder).text());
   EndWithEndButton(product);
 }
@@ -177,28 +178,31 @@ TEST_F(Shell, UninstallModeFromARecord) {
   EXPECT_TRUE(std::filesystem::exists(product.folder() + "/app/UNSETUP.INI"));
 }
 
-// An old UNSETUP.INI in TEMP, even one that cannot be replaced, is another
-// product's record: the program reads its own copy and leaves the old one
-// as it was.
+// An old UNSETUP.INI in TEMP is another product's record: the program reads
+// its own copy and leaves the old one as it was, whether it could replace
+// it or (immutable: root under Wine replaces read-only files) not.
 TEST_F(Shell, AnOldRecordCopyInTempIsNeitherUsedNorTouched) {
   Product product("shell-stale-record");
   product.WriteSjis("app/UNSETUP.INI", "[Title]\r\nUnSetup=新しい製品\r\n");
   std::filesystem::path stalePath = std::filesystem::path(WineTemp()) / "UNSETUP.INI";
   const std::string stale = "[Title]\r\nUnSetup=Old\r\n[SetupFolder]\r\nFolder=C:\\Old\\\r\n";
   std::filesystem::create_directories(stalePath.parent_path());
-  { std::ofstream(stalePath, std::ios::binary) << stale; }
-  // Root under Wine replaces read-only files; an immutable one it cannot.
-  ASSERT_EQ(0, std::system(("chattr +i '" + stalePath.string() + "'").c_str()));
-  Start(product, {product.WinPath("app/UNSETUP.INI")});
-  Dump dump = Main();
-  SCOPED_TRACE(dump.raw);
-  EXPECT_EQ("新しい製品", dump.window.text());
-  ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnEnd, 'o'}});
-  EndWithEndButton(product);
-  std::system(("chattr -i '" + stalePath.string() + "'").c_str());
-  std::ifstream in(stalePath, std::ios::binary);
-  EXPECT_EQ(stale, std::string(std::istreambuf_iterator<char>(in), {}));
-  std::filesystem::remove(stalePath);
+  for (bool replaceable : {true, false}) {
+    SCOPED_TRACE(replaceable ? "replaceable" : "immutable");
+    RemoveFile(stalePath.string());
+    { std::ofstream(stalePath, std::ios::binary) << stale; }
+    std::optional<Immutable> locked;
+    if (!replaceable) locked.emplace(stalePath.string());
+    Start(product, {product.WinPath("app/UNSETUP.INI")});
+    Dump dump = Main();
+    SCOPED_TRACE(dump.raw);
+    EXPECT_EQ("新しい製品", dump.window.text());
+    ExpectStates(dump, {{ids::kBtnUnSetup, 'o'}, {ids::kBtnEnd, 'o'}});
+    EndWithEndButton(product);
+    locked.reset();
+    EXPECT_EQ(stale, ReadFile(stalePath.string()));
+  }
+  RemoveFile(stalePath.string());
 }
 
 TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
@@ -209,18 +213,20 @@ TEST_F(Shell, TabFollowsTheListAndAltLettersPressButtons) {
                                ids::kChkSCutDesktop, ids::kChkSCutStartMenu,
                                ids::kChkSCutStartUp, ids::kChkSCutSendTo, ids::kBtnSetup,
                                ids::kBtnEnd, ids::kTxtFolder};
+  // Each key's effect is waited for: the focus where it should be next.
   std::vector<int> seen;
-  for (size_t i = 0; i < expected.size(); ++i) {
+  for (int id : expected) {
     Drive({"keys", "TAB"});
-    seen.push_back(std::atoi(Drive({"focus", kMain}).out.c_str()));
+    seen.push_back(WaitFocus(id));
   }
   EXPECT_EQ(expected, seen);
   Drive({"keys", "SHIFT+TAB"});
-  EXPECT_EQ(ids::kBtnEnd, std::atoi(Drive({"focus", kMain}).out.c_str()));
+  EXPECT_EQ(ids::kBtnEnd, WaitFocus(ids::kBtnEnd));
 
   Drive({"keys", "ALT+R"});
   EXPECT_EQ(0, Drive({"wait", "class:#32770"}).code) << "Alt+R opened no folder browser";
   EXPECT_TRUE(AnswerBox("*", kIdCancel).has_value());
+  ASSERT_TRUE(WaitEnabled(kMain, 0)) << "the folder browser did not close";
   Drive({"keys", "ALT+E"});
   EXPECT_TRUE(AnswerBox("終了確認", kIdNo).has_value()) << "Alt+E asked nothing";
   EndWithEndButton(product);

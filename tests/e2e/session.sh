@@ -117,6 +117,13 @@ case "$cmd" in
       Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
       echo $! >"$state/xvfb.pid"
       for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+      # A display that did not come up would fail every window test later,
+      # each for a reason of its own.
+      if [ ! -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; then
+        echo "session: Xvfb did not come up on :$n" >&2
+        cat "$state/xvfb.log" >&2
+        exit 1
+      fi
     fi
     echo "$n" >"$state/display"
     session_env

@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   test::FakeRunWindow window;
   for (int i = 0; i < 8; ++i) window.answers.push_back((script >> i) & 1 ? kIdYes : kIdNo);
 
-  const std::set<std::string> named = test::NamedByRecord(os, copy);
-  const std::string registration = ReadUninstallRecord(os, copy).registrationKey;
+  std::vector<std::string> problems;
+  const test::RecordNames named = test::NamedByRecord(os, copy, problems);
   const test::Snapshot before = test::Take(os);
 
   test::FaultyPlatform counted(os, 200000);  // nothing armed: counts calls, stops a hang
@@ -62,9 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const SetupError&) {
     reported = true;
   }
-  std::vector<std::string> problems;
   if (reported == window.ended) problems.push_back("neither ended nor reported, or both");
-  test::CheckRemovedOnlyWhatIsNamed(os, before, named, registration, copy, problems);
+  test::CheckRemovedOnlyWhatIsNamed(os, before, named.entries, named.registration, copy, problems);
   if (!problems.empty()) {
     for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
     std::abort();

@@ -70,8 +70,11 @@ class FakeView : public MainView {
 
   std::map<int, State> controls;
   std::vector<int> disabledOrder;
-  std::string caption = "Quillo! Setup for Windows32";
-  std::string backTitle;
+  // Until the program sets them, the window keeps the caption and the
+  // backdrop the title they were made with, which this stands for.
+  static constexpr const char* kNeverSet = "(never set)";
+  std::string caption = kNeverSet;
+  std::string backTitle = kNeverSet;
   bool backEnabled = false;
   bool closeCommandDisabled = false;
   int modalResult = 0;

@@ -11,6 +11,7 @@
 #include "core/CodePage.h"
 #include "data/ProgramValues.h"
 #include "data/UninstallRecord.h"
+#include "platform/ProfileText.h"
 #include "tests/support/FakePlatform.h"
 
 namespace qs::test {
@@ -29,23 +30,94 @@ inline ProgramValues WorldValues(const std::string& infoFile, const std::string&
   return values;
 }
 
-// What an uninstall record names, read the way the uninstaller reads it:
-// paths upper-cased, flags cut off, registry keys with their root marker,
-// and the install folder.
-inline std::set<std::string> NamedByRecord(Platform& os, const std::string& record) {
-  std::set<std::string> named;
-  // In a path "/" separates parts as "\" does; in a registry key it does not.
-  auto add = [&](const std::string& entry) {
-    named.insert(UpperAscii(fake::NormalPath(entry, kCp932), kCp932));
+// What an uninstall record names, in the terms the checks compare: paths
+// upper-cased with "/" read as "\", a file's flag cut off at its first
+// comma, registry keys with their root marker, the install folder; and the
+// registration's key path as written.
+struct RecordNames {
+  std::set<std::string> entries;
+  std::string registration;
+};
+
+namespace detail {
+
+inline std::string RecordPath(const std::string& entry) {
+  return fake::UpperText(fake::NormalPath(entry, kUtf8));
+}
+
+// The record read from its text by the checks themselves, not by the
+// program's reader: the sections, numbered keys and their limits are the
+// layout data/UninstallRecord.h documents, spelt out here again. The profile
+// file's own rules (names in any letter case, the first section or key of a
+// name, blanks trimmed, a pair of quotes dropped, each value read through the
+// program's 255-byte buffer) are the system's, as the in-memory Windows
+// models them.
+inline RecordNames ReadRecordText(FakePlatform& os, const std::string& record) {
+  const ProfileText text(DecodeText(os, os.Contents(record).value_or("")).text);
+  auto value = [&](const std::string& section, const std::string& key) {
+    return ProfileValueForBuffer(text.Find(section, key).value_or(""), 255);
   };
-  UninstallRecord read = ReadUninstallRecord(os, record);
-  for (const RecordedFile& file : read.files) add(file.path);
-  for (const auto* list : {&read.folders, &read.shortCuts}) {
-    for (const std::string& entry : *list) add(entry);
+  struct List {
+    const char* section;
+    const char* key;
+    int count;
+    bool paths, flagged;
+  };
+  const List lists[] = {{"DeleteFolder", "Folder", 20, true, false},
+                        {"DeleteFile", "File", 101, true, true},
+                        {"DeleteShortCut", "File", 20, true, false},
+                        {"DeleteRegistry", "Key", 20, false, false}};
+  RecordNames names;
+  for (const List& list : lists) {
+    for (int n = 1; n <= list.count; ++n) {
+      std::string entry = value(list.section, list.key + std::to_string(n));
+      if (entry.empty()) continue;
+      if (list.flagged) entry = entry.substr(0, entry.find(','));
+      names.entries.insert(list.paths ? RecordPath(entry) : fake::UpperText(entry));
+    }
   }
-  for (const std::string& key : read.registryKeys) named.insert(UpperAscii(key, kCp932));
-  if (!read.setupFolder.empty()) add(read.setupFolder);
-  return named;
+  if (std::string folder = value("SetupFolder", "Folder"); !folder.empty()) {
+    names.entries.insert(RecordPath(folder));
+  }
+  names.registration = value("UnSetupRegistryKey", "Key");
+  return names;
+}
+
+// The same, as the uninstaller reads it with the program's own reader.
+inline RecordNames ReadRecordAsTheProgram(Platform& os, const std::string& record) {
+  RecordNames names;
+  UninstallRecord read = ReadUninstallRecord(os, record);
+  for (const RecordedFile& file : read.files) names.entries.insert(RecordPath(file.path));
+  for (const auto* list : {&read.folders, &read.shortCuts}) {
+    for (const std::string& entry : *list) names.entries.insert(RecordPath(entry));
+  }
+  for (const std::string& key : read.registryKeys) names.entries.insert(fake::UpperText(key));
+  if (!read.setupFolder.empty()) names.entries.insert(RecordPath(read.setupFolder));
+  names.registration = read.registrationKey;
+  return names;
+}
+
+}  // namespace detail
+
+// What the record names, by the checks' own reading of it, which decides
+// what an uninstall may remove. Where the program's reader reads it
+// otherwise, a line goes to problems: a reader that names more than the
+// record would otherwise approve its own removals.
+inline RecordNames NamedByRecord(FakePlatform& os, const std::string& record,
+                                 std::vector<std::string>& problems) {
+  RecordNames own = detail::ReadRecordText(os, record);
+  RecordNames program = detail::ReadRecordAsTheProgram(os, record);
+  for (const std::string& entry : program.entries) {
+    if (!own.entries.count(entry)) problems.push_back("the reader names what the record does not: " + entry);
+  }
+  for (const std::string& entry : own.entries) {
+    if (!program.entries.count(entry)) problems.push_back("the reader misses a record entry: " + entry);
+  }
+  if (program.registration != own.registration) {
+    problems.push_back("the reader's registration " + program.registration + ", the record's " +
+                       own.registration);
+  }
+  return own;
 }
 
 // The disk and the registry: every file's contents by upper-cased path,
@@ -60,9 +132,9 @@ inline Snapshot Take(const FakePlatform& os) {
   Snapshot shot;
   for (const std::string& path : os.ListTree("C:\\")) {
     if (std::optional<std::string> data = os.Contents(path)) {
-      shot.files[UpperAscii(path, kCp932)] = *data;
+      shot.files[fake::UpperText(path)] = *data;
     } else {
-      std::string folder = UpperAscii(path, kCp932);
+      std::string folder = fake::UpperText(path);
       while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
       shot.folders.insert(folder);
     }
@@ -87,7 +159,7 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
   for (const auto& [path, data] : before.files) {
     auto now = after.files.find(path);
     if (now == after.files.end()) {
-      expect(named.count(path) || path == UpperAscii(recordCopy, kCp932),
+      expect(named.count(path) || path == fake::UpperText(recordCopy),
              "deleted, not in the record: " + path);
     } else {
       expect(now->second == data, "changed: " + path);
@@ -100,7 +172,7 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
     expect(named_, "folder removed, not in the record: " + folder);
   }
   for (const auto& [csidl, folder] : os.specialFolders) {
-    const std::string upper = UpperAscii(folder, kCp932);
+    const std::string upper = fake::UpperText(folder);
     expect(after.folders.count(upper) > 0 || !before.folders.count(upper),
            "special folder removed: " + folder);
   }
@@ -111,7 +183,7 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return path;
   };
-  const std::string registrationKey = bare(UpperAscii(registration, kCp932));
+  const std::string registrationKey = bare(fake::UpperText(registration));
   static const char* const kRoots[][2] = {{"HKEY_CLASSES_ROOT\\", "(Class)"},
                                           {"HKEY_CURRENT_USER\\", "(Cuser)"},
                                           {"HKEY_LOCAL_MACHINE\\", "(Local)"},
@@ -129,7 +201,7 @@ inline void CheckRemovedOnlyWhatIsNamed(const FakePlatform& os, const Snapshot& 
     for (const auto& [rootName, marker] : kRoots) {
       if (root != rootName) continue;
       for (const std::string& entry : named) {
-        const bool marked = entry.rfind(UpperAscii(marker, kCp932), 0) == 0;
+        const bool marked = entry.rfind(fake::UpperText(marker), 0) == 0;
         std::string path = bare(marked ? entry.substr(7) : entry);
         if (path.empty()) continue;
         bool covers = (below + "\\").rfind(path + "\\", 0) == 0;

@@ -4,7 +4,7 @@
 # asks for administrator rights and common controls 6, relocatable (ASLR)
 # and non-executable data, within the size budget.
 # Usage: check_exe.sh OBJDUMP SETUP.EXE
-set -u
+set -u -o pipefail
 objdump=$1
 exe=$2
 failures=0
@@ -24,20 +24,27 @@ failures=0
 budget=183312  # bytes
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-headers=$("$objdump" -p "$exe") || { echo "FAIL: $objdump cannot read $exe"; exit 1; }
+# Both listings are read whole first: a check on the output of an objdump
+# that failed, or printed nothing, would pass having seen nothing.
+headers=$("$objdump" -p "$exe") || { echo "FAIL: $objdump -p cannot read $exe"; exit 1; }
+sections=$("$objdump" -h "$exe") || { echo "FAIL: $objdump -h cannot read $exe"; exit 1; }
 grep -q "Subsystem.*(Windows GUI)" <<<"$headers" || fail "not a GUI program"
 known=" advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll user32.dll "
+imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
+[ -n "$imports" ] || fail "no imported DLL listed"
 while read -r dll; do
+  [ -n "$dll" ] || continue
   lower=$(tr 'A-Z' 'a-z' <<<"$dll")
   [[ "$known" == *" $lower "* ]] || fail "imports $dll, which is not a KnownDLL"
-done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
-if "$objdump" -h "$exe" | grep -qE "\.debug|\.symtab"; then fail "not stripped"; fi
+done <<<"$imports"
+grep -q "\.text" <<<"$sections" || fail "no section list"
+if grep -qE "\.debug|\.symtab" <<<"$sections"; then fail "not stripped"; fi
 grep -aq 'requireAdministrator' "$exe" || fail "no manifest asking for administrator rights"
 grep -aq 'Microsoft.Windows.Common-Controls' "$exe" || fail "no common controls 6 in the manifest"
 grep -q "DYNAMIC_BASE" <<<"$headers" || fail "no DYNAMIC_BASE (address space layout randomisation)"
 grep -q "NX_COMPAT" <<<"$headers" || fail "no NX_COMPAT (data execution prevention)"
-"$objdump" -h "$exe" | grep -q "\.reloc" || fail "no relocations"
+grep -q "\.reloc" <<<"$sections" || fail "no relocations"
 size=$(stat -c %s "$exe")
 [ "$size" -le "$budget" ] || fail "$size bytes, over the budget of $budget"
-echo "$exe: $size bytes (budget $budget), imports: $(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"
+echo "$exe: $size bytes (budget $budget), imports: $(tr '\n' ' ' <<<"$imports")"
 [ "$failures" -eq 0 ]

@@ -141,6 +141,7 @@ struct Outcome {
   std::string report;  // the standard error report's text, when raised
   std::string failures;
   std::vector<std::string> problems;
+  bool uninstalled = false;  // an install whose uninstall half ran
 };
 
 template <typename Run>
@@ -208,10 +209,6 @@ Outcome Uninstall(Platform& platform, bool decline = false) {
   return Drive(window, [&] { UninstallRun(platform, window, values, kCp932).Run(); });
 }
 
-std::set<std::string> RecordEntries(Platform& os, const std::string& record) {
-  return test::NamedByRecord(os, record);
-}
-
 void Expect(Outcome& outcome, bool holds, const std::string& problem) {
   if (!holds) outcome.problems.push_back(problem);
 }
@@ -263,7 +260,7 @@ void CheckInstall(FakePlatform& os, const Snapshot& before, Outcome& outcome) {
                  after.files[Upper(kRecord)] != before.files.at(Upper(kRecord));
   if (!written) return;
   Expect(outcome, normal || !outcome.report.empty(), "record written by a run that did not end");
-  std::set<std::string> entries = RecordEntries(os, kRecord);
+  std::set<std::string> entries = test::NamedByRecord(os, kRecord, outcome.problems).entries;
   std::set<std::string> earlier = {Upper(kApp + "\\OLD.TXT"), Upper(kApp + "\\ONE.TXT"),
                                    Upper(kRecord), Upper(kApp + "\\OLDDIR\\"),
                                    Upper(kDesktop + "\\Old.lnk"), "(CUSER)SOFTWARE\\ACME\\OLD"};
@@ -324,36 +321,43 @@ int Stride() {
   return n > 0 ? n : 1;
 }
 
+// What a sweep did: its runs, the faults that fired, the runs that ended
+// normally and the installs whose uninstall half ran.
 struct Tally {
-  long runs = 0, faults = 0;
+  long runs = 0, faults = 0, ended = 0, uninstalled = 0;
   std::vector<std::string> problems;
 
   void Add(const std::string& fired, const Outcome& outcome) {
     ++runs;
     if (!fired.empty()) ++faults;
+    ended += outcome.ended;
+    uninstalled += outcome.uninstalled;
     if (outcome.problems.empty()) return;
     if (problems.size() < 20) problems.push_back(fired + ": " + outcome.problems[0]);
-  }
-  void Print(const char* what) const {
-    std::printf("fault injection, %s: %ld runs, %ld faults injected, %zu problems\n", what, runs,
-                faults, problems.size());
-    for (const std::string& problem : problems) ADD_FAILURE() << problem;
   }
 };
 
 // Sweeps faults over the calls of a clean run; prepare builds a fresh world,
-// run runs and checks it.
+// run runs and checks it. Every armed call must be made and fail, as the
+// clean run made it: a sweep whose faults never fire checks nothing.
 template <typename PrepareWorld, typename RunAndCheck>
-void Sweep(const char* what, PrepareWorld prepare, RunAndCheck runAndCheck) {
+Tally Sweep(const char* what, PrepareWorld prepare, RunAndCheck runAndCheck) {
   std::vector<test::PlatformCall> calls;
   {
     FakePlatform os;
     prepare(os);
     FaultyPlatform faulty(os);
     Outcome clean = runAndCheck(os, faulty);
-    ASSERT_TRUE(clean.problems.empty()) << clean.problems[0];
+    if (!clean.problems.empty() || !clean.ended) {
+      ADD_FAILURE() << what << ": the clean run: "
+                    << (clean.problems.empty() ? "ended early" : clean.problems[0]);
+      return Tally{};
+    }
     calls = faulty.calls();
   }
+  // The rich product's runs each make hundreds of calls; a run that did not
+  // go through the failing platform makes none.
+  EXPECT_GT(calls.size(), 100u) << what << ": calls seen in a clean run";
   Tally tally;
   for (size_t k = 1; k <= calls.size(); k += Stride()) {
     for (FaultKind kind : calls[k - 1].kinds) {
@@ -362,11 +366,19 @@ void Sweep(const char* what, PrepareWorld prepare, RunAndCheck runAndCheck) {
       FaultyPlatform faulty(os, static_cast<long>(calls.size()) * 20);
       faulty.Arm(static_cast<long>(k), kind);
       Outcome outcome = runAndCheck(os, faulty);
+      std::string armed = calls[k - 1].what + " (" + test::FaultKindName(kind) + ")";
+      Expect(outcome, faulty.fired() == armed, "armed " + armed + ", fired " + faulty.fired());
       tally.Add(faulty.fired(), outcome);
     }
   }
-  std::printf("fault injection, %s: %zu calls in a clean run\n", what, calls.size());
-  tally.Print(what);
+  std::printf("fault injection, %s: %zu calls in a clean run, %ld runs, %ld faults fired, "
+              "%ld ended normally, %ld uninstalled, %zu problems\n",
+              what, calls.size(), tally.runs, tally.faults, tally.ended, tally.uninstalled,
+              tally.problems.size());
+  for (const std::string& problem : tally.problems) ADD_FAILURE() << problem;
+  EXPECT_GT(tally.runs, 0) << what;
+  EXPECT_EQ(tally.runs, tally.faults) << what << ": one fault per armed run";
+  return tally;
 }
 
 // One install with the fault armed, its invariants, then an uninstall from
@@ -381,6 +393,7 @@ Outcome InstallAndCheck(FakePlatform& os, FaultyPlatform& faulty, bool decline) 
   CheckInstall(os, before, outcome);
   if (!outcome.problems.empty() || !os.Contents(kRecord)) return outcome;
   if (outcome.completed) {
+    outcome.uninstalled = true;
     os.AddFile(kTempRecord, *os.Contents(kRecord));
     Outcome removal = Uninstall(os);
     Snapshot after = Take(os);
@@ -414,41 +427,56 @@ Outcome InstallAndCheck(FakePlatform& os, FaultyPlatform& faulty, bool decline) 
   return outcome;
 }
 
+// Both halves of the install sweeps are reached: some faults end an install
+// before it can be uninstalled, most leave it complete.
+void ExpectBothHalves(const Tally& tally) {
+  EXPECT_GT(tally.uninstalled, tally.runs / 2) << "installs that reached the uninstall";
+  EXPECT_LT(tally.uninstalled, tally.runs) << "no fault ended an install early";
+}
+
 TEST(FaultInjection, InstallKeepsEveryFileAndReportsEveryFailure) {
-  Sweep(
+  ExpectBothHalves(Sweep(
       "install", [](FakePlatform& os) { Prepare(os); },
-      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, false); });
+      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, false); }));
 }
 
 TEST(FaultInjection, AReinstallDecliningEveryOverwriteKeepsTheOldFiles) {
-  Sweep(
+  ExpectBothHalves(Sweep(
       "install declining overwrites", [](FakePlatform& os) { Prepare(os); },
-      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, true); });
+      [](FakePlatform& os, FaultyPlatform& faulty) { return InstallAndCheck(os, faulty, true); }));
+}
+
+// An uninstall that ends normally goes on to check that every file it
+// could not remove is listed; one that a fault ended early checks less.
+Outcome UninstallAndCheck(FakePlatform& os, FaultyPlatform& faulty, bool decline) {
+  Snapshot before = Take(os);
+  std::vector<std::string> misread;
+  std::set<std::string> named = test::NamedByRecord(os, kTempRecord, misread).entries;
+  Outcome outcome = Uninstall(faulty, decline);
+  outcome.problems.insert(outcome.problems.end(), misread.begin(), misread.end());
+  CheckUninstall(os, before, named, outcome);
+  return outcome;
+}
+
+void ExpectEndedAndEarly(const Tally& tally) {
+  EXPECT_GT(tally.ended, tally.runs / 2) << "uninstalls that ended normally";
+  EXPECT_LT(tally.ended, tally.runs) << "no fault ended an uninstall early";
 }
 
 TEST(FaultInjection, UninstallRemovesOnlyWhatItsRecordNames) {
-  Sweep(
+  ExpectEndedAndEarly(Sweep(
       "uninstall", [](FakePlatform& os) { Installed(os); },
-      [](FakePlatform& os, FaultyPlatform& faulty) {
-        Snapshot before = Take(os);
-        std::set<std::string> named = RecordEntries(os, kTempRecord);
-        Outcome outcome = Uninstall(faulty);
-        CheckUninstall(os, before, named, outcome);
-        return outcome;
-      });
+      [](FakePlatform& os, FaultyPlatform& faulty) { return UninstallAndCheck(os, faulty, false); }));
 }
 
 TEST(FaultInjection, AnUninstallDecliningTheQuestionKeepsThatFile) {
-  Sweep(
+  ExpectEndedAndEarly(Sweep(
       "uninstall declining ,/C", [](FakePlatform& os) { Installed(os); },
       [](FakePlatform& os, FaultyPlatform& faulty) {
-        Snapshot before = Take(os);
-        std::set<std::string> named = RecordEntries(os, kTempRecord);
-        Outcome outcome = Uninstall(faulty, true);
-        CheckUninstall(os, before, named, outcome);
+        Outcome outcome = UninstallAndCheck(os, faulty, true);
         Expect(outcome, os.Contents(kApp + "\\DATA\\SUB\\NOTE.TXT").has_value(), "deleted after No");
         return outcome;
-      });
+      }));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // Hostile and odd definition files, table-driven: each is installed, then
 // uninstalled from the record it left, against the fake world. Every row
-// must end normally or with the standard error report, never touch the
-// user's files, and the uninstall must remove only what the record names;
-// a row also names the files that must arrive (the readable part of the
-// file still works) and those that must not.
+// must end normally or with the standard error report, as it says, never
+// touch the user's files, and the uninstall must remove only what the
+// record names; a row also names the files that must arrive (the readable
+// part of the file still works) and those that must not.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,6 +51,9 @@ struct HostileCase {
   std::string ini;
   std::vector<std::string> arrives;  // installed files, below C:\APP
   std::vector<std::string> absent;   // paths that must not exist afterwards
+  // The install ends normally, and the row goes on to be uninstalled from
+  // the record it left; false: the install ends in the standard error report.
+  bool uninstalls = true;
 };
 
 const std::string kLong300 = "(App)\\" + std::string(300, 'x') + ".TXT";
@@ -97,6 +100,10 @@ const HostileCase kCases[] = {
          Numbered("Key", 1000, "(Cuser)Software\\Fuzz") + Numbered("Name", 1000, "N") +
          "[DeleteRegistry]\r\n" + Numbered("Key", 1000, "(Cuser)Software\\Fuzz"),
      {"A.TXT"}, {}},
+    {"a shortcut two missing folders deep ends the run",
+     "[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[ShortCut]\r\nMake1=(App)\\A.TXT\r\n"
+     "Name1=(Sta)A\\B\\Viewer\r\n",
+     {"A.TXT"}, {"C:\\APP\\UNSETUP.INI"}, false},
 };
 
 void Prepare(test::FakePlatform& os) {
@@ -148,18 +155,21 @@ TEST(HostileInput, DefinitionFilesInstallWhatTheyCanAndUninstallCleanly) {
       EXPECT_EQ(os.Contents("C:\\CD\\" + name), os.Contents("C:\\APP\\" + name)) << name;
     }
     for (const std::string& path : row.absent) EXPECT_EQ(kInvalidAttributes, os.Attributes(path)) << path;
-    if (!ended || !os.Contents("C:\\APP\\UNSETUP.INI")) continue;
+    EXPECT_EQ(row.uninstalls, ended) << (ended ? "ended normally, not in the error report"
+                                               : "ended in the error report, not normally");
+    std::optional<std::string> written = os.Contents("C:\\APP\\UNSETUP.INI");
+    EXPECT_TRUE(written || !ended) << "ended normally without leaving its record";
+    if (!ended || !written) continue;
 
-    os.AddFile("C:\\TEMP\\UNSETUP.INI", *os.Contents("C:\\APP\\UNSETUP.INI"));
-    std::set<std::string> named = test::NamedByRecord(os, "C:\\TEMP\\UNSETUP.INI");
-    UninstallRecord record = ReadUninstallRecord(os, "C:\\TEMP\\UNSETUP.INI");
+    os.AddFile("C:\\TEMP\\UNSETUP.INI", *written);
+    std::vector<std::string> problems;
+    test::RecordNames named = test::NamedByRecord(os, "C:\\TEMP\\UNSETUP.INI", problems);
     test::Snapshot installed = test::Take(os);
     test::FakeRunWindow remover;
     remover.answers = std::deque<int>(10, kIdYes);
     ProgramValues recordValues = Values("C:\\TEMP\\UNSETUP.INI");
     Ends(remover, [&] { UninstallRun(counted, remover, recordValues, kCp932).Run(); });
-    std::vector<std::string> problems;
-    test::CheckRemovedOnlyWhatIsNamed(os, installed, named, record.registrationKey,
+    test::CheckRemovedOnlyWhatIsNamed(os, installed, named.entries, named.registration,
                                       "C:\\TEMP\\UNSETUP.INI", problems);
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
     // Nothing that was there before the install is gone.

@@ -101,9 +101,11 @@ TEST_F(UnicodeProduct, AReinstallMergesRecordsOfBothForms) {
       EXPECT_EQ(std::string(file) != "A.TXT" || std::string(run.first) != "A.TXT", RecordIsUtf16())
           << file;
     }
-    std::set<std::string> named = test::NamedByRecord(os, Record());
+    std::vector<std::string> problems;
+    test::RecordNames named = test::NamedByRecord(os, Record(), problems);
+    EXPECT_TRUE(problems.empty()) << problems[0];
     for (const char* file : {"A.TXT", "Ö.TXT"}) {
-      EXPECT_TRUE(named.count(fake::UpperText(app + "\\" + file))) << file;
+      EXPECT_TRUE(named.entries.count(fake::UpperText(app + "\\" + file))) << file;
     }
   }
 }

@@ -21,16 +21,29 @@
 //                                           IDCANCEL 2, IDYES 6, IDNO 7)
 //   qdrive pixel  X Y                       the screen pixel as RRGGBB
 //   qdrive mouse  X Y                       a left click at a screen point
+//                                           (queued, as keys)
 //   qdrive foreground                       the foreground window's class
 //   qdrive focus  WINDOW                    the id of the control with the focus
-//   qdrive keys   KEY...                    keystrokes: TAB, SHIFT+TAB, ALT+R ...
+//   qdrive state  WINDOW ID STATE [-t MS]   wait until control ID (0: the
+//                                           window itself) is "enabled"
+//                                           (visible and enabled), "hidden"
+//                                           or "focused"; prints the focus's
+//                                           id at the end
+//   qdrive launch MS PROGRAM [ARG...]       start a program and wait up to MS
+//                                           for its end, watching for visible
+//                                           top-level windows of its own:
+//                                           prints "exit=CODE windows=N"
+//   qdrive keys   KEY...                    keystrokes: TAB, SHIFT+TAB, ALT+R
+//                                           ... (queued: wait for their
+//                                           effect)
 //   qdrive screenshot FILE.png              the whole screen as a PNG
 //   qdrive capture WINDOW FILE.png [X Y W H] the window's client area (or a
 //                                           part of it) as a PNG
 //   qdrive regget KEY VALUE                 a registry value as "TYPE DATA"
 //                                           (REG_SZ text, REG_DWORD 0xff), read
 //                                           with the W functions; exit code 1
-//                                           when the key or value is missing
+//                                           when the key or value is missing,
+//                                           3 when reading it fails otherwise
 //
 // WINDOW is "class:NAME" (window class) or a caption.
 #define WIN32_LEAN_AND_MEAN
@@ -193,6 +206,78 @@ HWND ChildById(HWND top, int id) {
   return search.found;
 }
 
+int FocusId(HWND top) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info);
+  return info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0;
+}
+
+bool InState(HWND top, int id, const std::string& state) {
+  HWND hwnd = id == 0 ? top : ChildById(top, id);
+  if (!hwnd) return false;
+  if (state == "enabled") return IsWindowVisible(hwnd) && IsWindowEnabled(hwnd);
+  if (state == "hidden") return !IsWindowVisible(hwnd);
+  return state == "focused" && FocusId(top) == id;
+}
+
+struct Owned {
+  DWORD process;
+  int visible;
+};
+
+BOOL CALLBACK CountOwned(HWND hwnd, LPARAM lp) {
+  auto* owned = reinterpret_cast<Owned*>(lp);
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  if (process == owned->process && IsWindowVisible(hwnd)) ++owned->visible;
+  return TRUE;
+}
+
+// Starts the command line and waits for its end, looking for its windows
+// every few milliseconds meanwhile.
+int Launch(DWORD timeout, const std::wstring& commandLine) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::wstring line = commandLine;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    std::fprintf(stderr, "qdrive: cannot start %s\n", ToUtf8(commandLine).c_str());
+    return 1;
+  }
+  int windows = 0;
+  DWORD start = GetTickCount();
+  bool ended = false;
+  while (!ended && GetTickCount() - start < timeout) {
+    ended = WaitForSingleObject(process.hProcess, 5) == WAIT_OBJECT_0;
+    Owned owned{process.dwProcessId, 0};
+    EnumWindows(CountOwned, reinterpret_cast<LPARAM>(&owned));
+    windows = std::max(windows, owned.visible);
+  }
+  DWORD code = 0;
+  if (!ended) TerminateProcess(process.hProcess, 1);
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::printf("exit=%lu windows=%d\n", static_cast<unsigned long>(code), windows);
+  return ended ? 0 : 1;
+}
+
+// The command line after the first n arguments of this one, as it was given.
+std::wstring CommandLineAfter(int n) {
+  const wchar_t* rest = GetCommandLineW();
+  for (int i = 0; i < n; ++i) {
+    bool quoted = false;
+    while (*rest == L' ' || *rest == L'\t') ++rest;
+    for (; *rest && (quoted || (*rest != L' ' && *rest != L'\t')); ++rest) {
+      if (*rest == L'"') quoted = !quoted;
+    }
+  }
+  while (*rest == L' ' || *rest == L'\t') ++rest;
+  return rest;
+}
+
 // --- PNG writer: stored (uncompressed) deflate blocks, enough for a screenshot.
 
 uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
@@ -326,7 +411,6 @@ void SendKeys(const std::string& spec) {
     inputs.push_back(in);
   }
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  Sleep(150);
 }
 
 DWORD TimeoutArg(int argc, char** argv, DWORD fallback) {
@@ -336,10 +420,12 @@ DWORD TimeoutArg(int argc, char** argv, DWORD fallback) {
   return fallback;
 }
 
-// A value as reg.exe shows it, read with the W functions so that any
-// character comes out exactly whatever the code page; nullopt when missing.
-// KEY starts with its root's short name (HKLM, HKCU, HKCR, HKU).
-std::optional<std::string> RegistryValue(const std::string& path, const std::string& name) {
+// Prints a value as reg.exe shows it ("REG_SZ text", "REG_DWORD 0xff"),
+// read with the W functions so that any character comes out exactly
+// whatever the code page. KEY starts with its root's short name (HKLM,
+// HKCU, HKCR, HKU). Exit code 0 found, 1 when the system says the key or
+// the value is not there, 3 on any other failure (said on stderr).
+int PrintRegistryValue(const std::string& path, const std::string& name) {
   const std::pair<const char*, HKEY> roots[] = {{"HKLM\\", HKEY_LOCAL_MACHINE},
                                                 {"HKCU\\", HKEY_CURRENT_USER},
                                                 {"HKCR\\", HKEY_CLASSES_ROOT},
@@ -347,35 +433,41 @@ std::optional<std::string> RegistryValue(const std::string& path, const std::str
   for (const auto& [prefix, root] : roots) {
     if (path.rfind(prefix, 0) != 0) continue;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, FromUtf8(path.substr(std::strlen(prefix))).c_str(), 0, KEY_QUERY_VALUE,
-                      &key) != ERROR_SUCCESS) {
-      return std::nullopt;
-    }
+    LONG result = RegOpenKeyExW(root, FromUtf8(path.substr(std::strlen(prefix))).c_str(), 0,
+                                KEY_QUERY_VALUE, &key);
     DWORD type = 0, size = 0;
     std::wstring wideName = FromUtf8(name);
     std::vector<BYTE> data;
-    LONG result = RegQueryValueExW(key, wideName.c_str(), nullptr, &type, nullptr, &size);
     if (result == ERROR_SUCCESS) {
-      data.resize(size + sizeof(wchar_t), 0);
-      result = RegQueryValueExW(key, wideName.c_str(), nullptr, &type, data.data(), &size);
+      result = RegQueryValueExW(key, wideName.c_str(), nullptr, &type, nullptr, &size);
+      if (result == ERROR_SUCCESS) {
+        data.resize(size + sizeof(wchar_t), 0);
+        result = RegQueryValueExW(key, wideName.c_str(), nullptr, &type, data.data(), &size);
+      }
+      RegCloseKey(key);
     }
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS) return std::nullopt;
+    if (result == ERROR_FILE_NOT_FOUND) return 1;
+    if (result != ERROR_SUCCESS) {
+      std::fprintf(stderr, "qdrive: %s %s: error %ld\n", path.c_str(), name.c_str(), result);
+      return 3;
+    }
     if (type == REG_DWORD) {
-      char text[32];
-      std::snprintf(text, sizeof text, "REG_DWORD 0x%lx",
-                    static_cast<unsigned long>(*reinterpret_cast<DWORD*>(data.data())));
-      return std::string(text);
+      std::printf("REG_DWORD 0x%lx\n", static_cast<unsigned long>(*reinterpret_cast<DWORD*>(data.data())));
+    } else {
+      std::printf("%s%s\n", type == REG_EXPAND_SZ ? "REG_EXPAND_SZ " : "REG_SZ ",
+                  ToUtf8(reinterpret_cast<const wchar_t*>(data.data())).c_str());
     }
-    return std::string(type == REG_EXPAND_SZ ? "REG_EXPAND_SZ " : "REG_SZ ") +
-           ToUtf8(reinterpret_cast<const wchar_t*>(data.data()));
+    return 0;
   }
-  return std::nullopt;
+  std::fprintf(stderr, "qdrive: %s: no root HKLM, HKCU, HKCR or HKU\n", path.c_str());
+  return 3;
 }
 
 int Usage() {
   std::fprintf(stderr, "usage: qdrive windows|wait|gone|count|dump|click|settext|close|answer|"
-                       "pixel|screenshot|capture|regget ... (see the source's header)\n");
+                       "pixel|mouse|foreground|focus|state|launch|keys|screenshot|capture|"
+                       "regget ... (see the source's header)
+");
   return 2;
 }
 
@@ -414,7 +506,6 @@ int main(int argc, char** argv) {
     input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, input, sizeof(INPUT));
-    Sleep(200);
     return 0;
   }
   if (command == "keys") {
@@ -425,6 +516,9 @@ int main(int argc, char** argv) {
     HWND hwnd = GetForegroundWindow();
     std::printf("%s\n", hwnd ? ClassOf(hwnd).c_str() : "");
     return 0;
+  }
+  if (command == "launch" && argc >= 4) {
+    return Launch(std::strtoul(argv[2], nullptr, 10), CommandLineAfter(3));
   }
   if (command == "screenshot" && argc >= 3) {
     int width = 0, height = 0;
@@ -437,12 +531,7 @@ int main(int argc, char** argv) {
   }
   if (argc < 3) return Usage();
   std::string spec = Arg(argv, 2);
-  if (command == "regget" && argc >= 4) {
-    std::optional<std::string> value = RegistryValue(spec, Arg(argv, 3));
-    if (!value) return 1;
-    std::printf("%s\n", value->c_str());
-    return 0;
-  }
+  if (command == "regget" && argc >= 4) return PrintRegistryValue(spec, Arg(argv, 3));
 
   if (command == "wait") return WaitFor(spec, timeout, true) ? 0 : 1;
   if (command == "gone") {
@@ -484,11 +573,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (command == "focus") {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info);
-    std::printf("%d\n", info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
+    std::printf("%d\n", FocusId(top));
     return 0;
+  }
+  if (command == "state" && argc >= 5) {
+    const int id = std::atoi(argv[3]);
+    const std::string state = argv[4];
+    DWORD start = GetTickCount();
+    bool reached = false;
+    while (!(reached = InState(top, id, state)) && GetTickCount() - start < timeout) Sleep(20);
+    std::printf("%d\n", FocusId(top));
+    return reached ? 0 : 1;
   }
   if (command == "dump") {
     PrintWindow("window", top, nullptr);
