@@ -8,29 +8,33 @@
 
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/Wide.h"
 #include "tests/contract/PlatformContract.h"
 
 namespace qs::contract {
 namespace {
 
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA data;
+// Wide throughout: the worlds' names may hold any character.
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
   // Closed before the folder goes: an open search keeps it.
-  if (win32::ScopedFind find{::FindFirstFileA((folder + "\\*").c_str(), &data)}) {
+  if (win32::ScopedFind find{::FindFirstFileW((folder + L"\\*").c_str(), &data)}) {
     do {
-      std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = folder + "\\" + name;
-      ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = folder + L"\\" + name;
+      ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);
       } else {
-        ::DeleteFileA(path.c_str());
+        ::DeleteFileW(path.c_str());
       }
-    } while (::FindNextFileA(find.get(), &data));
+    } while (::FindNextFileW(find.get(), &data));
   }
-  ::RemoveDirectoryA(folder.c_str());
+  ::RemoveDirectoryW(folder.c_str());
 }
+
+void RemoveTree(const std::string& folder) { RemoveTree(std::wstring(win32::Wide(folder).get())); }
 
 class Win32World : public World {
  public:
@@ -39,7 +43,7 @@ class Win32World : public World {
     root_ = platform_.TempFolder() + "qs-contract-" + std::to_string(::GetCurrentProcessId()) +
             "-" + std::to_string(++counter);
     RemoveTree(root_);
-    ::CreateDirectoryA(root_.c_str(), nullptr);
+    ::CreateDirectoryW(win32::Wide(root_), nullptr);
   }
   ~Win32World() override { RemoveTree(root_); }
   Platform& platform() override { return platform_; }

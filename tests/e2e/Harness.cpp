@@ -309,6 +309,13 @@ std::string ReadFile(const std::string& path) {
 
 std::string ReadSjis(const std::string& path) { return Convert(ReadFile(path), "UTF-8", "CP932"); }
 
+std::string ReadText(const std::string& path) {
+  std::string bytes = ReadFile(path);
+  if (bytes.rfind("\xff\xfe", 0) == 0) return Convert(bytes.substr(2), "UTF-8", "UTF-16LE");
+  if (bytes.rfind("\xef\xbb\xbf", 0) == 0) return bytes.substr(3);
+  return Convert(bytes, "UTF-8", "CP932");
+}
+
 std::string Crlf(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -353,7 +360,7 @@ Immutable::~Immutable() { RunCaptured({"/usr/bin/chattr", "-i", path_}); }
 
 ShellFolders UserFolders() {
   const fs::path drive = fs::path(WinePrefix()) / "drive_c";
-  const fs::path user = drive / "users" / getpwuid(getuid())->pw_name;
+  const fs::path user = drive / "users" / WineUser();
   const fs::path roaming = user / "AppData/Roaming/Microsoft/Windows";
   ShellFolders folders{(user / "Desktop").string(),
                        (roaming / "Start Menu/Programs").string(),
@@ -460,12 +467,24 @@ std::string WindowsPath(const std::string& unixPath) {
   return out;
 }
 
-std::string WinePrefix() {
+namespace {
+
+// A setting of the session, as session.sh env prints it.
+std::string SessionSetting(const std::string& name) {
   std::istringstream lines(RunCaptured({QS_SESSION, "env", StateDir()}).out);
   for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("WINEPREFIX=", 0) == 0) return line.substr(11);
+    if (line.rfind(name + "=", 0) == 0) return line.substr(name.size() + 1);
   }
   return std::string();
+}
+
+}  // namespace
+
+std::string WinePrefix() { return SessionSetting("WINEPREFIX"); }
+
+std::string WineUser() {
+  std::string user = SessionSetting("USER");
+  return user.empty() ? getpwuid(getuid())->pw_name : user;
 }
 
 std::string ToSjis(const std::string& utf8) { return Convert(utf8, "CP932", "UTF-8"); }
@@ -579,8 +598,14 @@ bool Product::Running() {
 }
 
 std::string WineTemp() {
-  return (std::filesystem::path(WinePrefix()) / "drive_c/users" / getpwuid(getuid())->pw_name /
-          "Temp").string();
+  return (std::filesystem::path(WinePrefix()) / "drive_c/users" / WineUser() / "Temp").string();
+}
+
+void ClearWorkFolders() {
+  for (const std::string& name : LeftWorkFolders()) {
+    std::error_code error;
+    std::filesystem::remove_all(std::filesystem::path(WineTemp()) / name, error);
+  }
 }
 
 std::vector<std::string> LeftWorkFolders(const std::string& temp) {

@@ -138,6 +138,9 @@ inline constexpr const char* kUninstallKey =
 std::string ReadFile(const std::string& path);
 // A Shift-JIS file read back as UTF-8.
 std::string ReadSjis(const std::string& path);
+// A text file the program wrote, as UTF-8: UTF-16LE or UTF-8 after their
+// byte-order marks, Shift-JIS without one (the record's forms).
+std::string ReadText(const std::string& path);
 // Line feeds become CR LF (profile files as an editor writes them).
 std::string Crlf(const std::string& text);
 // The values of one section of a profile file's text, in the file's order.
@@ -189,11 +192,16 @@ void ForgetSampleInstalls();
 std::string WindowsPath(const std::string& unixPath);
 // The Unix path of the session's Wine prefix.
 std::string WinePrefix();
+// The Windows user of the session (its profile folder's name).
+std::string WineUser();
 // The Unix path of the Wine user's TEMP folder.
 std::string WineTemp();
 // The folders the program made for itself in TEMP (or the given Unix
 // folder) and left there.
 std::vector<std::string> LeftWorkFolders(const std::string& temp = WineTemp());
+// Removes the working folders that runs ended from outside left behind, so
+// that a test sees only its own.
+void ClearWorkFolders();
 std::string ToSjis(const std::string& utf8);
 std::string FromSjis(const std::string& sjis);
 // Waits until the control of the window is enabled and visible (a posted

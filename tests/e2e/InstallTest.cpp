@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(Install, TheSampleProductInstallsAndUninstalls) {
+  ClearWorkFolders();
   Product product("install-sample");
   ShipSample(product);
   const fs::path installed = fs::path(product.folder()) / "installed";
@@ -48,7 +49,7 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_EQ(manual, ReadFile(installed / "doc/MANUAL.TXT"));
   EXPECT_TRUE(fs::exists(installed / "SAMPLE.TXT"));
   EXPECT_TRUE(fs::exists(installed / "README.TXT"));
-  std::string record = ReadFile(installed / "UNSETUP.INI");
+  std::string record = ReadText(installed / "UNSETUP.INI");
   EXPECT_NE(std::string::npos, record.find("[DeleteShortCut]")) << record;
   EXPECT_NE(std::string::npos, record.find("MANUAL.TXT")) << record;
   EXPECT_TRUE(fs::exists(appunset));
@@ -137,7 +138,7 @@ TEST(Install, ACommaInTheTemporaryFolderStillInstallsTheExpandedFile) {
   EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders(unixTemp.string()));
   const std::string manual = ReadFile(fs::path(QS_SOURCE_DIR) / "examples/sample/files/MANUAL.TXT");
   EXPECT_EQ(manual, ReadFile(target / "MANUAL.TXT"));
-  const std::string record = ReadFile(target / "UNSETUP.INI");
+  const std::string record = ReadText(target / "UNSETUP.INI");
   EXPECT_NE(std::string::npos, record.find("File1=" + product.WinPath("target") + "\\MANUAL.TXT\r\n"))
       << record;
   EXPECT_EQ(std::string::npos, record.find("EXPAND.QST")) << record;

@@ -126,7 +126,7 @@ TEST(Runs, InstallThenUninstallLeavesOnlyWhatIsMeantToStay) {
   EXPECT_EQ("REG_SZ 無印", RegData("HKCU\\Software\\Quillo Runs\\Plain", "Text"));
   EXPECT_TRUE(fs::exists(appunset));
   EXPECT_TRUE(ReadOnly(appunset));
-  const std::string record = ReadSjis(installed / "UNSETUP.INI");
+  const std::string record = ReadText(installed / "UNSETUP.INI");
   EXPECT_EQ((std::vector<std::string>{winInstalled + "\\data\\", winInstalled + "\\data\\sub\\"}),
             IniValues(record, "DeleteFolder"));
   EXPECT_EQ((std::vector<std::string>{
@@ -263,7 +263,7 @@ TEST(Runs, AReinstallMergesTheEarlierRecordAndListsWhatFailed) {
   EXPECT_EQ("REG_SZ 2", RegData("HKCU\\Software\\Quillo Reinstall", "Version"));
   EXPECT_EQ("REG_SZ C:\\windows\\APPUNSET.EXE \"" + app + "\\UNSETUP.INI\"",
             RegData(std::string(kUninstallKey) + "Quillo Reinstall", "UninstallString"));
-  const std::string record = ReadSjis(dir / "UNSETUP.INI");
+  const std::string record = ReadText(dir / "UNSETUP.INI");
   EXPECT_EQ((std::vector<std::string>{app + "\\old\\", app + "\\data\\"}),
             IniValues(record, "DeleteFolder"));
   // Both installations, each file once, the new flag for a file both made;

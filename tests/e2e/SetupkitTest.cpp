@@ -122,9 +122,9 @@ TEST(Setupkit, ThePlanOfTheSampleIsWhatTheRealInstallDid) {
   ParsePlan(plan.out, &steps, &record);
   ASSERT_FALSE(steps.empty()) << plan.out;
   ASSERT_FALSE(record.empty()) << plan.out;
-  // The record, line for line (Shift-JIS on disk: all of the sample fits).
+  // The record, line for line.
   std::vector<std::string> written;
-  for (const std::string& line : Lines(ReadSjis(product.folder() + "/installed/UNSETUP.INI"))) {
+  for (const std::string& line : Lines(ReadText(product.folder() + "/installed/UNSETUP.INI"))) {
     if (!line.empty()) written.push_back(line);
   }
   EXPECT_EQ(record, written) << plan.out;

@@ -148,6 +148,7 @@ TEST_F(Shell, ReadmeThenReadyToInstall) {
 }
 
 TEST_F(Shell, UninstallModeFromARecord) {
+  ClearWorkFolders();
   Product product("shell-uninstall");
   product.WriteSjis("app/UNSETUP.INI",
                     "[Title]\r\nUnSetup=サンプル削除\r\n[SetupFolder]\r\nFolder=C:\\X\\\r\n");

@@ -422,14 +422,15 @@ DWORD TimeoutArg(int argc, char** argv, DWORD fallback) {
 
 // Prints a value as reg.exe shows it ("REG_SZ text", "REG_DWORD 0xff"),
 // read with the W functions so that any character comes out exactly
-// whatever the code page. KEY starts with its root's short name (HKLM,
-// HKCU, HKCR, HKU). Exit code 0 found, 1 when the system says the key or
+// whatever the code page. KEY starts with its root's name, short (HKLM,
+// HKCU, HKCR, HKU) or long (HKEY_LOCAL_MACHINE...). Exit code 0 found, 1 when the system says the key or
 // the value is not there, 3 on any other failure (said on stderr).
 int PrintRegistryValue(const std::string& path, const std::string& name) {
-  const std::pair<const char*, HKEY> roots[] = {{"HKLM\\", HKEY_LOCAL_MACHINE},
-                                                {"HKCU\\", HKEY_CURRENT_USER},
-                                                {"HKCR\\", HKEY_CLASSES_ROOT},
-                                                {"HKU\\", HKEY_USERS}};
+  const std::pair<const char*, HKEY> roots[] = {
+      {"HKLM\\", HKEY_LOCAL_MACHINE}, {"HKEY_LOCAL_MACHINE\\", HKEY_LOCAL_MACHINE},
+      {"HKCU\\", HKEY_CURRENT_USER},  {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER},
+      {"HKCR\\", HKEY_CLASSES_ROOT},  {"HKEY_CLASSES_ROOT\\", HKEY_CLASSES_ROOT},
+      {"HKU\\", HKEY_USERS},          {"HKEY_USERS\\", HKEY_USERS}};
   for (const auto& [prefix, root] : roots) {
     if (path.rfind(prefix, 0) != 0) continue;
     HKEY key = nullptr;
@@ -459,15 +460,14 @@ int PrintRegistryValue(const std::string& path, const std::string& name) {
     }
     return 0;
   }
-  std::fprintf(stderr, "qdrive: %s: no root HKLM, HKCU, HKCR or HKU\n", path.c_str());
+  std::fprintf(stderr, "qdrive: %s: no root of the four\n", path.c_str());
   return 3;
 }
 
 int Usage() {
   std::fprintf(stderr, "usage: qdrive windows|wait|gone|count|dump|click|settext|close|answer|"
                        "pixel|mouse|foreground|focus|state|launch|keys|screenshot|capture|"
-                       "regget ... (see the source's header)
-");
+                       "regget ... (see the source's header)\n");
   return 2;
 }
 
