@@ -14,6 +14,13 @@
 //   [DeleteRegistry] Key1..20     registry keys with their root marker
 //   [UnSetupRegistryKey] Key      the registration's key path
 //
+// The record's form: Shift-JIS (code page 932), byte for byte the file the
+// program has always written, while every value fits in Shift-JIS; as soon
+// as one does not (a path with 𠮷 or ö in it), the whole file is UTF-16LE
+// after the byte-order mark FF FE, which the system's own profile functions
+// read too. The uninstaller reads both forms, and a reinstall merges an
+// earlier record of either form (the rule lives in platform/ProfileText.h).
+//
 // The registration: under HKEY_LOCAL_MACHINE, the key
 // SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<UnSetupKey> with the
 // string values DisplayName (the key name) and UninstallString (the

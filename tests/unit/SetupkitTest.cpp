@@ -119,6 +119,11 @@ std::vector<CheckCase> Cases() {
       {"a file in UTF-8", "[Title]\r\nSetup=\xE3\x82\xA2\xE3\x82\xAF\xE3\x83\xA1\r\n" + app, a,
        {{2, E, "saved as UTF-8"}}},
       {"a file in UTF-16", std::string("\xFF\xFE[\0T\0", 6), a, {{0, E, "UTF-16"}}},
+      {"a file in UTF-8 after its mark", "\xEF\xBB\xBF[Title]\r\nSetup=𠮷野家\r\n" + app, a, {}},
+      {"a file broken after its UTF-8 mark", "\xEF\xBB\xBF[Title]\r\nSetup=\xE3\x82\r\n" + app, a,
+       {{2, E, "not UTF-8"}}},
+      {"a readme in UTF-8 after its mark", "[Readme]\r\nFile=README.TXT\r\n" + app,
+       {{"A.TXT", "a"}, {"README.TXT", "\xEF\xBB\xBF𠮷\r\n"}}, {}},
       {"bytes that are not Shift-JIS", "[Title]\r\nSetup=\x81\r\n" + app, a, {{2, E, "not Shift-JIS"}}},
       {"LF line ends", "[Title]\nSetup=Acme\n[CopyFile]\nFile1=(App)\\A.TXT\n", a,
        {{1, W, "LF only"}}},
@@ -185,6 +190,22 @@ TEST(SetupkitCheck, AFolderWithoutDefinitionIsAnError) {
   CheckReport report = CheckProduct(dir, Layout(), Choices());
   ASSERT_EQ(1u, report.findings.size());
   EXPECT_EQ(2, report.ExitCode());
+}
+
+// Names outside Shift-JIS, given in a definition file in UTF-8, come out
+// of the plan exactly, in its steps and in the record (UTF-16 on disk).
+TEST(SetupkitPlan, NamesOutsideShiftJisArePlannedExactly) {
+  fs::path dir = MakeProduct(
+      "plan-unicode", {{"SETUP.INI", "\xEF\xBB\xBF[DefaultFolder]\r\nFolder=(Prg)\\𠮷野家\r\n"
+                                     "[CopyFile]\r\nFile1=(App)\\Jörg\\メニュー.TXT\r\n"
+                                     "[MakeFolder]\r\nFolder1=(App)\\Jörg\r\n"},
+                       {"メニュー.TXT", "menu"}, {"SETUP.EXE", "MZ"}});
+  DryRunResult run = DryRun(dir, Layout(), Choices());
+  const std::string file = "C:\\Program Files\\𠮷野家\\Jörg\\メニュー.TXT";
+  const std::string plan = FormatPlan(run);
+  EXPECT_NE(std::string::npos, plan.find(file + "  [from メニュー.TXT, 4 bytes]")) << plan;
+  EXPECT_NE(std::string::npos, run.record.find("File1=" + file + "\r\n")) << run.record;
+  EXPECT_TRUE(run.failureList.empty()) << run.failureList;
 }
 
 // The dry run: steps in the run's order, and every one of them in the

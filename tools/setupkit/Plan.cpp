@@ -63,7 +63,7 @@ bool TakeLayoutOptions(std::vector<std::string>& args, Layout& layout, Choices& 
         error = arg + " needs a path";
         return false;
       }
-      // Paths are given in the terminal's encoding; the program's are Shift-JIS.
+      // Paths are given in UTF-8, the program's own text.
       *target = args[++i];
     } else if (arg == "--no-desktop") {
       choices.desktop = false;
