@@ -10,6 +10,7 @@
 
 #include "core/CodePage.h"
 #include "data/ProgramValues.h"
+#include "core/ShortCut.h"
 #include "data/UninstallRecord.h"
 #include "platform/ProfileText.h"
 #include "tests/support/FakePlatform.h"
@@ -28,6 +29,17 @@ inline ProgramValues WorldValues(const std::string& infoFile, const std::string&
   values.systemFolder = "C:\\WINDOWS\\SYSTEM32";
   values.programFilesFolder = "C:\\Program Files";
   return values;
+}
+
+// A system for a run: TEMP, the system folder, and the desktop and
+// programs folders below folder.
+inline void PrepareSystem(FakePlatform& os, const std::string& folder) {
+  os.AddFolder("C:\\TEMP");
+  os.AddFolder("C:\\WINDOWS\\SYSTEM32");
+  os.specialFolders[kCsidlDesktop] = folder + "\\Desktop";
+  os.specialFolders[kCsidlPrograms] = folder + "\\Programs";
+  os.AddFolder(folder + "\\Desktop");
+  os.AddFolder(folder + "\\Programs");
 }
 
 // What an uninstall record names, in the terms the checks compare: paths

@@ -12,6 +12,7 @@
 #include "core/Paths.h"
 #include "core/ShortCut.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/RunChecks.h"
 #include "tests/support/FakeView.h"
 #include "uninstall/UninstallRun.h"
 
@@ -136,13 +137,8 @@ class UnattendedTest : public ::testing::Test {
   UnattendedTest() {
     os.modulePath = "C:\\CD\\SETUP.EXE";
     os.AddFile("C:\\CD\\SETUP.EXE", "MZ", 1000);
-    os.AddFolder("C:\\TEMP");
-    os.AddFolder("C:\\WINDOWS\\SYSTEM32");
+    test::PrepareSystem(os, "C:");
     os.AddFolder("C:\\My Apps");
-    os.specialFolders[kCsidlDesktop] = "C:\\Desktop";
-    os.specialFolders[kCsidlPrograms] = "C:\\Programs";
-    os.AddFolder("C:\\Desktop");
-    os.AddFolder("C:\\Programs");
     os.AddFile("C:\\CD\\SETUP.INI",
                "[Title]\r\nSetup=Tool\r\nUnSetupKey=Tool\r\n"
                "[Readme]\r\nFile=README.TXT\r\n"

@@ -19,13 +19,8 @@ const std::string kUtf16Mark("\xff\xfe", 2);
 class UnicodeProduct : public ::testing::Test {
  protected:
   UnicodeProduct() {
-    os.AddFolder("C:\\TEMP");
-    os.AddFolder("C:\\WINDOWS\\SYSTEM32");
+    test::PrepareSystem(os, "C:\\Users\\Jörg");
     os.AddFolder("C:\\Program Files");
-    os.specialFolders[kCsidlDesktop] = "C:\\Users\\Jörg\\Desktop";
-    os.specialFolders[kCsidlPrograms] = "C:\\Users\\Jörg\\Programs";
-    os.AddFolder("C:\\Users\\Jörg\\Desktop");
-    os.AddFolder("C:\\Users\\Jörg\\Programs");
     os.AddFile("C:\\CD\\SETUP.EXE", "MZ");
   }
   // A definition file in UTF-8 after its byte-order mark.
