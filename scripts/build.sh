@@ -3,7 +3,13 @@
 # tests), SETUP.EXE for 32-bit Windows, and, where this machine's Wine cannot
 # run 32-bit programs, the same sources for 64-bit Windows for the Wine tests.
 # Prints where SETUP.EXE is, its size and the DLLs it imports.
+#
+#   build.sh            everything the tests need
+#   build.sh --sample   only what launching the sample needs: SETUP.EXE (and
+#                       the build Wine runs here), the driver, setupkit
 set -euo pipefail
+sample_only=0
+[ "${1:-}" = --sample ] && sample_only=1
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QS_BUILD_DIR:-$root/build}
 
@@ -29,6 +35,21 @@ compile() {  # dir [cmake --build options]: builds quietly; on failure shows the
 
 configure "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
 test_dir=$build/win32
+if [ "$sample_only" = 1 ]; then
+  if [ "$arch" = win32 ]; then
+    compile "$build/win32" --target SETUP qdrive
+  else
+    compile "$build/win32" --target SETUP
+    configure "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
+    compile "$build/win64" --target SETUP qdrive
+    test_dir=$build/win64
+  fi
+  configure "$build/native" -DQS_WINDOWS_TEST_DIR="$test_dir" -DQS_SHIP_DIR="$build/win32" \
+    -DQS_SANITIZE_DIR="$build/sanitize"
+  compile "$build/native" --target setupkit
+  echo "build: $build/win32/SETUP.EXE ($(stat -c %s "$build/win32/SETUP.EXE") bytes); the sample runs $test_dir"
+  exit 0
+fi
 if [ "$arch" = win32 ]; then
   compile "$build/win32"
 else
