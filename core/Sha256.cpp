@@ -50,6 +50,7 @@ void Sha256::Block(const uint8_t* block) {
 }
 
 void Sha256::Update(const void* data, size_t size) {
+  if (size == 0) return;  // data may then be null
   const auto* p = static_cast<const uint8_t*>(data);
   size_t held = static_cast<size_t>(length_ % 64);
   length_ += size;

@@ -13,6 +13,7 @@
 #include "core/BundleReader.h"
 #include "core/Sha256.h"
 #include "core/X86Filter.h"
+#include "tests/support/BundleImages.h"
 #include "tests/support/FakePlatform.h"
 #include "tools/setupkit/Bundle.h"
 
@@ -99,33 +100,10 @@ TEST(X86Filter, DecodingInAnyPiecesGivesBackTheEncodedBytes) {
   }
 }
 
-void Put32(std::string& s, size_t at, uint32_t v) {
-  for (int k = 0; k < 4; ++k) s[at + k] = static_cast<char>(v >> (8 * k));
-}
+using test::Put32;
+using test::Signed;
 
-// A small PE32 program: headers, then one section of code.
-std::string Program(size_t code = 1024) {
-  std::string p(0x200, '\0');
-  p[0] = 'M', p[1] = 'Z';
-  Put32(p, 0x3C, 0x80);
-  std::memcpy(&p[0x80], "PE\0\0\x4C\x01\x01\x00", 8);  // i386, one section
-  p[0x94] = static_cast<char>(224);                     // optional header size
-  p[0x98] = 0x0B, p[0x99] = 0x01;                       // PE32
-  Put32(p, 0x98 + 92, 16);                              // data directories
-  std::memcpy(&p[0x178], ".text", 5);
-  Put32(p, 0x178 + 16, static_cast<uint32_t>(code));
-  Put32(p, 0x178 + 20, 0x200);
-  return p + CallHeavy(code, 7);
-}
-
-// What a signing tool does: zeros up to a multiple of 8, the certificate
-// table, and the security directory naming it.
-std::string Signed(std::string file, size_t table = 1500) {
-  file.resize((file.size() + 7) / 8 * 8, '\0');
-  Put32(file, 0x98 + 96 + 32, static_cast<uint32_t>(file.size()));
-  Put32(file, 0x98 + 96 + 36, static_cast<uint32_t>(table));
-  return file + std::string(table, '\x30');
-}
+std::string Program(size_t code = 1024) { return test::ProgramImage(CallHeavy(code, 7)); }
 
 struct File {
   std::string name;
@@ -264,22 +242,16 @@ TEST(BundleReader, AnyFlippedByteOfPayloadOrTrailerIsDamage) {
 
 // The payload as the bundle holds it, changed, and sealed with a right
 // digest again: what someone who makes a hostile bundle can do.
-std::string Reseal(std::string bundle, size_t payloadOffset, size_t payloadSize,
-                   const std::function<void(std::string&)>& change) {
-  std::string payload = bundle.substr(payloadOffset, payloadSize);
+std::string Reseal(const std::string& bundle, const std::function<void(std::string&)>& change) {
+  const size_t offset = PayloadOffset(bundle);
+  std::string payload = bundle.substr(offset, bundle.size() - kBundleTrailerSize - offset);
   change(payload);
-  BundleTrailer trailer;
-  trailer.digest = Sha256Of(payload.data(), payload.size());
-  trailer.payloadSize = payload.size();
-  std::string tail(kBundleTrailerSize, '\0');
-  WriteBundleTrailer(trailer, reinterpret_cast<uint8_t*>(tail.data()));
-  return bundle.substr(0, payloadOffset) + payload + tail;
+  return test::Sealed(bundle.substr(0, offset), payload);
 }
 
 TEST(BundleReader, ALyingHeaderOrIndexIsRefusedAndWritesNothing) {
   const std::vector<File> files = SampleFiles();
   const std::string bundle = MakeBundle(files);
-  const size_t payloadSize = bundle.size() - kBundleTrailerSize - PayloadOffset(bundle);
   const size_t indexSize = WriteBundleIndex(EntriesOf(files)).size();
   const auto add = [](size_t at, int64_t delta) {
     return [=](std::string& p) {
@@ -316,7 +288,7 @@ TEST(BundleReader, ALyingHeaderOrIndexIsRefusedAndWritesNothing) {
        [=](std::string& p) { add(record2 + 22, static_cast<int64_t>(indexSize))(p); }},
   };
   for (const Case& c : cases) {
-    auto u = Unpack(Reseal(bundle, PayloadOffset(bundle), payloadSize, c.change));
+    auto u = Unpack(Reseal(bundle, c.change));
     EXPECT_EQ(u->result.status, BundleStatus::Refused) << c.what;
     EXPECT_TRUE(u->os.ListTree(kFolder).empty()) << c.what;
   }

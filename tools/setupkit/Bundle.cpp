@@ -268,38 +268,66 @@ std::string AssembleBundle(const std::string& program, const std::vector<BundleE
   return program + std::string(pad, '\0') + payload + tail;
 }
 
-BundleBuilt MakeBundle(const BundleRequest& request) {
-  BundleBuilt result;
+namespace {
+
+// Writes bytes to path through a temporary file beside it, so a failure
+// never leaves a partial file under the real name; empty when done, else why
+// not.
+std::string WriteWhole(const fs::path& path, const std::string& bytes) {
+  fs::path temp = path;
+  temp += ".setupkit-tmp";
   std::error_code ec;
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    out.flush();
+    if (out) {
+      out.close();
+      fs::rename(temp, path, ec);
+      if (!ec) return std::string();
+    }
+  }
+  fs::remove(temp, ec);
+  return "cannot write " + path.string();
+}
+
+// The folder's files, SETUP.EXE's among them, or why not.
+bool GatherFolder(const BundleRequest& request, std::vector<Source>* sources,
+                  const Source** setup, std::string* error) {
   if (!fs::is_directory(request.folder)) {
-    result.message = request.folder.string() + " is not a folder";
-    return result;
+    *error = request.folder.string() + " is not a folder";
+    return false;
   }
   if (!request.force && fs::exists(request.output)) {
-    result.message = request.output.string() + " exists; use --force to replace it";
-    return result;
+    *error = request.output.string() + " exists; use --force to replace it";
+    return false;
   }
+  if (!ListFolder(request.folder, request.filter, sources, error)) return false;
+  uint64_t indexSize = 0;
+  for (const Source& source : *sources) {
+    if (UpperAscii(source.entry.name, CodePage(65001)) == "SETUP.EXE") *setup = &source;
+    indexSize += kBundleRecordSize + source.entry.name.size();
+  }
+  if (!*setup) *error = "no SETUP.EXE in " + request.folder.string();
+  if (sources->size() > kBundleMaxEntries || indexSize > kBundleMaxIndex) {
+    *error = "too many files for one bundle";
+  }
+  return error->empty();
+}
+
+}  // namespace
+
+BundleBuilt MakeBundle(const BundleRequest& request) {
+  BundleBuilt result;
   std::vector<Source> sources;
   const Source* setup = nullptr;
-  if (!ListFolder(request.folder, request.filter, &sources, &result.message)) return result;
-  for (const Source& source : sources) {
-    if (UpperAscii(source.entry.name, CodePage(65001)) == "SETUP.EXE") setup = &source;
-  }
-  if (!setup) {
-    result.message = "no SETUP.EXE in " + request.folder.string();
-    return result;
-  }
+  if (!GatherFolder(request, &sources, &setup, &result.message)) return result;
   std::optional<std::string> program = ProgramPart(ReadBytes(setup->path), &result.message);
   if (!program) return result;
-
   std::vector<BundleEntry> entries;
   for (const Source& source : sources) {
     entries.push_back(source.entry);
     result.unpackedSize += source.entry.size;
-  }
-  if (entries.size() > kBundleMaxEntries || WriteBundleIndex(entries).size() > kBundleMaxIndex) {
-    result.message = "too many files for one bundle";
-    return result;
   }
   uint8_t properties[5];
   std::optional<std::string> stream = CompressBundleStream(
@@ -315,25 +343,8 @@ BundleBuilt MakeBundle(const BundleRequest& request) {
     return result;
   }
   const std::string bundle = AssembleBundle(*program, entries, *stream, properties);
-
-  fs::path temp = request.output;
-  temp += ".setupkit-tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << bundle;
-    out.flush();
-    if (!out) {
-      fs::remove(temp, ec);
-      result.message = "cannot write " + request.output.string();
-      return result;
-    }
-  }
-  fs::rename(temp, request.output, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    result.message = "cannot write " + request.output.string() + ": " + ec.message();
-    return result;
-  }
+  result.message = WriteWhole(request.output, bundle);
+  if (!result.message.empty()) return result;
   result.size = bundle.size();
   result.built = true;
   result.message = "bundled " + request.output.string();

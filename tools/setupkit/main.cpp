@@ -527,8 +527,8 @@ int BundleInfo(const std::string& path) {
   const uint32_t dictionary = h.lzmaProperties[1] | h.lzmaProperties[2] << 8 |
                               h.lzmaProperties[3] << 16 | uint32_t{h.lzmaProperties[4]} << 24;
   std::printf("%s: a bundle of %zu files\n", path.c_str(), layout.entries.size());
-  std::printf("  program:          %" PRIu64 " bytes\n", layout.payloadOffset);
-  std::printf("  payload:          %" PRIu64 " bytes, digest checked\n", layout.payloadSize);
+  std::printf("  payload:          %" PRIu64 " bytes from offset %" PRIu64 ", digest checked\n",
+              layout.payloadSize, layout.payloadOffset);
   std::printf("  unpacked:         %" PRIu64 " bytes (%s packed)\n", h.unpackedSize,
               Ratio(h.streamSize, h.unpackedSize).c_str());
   std::printf("  LZMA:             dictionary %" PRIu32 " KiB, properties 0x%02X\n", dictionary >> 10,
