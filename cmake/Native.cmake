@@ -136,7 +136,7 @@ if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${name}
       COMMAND ${CLANGXX} -std=c++20 -O2 -g -fsanitize=fuzzer,address,undefined
               -fno-sanitize-recover=undefined -finput-charset=UTF-8 -I${CMAKE_SOURCE_DIR}
-              -I${QS_LZMA_SDK} -x c++ ${sources} -o ${CMAKE_BINARY_DIR}/${name}
+              -I${QS_LZMA_SDK} -D_LZMA_SIZE_OPT -x c++ ${sources} -o ${CMAKE_BINARY_DIR}/${name}
       DEPENDS ${sources} ${headers}
       COMMENT "Building the fuzzer ${name} with clang"
       VERBATIM)

@@ -65,6 +65,10 @@
 // entries may not have the same name (letter case aside, as Windows compares
 // them), and no entry's name may be the folder part of another's.
 //
+// Sizes. The fields are 64 bits wide, but the program takes bundles under
+// 4 GiB only, the file, the payload and the unpacked size each (a signature's
+// certificate table offset is 32 bits anyway); a larger value is refused.
+//
 // Stream: one raw LZMA stream (no header of its own) of all the entries'
 // bytes back to back, ended by the end marker. Decoding it must give exactly
 // the unpacked size, then the marker, and use up exactly the stream size.
@@ -100,22 +104,24 @@ inline constexpr uint16_t kBundleX86 = 1;
 // included): SizeOfHeaders of the programs setupkit takes is at most this.
 inline constexpr size_t kBundleHeadSize = 4096;
 
+inline constexpr uint64_t kBundleMaxSize = 0xFFFFFFFFu;  // file, payload, unpacked
+
 struct BundleTrailer {
   Sha256Digest digest{};
-  uint64_t payloadSize = 0;
+  uint32_t payloadSize = 0;
 };
 
 struct BundleHeader {
   uint8_t lzmaProperties[5] = {};
   uint32_t entryCount = 0;
   uint32_t indexSize = 0;
-  uint64_t unpackedSize = 0;
-  uint64_t streamSize = 0;
+  uint32_t unpackedSize = 0;
+  uint32_t streamSize = 0;
 };
 
 struct BundleEntry {
   std::string name;  // UTF-8, "\" between folders
-  uint64_t size = 0;
+  uint32_t size = 0;
   uint64_t writeTime = 0;
   uint32_t attributes = 0;
   uint16_t flags = 0;
@@ -126,23 +132,24 @@ struct BundleEntry {
 struct ProgramExtent {
   // Where the sections end (the largest PointerToRawData + SizeOfRawData);
   // fileSize when head holds no PE headers.
-  uint64_t imageEnd = 0;
+  uint32_t imageEnd = 0;
   // Where the certificate table that the security directory names begins,
   // when that table ends at the end of the file; else fileSize.
-  uint64_t signedEnd = 0;
+  uint32_t signedEnd = 0;
 };
-ProgramExtent ReadProgramExtent(const uint8_t* head, size_t headSize, uint64_t fileSize);
+ProgramExtent ReadProgramExtent(const uint8_t* head, size_t headSize, uint32_t fileSize);
 
 // The trailer among the last bytes before the signed end (tail holds the
 // tailSize bytes that end there: at least kBundleTrailerSize, at most that
-// plus seven of alignment). Also where the trailer ends in the tail.
+// plus seven of alignment). Also where the trailer ends in the tail. A
+// payload size of 4 GiB or more is taken as no trailer.
 std::optional<BundleTrailer> ParseBundleTrailer(const uint8_t* tail, size_t tailSize,
                                                 size_t* trailerEnd);
 void WriteBundleTrailer(const BundleTrailer& trailer, uint8_t out[kBundleTrailerSize]);
 
 // nullopt unless the magic, version, properties and limits are right and the
 // sizes add up to payloadSize.
-std::optional<BundleHeader> ParseBundleHeader(const uint8_t* data, uint64_t payloadSize);
+std::optional<BundleHeader> ParseBundleHeader(const uint8_t* data, uint32_t payloadSize);
 void WriteBundleHeader(const BundleHeader& header, uint8_t out[kBundleHeaderSize]);
 
 // The index's entries; nullopt when a record runs past the index, the

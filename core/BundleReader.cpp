@@ -16,7 +16,7 @@ namespace qs {
 namespace {
 
 constexpr size_t kChunk = 1 << 16;
-constexpr uint64_t kProgressStep = 1 << 20;
+constexpr uint32_t kProgressStep = 1 << 20;
 
 // Reads a file front to back in exact amounts.
 class Cursor {
@@ -37,10 +37,10 @@ class Cursor {
   }
 
   // Passes over size bytes, giving them to sha when there is one.
-  bool Skip(uint64_t size, Sha256* sha = nullptr) {
+  bool Skip(uint32_t size, Sha256* sha = nullptr) {
     uint8_t buffer[4096];
     while (size > 0) {
-      size_t piece = size < sizeof buffer ? static_cast<size_t>(size) : sizeof buffer;
+      size_t piece = size < sizeof buffer ? size : sizeof buffer;
       if (!Read(buffer, piece)) return false;
       if (sha) sha->Update(buffer, piece);
       size -= piece;
@@ -52,24 +52,28 @@ class Cursor {
   std::unique_ptr<FileReader> reader_;
 };
 
-// Where the payload is: NotABundle, Damaged or Failed, or Ok with the
-// trailer and the payload's offset.
-BundleStatus Locate(BundleSource& source, BundleTrailer* trailer, uint64_t* payloadOffset) {
-  std::optional<uint64_t> size = source.Size();
+// Where the payload is: NotABundle, Damaged, Refused or Failed, or Ok with
+// the trailer and the payload's offset.
+BundleStatus Locate(BundleSource& source, BundleTrailer* trailer, uint32_t* payloadOffset) {
+  std::optional<uint64_t> fileSize = source.Size();
   Cursor head(source.Open());
-  if (!size || !head.ok()) return BundleStatus::Failed;
-  std::vector<uint8_t> bytes(static_cast<size_t>(*size < kBundleHeadSize ? *size : kBundleHeadSize));
-  if (!head.Read(bytes.data(), bytes.size())) return BundleStatus::Failed;
-  const ProgramExtent extent = ReadProgramExtent(bytes.data(), bytes.size(), *size);
+  if (!fileSize || !head.ok()) return BundleStatus::Failed;
+  if (*fileSize > kBundleMaxSize) return BundleStatus::Refused;
+  const uint32_t size = static_cast<uint32_t>(*fileSize);
+  uint8_t bytes[kBundleHeadSize];
+  const size_t headSize = size < sizeof bytes ? size : sizeof bytes;
+  if (!head.Read(bytes, headSize)) return BundleStatus::Failed;
+  const ProgramExtent extent = ReadProgramExtent(bytes, headSize, size);
   // Bytes after the sections (beyond the alignment setupkit adds) are a
   // payload, whole or not.
-  const bool overlay = extent.signedEnd > extent.imageEnd + kBundleAlignment - 1;
+  const bool overlay = extent.signedEnd - extent.imageEnd >= kBundleAlignment &&
+                       extent.signedEnd > extent.imageEnd;
   const BundleStatus missing = overlay ? BundleStatus::Damaged : BundleStatus::NotABundle;
-  const uint64_t end = extent.signedEnd;
-  const size_t tailSize = static_cast<size_t>(
-      end < kBundleTrailerSize + kBundleAlignment - 1 ? end : kBundleTrailerSize + kBundleAlignment - 1);
+  constexpr size_t kTail = kBundleTrailerSize + kBundleAlignment - 1;
+  const uint32_t end = extent.signedEnd;
+  const size_t tailSize = end < kTail ? end : kTail;
   if (tailSize < kBundleTrailerSize) return missing;
-  uint8_t tail[kBundleTrailerSize + kBundleAlignment - 1];
+  uint8_t tail[kTail];
   Cursor cursor(source.Open());
   if (!cursor.ok() || !cursor.Skip(end - tailSize) || !cursor.Read(tail, tailSize)) {
     return BundleStatus::Failed;
@@ -77,7 +81,7 @@ BundleStatus Locate(BundleSource& source, BundleTrailer* trailer, uint64_t* payl
   size_t trailerEnd = 0;
   std::optional<BundleTrailer> found = ParseBundleTrailer(tail, tailSize, &trailerEnd);
   if (!found) return missing;
-  const uint64_t trailerStart = end - tailSize + trailerEnd - kBundleTrailerSize;
+  const uint32_t trailerStart = end - static_cast<uint32_t>(tailSize - trailerEnd + kBundleTrailerSize);
   if (found->payloadSize > trailerStart) return BundleStatus::Damaged;
   *trailer = *found;
   *payloadOffset = trailerStart - found->payloadSize;
@@ -96,9 +100,10 @@ class EntryWriter {
   }
 
   bool Begin() {
-    for (const std::string& folder : BundleFolders(entries_)) {
+    folders_ = BundleFolders(entries_);
+    for (const std::string& folder : folders_) {
       if (!target_.MakeFolder(folder)) return false;
-      made_.emplace_back(folder, true);
+      ++foldersMade_;
     }
     return OpenNext();
   }
@@ -106,7 +111,7 @@ class EntryWriter {
   bool Write(const uint8_t* data, size_t size) {
     while (size > 0) {
       if (!writer_) return false;  // more bytes than the entries hold
-      size_t piece = size < left_ ? size : static_cast<size_t>(left_);
+      size_t piece = size < left_ ? size : left_;
       left_ -= piece;
       if (!(filtered_ ? WriteFiltered(data, piece) : writer_->Write(data, piece))) return false;
       data += piece;
@@ -128,10 +133,10 @@ class EntryWriter {
   // Opens the next entry, closing at once those that are empty.
   bool OpenNext() {
     while (next_ < entries_.size()) {
-      const BundleEntry& entry = entries_[next_++];
+      const BundleEntry& entry = entries_[next_];
       writer_ = target_.Create(entry.name);
       if (!writer_) return false;
-      made_.emplace_back(entry.name, false);
+      ++next_;  // made: taken back on failure
       left_ = entry.size;
       filtered_ = (entry.flags & kBundleX86) != 0;
       filter_ = X86Filter();
@@ -172,15 +177,17 @@ class EntryWriter {
 
   void TakeBack() {
     writer_.reset();
-    for (auto it = made_.rbegin(); it != made_.rend(); ++it) target_.Remove(it->first, it->second);
+    while (next_ > 0) target_.Remove(entries_[--next_].name, false);
+    while (foldersMade_ > 0) target_.Remove(folders_[--foldersMade_], true);
   }
 
   const std::vector<BundleEntry>& entries_;
   BundleTarget& target_;
-  std::vector<std::pair<std::string, bool>> made_;  // names made so far; true for a folder
+  std::vector<std::string> folders_;
+  size_t foldersMade_ = 0;
   std::unique_ptr<FileWriter> writer_;
-  size_t next_ = 0;
-  uint64_t left_ = 0;
+  size_t next_ = 0;  // entries before it are made
+  uint32_t left_ = 0;
   bool filtered_ = false;
   bool done_ = false;
   X86Filter filter_;
@@ -212,7 +219,7 @@ class LzmaDecoder {
 
 BundleStatus ReadBundle(BundleSource& source, BundleLayout* layout) {
   BundleTrailer trailer;
-  uint64_t offset = 0;
+  uint32_t offset = 0;
   if (BundleStatus status = Locate(source, &trailer, &offset); status != BundleStatus::Ok) {
     return status;
   }
@@ -226,14 +233,13 @@ BundleStatus ReadBundle(BundleSource& source, BundleLayout* layout) {
     return BundleStatus::Damaged;
   }
   sha.Update(head, sizeof head);
-  uint64_t rest = trailer.payloadSize - sizeof head;
-  const uint64_t indexSize = head[20] | uint64_t{head[21]} << 8 | uint64_t{head[22]} << 16 |
-                             uint64_t{head[23]} << 24;
+  uint32_t rest = trailer.payloadSize - static_cast<uint32_t>(sizeof head);
+  const uint32_t indexSize = head[20] | head[21] << 8 | head[22] << 16 | uint32_t{head[23]} << 24;
   std::vector<uint8_t> index;
   if (indexSize <= kBundleMaxIndex && indexSize <= rest) {
-    index.resize(static_cast<size_t>(indexSize));
-    if (!cursor.Read(index.data(), index.size())) return BundleStatus::Failed;
-    sha.Update(index.data(), index.size());
+    index.resize(indexSize);
+    if (!cursor.Read(index.data(), indexSize)) return BundleStatus::Failed;
+    sha.Update(index.data(), indexSize);
     rest -= indexSize;
   }
   if (!cursor.Skip(rest, &sha)) return BundleStatus::Failed;
@@ -263,27 +269,27 @@ BundleStatus ExtractBundle(BundleSource& source, const BundleLayout& layout, Bun
   auto writer = std::make_unique<EntryWriter>(layout.entries, target);
   if (!writer->Begin()) return BundleStatus::Failed;
   CLzmaDec& lzma = decoder.state();
-  uint64_t unread = header.streamSize, produced = 0, reported = 0;
+  uint32_t unread = header.streamSize, produced = 0, reported = 0;
   size_t at = 0, held = 0;
   ELzmaStatus state = LZMA_STATUS_NOT_SPECIFIED;
   for (;;) {
     if (at == held && unread > 0) {
-      held = static_cast<size_t>(unread < kChunk ? unread : kChunk);
+      held = unread < kChunk ? unread : kChunk;
       if (!cursor.Read(input.data(), held)) return BundleStatus::Failed;
       unread -= held;
       at = 0;
     }
     if (lzma.dicPos == lzma.dicBufSize) lzma.dicPos = 0;
     const size_t start = lzma.dicPos;
-    const uint64_t wanted = header.unpackedSize - produced;
+    const uint32_t wanted = header.unpackedSize - produced;
     const bool finishing = wanted <= lzma.dicBufSize - start;
     SizeT used = held - at;
-    const size_t limit = finishing ? start + static_cast<size_t>(wanted) : lzma.dicBufSize;
+    const size_t limit = finishing ? start + wanted : lzma.dicBufSize;
     SRes result = LzmaDec_DecodeToDic(&lzma, limit, input.data() + at, &used,
                                       finishing ? LZMA_FINISH_END : LZMA_FINISH_ANY, &state);
     at += used;
     const size_t made = lzma.dicPos - start;
-    produced += made;
+    produced += static_cast<uint32_t>(made);
     if (!writer->Write(lzma.dic + start, made)) return BundleStatus::Failed;
     if (progress && (produced - reported >= kProgressStep || produced == header.unpackedSize)) {
       progress->Unpacked(produced, header.unpackedSize);

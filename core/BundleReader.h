@@ -52,17 +52,18 @@ class BundleTarget {
   virtual void Remove(const std::string& name, bool folder) = 0;
 };
 
-// Told how far unpacking is, about every megabyte and at the end.
+// Told how far unpacking is, about every megabyte and at the end. It must
+// not throw: the reader is built without unwinding tables in the program.
 class BundleProgress {
  public:
   virtual ~BundleProgress() = default;
-  virtual void Unpacked(uint64_t done, uint64_t total) = 0;
+  virtual void Unpacked(uint32_t done, uint32_t total) = 0;
 };
 
 // What the checks found.
 struct BundleLayout {
-  uint64_t payloadOffset = 0;
-  uint64_t payloadSize = 0;
+  uint32_t payloadOffset = 0;
+  uint32_t payloadSize = 0;
   BundleHeader header;
   std::vector<BundleEntry> entries;
 };

@@ -149,19 +149,19 @@ std::string MakeBundle(const std::vector<File>& files, const std::string& progra
 struct Unpacked {
   BundleResult result;
   test::FakePlatform os;
-  std::vector<uint64_t> progress;
+  std::vector<uint32_t> progress;
 };
 
 class Recorder : public BundleProgress {
  public:
-  explicit Recorder(std::vector<uint64_t>& seen) : seen_(seen) {}
-  void Unpacked(uint64_t done, uint64_t total) override {
+  explicit Recorder(std::vector<uint32_t>& seen) : seen_(seen) {}
+  void Unpacked(uint32_t done, uint32_t total) override {
     seen_.push_back(done);
     EXPECT_LE(done, total);
   }
 
  private:
-  std::vector<uint64_t>& seen_;
+  std::vector<uint32_t>& seen_;
 };
 
 std::unique_ptr<Unpacked> Unpack(const std::string& bundle) {
@@ -185,8 +185,8 @@ TEST(BundleReader, UnpacksEveryFileWithItsAttributesAndTime) {
       EXPECT_EQ(u->os.Attributes(path) & kAttrReadOnly, files[i].attributes & kAttrReadOnly);
       EXPECT_EQ(u->result.entries[i].writeTime, EntriesOf(files)[i].writeTime);
     }
-    uint64_t total = 0;
-    for (const File& f : files) total += f.bytes.size();
+    uint32_t total = 0;
+    for (const File& f : files) total += static_cast<uint32_t>(f.bytes.size());
     ASSERT_FALSE(u->progress.empty());
     EXPECT_EQ(u->progress.back(), total);
     EXPECT_TRUE(std::is_sorted(u->progress.begin(), u->progress.end()));

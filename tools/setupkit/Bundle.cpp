@@ -114,7 +114,12 @@ bool ListFolder(const fs::path& folder, bool filter, std::vector<Source>* source
     Source source;
     source.path = file.path();
     source.entry.name = name;
-    source.entry.size = file.file_size(ec);
+    const uint64_t size = file.file_size(ec);
+    if (size > kBundleMaxSize) {
+      *error = file.path().string() + " is 4 GiB or more, more than a bundle holds";
+      return false;
+    }
+    source.entry.size = static_cast<uint32_t>(size);
     source.entry.writeTime = FileTimeOf(file.last_write_time(ec));
     bool readOnly = (file.status(ec).permissions() & fs::perms::owner_write) == fs::perms::none;
     source.entry.attributes = kAttrArchive | (readOnly ? kAttrReadOnly : 0);
@@ -251,14 +256,14 @@ std::string AssembleBundle(const std::string& program, const std::vector<BundleE
   header.entryCount = static_cast<uint32_t>(entries.size());
   header.indexSize = static_cast<uint32_t>(index.size());
   for (const BundleEntry& entry : entries) header.unpackedSize += entry.size;
-  header.streamSize = stream.size();
+  header.streamSize = static_cast<uint32_t>(stream.size());
   std::string payload(kBundleHeaderSize, '\0');
   WriteBundleHeader(header, reinterpret_cast<uint8_t*>(payload.data()));
   payload += index;
   payload += stream;
   BundleTrailer trailer;
   trailer.digest = Sha256Of(payload.data(), payload.size());
-  trailer.payloadSize = payload.size();
+  trailer.payloadSize = static_cast<uint32_t>(payload.size());
   std::string tail(kBundleTrailerSize, '\0');
   WriteBundleTrailer(trailer, reinterpret_cast<uint8_t*>(tail.data()));
   // Zero bytes after the program make the whole a multiple of 8 long, so a
@@ -303,15 +308,17 @@ bool GatherFolder(const BundleRequest& request, std::vector<Source>* sources,
     return false;
   }
   if (!ListFolder(request.folder, request.filter, sources, error)) return false;
-  uint64_t indexSize = 0;
+  uint64_t indexSize = 0, total = 0;
   for (const Source& source : *sources) {
     if (UpperAscii(source.entry.name, CodePage(65001)) == "SETUP.EXE") *setup = &source;
     indexSize += kBundleRecordSize + source.entry.name.size();
+    total += source.entry.size;
   }
   if (!*setup) *error = "no SETUP.EXE in " + request.folder.string();
   if (sources->size() > kBundleMaxEntries || indexSize > kBundleMaxIndex) {
     *error = "too many files for one bundle";
   }
+  if (total > kBundleMaxSize) *error = "the files hold 4 GiB or more, more than a bundle holds";
   return error->empty();
 }
 
@@ -343,6 +350,10 @@ BundleBuilt MakeBundle(const BundleRequest& request) {
     return result;
   }
   const std::string bundle = AssembleBundle(*program, entries, *stream, properties);
+  if (bundle.size() > kBundleMaxSize) {
+    result.message = "the bundle would be 4 GiB or more, more than the program reads";
+    return result;
+  }
   result.message = WriteWhole(request.output, bundle);
   if (!result.message.empty()) return result;
   result.size = bundle.size();

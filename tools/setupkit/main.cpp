@@ -527,14 +527,15 @@ int BundleInfo(const std::string& path) {
   const uint32_t dictionary = h.lzmaProperties[1] | h.lzmaProperties[2] << 8 |
                               h.lzmaProperties[3] << 16 | uint32_t{h.lzmaProperties[4]} << 24;
   std::printf("%s: a bundle of %zu files\n", path.c_str(), layout.entries.size());
-  std::printf("  payload:          %" PRIu64 " bytes from offset %" PRIu64 ", digest checked\n",
+  std::printf("  payload:          %" PRIu32 " bytes from offset %" PRIu32 ", digest checked\n",
               layout.payloadSize, layout.payloadOffset);
-  std::printf("  unpacked:         %" PRIu64 " bytes (%s packed)\n", h.unpackedSize,
+  std::printf("  unpacked:         %" PRIu32 " bytes (%s packed)\n", h.unpackedSize,
               Ratio(h.streamSize, h.unpackedSize).c_str());
   std::printf("  LZMA:             dictionary %" PRIu32 " KiB, properties 0x%02X\n", dictionary >> 10,
               h.lzmaProperties[0]);
   for (const qs::BundleEntry& entry : layout.entries) {
-    std::printf("  %12" PRIu64 " %c%s %s\n", entry.size, entry.attributes & qs::kAttrReadOnly ? 'R' : '-',
+    std::printf("  %12" PRIu32 " %c%s %s\n", entry.size,
+                entry.attributes & qs::kAttrReadOnly ? 'R' : '-',
                 entry.flags & qs::kBundleX86 ? " x86" : "    ",
                 qs::kit::ForConsole(qs::kit::Utf8ToCp932(entry.name).value_or(entry.name)).c_str());
   }
@@ -734,7 +735,7 @@ int ExtractCommand(std::vector<std::string> args) {
     std::fprintf(stderr, "setupkit: %s: %s\n", bundle.c_str(), qs::kit::BundleStatusText(status));
     return status == qs::BundleStatus::NotABundle ? kNotCompressed : kFailed;
   }
-  std::printf("%s -> %s: %zu files, %" PRIu64 " bytes\n", bundle.c_str(), dir.c_str(),
+  std::printf("%s -> %s: %zu files, %" PRIu32 " bytes\n", bundle.c_str(), dir.c_str(),
               layout.entries.size(), layout.header.unpackedSize);
   return kOk;
 }
