@@ -26,30 +26,38 @@ for tool in 7zz makensis zip; do
 done
 
 # Copies files (from stdin, one path a line) into folder until it holds
-# limit bytes; names are made unique from their paths.
+# limit bytes; names are made from their paths, and a name that differs from
+# one taken only in letter case (Linux headers have such) is passed over, as
+# Windows would not tell them apart.
 fill() {  # folder, limit
-  local folder=$1 limit=$2 total=0 path size
+  local folder=$1 limit=$2 total=0 path size name
+  declare -A taken=()
   mkdir -p "$folder"
   while IFS= read -r path; do
     size=$(stat -c %s "$path")
-    [ "$size" -gt 0 ] || continue
+    name=$(echo "${path#/}" | tr '/' '_')
+    [ "$size" -gt 0 ] && [ -z "${taken[${name,,}]:-}" ] || continue
+    taken[${name,,}]=1
     if [ $((total + size)) -gt "$limit" ]; then
-      head -c $((limit - total)) "$path" >"$folder/$(echo "${path#/}" | tr '/' '_')"
+      head -c $((limit - total)) "$path" >"$folder/$name"
       return
     fi
-    cp "$path" "$folder/$(echo "${path#/}" | tr '/' '_')"
+    cp "$path" "$folder/$name"
     total=$((total + size))
   done
 }
 
 make_corpus() {  # folder
   local c=$1
-  find /usr/include /usr/share/mingw-w64/include -name '*.h' -type f 2>/dev/null | LC_ALL=C sort |
-    fill "$c/TEXT" $((24 * MiB))
+  find /usr/include /usr/share/mingw-w64/include -name '*.h' -type f 2>/dev/null | LC_ALL=C sort \
+    >"$work/text.list"
   find /usr/lib/i386-linux-gnu/wine/i386-windows -type f \( -name '*.dll' -o -name '*.exe' \) |
-    LC_ALL=C sort | fill "$c/BIN" $((24 * MiB))
+    LC_ALL=C sort >"$work/bin.list"
   find /usr/share/doc /usr/share/man /usr/share/icons /usr/share/pixmaps -type f \
-    \( -name '*.gz' -o -name '*.png' \) 2>/dev/null | LC_ALL=C sort | fill "$c/PACKED" $((16 * MiB))
+    \( -name '*.gz' -o -name '*.png' \) 2>/dev/null | LC_ALL=C sort >"$work/packed.list"
+  fill "$c/TEXT" $((24 * MiB)) <"$work/text.list"
+  fill "$c/BIN" $((24 * MiB)) <"$work/bin.list"
+  fill "$c/PACKED" $((16 * MiB)) <"$work/packed.list"
   cp "$setup_exe" "$c/SETUP.EXE"
 }
 
@@ -97,7 +105,8 @@ measure() {  # name, title, folder
   printf '  %-34s %12s  (%s)\n' "  its payload (archive part)" "$payload" "$(pct "$payload" "$sevenzip") against 7-Zip"
   printf '  %-34s %12s\n' "7zz a -mx=9 (archive)" "$sevenzip"
   printf '  %-34s %12s  (bundle %s)\n' "NSIS /SOLID lzma (one file)" "$nsised" "$(pct "$bundle" "$nsised")"
-  printf '  %-34s %12s  (bundle %s)\n' "zip -9 (archive)" "$zipped" "$(pct "$bundle" "$zipped")"
+  printf '  %-34s %12s  (bundle %s, payload %s)\n' "zip -9 (archive)" "$zipped" \
+    "$(pct "$bundle" "$zipped")" "$(pct "$payload" "$zipped")"
   printf '  bundle %s against 7-Zip; bundling took %.1f s\n' "$(pct "$bundle" "$sevenzip")" \
     "$(calc "$t1 - $t0")"
   # Native unpacking: setupkit extract (the program's reader) into RAM.
@@ -117,16 +126,18 @@ measure() {  # name, title, folder
 }
 
 wine_unpack() {  # bundle
-  local bench=$build/win32/unpack_bench.exe session=$root/tests/e2e/session.sh
-  local state=$build/native/e2e-state
-  if [ "$("$session" arch)" != win32 ]; then echo "  (no 32-bit Wine here: no Wine figure)"; return; fi
-  cmake --build "$build/win32" --target unpack_bench >/dev/null
+  local session=$root/tests/e2e/session.sh state=$build/native/e2e-state arch
+  # Where this machine cannot run 32-bit programs, the 64-bit build of the
+  # same sources, as the end-to-end tests do.
+  arch=$("$session" arch)
+  local bench=$build/$arch/unpack_bench.exe
+  cmake --build "$build/$arch" --target unpack_bench >/dev/null
   local started=""
   if ! "$session" run "$state" true 2>/dev/null; then "$session" start "$state" >/dev/null; started=1; fi
   local dir
   dir=$("$session" run "$state" sh -c 'echo $WINEPREFIX')/drive_c/qs-bench
   mkdir -p "$dir" && cp "$1" "$dir/bundle.exe"
-  echo "  under Wine (unpack_bench.exe, 32-bit SETUP.EXE code):"
+  echo "  under Wine ($arch unpack_bench.exe, the program's reader on the real platform):"
   "$session" run "$state" wine "$bench" 'C:\qs-bench\bundle.exe' 'C:\qs-bench\out' 3 | sed 's/^/    /'
   rm -rf "$dir"
   [ -z "$started" ] || "$session" stop "$state" >/dev/null

@@ -233,19 +233,24 @@ std::optional<std::vector<BundleEntry>> ParseBundleIndex(const BundleHeader& hea
     total += entry.size;
     entries.push_back(std::move(entry));
   }
-  if (at != header.indexSize || total != header.unpackedSize) return std::nullopt;
-  // No two names alike, and no file where another entry needs a folder: in
-  // sorted order either stands right before the entry it clashes with.
+  if (at != header.indexSize || total != header.unpackedSize || FindNameClash(entries)) {
+    return std::nullopt;
+  }
+  return entries;
+}
+
+const BundleEntry* FindNameClash(const std::vector<BundleEntry>& entries) {
+  // In sorted order a name stands right before the one it clashes with.
   SortedNames sorted(entries);
   for (size_t k = 1; k < sorted.order.size(); ++k) {
     const std::string& before = *sorted.order[k - 1];
     const std::string& key = *sorted.order[k];
     if (key.compare(0, before.size(), before) == 0 &&
         (key.size() == before.size() || key[before.size()] == '\x01')) {
-      return std::nullopt;
+      return &entries[sorted.IndexAt(k)];
     }
   }
-  return entries;
+  return nullptr;
 }
 
 std::string WriteBundleIndex(const std::vector<BundleEntry>& entries) {

@@ -161,6 +161,9 @@ std::string WriteBundleIndex(const std::vector<BundleEntry>& entries);
 
 // True when name is an entry's name the program unpacks (the rules above).
 bool IsSafeBundleName(const std::string& name);
+// An entry whose name is another's as Windows compares names (letter case
+// aside), or the folder part of another's; null when there is none.
+const BundleEntry* FindNameClash(const std::vector<BundleEntry>& entries);
 
 // The folders that entries' names need, parents first, each once.
 std::vector<std::string> BundleFolders(const std::vector<BundleEntry>& entries);

@@ -77,7 +77,10 @@ expect_output "an altered bundle is damaged" "damaged"
 mkdir -p hostile && cp "$setup_exe" hostile/SETUP.EXE && printf 'x' >'hostile/A:B'
 check "a name the program would refuse" 1 "$kit" bundle hostile -o Hostile.exe
 expect_output "names the file" "A:B"
-rm 'hostile/A:B' && ln -s /etc/passwd hostile/LINK.TXT
+rm 'hostile/A:B' && printf 'a' >hostile/Readme.txt && printf 'b' >hostile/README.TXT
+check "names alike but for letter case" 1 "$kit" bundle hostile -o Hostile.exe
+expect_output "names one" "letter case"
+rm hostile/Readme.txt hostile/README.TXT && ln -s /etc/passwd hostile/LINK.TXT
 check "a link" 1 "$kit" bundle hostile -o Hostile.exe
 check "no SETUP.EXE" 1 "$kit" bundle product/DOCS -o None.exe
 check "bundle without -o" 2 "$kit" bundle product

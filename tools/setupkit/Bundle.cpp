@@ -132,6 +132,13 @@ bool ListFolder(const fs::path& folder, bool filter, std::vector<Source>* source
     *error = "cannot read " + folder.string() + ": " + ec.message();
     return false;
   }
+  std::vector<BundleEntry> entries;
+  for (const Source& source : *sources) entries.push_back(source.entry);
+  if (const BundleEntry* clash = FindNameClash(entries)) {
+    *error = clash->name + ": another file or folder has this name on Windows, where letter case "
+                           "does not tell names apart";
+    return false;
+  }
   auto key = [](const Source& s) {
     std::string upper = UpperAscii(s.entry.name, CodePage(65001));
     size_t dot = upper.find_last_of(".\\");
