@@ -174,8 +174,11 @@ std::unique_ptr<Unpacked> Unpack(const std::string& bundle) {
 }
 
 TEST(BundleReader, UnpacksEveryFileWithItsAttributesAndTime) {
-  const std::vector<File> files = SampleFiles();
-  for (const std::string& bundle : {MakeBundle(files), Signed(MakeBundle(files))}) {
+  const std::vector<File> onlyEmpty = {{"EMPTY.DAT", ""}, {"SUB\\ALSO.DAT", ""}};
+  for (const auto& [files, bundle] :
+       {std::pair{SampleFiles(), MakeBundle(SampleFiles())},
+        std::pair{SampleFiles(), Signed(MakeBundle(SampleFiles()))},
+        std::pair{onlyEmpty, MakeBundle(onlyEmpty)}}) {
     auto u = Unpack(bundle);
     ASSERT_EQ(u->result.status, BundleStatus::Ok);
     ASSERT_EQ(u->result.entries.size(), files.size());
