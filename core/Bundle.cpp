@@ -155,8 +155,8 @@ std::optional<BundleHeader> ParseBundleHeader(const uint8_t* data, uint32_t payl
       dictionary <= kBundleMaxDictionary && header.entryCount >= 1 &&
       header.entryCount <= kBundleMaxEntries && header.indexSize <= kBundleMaxIndex &&
       header.indexSize >= header.entryCount * (kBundleRecordSize + 1) &&
-      header.streamSize <= payloadSize &&
-      payloadSize - header.streamSize == kBundleHeaderSize + header.indexSize;
+      payloadSize - kBundleHeaderSize == header.streamSize &&
+      header.unpackedSize <= kBundleMaxSize - header.indexSize;
   if (!valid) return std::nullopt;
   return header;
 }

@@ -27,8 +27,8 @@
 //
 // Trailer (48 bytes):
 //   offset  size  field
-//   0       32    SHA-256 of the payload (header, index and stream)
-//   32      8     payload size: header, index and stream, exactly
+//   0       32    SHA-256 of the payload (header and stream)
+//   32      8     payload size: header and stream, exactly
 //   40      8     magic: "QSbundle"
 //
 // Payload header (40 bytes, where the payload begins):
@@ -42,10 +42,12 @@
 //   20      4     index size in bytes (at most 16 MiB)
 //   24      8     unpacked size: the sum of the entries' sizes
 //   32      8     stream size in bytes
-// The payload size in the trailer is 40 + index size + stream size; a
-// payload of any other size is refused.
+// The payload size in the trailer is 40 + stream size; a payload of any
+// other size is refused.
 //
-// Index: one record per entry, in the order their bytes follow in the
+// Index: the first index-size bytes the stream decodes to (names compress
+// well: a folder of small files has a tenth of its compressed size in its
+// index). One record per entry, in the order their bytes follow in the
 // stream; the index size is the sum of the records' sizes.
 //   0       8     size in bytes
 //   8       8     last write time (FILETIME: 100 ns units since 1601, UTC)
@@ -69,9 +71,10 @@
 // 4 GiB only, the file, the payload and the unpacked size each (a signature's
 // certificate table offset is 32 bits anyway); a larger value is refused.
 //
-// Stream: one raw LZMA stream (no header of its own) of all the entries'
-// bytes back to back, ended by the end marker. Decoding it must give exactly
-// the unpacked size, then the marker, and use up exactly the stream size.
+// Stream: one raw LZMA stream (no header of its own) of the index, then all
+// the entries' bytes back to back, ended by the end marker. Decoding it must
+// give exactly the index size and the unpacked size, then the marker, and
+// use up exactly the stream size.
 // (Without the marker a stream decodes a few bytes past its real end, out of
 // the range decoder's state alone, so a size could not be checked.)
 #pragma once

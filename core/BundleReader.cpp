@@ -21,6 +21,7 @@ constexpr uint32_t kProgressStep = 1 << 20;
 // Reads a file front to back in exact amounts.
 class Cursor {
  public:
+  Cursor() = default;
   explicit Cursor(std::unique_ptr<FileReader> reader) : reader_(std::move(reader)) {}
   bool ok() const { return reader_ != nullptr; }
 
@@ -88,15 +89,28 @@ BundleStatus Locate(BundleSource& source, BundleTrailer* trailer, uint32_t* payl
   return BundleStatus::Ok;
 }
 
-// Splits the decoded bytes into the entries' files, undoing the branch
-// converter where an entry went through it, and takes everything back when
-// something fails.
-class EntryWriter {
+// Where the stream's bytes go, piece by piece; false stops the decoding.
+class StreamSink {
  public:
-  EntryWriter(const std::vector<BundleEntry>& entries, BundleTarget& target)
-      : entries_(entries), target_(target) {}
+  virtual bool Take(const uint8_t* data, size_t size) = 0;
+
+ protected:
+  ~StreamSink() = default;
+};
+
+// Splits the decoded bytes after the index into the entries' files, undoing
+// the branch converter where an entry went through it, and takes everything
+// back when something fails.
+class EntryWriter : public StreamSink {
+ public:
+  EntryWriter(const BundleLayout& layout, BundleTarget& target, BundleProgress* progress)
+      : entries_(layout.entries),
+        target_(target),
+        progress_(progress),
+        skip_(layout.header.indexSize),
+        total_(layout.header.unpackedSize) {}
   ~EntryWriter() {
-    if (!done_) TakeBack();
+    if (!finished_) TakeBack();
   }
 
   bool Begin() {
@@ -108,7 +122,16 @@ class EntryWriter {
     return OpenNext();
   }
 
-  bool Write(const uint8_t* data, size_t size) {
+  bool Take(const uint8_t* data, size_t size) override {
+    const size_t index = size < skip_ ? size : skip_;  // the index, read already
+    skip_ -= index;
+    data += index;
+    size -= index;
+    done_ += static_cast<uint32_t>(size);
+    if (progress_ && done_ - reported_ >= kProgressStep) {
+      progress_->Unpacked(done_, total_);
+      reported_ = done_;
+    }
     while (size > 0) {
       if (!writer_) return false;  // more bytes than the entries hold
       size_t piece = size < left_ ? size : left_;
@@ -125,7 +148,8 @@ class EntryWriter {
   bool End() {
     if (writer_ || next_ < entries_.size()) return false;
     for (const BundleEntry& entry : entries_) target_.Finish(entry);
-    done_ = true;
+    if (progress_) progress_->Unpacked(done_, total_);
+    finished_ = true;
     return true;
   }
 
@@ -189,30 +213,92 @@ class EntryWriter {
   size_t next_ = 0;  // entries before it are made
   uint32_t left_ = 0;
   bool filtered_ = false;
-  bool done_ = false;
+  bool finished_ = false;
+  BundleProgress* progress_;
+  size_t skip_;
+  uint32_t total_, done_ = 0, reported_ = 0;
   X86Filter filter_;
   size_t held_ = 0;
   uint8_t buffer_[kChunk];
 };
 
-void* LzmaAlloc(void*, size_t size) { return std::malloc(size); }
-void LzmaRelease(void*, void* address) { std::free(address); }
-
-// The SDK's decoder state, freed with the object.
-class LzmaDecoder {
+// The payload's LZMA stream, decoded from its start with the SDK's decoder.
+class StreamDecoder {
  public:
-  LzmaDecoder() { LzmaDec_Construct(&state_); }
-  ~LzmaDecoder() { LzmaDec_Free(&state_, &alloc_); }
-  bool Allocate(const uint8_t properties[5]) {
-    if (LzmaDec_Allocate(&state_, properties, LZMA_PROPS_SIZE, &alloc_) != SZ_OK) return false;
-    LzmaDec_Init(&state_);
+  StreamDecoder() { LzmaDec_Construct(&lzma_); }
+  ~StreamDecoder() { LzmaDec_Free(&lzma_, &alloc_); }
+
+  // False when the file cannot be read or the memory cannot be had.
+  bool Open(BundleSource& source, const BundleLayout& layout) {
+    cursor_ = Cursor(source.Open());
+    unread_ = layout.header.streamSize;
+    total_ = layout.header.indexSize + layout.header.unpackedSize;
+    if (!cursor_.ok() || !cursor_.Skip(layout.payloadOffset + kBundleHeaderSize) ||
+        LzmaDec_Allocate(&lzma_, layout.header.lzmaProperties, LZMA_PROPS_SIZE, &alloc_) != SZ_OK) {
+      return false;
+    }
+    LzmaDec_Init(&lzma_);
     return true;
   }
-  CLzmaDec& state() { return state_; }
+
+  // Decodes until `until` bytes have come out in all, giving them to sink.
+  // At the whole size the end marker must follow, and the stream end there.
+  // Ok; Refused when the stream is not what the header says; Failed when
+  // the file or the sink fails.
+  BundleStatus DecodeTo(uint32_t until, StreamSink& sink) {
+    for (;;) {
+      if (at_ == held_ && unread_ > 0) {
+        held_ = unread_ < kChunk ? unread_ : kChunk;
+        if (!cursor_.Read(input_, held_)) return BundleStatus::Failed;
+        unread_ -= static_cast<uint32_t>(held_);
+        at_ = 0;
+      }
+      if (lzma_.dicPos == lzma_.dicBufSize) lzma_.dicPos = 0;
+      const size_t start = lzma_.dicPos;
+      const uint32_t wanted = until - produced_;
+      const bool limited = wanted <= lzma_.dicBufSize - start;
+      const bool last = limited && until == total_;
+      SizeT used = held_ - at_;
+      ELzmaStatus state;
+      SRes result = LzmaDec_DecodeToDic(&lzma_, limited ? start + wanted : lzma_.dicBufSize,
+                                        input_ + at_, &used,
+                                        last ? LZMA_FINISH_END : LZMA_FINISH_ANY, &state);
+      at_ += used;
+      const size_t made = lzma_.dicPos - start;
+      produced_ += static_cast<uint32_t>(made);
+      if (!sink.Take(lzma_.dic + start, made)) return BundleStatus::Failed;
+      if (result != SZ_OK) return BundleStatus::Refused;
+      // The end marker ends the stream exactly at its whole size, not before.
+      if (state == LZMA_STATUS_FINISHED_WITH_MARK) {
+        return last && produced_ == until && at_ == held_ && unread_ == 0 ? BundleStatus::Ok
+                                                                          : BundleStatus::Refused;
+      }
+      if (produced_ == until && !last) return BundleStatus::Ok;
+      // With input and room the decoder always moves; stuck means the stream ended.
+      if (used == 0 && made == 0) return BundleStatus::Refused;
+    }
+  }
 
  private:
-  ISzAlloc alloc_{LzmaAlloc, LzmaRelease};
-  CLzmaDec state_;
+  static void* Allocate(void*, size_t size) { return std::malloc(size); }
+  static void Release(void*, void* address) { std::free(address); }
+
+  ISzAlloc alloc_{Allocate, Release};
+  CLzmaDec lzma_;
+  Cursor cursor_;
+  uint8_t input_[kChunk];
+  size_t at_ = 0, held_ = 0;
+  uint32_t unread_ = 0, produced_ = 0, total_ = 0;
+};
+
+// The index as it comes out of the stream.
+class IndexSink : public StreamSink {
+ public:
+  bool Take(const uint8_t* data, size_t size) override {
+    bytes.insert(bytes.end(), data, data + size);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
 };
 
 }  // namespace
@@ -223,8 +309,8 @@ BundleStatus ReadBundle(BundleSource& source, BundleLayout* layout) {
   if (BundleStatus status = Locate(source, &trailer, &offset); status != BundleStatus::Ok) {
     return status;
   }
-  // The digest first: the header and index are kept as they pass, and are
-  // only believed once the whole payload is known to be the one made.
+  // The digest first: nothing in the payload is believed before the whole
+  // is known to be the one made.
   Cursor cursor(source.Open());
   if (!cursor.ok() || !cursor.Skip(offset)) return BundleStatus::Failed;
   Sha256 sha;
@@ -233,78 +319,37 @@ BundleStatus ReadBundle(BundleSource& source, BundleLayout* layout) {
     return BundleStatus::Damaged;
   }
   sha.Update(head, sizeof head);
-  uint32_t rest = trailer.payloadSize - static_cast<uint32_t>(sizeof head);
-  const uint32_t indexSize = head[20] | head[21] << 8 | head[22] << 16 | uint32_t{head[23]} << 24;
-  std::vector<uint8_t> index;
-  if (indexSize <= kBundleMaxIndex && indexSize <= rest) {
-    index.resize(indexSize);
-    if (!cursor.Read(index.data(), indexSize)) return BundleStatus::Failed;
-    sha.Update(index.data(), indexSize);
-    rest -= indexSize;
+  if (!cursor.Skip(trailer.payloadSize - static_cast<uint32_t>(sizeof head), &sha)) {
+    return BundleStatus::Failed;
   }
-  if (!cursor.Skip(rest, &sha)) return BundleStatus::Failed;
   if (sha.Finish() != trailer.digest) return BundleStatus::Damaged;
 
   std::optional<BundleHeader> header = ParseBundleHeader(head, trailer.payloadSize);
   if (!header) return BundleStatus::Refused;
-  std::optional<std::vector<BundleEntry>> entries = ParseBundleIndex(*header, index.data());
-  if (!entries) return BundleStatus::Refused;
   layout->payloadOffset = offset;
   layout->payloadSize = trailer.payloadSize;
   layout->header = *header;
+  auto stream = std::make_unique<StreamDecoder>();
+  IndexSink index;
+  if (!stream->Open(source, *layout)) return BundleStatus::Failed;
+  if (BundleStatus status = stream->DecodeTo(header->indexSize, index); status != BundleStatus::Ok) {
+    return status;
+  }
+  std::optional<std::vector<BundleEntry>> entries = ParseBundleIndex(*header, index.bytes.data());
+  if (!entries) return BundleStatus::Refused;
   layout->entries = std::move(*entries);
   return BundleStatus::Ok;
 }
 
 BundleStatus ExtractBundle(BundleSource& source, const BundleLayout& layout, BundleTarget& target,
                            BundleProgress* progress) {
-  const BundleHeader& header = layout.header;
-  Cursor cursor(source.Open());
-  LzmaDecoder decoder;
-  std::vector<uint8_t> input(kChunk);
-  if (!cursor.ok() || !cursor.Skip(layout.payloadOffset + kBundleHeaderSize + header.indexSize) ||
-      !decoder.Allocate(header.lzmaProperties)) {
-    return BundleStatus::Failed;
-  }
-  auto writer = std::make_unique<EntryWriter>(layout.entries, target);
+  auto stream = std::make_unique<StreamDecoder>();
+  if (!stream->Open(source, layout)) return BundleStatus::Failed;
+  auto writer = std::make_unique<EntryWriter>(layout, target, progress);
   if (!writer->Begin()) return BundleStatus::Failed;
-  CLzmaDec& lzma = decoder.state();
-  uint32_t unread = header.streamSize, produced = 0, reported = 0;
-  size_t at = 0, held = 0;
-  ELzmaStatus state = LZMA_STATUS_NOT_SPECIFIED;
-  for (;;) {
-    if (at == held && unread > 0) {
-      held = unread < kChunk ? unread : kChunk;
-      if (!cursor.Read(input.data(), held)) return BundleStatus::Failed;
-      unread -= held;
-      at = 0;
-    }
-    if (lzma.dicPos == lzma.dicBufSize) lzma.dicPos = 0;
-    const size_t start = lzma.dicPos;
-    const uint32_t wanted = header.unpackedSize - produced;
-    const bool finishing = wanted <= lzma.dicBufSize - start;
-    SizeT used = held - at;
-    const size_t limit = finishing ? start + wanted : lzma.dicBufSize;
-    SRes result = LzmaDec_DecodeToDic(&lzma, limit, input.data() + at, &used,
-                                      finishing ? LZMA_FINISH_END : LZMA_FINISH_ANY, &state);
-    at += used;
-    const size_t made = lzma.dicPos - start;
-    produced += static_cast<uint32_t>(made);
-    if (!writer->Write(lzma.dic + start, made)) return BundleStatus::Failed;
-    if (progress && (produced - reported >= kProgressStep || produced == header.unpackedSize)) {
-      progress->Unpacked(produced, header.unpackedSize);
-      reported = produced;
-    }
-    if (result != SZ_OK) return BundleStatus::Refused;
-    // The end marker ends the stream exactly at the unpacked size, not before.
-    if (state == LZMA_STATUS_FINISHED_WITH_MARK) {
-      if (produced != header.unpackedSize) return BundleStatus::Refused;
-      break;
-    }
-    // With input and room the decoder always moves; stuck means the stream ended.
-    if (used == 0 && made == 0) return BundleStatus::Refused;
-  }
-  if (at != held || unread != 0) return BundleStatus::Refused;  // more stream than the entries
+  const BundleHeader& header = layout.header;
+  BundleStatus status = stream->DecodeTo(header.indexSize + header.unpackedSize, *writer);
+  if (status != BundleStatus::Ok) return status;
   return writer->End() ? BundleStatus::Ok : BundleStatus::Failed;
 }
 

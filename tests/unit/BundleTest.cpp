@@ -243,58 +243,84 @@ TEST(BundleReader, AnyFlippedByteOfPayloadOrTrailerIsDamage) {
   }
 }
 
-// The payload as the bundle holds it, changed, and sealed with a right
-// digest again: what someone who makes a hostile bundle can do.
-std::string Reseal(const std::string& bundle, const std::function<void(std::string&)>& change) {
-  const size_t offset = PayloadOffset(bundle);
-  std::string payload = bundle.substr(offset, bundle.size() - kBundleTrailerSize - offset);
-  change(payload);
-  return test::Sealed(bundle.substr(0, offset), payload);
+// Adds delta to the 32-bit number at s[at].
+std::function<void(std::string&)> Add(size_t at, int64_t delta) {
+  return [=](std::string& s) {
+    uint32_t v;
+    std::memcpy(&v, &s[at], 4);
+    Put32(s, at, static_cast<uint32_t>(v + delta));
+  };
 }
 
-TEST(BundleReader, ALyingHeaderOrIndexIsRefusedAndWritesNothing) {
-  const std::vector<File> files = SampleFiles();
-  const std::string bundle = MakeBundle(files);
-  const size_t indexSize = WriteBundleIndex(EntriesOf(files)).size();
-  const auto add = [](size_t at, int64_t delta) {
-    return [=](std::string& p) {
-      uint32_t v;
-      std::memcpy(&v, &p[at], 4);
-      Put32(p, at, static_cast<uint32_t>(v + delta));
-    };
-  };
-  const size_t record2 = kBundleHeaderSize + kBundleRecordSize + files[0].name.size();
+// Bundles made from their parts, each part changed, and sealed with a right
+// digest: what someone who makes a hostile bundle can do.
+TEST(BundleReader, ALyingHeaderIndexOrStreamIsRefusedAndWritesNothing) {
+  std::vector<File> files = SampleFiles();
+  std::vector<BundleEntry> entries = EntriesOf(files);
+  std::string original;  // the entries' bytes as the stream holds them
+  for (size_t i = 0; i < files.size(); ++i) entries[i].flags = 0, original += files[i].bytes;
+  const size_t record2 = kBundleRecordSize + files[0].name.size();  // in the index
+  using Header = std::function<void(BundleHeader&)>;
+  using Bytes = std::function<void(std::string&)>;
   struct Case {
     const char* what;
-    std::function<void(std::string&)> change;
+    Header header = {};
+    Bytes index = {}, contents = {}, payload = {};
   } cases[] = {
-      {"magic", [](std::string& p) { p[0] = 'X'; }},
-      {"version", add(8, 1)},
-      {"properties", [](std::string& p) { p[10] = static_cast<char>(225); }},
-      {"dictionary over 16 MiB", [](std::string& p) { Put32(p, 11, (16u << 20) + 1); }},
-      {"one entry more", add(16, 1)},
-      {"one entry fewer", add(16, -1)},
-      {"index one byte longer", add(20, 1)},
-      {"index one byte shorter", add(20, -1)},
-      {"unpacked size one more", add(24, 1)},
-      {"unpacked size one less", add(24, -1)},
-      {"stream size one more", add(32, 1)},
-      {"a stray byte after the stream", [](std::string& p) { p += '\0'; }},
-      {"a stray byte and the stream size with it",
-       [=](std::string& p) { p += '\0', add(32, 1)(p); }},
-      {"an entry's size one more", [=](std::string& p) { add(kBundleHeaderSize, 1)(p), add(24, 1)(p); }},
-      {"an entry's size one less", [=](std::string& p) { add(kBundleHeaderSize, -1)(p), add(24, -1)(p); }},
-      {"the stream's last byte gone", [=](std::string& p) { p.pop_back(), add(32, -1)(p); }},
-      {"an unknown flag", add(record2 + 20, 2)},
-      {"an unknown attribute", add(record2 + 16, kAttrDirectory)},
-      {"a name running past the index",
-       [=](std::string& p) { add(record2 + 22, static_cast<int64_t>(indexSize))(p); }},
+      {"magic", {}, {}, {}, [](std::string& p) { p[0] = 'X'; }},
+      {"version", {}, {}, {}, Add(8, 1)},
+      {"properties", [](BundleHeader& h) { h.lzmaProperties[0] = 225; }},
+      {"dictionary over 16 MiB", [](BundleHeader& h) { h.lzmaProperties[3] = 0, h.lzmaProperties[4] = 2; }},
+      {"one entry more", [](BundleHeader& h) { ++h.entryCount; }},
+      {"one entry fewer", [](BundleHeader& h) { --h.entryCount; }},
+      {"index one byte longer", [](BundleHeader& h) { ++h.indexSize; }},
+      {"index one byte shorter", [](BundleHeader& h) { --h.indexSize; }},
+      {"unpacked size one more", [](BundleHeader& h) { ++h.unpackedSize; }},
+      {"unpacked size one less", [](BundleHeader& h) { --h.unpackedSize; }},
+      {"stream size one more", [](BundleHeader& h) { ++h.streamSize; }},
+      {"a stray byte after the stream", {}, {}, {}, [](std::string& p) { p += '\0'; }},
+      {"a stray byte and the stream size with it", [](BundleHeader& h) { ++h.streamSize; }, {}, {},
+       [](std::string& p) { p += '\0'; }},
+      {"the stream's last byte gone", [](BundleHeader& h) { --h.streamSize; }, {}, {},
+       [](std::string& p) { p.pop_back(); }},
+      {"an entry's size one more, the stream as it was", [](BundleHeader& h) { ++h.unpackedSize; },
+       Add(0, 1)},
+      {"an entry's size one less, the stream as it was", [](BundleHeader& h) { --h.unpackedSize; },
+       Add(0, -1)},
+      {"a byte more in the stream than the entries hold", {}, {}, [](std::string& c) { c += 'x'; }},
+      {"a byte less in the stream", {}, {}, [](std::string& c) { c.pop_back(); }},
+      {"an unknown flag", {}, Add(record2 + 20, 2)},
+      {"an unknown attribute", {}, Add(record2 + 16, kAttrDirectory)},
+      {"a name running past the index", {}, Add(record2 + 22, 4000)},
   };
   for (const Case& c : cases) {
-    auto u = Unpack(Reseal(bundle, c.change));
+    std::string index = WriteBundleIndex(entries), contents = original;
+    if (c.index) c.index(index);
+    if (c.contents) c.contents(contents);
+    BundleHeader header;
+    const std::string stream = kit::CompressBundleBytes(index + contents, header.lzmaProperties);
+    header.entryCount = static_cast<uint32_t>(entries.size());
+    header.indexSize = static_cast<uint32_t>(WriteBundleIndex(entries).size());
+    header.unpackedSize = static_cast<uint32_t>(original.size());
+    header.streamSize = static_cast<uint32_t>(stream.size());
+    if (c.header) c.header(header);
+    std::string payload(kBundleHeaderSize, '\0');
+    WriteBundleHeader(header, reinterpret_cast<uint8_t*>(payload.data()));
+    payload += stream;
+    if (c.payload) c.payload(payload);
+    auto u = Unpack(test::Sealed(Program(), payload));
     EXPECT_EQ(u->result.status, BundleStatus::Refused) << c.what;
     EXPECT_TRUE(u->os.ListTree(kFolder).empty()) << c.what;
   }
+  // The same parts unchanged make a bundle that unpacks.
+  BundleHeader header;
+  const std::string stream =
+      kit::CompressBundleBytes(WriteBundleIndex(entries) + original, header.lzmaProperties);
+  header.entryCount = static_cast<uint32_t>(entries.size());
+  header.indexSize = static_cast<uint32_t>(WriteBundleIndex(entries).size());
+  header.unpackedSize = static_cast<uint32_t>(original.size());
+  header.streamSize = static_cast<uint32_t>(stream.size());
+  EXPECT_EQ(Unpack(kit::SealBundle(Program(), header, stream))->result.status, BundleStatus::Ok);
 }
 
 TEST(BundleReader, HostileNamesAreRefusedBeforeAnythingIsWritten) {

@@ -163,9 +163,7 @@ struct EntryChain {
   size_t at = 0;
   bool failed = false;
 
-  // Fills the whole buffer but at the end: the SDK's match finder takes a
-  // short read as a reason to look no further ahead for a while, which
-  // costs 1% on a folder of small files.
+  // Fills the whole buffer but at the end, as a file read would.
   static SRes Read(void* self, void* buffer, size_t* size) {
     auto* chain = static_cast<EntryChain*>(self);
     auto* out = static_cast<uint8_t*>(buffer);
@@ -238,49 +236,63 @@ std::optional<std::string> ProgramPart(const std::string& setupExe, std::string*
 
 }  // namespace
 
-std::optional<std::string> CompressBundleStream(const std::vector<BundleEntry>& entries,
-                                                const BundleContents& contentsOf,
-                                                uint8_t properties[5]) {
-  uint64_t total = 0;
-  for (const BundleEntry& entry : entries) total += entry.size;
+namespace {
+
+// The SDK's encoder as bundles use it, reading from in; nullopt on failure.
+std::optional<std::string> Encode(ISeqInStream* in, uint64_t size, uint8_t properties[5]) {
   ISzAlloc alloc{LzmaAlloc, LzmaRelease};
   CLzmaEncProps props;
   LzmaEncProps_Init(&props);
   props.level = 9;
   props.dictSize = kBundleMaxDictionary;
-  props.reduceSize = total > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<UInt32>(total);
+  props.reduceSize = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<UInt32>(size);
   props.fb = 273;
   props.numThreads = 1;
   props.writeEndMark = 1;  // the reader checks the unpacked size by it
   LzmaEncProps_Normalize(&props);
   if (props.dictSize < kBundleMinDictionary) props.dictSize = kBundleMinDictionary;
   CLzmaEncHandle encoder = LzmaEnc_Create(&alloc);
-  EntryChain chain;
-  chain.entries = &entries;
-  chain.contentsOf = &contentsOf;
   StringSink sink;
   SizeT propertiesSize = LZMA_PROPS_SIZE;
   bool ok = encoder && LzmaEnc_SetProps(encoder, &props) == SZ_OK &&
             LzmaEnc_WriteProperties(encoder, properties, &propertiesSize) == SZ_OK &&
-            LzmaEnc_Encode(encoder, &sink.stream, &chain.stream, nullptr, &alloc, &alloc) == SZ_OK &&
-            !chain.failed && chain.next == entries.size();
+            LzmaEnc_Encode(encoder, &sink.stream, in, nullptr, &alloc, &alloc) == SZ_OK;
   if (encoder) LzmaEnc_Destroy(encoder, &alloc, &alloc);
   if (!ok) return std::nullopt;
   return std::move(sink.bytes);
 }
 
-std::string AssembleBundle(const std::string& program, const std::vector<BundleEntry>& entries,
-                           const std::string& stream, const uint8_t properties[5]) {
-  const std::string index = WriteBundleIndex(entries);
-  BundleHeader header;
-  std::memcpy(header.lzmaProperties, properties, 5);
-  header.entryCount = static_cast<uint32_t>(entries.size());
-  header.indexSize = static_cast<uint32_t>(index.size());
-  for (const BundleEntry& entry : entries) header.unpackedSize += entry.size;
-  header.streamSize = static_cast<uint32_t>(stream.size());
+}  // namespace
+
+std::optional<std::string> CompressBundleStream(const std::vector<BundleEntry>& entries,
+                                                const BundleContents& contentsOf,
+                                                uint8_t properties[5]) {
+  EntryChain chain;
+  chain.entries = &entries;
+  chain.contentsOf = &contentsOf;
+  chain.current = WriteBundleIndex(entries);  // the index comes first
+  uint64_t total = chain.current.size();
+  for (const BundleEntry& entry : entries) total += entry.size;
+  std::optional<std::string> stream = Encode(&chain.stream, total, properties);
+  if (chain.failed || chain.next != entries.size()) return std::nullopt;
+  return stream;
+}
+
+std::string CompressBundleBytes(const std::string& bytes, uint8_t properties[5]) {
+  BundleEntry whole;
+  whole.size = static_cast<uint32_t>(bytes.size());
+  std::vector<BundleEntry> one = {whole};
+  EntryChain chain;
+  chain.entries = &one;
+  BundleContents contents = [&](size_t) { return std::optional<std::string>(bytes); };
+  chain.contentsOf = &contents;
+  return Encode(&chain.stream, bytes.size(), properties).value_or(std::string());
+}
+
+std::string SealBundle(const std::string& program, const BundleHeader& header,
+                       const std::string& stream) {
   std::string payload(kBundleHeaderSize, '\0');
   WriteBundleHeader(header, reinterpret_cast<uint8_t*>(payload.data()));
-  payload += index;
   payload += stream;
   BundleTrailer trailer;
   trailer.digest = Sha256Of(payload.data(), payload.size());
@@ -292,6 +304,17 @@ std::string AssembleBundle(const std::string& program, const std::vector<BundleE
   const size_t unaligned = (program.size() + payload.size() + tail.size()) % kBundleAlignment;
   const size_t pad = unaligned == 0 ? 0 : kBundleAlignment - unaligned;
   return program + std::string(pad, '\0') + payload + tail;
+}
+
+std::string AssembleBundle(const std::string& program, const std::vector<BundleEntry>& entries,
+                           const std::string& stream, const uint8_t properties[5]) {
+  BundleHeader header;
+  std::memcpy(header.lzmaProperties, properties, 5);
+  header.entryCount = static_cast<uint32_t>(entries.size());
+  header.indexSize = static_cast<uint32_t>(WriteBundleIndex(entries).size());
+  for (const BundleEntry& entry : entries) header.unpackedSize += entry.size;
+  header.streamSize = static_cast<uint32_t>(stream.size());
+  return SealBundle(program, header, stream);
 }
 
 namespace {

@@ -32,16 +32,23 @@ struct BundleBuilt {
 // LZMA stream. Refuses names that the program would refuse, and links.
 BundleBuilt MakeBundle(const BundleRequest& request);
 
-// The LZMA stream of the entries' bytes, each entry's from contentsOf(i) (and
-// through the branch converter when flagged), with the properties it was
-// made with; nullopt when an entry's bytes cannot be had or differ in size.
+// The bundle's LZMA stream: the index of entries, then each entry's bytes
+// from contentsOf(i) (through the branch converter when flagged), with the
+// properties it was made with; nullopt when an entry's bytes cannot be had
+// or differ in size.
 using BundleContents = std::function<std::optional<std::string>(size_t)>;
 std::optional<std::string> CompressBundleStream(const std::vector<BundleEntry>& entries,
                                                 const BundleContents& contentsOf,
                                                 uint8_t properties[5]);
+// Any bytes as such a stream (the tests make hostile streams with it).
+std::string CompressBundleBytes(const std::string& bytes, uint8_t properties[5]);
 
-// The bundle's bytes: program, alignment, payload (header, index, stream),
-// trailer. Nothing is checked: the tests make hostile bundles with it.
+// The bundle's bytes: program, alignment, payload (header, stream), trailer
+// with the payload's digest. Nothing is checked: the tests make hostile
+// bundles with it.
+std::string SealBundle(const std::string& program, const BundleHeader& header,
+                       const std::string& stream);
+// The same with the header that entries and stream make.
 std::string AssembleBundle(const std::string& program, const std::vector<BundleEntry>& entries,
                            const std::string& stream, const uint8_t properties[5]);
 
