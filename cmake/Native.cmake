@@ -127,6 +127,13 @@ add_custom_command(OUTPUT ${QS_SAMPLE_DIR}/SETUP.INI ${QS_SAMPLE_DIR}/MANUAL.TX_
   VERBATIM)
 add_custom_target(sample_packed ALL DEPENDS ${QS_SAMPLE_DIR}/SETUP.INI)
 
+# The sample product as one signed file, with the shipped SETUP.EXE.
+if(QS_SHIP_DIR)
+  add_test(NAME tools.bundle COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/bundle_test.sh
+                                     $<TARGET_FILE:setupkit> ${QS_SHIP_DIR}/SETUP.EXE ${QS_SAMPLE_DIR}
+                                     ${CMAKE_BINARY_DIR}/bundle-test)
+endif()
+
 # Independent implementations: libmspack, Debian's msexpand and mscompress.
 find_library(MSPACK_LIBRARY mspack REQUIRED)
 find_program(MSEXPAND msexpand REQUIRED)
@@ -164,7 +171,7 @@ if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${name}
       COMMAND ${CLANGXX} -std=c++20 -O2 -g -fsanitize=fuzzer,address,undefined
               -fno-sanitize-recover=undefined -finput-charset=UTF-8 -I${CMAKE_SOURCE_DIR}
-              ${sources} -o ${CMAKE_BINARY_DIR}/${name}
+              -I${QS_LZMA_SDK} -D_LZMA_SIZE_OPT -x c++ ${sources} -o ${CMAKE_BINARY_DIR}/${name}
       DEPENDS ${sources} ${headers}
       COMMENT "Building the fuzzer ${name} with clang"
       VERBATIM)
@@ -192,6 +199,10 @@ if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
   qs_fuzzer(uninstall_fuzz 3000 tests/fuzz/UninstallFuzz.cpp uninstall/UninstallRun.cpp
             ${RUN_SOURCES})
   qs_fuzzer(profile_fuzz 100000 tests/fuzz/ProfileFuzz.cpp platform/ProfileText.cpp
+            platform/Unicode.cpp)
+  qs_fuzzer(bundle_fuzz 20000 tests/fuzz/BundleFuzz.cpp core/Bundle.cpp core/BundleReader.cpp
+            core/Sha256.cpp core/X86Filter.cpp core/LzmaDecoder.c core/CodePage.cpp core/Paths.cpp
+            platform/fake/FakePlatform.cpp platform/fake/Cp932.cpp platform/ProfileText.cpp
             platform/Unicode.cpp)
 endif()
 

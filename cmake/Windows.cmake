@@ -74,6 +74,9 @@ add_custom_command(TARGET SETUP POST_BUILD
 # The packager's tool as a console program, and the LZ API peer of the codec.
 add_executable(setupkit tools/setupkit/main.cpp)
 target_link_libraries(setupkit PRIVATE setupkit_lib ${QS_STATIC_LINK})
+# The bundle reader's speed on the real platform (bench/bundle_bench.sh).
+add_executable(unpack_bench bench/unpack_bench.cpp)
+target_link_libraries(unpack_bench PRIVATE platform_win32 ${QS_STATIC_LINK})
 add_executable(lzpeer tests/peer/LzPeer.cpp)
 target_link_libraries(lzpeer PRIVATE setup_logic lz32 ${QS_STATIC_LINK})
 

@@ -6,7 +6,8 @@ set -euo pipefail
 pkgs=(cmake g++ make libgtest-dev libgmock-dev g++-mingw-w64-i686 g++-mingw-w64-i686-win32
       g++-mingw-w64-x86-64 googletest
       wine wine32:i386 wine64 xvfb xauth fonts-wine fonts-ipafont-gothic
-      locales mscompress libmspack-dev clang libclang-rt-14-dev)
+      locales mscompress libmspack-dev clang libclang-rt-14-dev
+      lzma-dev 7zip nsis zip osslsigncode openssl)
 
 missing=()
 for p in "${pkgs[@]}"; do

@@ -6,6 +6,8 @@
 //   setupkit check [DIR | SETUP.INI] [--format text|json] [layout options]
 //   setupkit plan [DIR] [layout options]
 //   setupkit pack SRC -o OUT [--setup-exe PATH] [--force]
+//   setupkit bundle DIR -o FILE [--force] [--no-filter]
+//   setupkit extract BUNDLE -d DIR
 //
 // Plain C stdio and the standard library's file system, so the same source
 // builds for Linux and as a Windows console program; the codec and its
@@ -27,6 +29,7 @@
 #include "core/CodePage.h"
 #include "core/Szdd.h"
 #include "core/SzddStream.h"
+#include "tools/setupkit/Bundle.h"
 #include "tools/setupkit/Check.h"
 #include "tools/setupkit/Pack.h"
 #include "tools/setupkit/Plan.h"
@@ -47,10 +50,12 @@ const char kMainHelp[] =
     "Commands:\n"
     "  compress   make SZDD files (NAME.EX_) as COMPRESS.EXE -r does\n"
     "  expand     expand SZDD files to their original names\n"
-    "  info       show the header of SZDD files\n"
+    "  info       show the header of SZDD files, or a bundle's contents\n"
     "  check      find the mistakes in a product folder that SETUP.EXE passes over\n"
     "  plan       show every step an installation and its uninstall would make\n"
     "  pack       build a product folder from a source tree\n"
+    "  bundle     make one SETUP.EXE holding a product folder\n"
+    "  extract    unpack a one-file SETUP.EXE into a folder\n"
     "\n"
     "'setupkit COMMAND --help' tells more.\n";
 
@@ -89,9 +94,40 @@ const char kInfoHelp[] =
     "\n"
     "Shows the header of each SZDD FILE: mode, the character kept from the\n"
     "name, the expanded name, the stored and the actual expanded length.\n"
+    "Of a one-file SETUP.EXE (setupkit bundle) it lists the files inside, after\n"
+    "checking its digest.\n"
     "\n"
-    "Exit status: 0 when every file is SZDD, 1 when one is missing or of an\n"
-    "unknown mode, 3 when some are not SZDD, 2 on a usage error.\n";
+    "Exit status: 0 when every file is SZDD or a sound bundle, 1 when one is\n"
+    "missing, of an unknown mode, or a damaged bundle, 3 when some are neither,\n"
+    "2 on a usage error.\n";
+
+const char kBundleHelp[] =
+    "usage: setupkit bundle DIR -o FILE [--force] [--no-filter]\n"
+    "\n"
+    "Makes FILE, one SETUP.EXE that holds the packed product folder DIR: the\n"
+    "folder's SETUP.EXE (without its signature, if it has one) as the program,\n"
+    "then every file of DIR, SETUP.EXE included byte for byte, compressed with\n"
+    "LZMA as one stream, with a SHA-256 digest. Started, FILE unpacks itself\n"
+    "into its working folder and installs from there. Sign FILE afterwards\n"
+    "(osslsigncode sign, or signtool); the signature covers the files inside.\n"
+    "Names are taken as UTF-8, or Shift-JIS where they are not UTF-8.\n"
+    "\n"
+    "  -o FILE      the bundle to write\n"
+    "  --force      replace FILE when it exists\n"
+    "  --no-filter  no x86 branch converter before compressing programs\n"
+    "\n"
+    "Exit status: 0 made, 1 not made (no SETUP.EXE, a name the program\n"
+    "would refuse, a link, a read or write error), 2 on a usage error.\n";
+
+const char kExtractHelp[] =
+    "usage: setupkit extract BUNDLE -d DIR\n"
+    "\n"
+    "Unpacks the files of a one-file SETUP.EXE into DIR (made when missing) as\n"
+    "the program does at start-up: the digest and every name are checked\n"
+    "first, existing files are never replaced.\n"
+    "\n"
+    "Exit status: 0 unpacked, 1 damaged or refused bundle, or a file that\n"
+    "could not be written, 3 not a bundle, 2 on a usage error.\n";
 
 const char kCheckHelp[] =
     "usage: setupkit check [DIR | SETUP.INI] [--format text|json] [OPTIONS]\n"
@@ -478,7 +514,36 @@ int ExpandOne(const std::string& path, const Options& options) {
   return kOk;
 }
 
+// Lists a bundle's files; kNotCompressed when path is no bundle.
+int BundleInfo(const std::string& path) {
+  qs::BundleLayout layout;
+  qs::BundleStatus status = qs::kit::InspectBundle(path, &layout);
+  if (status == qs::BundleStatus::NotABundle) return kNotCompressed;
+  if (status != qs::BundleStatus::Ok) {
+    std::fprintf(stderr, "setupkit: %s: %s\n", path.c_str(), qs::kit::BundleStatusText(status));
+    return kFailed;
+  }
+  const qs::BundleHeader& h = layout.header;
+  const uint32_t dictionary = h.lzmaProperties[1] | h.lzmaProperties[2] << 8 |
+                              h.lzmaProperties[3] << 16 | uint32_t{h.lzmaProperties[4]} << 24;
+  std::printf("%s: a bundle of %zu files\n", path.c_str(), layout.entries.size());
+  std::printf("  payload:          %" PRIu32 " bytes from offset %" PRIu32 ", digest checked\n",
+              layout.payloadSize, layout.payloadOffset);
+  std::printf("  unpacked:         %" PRIu32 " bytes (%s packed)\n", h.unpackedSize,
+              Ratio(h.streamSize, h.unpackedSize).c_str());
+  std::printf("  LZMA:             dictionary %" PRIu32 " KiB, properties 0x%02X\n", dictionary >> 10,
+              h.lzmaProperties[0]);
+  for (const qs::BundleEntry& entry : layout.entries) {
+    std::printf("  %12" PRIu32 " %c%s %s\n", entry.size,
+                entry.attributes & qs::kAttrReadOnly ? 'R' : '-',
+                entry.flags & qs::kBundleX86 ? " x86" : "    ",
+                entry.name.c_str());
+  }
+  return kOk;
+}
+
 int InfoOne(const std::string& path) {
+  if (int status = BundleInfo(path); status != kNotCompressed) return status;
   Opened src;
   if (!OpenSource(path, &src)) return kFailed;
   if (src.kind == qs::SzddKind::NotCompressed) {
@@ -517,7 +582,8 @@ int InfoOne(const std::string& path) {
 // --- check, plan, pack ---------------------------------------------------------
 
 int Usage(const std::string& message, const char* help) {
-  std::fprintf(stderr, "setupkit: %s\n\n%s%s", message.c_str(), help, qs::kit::kLayoutHelp);
+  std::fprintf(stderr, "setupkit: %s\n\n%s%s", message.c_str(), help,
+               help == kBundleHelp || help == kExtractHelp ? "" : qs::kit::kLayoutHelp);
   return kUsage;
 }
 
@@ -627,6 +693,53 @@ int PackCommand(std::vector<std::string> args, const char* program) {
   return result.check.Warnings() > 0 ? kFailed : kOk;
 }
 
+int BundleCommand(std::vector<std::string> args) {
+  if (WantsHelp(args)) {
+    std::fputs(kBundleHelp, stdout);
+    return kOk;
+  }
+  qs::kit::BundleRequest request;
+  std::string output, error;
+  if (!TakeValue(args, "-o", &output) || output.empty()) return Usage("bundle needs -o FILE", kBundleHelp);
+  request.force = TakeFlag(args, "--force");
+  request.filter = !TakeFlag(args, "--no-filter");
+  if (args.empty()) return Usage("bundle needs the product folder", kBundleHelp);
+  request.folder = OnlyOperand(args, &error);
+  if (!error.empty()) return Usage(error, kBundleHelp);
+  request.output = output;
+  qs::kit::BundleBuilt built = qs::kit::MakeBundle(request);
+  if (!built.built) {
+    std::fprintf(stderr, "setupkit: %s\n", built.message.c_str());
+    return kFailed;
+  }
+  std::printf("setupkit: %s: %" PRIu64 " bytes unpacked in %" PRIu64 " bytes (%s)\n",
+              built.message.c_str(), built.unpackedSize, built.size,
+              Ratio(built.size, built.unpackedSize).c_str());
+  return kOk;
+}
+
+int ExtractCommand(std::vector<std::string> args) {
+  if (WantsHelp(args)) {
+    std::fputs(kExtractHelp, stdout);
+    return kOk;
+  }
+  std::string dir, error;
+  if (!TakeValue(args, "-d", &dir) || dir.empty()) return Usage("extract needs -d DIR", kExtractHelp);
+  if (args.empty()) return Usage("extract needs the bundle", kExtractHelp);
+  std::string bundle = OnlyOperand(args, &error);
+  if (!error.empty()) return Usage(error, kExtractHelp);
+  qs::BundleLayout layout;
+  qs::BundleStatus status = qs::kit::InspectBundle(bundle, &layout);
+  if (status == qs::BundleStatus::Ok) status = qs::kit::ExtractBundleTo(bundle, layout, dir);
+  if (status != qs::BundleStatus::Ok) {
+    std::fprintf(stderr, "setupkit: %s: %s\n", bundle.c_str(), qs::kit::BundleStatusText(status));
+    return status == qs::BundleStatus::NotABundle ? kNotCompressed : kFailed;
+  }
+  std::printf("%s -> %s: %zu files, %" PRIu32 " bytes\n", bundle.c_str(), dir.c_str(),
+              layout.entries.size(), layout.header.unpackedSize);
+  return kOk;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kMainHelp, argc < 2 ? stderr : stdout);
@@ -637,6 +750,8 @@ int Run(int argc, char** argv) {
   if (command == "check") return CheckCommand(rest);
   if (command == "plan") return PlanCommand(rest);
   if (command == "pack") return PackCommand(rest, argv[0]);
+  if (command == "bundle") return BundleCommand(rest);
+  if (command == "extract") return ExtractCommand(rest);
   const char* help = command == "compress" ? kCompressHelp
                      : command == "expand" ? kExpandHelp
                      : command == "info"   ? kInfoHelp
