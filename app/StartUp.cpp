@@ -2,6 +2,7 @@
 
 #include "app/ControlIds.h"
 #include "app/ViewRunWindow.h"
+#include "core/BundleReader.h"
 #include "core/Expand.h"
 #include "core/Paths.h"
 #include "core/Texts.h"
@@ -13,6 +14,39 @@ namespace qs {
 namespace {
 
 constexpr const char* kSetupIni = "SETUP.INI";
+// The product of a one-file SETUP.EXE, inside the work folder.
+constexpr const char* kUnpackFolder = "SOURCE";
+// Unpacking shows its progress once it has taken this long.
+constexpr uint64_t kQuietUnpacking = 1000;
+
+// The progress frame while a one-file SETUP.EXE unpacks, once that has
+// taken about a second; hidden again when unpacking ends.
+class UnpackProgress : public BundleProgress {
+ public:
+  UnpackProgress(Platform& platform, MainView& view)
+      : platform_(platform), view_(view), start_(platform.Milliseconds()) {}
+  ~UnpackProgress() override {
+    if (shown_) view_.SetVisible(ids::kFraStatus, false);
+  }
+  void Unpacked(uint32_t done, uint32_t total) override {
+    if (!shown_ && platform_.Milliseconds() - start_ < kQuietUnpacking) return;
+    if (!shown_) {
+      shown_ = true;
+      view_.SetText(ids::kLblMessage, text::kUnpacking);
+      view_.SetVisible(ids::kFraStatus, true);
+    }
+    int percent = total == 0 ? 100 : static_cast<int>(uint64_t{done} * 100 / total);
+    view_.SetText(ids::kLblStatus, std::to_string(percent) + "%");
+    view_.SetProgress(percent);
+    view_.ProcessMessages();
+  }
+
+ private:
+  Platform& platform_;
+  MainView& view_;
+  uint64_t start_;
+  bool shown_ = false;
+};
 
 }  // namespace
 
@@ -37,11 +71,13 @@ StartUp::StartUp(Platform& platform, MainView& view, InstallPlan& plan)
 void StartUp::Activate() {
   view_.DisableCloseCommand();
   std::string argument = platform_.FirstArgument();
-  SettleFolders();
   // Only the exact record name on the command line means uninstalling.
-  if (FileNamePart(argument, cp_) == kUnSetupIni) {
-    mode_ = Mode::Uninstall;
+  if (FileNamePart(argument, cp_) == kUnSetupIni) mode_ = Mode::Uninstall;
+  SettleFolders();
+  if (mode_ == Mode::Uninstall) {
     CopyRecord(argument);
+  } else {
+    UnpackProduct();
   }
   if (DefinitionMissing()) {
     Continue();
@@ -77,6 +113,46 @@ void StartUp::MakeWorkFolder(const std::string& systemTemp) {
   values_.tempFolder = systemTemp;
 }
 
+// A one-file SETUP.EXE unpacks the product it holds into the work folder,
+// which then stands as the program's folder; it goes with the work folder.
+// A plain SETUP.EXE runs from its own folder. Without a work folder of its
+// own a bundle is not unpacked at all (TEMP itself is anyone's); a program
+// that cannot see its own file runs as a plain one.
+void StartUp::UnpackProduct() {
+  const std::string program = platform_.ModulePath();
+  if (!FileExists(platform_, program)) return;
+  const std::string folder =
+      workFolder_->made() ? JoinPath(workFolder_->path(), kUnpackFolder, cp_) : std::string();
+  BundleResult unpacked;
+  {
+    UnpackProgress progress(platform_, view_);
+    unpacked = UnpackBundle(platform_, program, folder, &progress);
+  }
+  switch (unpacked.status) {
+    case BundleStatus::NotABundle:
+      return;
+    case BundleStatus::Damaged:
+    case BundleStatus::Refused:
+      unpackError_ = text::kBundleDamaged;
+      return;
+    case BundleStatus::Failed:
+      unpackError_ = text::kBundleFailed;
+      return;
+    case BundleStatus::Ok:
+      break;
+  }
+  std::vector<std::string> files, folders{kUnpackFolder};
+  for (const BundleEntry& entry : unpacked.entries) {
+    files.push_back(JoinPath(kUnpackFolder, entry.name, cp_));
+  }
+  for (const std::string& below : BundleFolders(unpacked.entries)) {
+    folders.push_back(JoinPath(kUnpackFolder, below, cp_));
+  }
+  workFolder_->Hold(std::move(files), std::move(folders));
+  values_.sourceFolder = AddBackslash(folder, "B", cp_);
+  values_.infoFile = JoinPath(values_.sourceFolder, kSetupIni, cp_);
+}
+
 // The uninstall reads a copy of the record in the work folder. When the copy
 // fails, whatever is there already belongs to another product: it is neither
 // read nor removed.
@@ -86,8 +162,9 @@ void StartUp::CopyRecord(const std::string& record) {
       IsLink(platform_, values_.infoFile) || !platform_.Copy(record, values_.infoFile, false);
 }
 
+// A damaged one-file SETUP.EXE installs nothing, whatever lies beside it.
 bool StartUp::DefinitionMissing() const {
-  return recordCopyFailed_ || !FileExists(platform_, values_.infoFile);
+  return recordCopyFailed_ || !unpackError_.empty() || !FileExists(platform_, values_.infoFile);
 }
 
 void StartUp::DropRecordCopy() {
@@ -121,7 +198,11 @@ void StartUp::Continue() {
   view_.SetVisible(ids::kFraReadme, false);
   std::string errors;
   ShowStatusOn(view_, text::kInitializing);
-  if (DefinitionMissing()) errors += std::string(text::kInfoFileMissing) + "\r";
+  if (!unpackError_.empty()) {
+    errors += unpackError_ + "\r";
+  } else if (DefinitionMissing()) {
+    errors += std::string(text::kInfoFileMissing) + "\r";
+  }
   values_.windowsFolder = platform_.WindowsFolder();
   if (values_.windowsFolder.empty()) errors += std::string(text::kWindowsFolderFailed) + "\r";
   values_.systemFolder = platform_.SystemFolder();

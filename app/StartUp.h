@@ -1,7 +1,8 @@
 // The program's start-up: the mode, the folders it works in, the copy of
-// the record, the definition file's titles and readme, then (after the
-// readme, or at once) the system folders, the proposed install folder and
-// the ready state of the main window. Works on a MainView, so the window,
+// the record or the product a one-file SETUP.EXE holds, the definition
+// file's titles and readme, then (after the readme, or at once) the system
+// folders, the proposed install folder and the ready state of the main
+// window. Works on a MainView, so the window,
 // the windowless mode and setupkit's dry run all start the same way.
 #pragma once
 
@@ -33,6 +34,9 @@ class StartUp {
 
   Mode mode() const { return mode_; }
   const ProgramValues& values() const { return values_; }
+  // Why a one-file SETUP.EXE could not be unpacked; empty when it was, or
+  // the program is a plain one.
+  const std::string& unpackError() const { return unpackError_; }
   // Removes the run's temporary copy of the record. A copy that was never
   // made is another product's and stays.
   void DropRecordCopy();
@@ -40,6 +44,7 @@ class StartUp {
  private:
   void SettleFolders();
   void MakeWorkFolder(const std::string& systemTemp);
+  void UnpackProduct();
   void CopyRecord(const std::string& record);
   bool DefinitionMissing() const;
   bool ShowReadme();
@@ -57,6 +62,7 @@ class StartUp {
   ProgramValues values_;
   std::unique_ptr<WorkFolder> workFolder_;
   bool recordCopyFailed_ = false;
+  std::string unpackError_;  // why a one-file SETUP.EXE could not be unpacked
 };
 
 // The readme's text as the multi-line box wants it: every line end (CR,

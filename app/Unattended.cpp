@@ -72,6 +72,10 @@ int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
   // Each early end is the window's end without a question: the record's
   // temporary copy goes.
   const std::string& definition = uninstall ? line.argument : values.infoFile;
+  if (!startUp.unpackError().empty()) {
+    log.Write("error", startUp.unpackError());
+    return kExitError;
+  }
   if (!FileExists(platform, definition)) {
     log.Write("error", std::string(text::kInfoFileMissing) + " " + definition);
     startUp.DropRecordCopy();

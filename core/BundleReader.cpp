@@ -377,6 +377,11 @@ class PlatformTarget : public BundleTarget {
     return platform_.CreateNew(folder_ + name);
   }
   void Finish(const BundleEntry& entry) override {
+    // The time the packager's file had: the uninstaller's copy is only
+    // refreshed by a newer program, and installed files keep their times.
+    if ((entry.attributes & kAttrDirectory) == 0) {
+      platform_.SetLastWriteTime(folder_ + entry.name, entry.writeTime);
+    }
     if ((entry.attributes & ~kAttrArchive) != 0) {
       platform_.SetAttributes(folder_ + entry.name, entry.attributes);
     }
@@ -403,15 +408,18 @@ BundleResult UnpackBundle(Platform& platform, const std::string& program,
   BundleLayout layout;
   result.status = ReadBundle(source, &layout);
   if (result.status != BundleStatus::Ok) return result;
-  const uint32_t attributes = platform.Attributes(folder);
-  if (attributes == kInvalidAttributes || (attributes & kAttrDirectory) == 0 ||
-      (attributes & kAttrReparsePoint) != 0) {
+  // Made new here: never one that was there, so never a link.
+  if (platform.MakeFolder(folder) != 0) {
     result.status = BundleStatus::Failed;
     return result;
   }
   PlatformTarget target(platform, folder);
   result.status = ExtractBundle(source, layout, target, progress);
-  if (result.status == BundleStatus::Ok) result.entries = std::move(layout.entries);
+  if (result.status == BundleStatus::Ok) {
+    result.entries = std::move(layout.entries);
+  } else {
+    platform.RemoveFolder(folder);
+  }
   return result;
 }
 

@@ -80,10 +80,12 @@ struct BundleResult {
   std::vector<BundleEntry> entries;
 };
 
-// The program's start: reads the bundle at program (its own path) and
-// unpacks it into folder, which must exist, be empty of the entries' names
-// and not be a link. Files are made new (never replaced, never through a
-// link); read-only, hidden and system attributes are set at the end.
+// The program's start: reads the bundle at program (its own path) and, when
+// it is one and its checks pass, makes folder (which must not exist: so it
+// is never a link) and unpacks into it. Files are made new (never replaced,
+// never through a link); their write times and then their read-only, hidden
+// and system attributes are set at the end. On a failure nothing is left,
+// the folder included.
 BundleResult UnpackBundle(Platform& platform, const std::string& program,
                           const std::string& folder, BundleProgress* progress);
 

@@ -36,6 +36,11 @@ inline constexpr const char* kInfoFileMissing =
     "セットアップ・アンセットアップ情報ファイルが見つかりません．";
 inline constexpr const char* kWindowsFolderFailed = "Windowsフォルダの取得に失敗しました．";
 inline constexpr const char* kSystemFolderFailed = "WindowsSystemフォルダの取得に失敗しました．";
+// A one-file SETUP.EXE: unpacking it, and why it could not be.
+inline constexpr const char* kUnpacking = "セットアップファイルを展開しています．．．";
+inline constexpr const char* kBundleDamaged =
+    "セットアップファイルが壊れています．\rもう一度ダウンロードしてください．";
+inline constexpr const char* kBundleFailed = "セットアップファイルを展開できませんでした．";
 inline constexpr const char* kDefaultTopMessage = "セットアップを行います．";
 inline constexpr const char* kUnSetupMessage =
     "アンセットアップ（アンインストール）を行います．\r\r"

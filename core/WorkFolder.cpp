@@ -14,10 +14,24 @@ WorkFolder::WorkFolder(Platform& platform, const std::string& parent,
       fileNames_(std::move(fileNames)),
       cp_(cp) {}
 
+void WorkFolder::Hold(std::vector<std::string> files, std::vector<std::string> folders) {
+  heldFiles_ = std::move(files);
+  heldFolders_ = std::move(folders);
+}
+
 void WorkFolder::Remove() {
   if (!made()) return;
   // A folder that is the current one cannot be removed.
   platform_.SetCurrentFolder(parent_);
+  for (const std::string& name : heldFiles_) {
+    std::string file = JoinPath(path_, name, cp_);
+    if (!FileExists(platform_, file)) continue;
+    platform_.SetAttributes(file, kAttrNormal);
+    platform_.Delete(file);
+  }
+  for (auto it = heldFolders_.rbegin(); it != heldFolders_.rend(); ++it) {
+    platform_.RemoveFolder(JoinPath(path_, *it, cp_));
+  }
   for (const std::string& name : fileNames_) {
     std::string file = JoinPath(path_, name, cp_);
     if (FileExists(platform_, file)) platform_.Delete(file);

@@ -28,8 +28,12 @@ class WorkFolder {
   bool made() const { return !path_.empty(); }
   // The folder with its trailing backslash; empty when it could not be made.
   std::string path() const { return made() ? path_ + "\\" : std::string(); }
+  // A tree made inside the folder (paths relative to it, folders before
+  // what they hold), removed with it: its files, made writable first, then
+  // its folders from the deepest up.
+  void Hold(std::vector<std::string> files, std::vector<std::string> folders);
   // Leaves the folder if it is the current one, deletes the named files and
-  // removes it. A file of another name keeps it there.
+  // the tree it holds, and removes it. A file of another name keeps it there.
   void Remove();
 
  private:
@@ -37,6 +41,8 @@ class WorkFolder {
   std::string parent_;
   std::string path_;
   std::vector<std::string> fileNames_;
+  std::vector<std::string> heldFiles_;
+  std::vector<std::string> heldFolders_;
   CodePage cp_;
 };
 

@@ -86,6 +86,7 @@ class Platform {
   virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
   // Last write time as a FILETIME count of 100 ns units.
   virtual std::optional<uint64_t> LastWriteTime(const std::string& path) = 0;
+  virtual bool SetLastWriteTime(const std::string& path, uint64_t time) = 0;
   virtual bool Copy(const std::string& from, const std::string& to, bool failIfExists) = 0;
   // The path as the system resolves it before any use (GetFullPathNameW):
   // "/" read as "\\", "." and ".." steps and doubled separators gone; the
@@ -166,7 +167,10 @@ class Platform {
   // The system's text for an error or result code; empty when it has none.
   virtual std::string SystemErrorText(int32_t code) = 0;
 
-  // --- Pauses and sounds ------------------------------------------------------
+  // --- Time, pauses and sounds ---------------------------------------------------
+  // Milliseconds since some fixed moment (GetTickCount64): for how long
+  // something took.
+  virtual uint64_t Milliseconds() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
   virtual void Beep() = 0;
 };

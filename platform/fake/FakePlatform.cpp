@@ -261,6 +261,13 @@ std::optional<uint64_t> FakePlatform::LastWriteTime(const std::string& path) {
   return node->writeTime;
 }
 
+bool FakePlatform::SetLastWriteTime(const std::string& path, uint64_t time) {
+  Node* node = Find(path);
+  if (!node || Denied(path)) return false;
+  node->writeTime = time;
+  return true;
+}
+
 bool FakePlatform::Copy(const std::string& from, const std::string& to, bool failIfExists) {
   Node* source = Find(from);
   if (!source || source->folder) return false;

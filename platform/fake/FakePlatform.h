@@ -58,6 +58,7 @@ class FakePlatform : public Platform {
   std::string firstArgument;
   std::map<int, std::string> specialFolders;
   std::vector<uint32_t> sleeps;
+  uint64_t milliseconds = 0;
   int beeps = 0;
   std::vector<std::string> opened;  // paths given to ShellOpen
   // Shell links: a saved link is a file holding "target|working folder".
@@ -74,6 +75,7 @@ class FakePlatform : public Platform {
   bool SetAttributes(const std::string& path, uint32_t attributes) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
   std::optional<uint64_t> LastWriteTime(const std::string& path) override;
+  bool SetLastWriteTime(const std::string& path, uint64_t time) override;
   bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
   bool Move(const std::string& from, const std::string& to) override;
   bool Delete(const std::string& path) override;
@@ -108,7 +110,12 @@ class FakePlatform : public Platform {
   bool ShellOpen(const std::string& path) override;
   ShellLinkResult CreateShellLink() override;
   std::string SystemErrorText(int32_t code) override;
-  void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+  // The clock moves by the pauses and by what a test adds to milliseconds.
+  uint64_t Milliseconds() override { return milliseconds; }
+  void Sleep(uint32_t pause) override {
+    sleeps.push_back(pause);
+    milliseconds += pause;
+  }
   void Beep() override { ++beeps; }
 
  private:

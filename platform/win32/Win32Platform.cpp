@@ -127,6 +127,13 @@ std::optional<uint64_t> Win32Platform::LastWriteTime(const std::string& path) {
          data.ftLastWriteTime.dwLowDateTime;
 }
 
+bool Win32Platform::SetLastWriteTime(const std::string& path, uint64_t time) {
+  ScopedFile file(::CreateFileW(Wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  FILETIME written = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+  return file && ::SetFileTime(file.get(), nullptr, nullptr, &written);
+}
+
 bool Win32Platform::Copy(const std::string& from, const std::string& to, bool failIfExists) {
   return ::CopyFileW(Wide(from), Wide(to), failIfExists) != 0;
 }
@@ -399,6 +406,8 @@ std::string Win32Platform::SystemErrorText(int32_t code) {
   }
   return text;
 }
+
+uint64_t Win32Platform::Milliseconds() { return ::GetTickCount64(); }
 
 void Win32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 

@@ -53,7 +53,7 @@ pid_t Spawn(const std::vector<std::string>& argv, int outFd) {
     std::vector<char*> raw;
     for (const std::string& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
     raw.push_back(nullptr);
-    execv(raw[0], raw.data());
+    execvp(raw[0], raw.data());
     _exit(127);
   }
   return pid;

@@ -21,7 +21,8 @@ struct CommandResult {
 // other locales and users), else the build's own.
 std::string StateDir();
 
-// Runs a Linux command to its end; stdout and stderr are captured together.
+// Runs a Linux command (a path, or a name looked up in PATH) to its end;
+// stdout and stderr are captured together.
 CommandResult RunCaptured(const std::vector<std::string>& argv);
 // Runs a command inside the Wine session ("wine" is this machine's loader);
 // stdout and stderr are captured together.

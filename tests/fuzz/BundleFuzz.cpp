@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   test::FakePlatform os;
   os.AddFile(kBundle, file);
-  os.AddFolder(kFolder);
+  os.AddFolder("C:\\TEMP");
   const std::vector<std::string> before = os.ListTree("C:\\");
   BundleResult result = UnpackBundle(os, kBundle, kFolder, nullptr);
 
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(outside == std::set<std::string>(before.begin(), before.end()));
   const std::vector<std::string> inside = os.ListTree(kFolder);
   if (result.status != BundleStatus::Ok) {
-    Check(inside.empty());
+    Check(inside.empty() && os.Attributes(kFolder) == kInvalidAttributes);
     Check(result.status != BundleStatus::NotABundle || (mode & 2));
     return 0;
   }

@@ -8,8 +8,13 @@
 #include <cstring>
 #include <string>
 
+#include <optional>
+#include <vector>
+
 #include "core/Bundle.h"
 #include "core/Sha256.h"
+#include "platform/Platform.h"
+#include "tools/setupkit/Bundle.h"
 
 namespace qs::test {
 
@@ -49,6 +54,37 @@ inline std::string Sealed(const std::string& program, const std::string& payload
   std::string tail(kBundleTrailerSize, '\0');
   WriteBundleTrailer(trailer, reinterpret_cast<uint8_t*>(tail.data()));
   return program + payload + tail;
+}
+
+// A file of a bundle made for a test.
+struct BundleFile {
+  std::string name;
+  std::string bytes;
+  uint16_t flags = 0;
+  uint32_t attributes = kAttrArchive;
+};
+
+inline std::vector<BundleEntry> EntriesOf(const std::vector<BundleFile>& files) {
+  std::vector<BundleEntry> entries;
+  for (const BundleFile& f : files) {
+    BundleEntry e;
+    e.name = f.name;
+    e.size = static_cast<uint32_t>(f.bytes.size());
+    e.writeTime = 133000000000000000ull + entries.size();
+    e.attributes = f.attributes;
+    e.flags = f.flags;
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+// The bundle setupkit makes of files behind program.
+inline std::string MakeBundle(const std::vector<BundleFile>& files, const std::string& program) {
+  uint8_t properties[5];
+  std::vector<BundleEntry> entries = EntriesOf(files);
+  auto stream = kit::CompressBundleStream(
+      entries, [&](size_t i) { return std::optional<std::string>(files[i].bytes); }, properties);
+  return stream ? kit::AssembleBundle(program, entries, *stream, properties) : std::string();
 }
 
 }  // namespace qs::test

@@ -133,6 +133,10 @@ std::optional<uint64_t> FaultyPlatform::FileSize(const std::string& path) {
   return inner_.FileSize(path);
 }
 
+bool FaultyPlatform::SetLastWriteTime(const std::string& path, uint64_t time) {
+  return !Fails("SetLastWriteTime " + path, kFails) && inner_.SetLastWriteTime(path, time);
+}
+
 std::optional<uint64_t> FaultyPlatform::LastWriteTime(const std::string& path) {
   if (Fails("LastWriteTime " + path, kFails)) return std::nullopt;
   return inner_.LastWriteTime(path);

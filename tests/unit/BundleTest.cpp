@@ -105,12 +105,8 @@ using test::Signed;
 
 std::string Program(size_t code = 1024) { return test::ProgramImage(CallHeavy(code, 7)); }
 
-struct File {
-  std::string name;
-  std::string bytes;
-  uint16_t flags = 0;
-  uint32_t attributes = kAttrArchive;
-};
+using test::EntriesOf;
+using File = test::BundleFile;
 
 std::vector<File> SampleFiles() {
   std::string text;
@@ -122,27 +118,8 @@ std::vector<File> SampleFiles() {
           {"DATA\\SUB\\NOISE.BIN", CallHeavy(70000, 3)}};
 }
 
-std::vector<BundleEntry> EntriesOf(const std::vector<File>& files) {
-  std::vector<BundleEntry> entries;
-  for (const File& f : files) {
-    BundleEntry e;
-    e.name = f.name;
-    e.size = f.bytes.size();
-    e.writeTime = 133000000000000000ull + entries.size();
-    e.attributes = f.attributes;
-    e.flags = f.flags;
-    entries.push_back(e);
-  }
-  return entries;
-}
-
 std::string MakeBundle(const std::vector<File>& files, const std::string& program = Program()) {
-  uint8_t properties[5];
-  std::vector<BundleEntry> entries = EntriesOf(files);
-  auto stream = kit::CompressBundleStream(
-      entries, [&](size_t i) { return std::optional<std::string>(files[i].bytes); }, properties);
-  EXPECT_TRUE(stream.has_value());
-  return kit::AssembleBundle(program, entries, stream.value_or(""), properties);
+  return test::MakeBundle(files, program);
 }
 
 // Unpacks bundle as the program does, from a fresh world.
@@ -167,7 +144,7 @@ class Recorder : public BundleProgress {
 std::unique_ptr<Unpacked> Unpack(const std::string& bundle) {
   auto u = std::make_unique<Unpacked>();
   u->os.AddFile(kBundlePath, bundle);
-  u->os.AddFolder(kFolder);
+  u->os.AddFolder("C:\\TEMP");
   Recorder recorder(u->progress);
   u->result = UnpackBundle(u->os, kBundlePath, kFolder, &recorder);
   return u;
@@ -354,8 +331,8 @@ TEST(BundleReader, NeverWritesThroughALinkOrOverAFile) {
     EXPECT_EQ(UnpackBundle(os, kBundlePath, kFolder, nullptr).status, BundleStatus::Failed);
     EXPECT_TRUE(os.ListTree(kFolder).empty());
   }
-  // Something already there under a later entry's name: the run stops, what
-  // it wrote goes again, and what was there stays.
+  // Something already there, a file or a folder: nothing is unpacked, and
+  // what was there stays.
   test::FakePlatform os;
   const std::string planted = std::string(kFolder) + "\\MANUAL.TXT";
   os.AddFile(kBundlePath, bundle);
@@ -369,10 +346,10 @@ TEST(BundleReader, AFailedWriteTakesBackWhatWasWritten) {
   const std::string bundle = MakeBundle(SampleFiles());
   test::FakePlatform os;
   os.AddFile(kBundlePath, bundle);
-  os.AddFolder(kFolder);
+  os.AddFolder("C:\\TEMP");
   os.DenyWrite(std::string(kFolder) + "\\EMPTY.DAT");
   EXPECT_EQ(UnpackBundle(os, kBundlePath, kFolder, nullptr).status, BundleStatus::Failed);
-  EXPECT_TRUE(os.ListTree(kFolder).empty());
+  EXPECT_EQ(kInvalidAttributes, os.Attributes(kFolder)) << "the folder it made is gone too";
 }
 
 }  // namespace

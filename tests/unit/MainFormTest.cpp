@@ -5,6 +5,7 @@
 #include "app/ControlIds.h"
 #include "core/Szdd.h"
 #include "core/SzddFiles.h"
+#include "tests/support/BundleImages.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeView.h"
 #include "ui/FolderOptions.h"
@@ -387,6 +388,39 @@ TEST(FolderOptions, EachOptionAddsItsBrowseFlag) {
   EXPECT_EQ(0x300Fu, BrowseFlags(0x3F));
   EXPECT_EQ(0u, BrowseFlags(0));
   EXPECT_EQ(0x1000u | 0x0004u, BrowseFlags(OptionBit(bifBrowseForComputer) | OptionBit(bifStatusText)));
+}
+
+// A one-file SETUP.EXE shows its unpacking only once that has taken about a
+// second, up to 100%, hides it again, and runs from what it unpacked.
+TEST(MainFormBundle, UnpackingShowsItsProgressOnlyWhenItTakesASecond) {
+  struct Clocked : test::FakePlatform {
+    uint64_t Milliseconds() override { return tick += step; }
+    uint64_t tick = 0, step = 0;
+  };
+  const std::string bundle = test::MakeBundle(
+      {{"SETUP.INI", "[Title]\r\nSetup=Acme\r\n"}, {"BIG.BIN", std::string(3 << 20, 'x')}},
+      test::ProgramImage("the program part"));
+  for (uint64_t step : {0, 100, 1500}) {
+    SCOPED_TRACE(step);
+    Clocked os;
+    os.step = step;
+    os.modulePath = "C:\\DL\\SETUP.EXE";
+    os.AddFile(os.modulePath, bundle);
+    os.AddFolder("C:\\TEMP");
+    test::FakeView view;
+    InstallPlan plan;
+    MainForm form(os, view, plan);
+    std::vector<int> shown;  // the progress at each pump while the frame is up
+    view.onPump = [&] {
+      if (view.At(ids::kFraStatus).visible) shown.push_back(view.progress);
+      return true;
+    };
+    form.FormActivate();
+    EXPECT_EQ(step > 1000, !shown.empty());
+    if (!shown.empty()) EXPECT_EQ(100, shown.back());
+    EXPECT_FALSE(view.At(ids::kFraStatus).visible);
+    EXPECT_EQ("Acme", view.caption);
+  }
 }
 
 }  // namespace

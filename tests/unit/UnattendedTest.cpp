@@ -11,6 +11,7 @@
 #include "data/UninstallRecord.h"
 #include "core/Paths.h"
 #include "core/ShortCut.h"
+#include "tests/support/BundleImages.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/RunChecks.h"
 #include "tests/support/FakeView.h"
@@ -184,6 +185,40 @@ class UnattendedTest : public ::testing::Test {
   RunLog log{std::make_unique<StringWriter>(logText), [] { return std::string("T"); }};
   World os{line, log};
 };
+
+// A one-file SETUP.EXE, plain or signed, installs the product it holds,
+// copies the SETUP.EXE inside it as the uninstaller and leaves nothing in
+// TEMP; cut short, it installs nothing and says the file is damaged.
+TEST_F(UnattendedTest, AOneFileSetupInstallsWhatItHoldsAndLeavesNothingInTemp) {
+  const std::string inner = test::ProgramImage("the packager's own SETUP.EXE");
+  const std::string bundle = test::MakeBundle(
+      {{"SETUP.EXE", inner},
+       {"SETUP.INI", "[Title]\r\nSetup=Bundled\r\n[CopyFile]\r\nFile1=(App)\\INSIDE.TXT\r\n"},
+       {"INSIDE.TXT", "inside"}},
+      test::ProgramImage("the program part"));
+  const struct {
+    const char* what;
+    std::string file;
+    int exitCode;
+  } cases[] = {{"plain", bundle, kExitDone},
+               {"signed", test::Signed(bundle), kExitDone},
+               {"cut short", bundle.substr(0, bundle.size() - 100), kExitError}};
+  os.modulePath = "C:\\DL\\SETUP.EXE";
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    os.AddFile(os.modulePath, c.file);
+    const std::string folder = "C:\\My Apps\\Bundle" + std::to_string(++n);
+    EXPECT_EQ(c.exitCode, Run("SETUP.EXE /S /D=" + folder));
+    const bool installs = c.exitCode == kExitDone;
+    EXPECT_EQ(installs ? std::optional<std::string>("inside") : std::nullopt,
+              os.Contents(folder + "\\INSIDE.TXT"));
+    EXPECT_EQ(installs, Exists(folder));
+    EXPECT_EQ(inner, os.Contents("C:\\WINDOWS\\APPUNSET.EXE").value_or(""));
+    EXPECT_EQ(!installs, Logged("error セットアップファイルが壊れています．")) << logText;
+    EXPECT_EQ(std::vector<std::string>{}, os.ListTree("C:\\TEMP"));
+  }
+}
 
 TEST_F(UnattendedTest, SilentInstallUsesTheFolderOptionsAndNoPause) {
   os.firstArgument = "C:\\OLD\\UNSETUP.INI";  // only the parsed line counts
