@@ -211,7 +211,7 @@ std::optional<std::vector<BundleEntry>> ParseBundleIndex(const BundleHeader& hea
                                                          const uint8_t* index) {
   std::vector<BundleEntry> entries;
   entries.reserve(header.entryCount);
-  uint32_t at = 0, total = 0;
+  uint32_t at = 0, total = 0, programs = 0;
   for (uint32_t i = 0; i < header.entryCount; ++i) {
     if (header.indexSize - at < kBundleRecordSize) return std::nullopt;
     const uint8_t* record = index + at;
@@ -225,12 +225,14 @@ std::optional<std::vector<BundleEntry>> ParseBundleIndex(const BundleHeader& hea
     if (header.indexSize - at < nameSize) return std::nullopt;
     entry.name.assign(reinterpret_cast<const char*>(index + at), nameSize);
     at += nameSize;
+    const bool program = (entry.flags & kBundleProgram) != 0;
     if (Le32(record + 4) != 0 || (entry.attributes & ~kBundleAttributes) != 0 ||
-        (entry.flags & ~kBundleX86) != 0 || !IsSafeBundleName(entry.name) ||
-        entry.size > header.unpackedSize - total) {
+        (entry.flags & ~(kBundleX86 | kBundleProgram)) != 0 ||
+        entry.flags == (kBundleX86 | kBundleProgram) || !IsSafeBundleName(entry.name) ||
+        InStream(entry) > header.unpackedSize - total || (program && programs++ > 0)) {
       return std::nullopt;
     }
-    total += entry.size;
+    total += InStream(entry);
     entries.push_back(std::move(entry));
   }
   if (at != header.indexSize || total != header.unpackedSize || FindNameClash(entries)) {

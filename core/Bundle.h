@@ -40,7 +40,7 @@
 //   15      1     0
 //   16      4     number of entries (1 to 65,536)
 //   20      4     index size in bytes (at most 16 MiB)
-//   24      8     unpacked size: the sum of the entries' sizes
+//   24      8     unpacked size: the bytes the entries have in the stream
 //   32      8     stream size in bytes
 // The payload size in the trailer is 40 + stream size; a payload of any
 // other size is refused.
@@ -54,8 +54,14 @@
 //   16      4     file attributes: only read-only (01), hidden (02),
 //                 system (04) and archive (20) may be set
 //   20      2     flags: 1 = the entry's bytes went through the x86 branch
-//                 converter (core/X86Filter.h) before compression; no other
-//                 bit may be set
+//                 converter (core/X86Filter.h) before compression; 2 = the
+//                 entry is the program itself (the folder's SETUP.EXE
+//                 unsigned is the program: it is not held twice): its
+//                 first 4,096 bytes (the headers, which a signing tool
+//                 changes in the file) are in the stream, the rest are the
+//                 file's own from there on; at most one entry has it,
+//                 without 1, and its size is where the program's sections
+//                 end; no other bit may be set
 //   22      2     name size in bytes (1 to 1,024)
 //   24      ...   name: UTF-8, the path inside the product folder, folders
 //                 separated by "\"
@@ -71,8 +77,9 @@
 // 4 GiB only, the file, the payload and the unpacked size each (a signature's
 // certificate table offset is 32 bits anyway); a larger value is refused.
 //
-// Stream: one raw LZMA stream (no header of its own) of the index, then all
-// the entries' bytes back to back, ended by the end marker. Decoding it must
+// Stream: one raw LZMA stream (no header of its own) of the index, then the
+// entries' bytes back to back (of the program itself only its headers),
+// ended by the end marker. Decoding it must
 // give exactly the index size and the unpacked size, then the marker, and
 // use up exactly the stream size.
 // (Without the marker a stream decodes a few bytes past its real end, out of
@@ -103,6 +110,10 @@ inline constexpr uint32_t kBundleMaxIndex = 16u << 20;
 inline constexpr size_t kBundleMaxName = 1024;
 inline constexpr uint32_t kBundleAttributes = 0x27;  // read-only, hidden, system, archive
 inline constexpr uint16_t kBundleX86 = 1;
+inline constexpr uint16_t kBundleProgram = 2;
+// The bytes of the program entry that the stream holds, the rest coming from
+// the file; InStream gives how many of an entry's bytes are in the stream.
+inline constexpr uint32_t kBundleProgramHead = 4096;
 // How much of the file's start is read for its PE headers (the section table
 // included): SizeOfHeaders of the programs setupkit takes is at most this.
 inline constexpr size_t kBundleHeadSize = 4096;
@@ -129,6 +140,11 @@ struct BundleEntry {
   uint32_t attributes = 0;
   uint16_t flags = 0;
 };
+
+inline uint32_t InStream(const BundleEntry& entry) {
+  const bool program = (entry.flags & kBundleProgram) != 0;
+  return program && entry.size > kBundleProgramHead ? kBundleProgramHead : entry.size;
+}
 
 // What the PE headers in head (the file's first bytes) tell of a file of
 // fileSize bytes.

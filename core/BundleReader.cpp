@@ -55,7 +55,8 @@ class Cursor {
 
 // Where the payload is: NotABundle, Damaged, Refused or Failed, or Ok with
 // the trailer and the payload's offset.
-BundleStatus Locate(BundleSource& source, BundleTrailer* trailer, uint32_t* payloadOffset) {
+BundleStatus Locate(BundleSource& source, BundleTrailer* trailer, uint32_t* programSize,
+                    uint32_t* payloadOffset) {
   std::optional<uint64_t> fileSize = source.Size();
   Cursor head(source.Open());
   if (!fileSize || !head.ok()) return BundleStatus::Failed;
@@ -85,6 +86,7 @@ BundleStatus Locate(BundleSource& source, BundleTrailer* trailer, uint32_t* payl
   const uint32_t trailerStart = end - static_cast<uint32_t>(tailSize - trailerEnd + kBundleTrailerSize);
   if (found->payloadSize > trailerStart) return BundleStatus::Damaged;
   *trailer = *found;
+  *programSize = extent.imageEnd;
   *payloadOffset = trailerStart - found->payloadSize;
   return BundleStatus::Ok;
 }
@@ -103,8 +105,10 @@ class StreamSink {
 // back when something fails.
 class EntryWriter : public StreamSink {
  public:
-  EntryWriter(const BundleLayout& layout, BundleTarget& target, BundleProgress* progress)
-      : entries_(layout.entries),
+  EntryWriter(BundleSource& source, const BundleLayout& layout, BundleTarget& target,
+              BundleProgress* progress)
+      : source_(source),
+        entries_(layout.entries),
         target_(target),
         progress_(progress),
         skip_(layout.header.indexSize),
@@ -139,7 +143,7 @@ class EntryWriter : public StreamSink {
       if (!(filtered_ ? WriteFiltered(data, piece) : writer_->Write(data, piece))) return false;
       data += piece;
       size -= piece;
-      if (left_ == 0 && !(Close() && OpenNext())) return false;
+      if (left_ == 0 && !(Complete() && OpenNext())) return false;
     }
     return true;
   }
@@ -154,19 +158,21 @@ class EntryWriter : public StreamSink {
   }
 
  private:
-  // Opens the next entry, closing at once those that are empty.
+  // Opens the next entry, closing at once those that are empty and writing
+  // whole the one that is the program's own.
   bool OpenNext() {
     while (next_ < entries_.size()) {
       const BundleEntry& entry = entries_[next_];
       writer_ = target_.Create(entry.name);
       if (!writer_) return false;
       ++next_;  // made: taken back on failure
-      left_ = entry.size;
+      left_ = InStream(entry);
+      programRest_ = entry.size - left_;
       filtered_ = (entry.flags & kBundleX86) != 0;
       filter_ = X86Filter();
       held_ = 0;
       if (left_ > 0) return true;
-      if (!Close()) return false;
+      if (!Complete()) return false;
     }
     return true;
   }
@@ -175,6 +181,22 @@ class EntryWriter : public StreamSink {
     bool ok = (!filtered_ || Flush(true)) && writer_->Close();
     writer_.reset();
     return ok;
+  }
+
+  // Closes the entry whose stream bytes are written, after the rest of the
+  // program entry's bytes from the file itself.
+  bool Complete() {
+    if (programRest_ == 0) return Close();
+    Cursor file(source_.Open());
+    std::vector<uint8_t> buffer(64 * 1024);
+    bool copied = file.ok() && file.Skip(kBundleProgramHead);
+    for (uint32_t rest = programRest_; copied && rest > 0;) {
+      const size_t piece = rest < buffer.size() ? rest : buffer.size();
+      copied = file.Read(buffer.data(), piece) && writer_->Write(buffer.data(), piece);
+      rest -= static_cast<uint32_t>(piece);
+    }
+    programRest_ = 0;
+    return Close() && copied;
   }
 
   bool WriteFiltered(const uint8_t* data, size_t size) {
@@ -205,6 +227,7 @@ class EntryWriter : public StreamSink {
     while (foldersMade_ > 0) target_.Remove(folders_[--foldersMade_], true);
   }
 
+  BundleSource& source_;
   const std::vector<BundleEntry>& entries_;
   BundleTarget& target_;
   std::vector<std::string> folders_;
@@ -212,6 +235,7 @@ class EntryWriter : public StreamSink {
   std::unique_ptr<FileWriter> writer_;
   size_t next_ = 0;  // entries before it are made
   uint32_t left_ = 0;
+  uint32_t programRest_ = 0;  // the program entry's bytes after its headers
   bool filtered_ = false;
   bool finished_ = false;
   BundleProgress* progress_;
@@ -306,7 +330,8 @@ class IndexSink : public StreamSink {
 BundleStatus ReadBundle(BundleSource& source, BundleLayout* layout) {
   BundleTrailer trailer;
   uint32_t offset = 0;
-  if (BundleStatus status = Locate(source, &trailer, &offset); status != BundleStatus::Ok) {
+  if (BundleStatus status = Locate(source, &trailer, &layout->programSize, &offset);
+      status != BundleStatus::Ok) {
     return status;
   }
   // The digest first: nothing in the payload is believed before the whole
@@ -337,6 +362,12 @@ BundleStatus ReadBundle(BundleSource& source, BundleLayout* layout) {
   }
   std::optional<std::vector<BundleEntry>> entries = ParseBundleIndex(*header, index.bytes.data());
   if (!entries) return BundleStatus::Refused;
+  // The program entry is the program, sections and all, and no more.
+  for (const BundleEntry& entry : *entries) {
+    if ((entry.flags & kBundleProgram) != 0 && entry.size != layout->programSize) {
+      return BundleStatus::Refused;
+    }
+  }
   layout->entries = std::move(*entries);
   return BundleStatus::Ok;
 }
@@ -345,7 +376,7 @@ BundleStatus ExtractBundle(BundleSource& source, const BundleLayout& layout, Bun
                            BundleProgress* progress) {
   auto stream = std::make_unique<StreamDecoder>();
   if (!stream->Open(source, layout)) return BundleStatus::Failed;
-  auto writer = std::make_unique<EntryWriter>(layout, target, progress);
+  auto writer = std::make_unique<EntryWriter>(source, layout, target, progress);
   if (!writer->Begin()) return BundleStatus::Failed;
   const BundleHeader& header = layout.header;
   BundleStatus status = stream->DecodeTo(header.indexSize + header.unpackedSize, *writer);

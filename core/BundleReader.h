@@ -62,6 +62,7 @@ class BundleProgress {
 
 // What the checks found.
 struct BundleLayout {
+  uint32_t programSize = 0;  // where the program's sections end
   uint32_t payloadOffset = 0;
   uint32_t payloadSize = 0;
   BundleHeader header;

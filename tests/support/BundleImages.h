@@ -79,7 +79,7 @@ inline std::vector<BundleEntry> EntriesOf(const std::vector<BundleFile>& files) 
 }
 
 // The bundle setupkit makes of files behind program.
-inline std::string MakeBundle(const std::vector<BundleFile>& files, const std::string& program) {
+inline std::string BundleOf(const std::vector<BundleFile>& files, const std::string& program) {
   uint8_t properties[5];
   std::vector<BundleEntry> entries = EntriesOf(files);
   auto stream = kit::CompressBundleStream(

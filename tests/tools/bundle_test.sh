@@ -35,7 +35,7 @@ expect_output "the refusal names the way out" "--force"
 check "bundle --force" 0 "$kit" bundle product -o Sample.exe --force
 check "info of a bundle" 0 "$kit" info Sample.exe
 expect_output "info lists a file in a folder" 'DOCS\NOTE.TXT'
-expect_output "info marks the program for the branch converter" "x86 SETUP.EXE"
+expect_output "info marks SETUP.EXE as the program itself, held once" "prg SETUP.EXE"
 check "extract" 0 "$kit" extract Sample.exe -d unpacked
 same_tree "extract gives the folder back" product unpacked
 check "extract never replaces files" 1 "$kit" extract Sample.exe -d unpacked
@@ -56,6 +56,8 @@ same_tree "the signed bundle unpacks the same" product signed
 mkdir -p presigned && cp -r product/. presigned/ && sign "$setup_exe" presigned/SETUP.EXE
 check "the packager's signed SETUP.EXE verifies" 0 osslsigncode verify -in presigned/SETUP.EXE -CAfile cert.pem
 check "bundle of a signed SETUP.EXE" 0 "$kit" bundle presigned -o Presigned.exe
+check "info of it" 0 "$kit" info Presigned.exe
+expect_output "the signed SETUP.EXE is held on its own, for the branch converter" "x86 SETUP.EXE"
 sign Presigned.exe PresignedSigned.exe || fail "osslsigncode could not sign a bundle of a signed SETUP.EXE"
 check "that bundle, signed, verifies" 0 osslsigncode verify -in PresignedSigned.exe -CAfile cert.pem
 check "extract of it" 0 "$kit" extract PresignedSigned.exe -d presigned-out

@@ -22,10 +22,10 @@ failures=0
 # character takes three bytes where Shift-JIS took two). That took it to
 # 181,248, and the budget moved by the same 13,312 bytes. The one-file
 # SETUP.EXE (a product packed into the program, checked by its SHA-256 digest
-# and unpacked at start-up) adds 22,016 bytes: the LZMA SDK's decoder about
+# and unpacked at start-up) adds 22,528 bytes: the LZMA SDK's decoder about
 # 6 KiB of it, the rest the checks of the payload's sizes and names, the
 # digest and the branch converter; the budget moved by as much.
-budget=205328  # bytes
+budget=205840  # bytes
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # Both listings are read whole first: a check on the output of an objdump

@@ -119,7 +119,7 @@ std::vector<File> SampleFiles() {
 }
 
 std::string MakeBundle(const std::vector<File>& files, const std::string& program = Program()) {
-  return test::MakeBundle(files, program);
+  return test::BundleOf(files, program);
 }
 
 // Unpacks bundle as the program does, from a fresh world.
@@ -266,7 +266,10 @@ TEST(BundleReader, ALyingHeaderIndexOrStreamIsRefusedAndWritesNothing) {
        Add(0, -1)},
       {"a byte more in the stream than the entries hold", {}, {}, [](std::string& c) { c += 'x'; }},
       {"a byte less in the stream", {}, {}, [](std::string& c) { c.pop_back(); }},
-      {"an unknown flag", {}, Add(record2 + 20, 2)},
+      {"an unknown flag", {}, Add(record2 + 20, 4)},
+      {"the program's bytes through the branch converter", {}, Add(20, kBundleX86 | kBundleProgram)},
+      {"two entries the program's bytes", {},
+       [&](std::string& i) { i[20] = kBundleProgram, i[record2 + 20] = kBundleProgram; }},
       {"an unknown attribute", {}, Add(record2 + 16, kAttrDirectory)},
       {"a name running past the index", {}, Add(record2 + 22, 4000)},
   };
@@ -298,6 +301,40 @@ TEST(BundleReader, ALyingHeaderIndexOrStreamIsRefusedAndWritesNothing) {
   header.unpackedSize = static_cast<uint32_t>(original.size());
   header.streamSize = static_cast<uint32_t>(stream.size());
   EXPECT_EQ(Unpack(kit::SealBundle(Program(), header, stream))->result.status, BundleStatus::Ok);
+}
+
+// An unsigned SETUP.EXE is the program itself, held once: its entry is
+// written from its headers in the stream (signing changes the file's) and
+// the program's own sections, and may claim neither more nor less than the
+// program has.
+TEST(BundleReader, TheProgramsOwnBytesAreHeldOnce) {
+  const std::string program = Program(4000);
+  std::vector<File> files = {{"SETUP.EXE", program, kBundleProgram}, {"A.TXT", "hello"}};
+  const std::string bundle = MakeBundle(files, program);
+  EXPECT_LT(bundle.size(), MakeBundle({{"SETUP.EXE", program}, {"A.TXT", "hello"}}, program).size());
+  for (const std::string& whole : {bundle, Signed(bundle)}) {
+    auto u = Unpack(whole);
+    ASSERT_EQ(u->result.status, BundleStatus::Ok);
+    EXPECT_EQ(u->os.Contents(std::string(kFolder) + "\\SETUP.EXE"), program);
+    EXPECT_EQ(u->os.Contents(std::string(kFolder) + "\\A.TXT"), "hello");
+  }
+  for (int32_t more : {8, 1, -8}) {
+    std::vector<BundleEntry> entries = EntriesOf(files);
+    entries[0].size += more;
+    uint8_t properties[5];
+    auto stream = kit::CompressBundleStream(
+        entries,
+        [&](size_t i) {
+          std::string bytes = files[i].bytes;
+          bytes.resize(entries[i].size);
+          return std::optional<std::string>(bytes);
+        },
+        properties);
+    ASSERT_TRUE(stream.has_value());
+    auto u = Unpack(kit::AssembleBundle(program, entries, *stream, properties));
+    EXPECT_EQ(u->result.status, BundleStatus::Refused) << more;
+    EXPECT_TRUE(u->os.ListTree(kFolder).empty());
+  }
 }
 
 TEST(BundleReader, HostileNamesAreRefusedBeforeAnythingIsWritten) {

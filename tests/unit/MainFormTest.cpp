@@ -397,7 +397,7 @@ TEST(MainFormBundle, UnpackingShowsItsProgressOnlyWhenItTakesASecond) {
     uint64_t Milliseconds() override { return tick += step; }
     uint64_t tick = 0, step = 0;
   };
-  const std::string bundle = test::MakeBundle(
+  const std::string bundle = test::BundleOf(
       {{"SETUP.INI", "[Title]\r\nSetup=Acme\r\n"}, {"BIG.BIN", std::string(3 << 20, 'x')}},
       test::ProgramImage("the program part"));
   for (uint64_t step : {0, 100, 1500}) {

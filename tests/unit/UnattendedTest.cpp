@@ -191,7 +191,7 @@ class UnattendedTest : public ::testing::Test {
 // TEMP; cut short, it installs nothing and says the file is damaged.
 TEST_F(UnattendedTest, AOneFileSetupInstallsWhatItHoldsAndLeavesNothingInTemp) {
   const std::string inner = test::ProgramImage("the packager's own SETUP.EXE");
-  const std::string bundle = test::MakeBundle(
+  const std::string bundle = test::BundleOf(
       {{"SETUP.EXE", inner},
        {"SETUP.INI", "[Title]\r\nSetup=Bundled\r\n[CopyFile]\r\nFile1=(App)\\INSIDE.TXT\r\n"},
        {"INSIDE.TXT", "inside"}},

@@ -172,7 +172,8 @@ struct EntryChain {
     return chain->failed ? SZ_ERROR_READ : SZ_OK;
   }
 
-  // Loads the next entry's bytes; false at the end or on failure.
+  // Loads the next entry's bytes (of the program itself its headers only);
+  // false at the end or on failure.
   bool Next() {
     if (next >= entries->size()) return false;
     const BundleEntry& entry = (*entries)[next];
@@ -182,6 +183,7 @@ struct EntryChain {
       return false;
     }
     current = std::move(*bytes);
+    current.resize(InStream(entry));
     at = 0;
     if (entry.flags & kBundleX86) {
       X86Filter().Encode(reinterpret_cast<uint8_t*>(current.data()), current.size(), true);
@@ -265,7 +267,7 @@ std::optional<std::string> CompressBundleStream(const std::vector<BundleEntry>& 
   chain.contentsOf = &contentsOf;
   chain.current = WriteBundleIndex(entries);  // the index comes first
   uint64_t total = chain.current.size();
-  for (const BundleEntry& entry : entries) total += entry.size;
+  for (const BundleEntry& entry : entries) total += InStream(entry);
   std::optional<std::string> stream = Encode(&chain.stream, total, properties);
   if (chain.failed || chain.next != entries.size()) return std::nullopt;
   return stream;
@@ -305,7 +307,7 @@ std::string AssembleBundle(const std::string& program, const std::vector<BundleE
   std::memcpy(header.lzmaProperties, properties, 5);
   header.entryCount = static_cast<uint32_t>(entries.size());
   header.indexSize = static_cast<uint32_t>(WriteBundleIndex(entries).size());
-  for (const BundleEntry& entry : entries) header.unpackedSize += entry.size;
+  for (const BundleEntry& entry : entries) header.unpackedSize += InStream(entry);
   header.streamSize = static_cast<uint32_t>(stream.size());
   return SealBundle(program, header, stream);
 }
@@ -368,10 +370,18 @@ BundleBuilt MakeBundle(const BundleRequest& request) {
   if (!GatherFolder(request, &sources, &setup, &result.message)) return result;
   std::optional<std::string> program = ProgramPart(ReadBytes(setup->path), &result.message);
   if (!program) return result;
+  // An unsigned SETUP.EXE with nothing after its sections is the program
+  // itself: the bundle holds it once.
+  const ProgramExtent extent = ReadProgramExtent(reinterpret_cast<const uint8_t*>(program->data()),
+                                                 std::min<size_t>(program->size(), kBundleHeadSize),
+                                                 static_cast<uint32_t>(program->size()));
+  const bool once = extent.imageEnd == program->size() && program->size() > kBundleProgramHead &&
+                    ReadBytes(setup->path) == *program;
   std::vector<BundleEntry> entries;
   for (const Source& source : sources) {
     entries.push_back(source.entry);
     result.unpackedSize += source.entry.size;
+    if (&source == setup && once) entries.back().flags = kBundleProgram;
   }
   uint8_t properties[5];
   std::optional<std::string> stream = CompressBundleStream(

@@ -536,7 +536,9 @@ int BundleInfo(const std::string& path) {
   for (const qs::BundleEntry& entry : layout.entries) {
     std::printf("  %12" PRIu32 " %c%s %s\n", entry.size,
                 entry.attributes & qs::kAttrReadOnly ? 'R' : '-',
-                entry.flags & qs::kBundleX86 ? " x86" : "    ",
+                entry.flags & qs::kBundleX86       ? " x86"
+                : entry.flags & qs::kBundleProgram ? " prg"
+                                                   : "    ",
                 entry.name.c_str());
   }
   return kOk;
