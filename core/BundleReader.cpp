@@ -177,8 +177,13 @@ class EntryWriter : public StreamSink {
     return true;
   }
 
+  // The entry gets the time the packager's file had: the uninstaller's copy
+  // is only refreshed by a newer program, and installed files keep their
+  // times.
   bool Close() {
-    bool ok = (!filtered_ || Flush(true)) && writer_->Close();
+    bool ok = (!filtered_ || Flush(true));
+    writer_->SetWriteTime(entries_[next_ - 1].writeTime);
+    ok = writer_->Close() && ok;
     writer_.reset();
     return ok;
   }
@@ -408,11 +413,6 @@ class PlatformTarget : public BundleTarget {
     return platform_.CreateNew(folder_ + name);
   }
   void Finish(const BundleEntry& entry) override {
-    // The time the packager's file had: the uninstaller's copy is only
-    // refreshed by a newer program, and installed files keep their times.
-    if ((entry.attributes & kAttrDirectory) == 0) {
-      platform_.SetLastWriteTime(folder_ + entry.name, entry.writeTime);
-    }
     if ((entry.attributes & ~kAttrArchive) != 0) {
       platform_.SetAttributes(folder_ + entry.name, entry.attributes);
     }

@@ -55,6 +55,9 @@ class FileWriter {
  public:
   virtual ~FileWriter() = default;
   virtual bool Write(const void* data, size_t size) = 0;
+  // Gives the file its last write time (FILETIME units) after its last
+  // write; false when it cannot have it.
+  virtual bool SetWriteTime(uint64_t /*time*/) { return false; }
   virtual bool Close() = 0;
 };
 
@@ -86,7 +89,6 @@ class Platform {
   virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
   // Last write time as a FILETIME count of 100 ns units.
   virtual std::optional<uint64_t> LastWriteTime(const std::string& path) = 0;
-  virtual bool SetLastWriteTime(const std::string& path, uint64_t time) = 0;
   virtual bool Copy(const std::string& from, const std::string& to, bool failIfExists) = 0;
   // The path as the system resolves it before any use (GetFullPathNameW):
   // "/" read as "\\", "." and ".." steps and doubled separators gone; the

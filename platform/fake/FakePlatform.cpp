@@ -54,6 +54,12 @@ class FakePlatform::Writer : public FileWriter {
     it->second.data.append(static_cast<const char*>(data), size);
     return true;
   }
+  bool SetWriteTime(uint64_t time) override {
+    auto it = owner_.nodes_.find(key_);
+    if (it == owner_.nodes_.end()) return false;
+    it->second.writeTime = time;
+    return true;
+  }
   bool Close() override { return owner_.nodes_.count(key_) == 1; }
 
  private:
@@ -259,13 +265,6 @@ std::optional<uint64_t> FakePlatform::LastWriteTime(const std::string& path) {
   Node* node = Find(path);
   if (!node) return std::nullopt;
   return node->writeTime;
-}
-
-bool FakePlatform::SetLastWriteTime(const std::string& path, uint64_t time) {
-  Node* node = Find(path);
-  if (!node || Denied(path)) return false;
-  node->writeTime = time;
-  return true;
 }
 
 bool FakePlatform::Copy(const std::string& from, const std::string& to, bool failIfExists) {

@@ -75,7 +75,6 @@ class FakePlatform : public Platform {
   bool SetAttributes(const std::string& path, uint32_t attributes) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
   std::optional<uint64_t> LastWriteTime(const std::string& path) override;
-  bool SetLastWriteTime(const std::string& path, uint64_t time) override;
   bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
   bool Move(const std::string& from, const std::string& to) override;
   bool Delete(const std::string& path) override;

@@ -65,6 +65,10 @@ class Writer : public FileWriter {
     }
     return ok_;
   }
+  bool SetWriteTime(uint64_t time) override {
+    FILETIME written = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+    return ::SetFileTime(file_.get(), nullptr, nullptr, &written) != 0;
+  }
   bool Close() override {
     bool closed = file_ && ::CloseHandle(file_.release());
     return ok_ && closed;
@@ -125,13 +129,6 @@ std::optional<uint64_t> Win32Platform::LastWriteTime(const std::string& path) {
   if (!::GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data)) return std::nullopt;
   return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
          data.ftLastWriteTime.dwLowDateTime;
-}
-
-bool Win32Platform::SetLastWriteTime(const std::string& path, uint64_t time) {
-  ScopedFile file(::CreateFileW(Wide(path), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  FILETIME written = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
-  return file && ::SetFileTime(file.get(), nullptr, nullptr, &written);
 }
 
 bool Win32Platform::Copy(const std::string& from, const std::string& to, bool failIfExists) {

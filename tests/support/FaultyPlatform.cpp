@@ -57,6 +57,7 @@ class FaultyWriter : public FileWriter {
     }
     return inner_->Write(data, size);
   }
+  bool SetWriteTime(uint64_t time) override { return inner_->SetWriteTime(time); }
   bool Close() override {
     bool closed = inner_->Close();
     return !owner_.Fails("Close " + path_, {K::DiskFull}) && closed;
@@ -131,10 +132,6 @@ bool FaultyPlatform::SetAttributes(const std::string& path, uint32_t attributes)
 std::optional<uint64_t> FaultyPlatform::FileSize(const std::string& path) {
   if (Fails("FileSize " + path, kFails)) return std::nullopt;
   return inner_.FileSize(path);
-}
-
-bool FaultyPlatform::SetLastWriteTime(const std::string& path, uint64_t time) {
-  return !Fails("SetLastWriteTime " + path, kFails) && inner_.SetLastWriteTime(path, time);
 }
 
 std::optional<uint64_t> FaultyPlatform::LastWriteTime(const std::string& path) {

@@ -417,7 +417,9 @@ TEST(MainFormBundle, UnpackingShowsItsProgressOnlyWhenItTakesASecond) {
     };
     form.FormActivate();
     EXPECT_EQ(step > 1000, !shown.empty());
-    if (!shown.empty()) EXPECT_EQ(100, shown.back());
+    if (!shown.empty()) {
+      EXPECT_EQ(100, shown.back());
+    }
     EXPECT_FALSE(view.At(ids::kFraStatus).visible);
     EXPECT_EQ("Acme", view.caption);
   }
