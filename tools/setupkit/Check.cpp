@@ -87,36 +87,11 @@ FileLines ScanLines(const std::string& bytes) {
   return lines;
 }
 
-// The keys the program reads: a plain name, or a prefix numbered 1..limit.
-struct KeySpec {
-  const char* section;
-  const char* key;
-  int limit;  // 0: a plain key
-};
-const KeySpec kKeys[] = {
-    {ini::kTitle, "Setup", 0},
-    {ini::kTitle, "UnSetup", 0},
-    {ini::kTitle, "UnSetupKey", 0},
-    {ini::kReadme, "File", 0},
-    {ini::kReadme, "Title", 0},
-    {ini::kDefaultFolder, "Folder", 0},
-    {ini::kShortCut, "Make", kMaxShortCuts},
-    {ini::kShortCut, "Name", kMaxShortCuts},
-    {ini::kTopMessage, "Message", kMaxMessages},
-    {ini::kMakeFolder, "Folder", kMaxFolders},
-    {ini::kCopyFile, "File", kMaxFiles},
-    {ini::kRegistry, "Key", kMaxRegistry},
-    {ini::kRegistry, "Name", kMaxRegistry},
-    {ini::kRegistry, "Value", kMaxRegistry},
-    {ini::kDeleteRegistry, "Key", kMaxDeleteRegistry},
-    {ini::kExecuteFile, "File", 0},
-};
-
 std::vector<std::string> KnownSections() {
   std::vector<std::string> names;
-  for (const KeySpec& spec : kKeys) {
-    if (std::find(names.begin(), names.end(), spec.section) == names.end()) {
-      names.push_back(spec.section);
+  for (const DefinitionKey* key : kDefinitionKeys) {
+    if (std::find(names.begin(), names.end(), key->section) == names.end()) {
+      names.push_back(key->section);
     }
   }
   return names;
@@ -140,25 +115,14 @@ size_t Distance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-// "known", "beyond" (a numbered key past the limit), or "" (never read).
+// "known", "beyond" (a numbered key past the limit), or "" (never read),
+// by the table of the program's keys.
 std::string KeyStatus(const std::string& section, const std::string& key, int* limit) {
-  for (const KeySpec& spec : kKeys) {
-    if (!SameName(section, spec.section)) continue;
-    std::string prefix = spec.key;
-    if (spec.limit == 0) {
-      if (SameName(key, prefix)) return "known";
-      continue;
-    }
-    if (key.size() <= prefix.size() || !SameName(Head(key, prefix.size()), prefix)) continue;
-    std::string digits = key.substr(prefix.size());
-    if (digits[0] == '0' || digits.size() > 6 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      continue;
-    }
-    *limit = spec.limit;
-    return std::stoi(digits) <= spec.limit ? "known" : "beyond";
-  }
-  return "";
+  int number = 0;
+  const DefinitionKey* found = FindDefinitionKey(section, key, &number);
+  if (!found) return "";
+  *limit = found->limit;
+  return number <= found->limit ? "known" : "beyond";
 }
 
 // "(Int)" data that stands for zero: the one case where a 0 from the
@@ -368,12 +332,12 @@ class Checker {
 
   // Values longer than the program's reader takes.
   void Values() {
-    for (const KeySpec& spec : kKeys) {
-      for (int n = spec.limit ? 1 : 0; n <= spec.limit; ++n) {
-        std::string key = spec.key + (n ? std::to_string(n) : std::string());
-        std::string whole = os_.ReadProfile(spec.section, key, "", kIniPath, 1 << 20);
+    for (const DefinitionKey* spec : kDefinitionKeys) {
+      for (int n = spec->limit ? 1 : 0; n <= spec->limit; ++n) {
+        std::string key = KeyName(*spec, n);
+        std::string whole = os_.ReadProfile(spec->section, key, "", kIniPath, 1 << 20);
         if (whole.size() > kMaxValue) {
-          Warn(LineOf(spec.section, key),
+          Warn(LineOf(spec->section, key),
                key + " is " + std::to_string(whole.size()) +
                    " characters long; the program reads only the first 254, " +
                    Quote(Tail(whole, kMaxValue - 20).substr(0, 20)) + " is where it stops");
@@ -400,8 +364,8 @@ class Checker {
   }
 
   void Folders() {
-    std::string value = Read(ini::kDefaultFolder, "Folder");
-    int line = LineOf(ini::kDefaultFolder, "Folder");
+    std::string value = Read(keys::kDefaultFolder.section, "Folder");
+    int line = LineOf(keys::kDefaultFolder.section, "Folder");
     if (!value.empty()) {
       std::string marker = Head(value, 5);
       std::string proposed = ResolveDefaultFolder(value, folders_, kCp);
@@ -417,14 +381,14 @@ class Checker {
                        "; start it with '\\'");
       }
     }
-    ForNumbered(ini::kMakeFolder, "Folder", kMaxFolders, [&](int n, const std::string& v, int l) {
+    ForNumbered(keys::kMakeFolder.section, "Folder", keys::kMakeFolder.limit, [&](int n, const std::string& v, int l) {
       FolderMarker(l, "Folder" + std::to_string(n), v);
       lineOfPath_[UpperName(AddBackslash(ResolveMarkerPath(v, folders_, kCp), "B", kCp))] = l;
     });
   }
 
   void Files() {
-    ForNumbered(ini::kCopyFile, "File", kMaxFiles, [&](int n, const std::string& value, int line) {
+    ForNumbered(keys::kCopyFile.section, "File", keys::kCopyFile.limit, [&](int n, const std::string& value, int line) {
       std::string key = "File" + std::to_string(n);
       CopyFileValue entry = SplitCopyFileValue(value);
       FolderMarker(line, key, entry.path);
@@ -485,14 +449,14 @@ class Checker {
   }
 
   void ShortCuts() {
-    for (int n = 1; n <= kMaxShortCuts; ++n) {
-      std::string make = Read(ini::kShortCut, "Make" + std::to_string(n));
+    for (int n = 1; n <= keys::kShortCutMake.limit; ++n) {
+      std::string make = Read(keys::kShortCutMake.section, "Make" + std::to_string(n));
       std::string nameKey = "Name" + std::to_string(n);
-      std::string name = Read(ini::kShortCut, nameKey, "Default");
-      int line = LineOf(ini::kShortCut, "Make" + std::to_string(n));
+      std::string name = Read(keys::kShortCutMake.section, nameKey, "Default");
+      int line = LineOf(keys::kShortCutMake.section, "Make" + std::to_string(n));
       if (make.empty()) {
-        if (LineOf(ini::kShortCut, nameKey) && !name.empty() && name != "Default") {
-          Warn(LineOf(ini::kShortCut, nameKey), nameKey + " is never used: Make" +
+        if (LineOf(keys::kShortCutMake.section, nameKey) && !name.empty() && name != "Default") {
+          Warn(LineOf(keys::kShortCutMake.section, nameKey), nameKey + " is never used: Make" +
                                                     std::to_string(n) + " is missing");
         }
         continue;
@@ -506,7 +470,7 @@ class Checker {
       if (name == "Default") continue;
       std::string placed = ShortCutNameWithPlace(name);
       std::string marker = Head(placed, 5);
-      int nameLine = LineOf(ini::kShortCut, nameKey);
+      int nameLine = LineOf(keys::kShortCutMake.section, nameKey);
       size_t bad = kCp.FindFirstOf(Tail(placed, 5), ":*?\"<>|/");
       if (bad != std::string::npos) {
         Error(nameLine, nameKey + ": a link's file name cannot hold " + Quote(Tail(placed, 5).substr(bad, 1)) +
@@ -550,15 +514,15 @@ class Checker {
 
   // Each [Registry] entry as the program writes it, then [DeleteRegistry].
   void Registry() {
-    for (int n = 1; n <= kMaxRegistry; ++n) {
+    for (int n = 1; n <= keys::kRegistryKey.limit; ++n) {
       std::string num = std::to_string(n);
-      std::string key = Read(ini::kRegistry, "Key" + num);
-      std::string name = Read(ini::kRegistry, "Name" + num);
-      std::string value = Read(ini::kRegistry, "Value" + num);
-      int line = LineOf(ini::kRegistry, "Key" + num);
+      std::string key = Read(keys::kRegistryKey.section, "Key" + num);
+      std::string name = Read(keys::kRegistryKey.section, "Name" + num);
+      std::string value = Read(keys::kRegistryKey.section, "Value" + num);
+      int line = LineOf(keys::kRegistryKey.section, "Key" + num);
       if (key.empty()) {
-        int other = LineOf(ini::kRegistry, "Name" + num);
-        if (!other) other = LineOf(ini::kRegistry, "Value" + num);
+        int other = LineOf(keys::kRegistryKey.section, "Name" + num);
+        if (!other) other = LineOf(keys::kRegistryKey.section, "Value" + num);
         if (!name.empty() || !value.empty()) {
           Warn(other, "Name" + num + " and Value" + num + " are never used: Key" + num +
                           " is missing");
@@ -579,7 +543,7 @@ class Checker {
   // A value's type marker, spelt as the program knows it, and a number that
   // reads as one.
   void ValueType(const std::string& num, const std::string& value) {
-    int line = LineOf(ini::kRegistry, "Value" + num);
+    int line = LineOf(keys::kRegistryKey.section, "Value" + num);
     std::string marker = Head(value, 5);
     if (std::optional<std::string> right = CaseVariant(marker, kTypeMarkers)) {
       Error(line, "Value" + num + ": the type marker " + Quote(marker) + " is not "
@@ -594,7 +558,7 @@ class Checker {
 
   // The keys the uninstaller removes, read as it reads them.
   void DeleteRegistry() {
-    ForNumbered(ini::kDeleteRegistry, "Key", kMaxDeleteRegistry,
+    ForNumbered(keys::kDeleteRegistry.section, "Key", keys::kDeleteRegistry.limit,
                 [&](int n, const std::string& value, int line) {
                   std::string key = "Key" + std::to_string(n);
                   RootMarker(line, key, value, kRemovedAsIs);
@@ -624,8 +588,8 @@ class Checker {
 
   // An empty UnSetupKey: what the dry run registered tells what it means.
   void Title() {
-    int line = LineOf(ini::kTitle, "UnSetupKey");
-    if (!line || !Read(ini::kTitle, "UnSetupKey", "<none>").empty()) return;
+    int line = LineOf(keys::kSetup.section, "UnSetupKey");
+    if (!line || !Read(keys::kSetup.section, "UnSetupKey", "<none>").empty()) return;
     const std::string list = std::string(fake::RegRootName(RegRoot::LocalMachine)) + "\\" +
                              UninstallKeyPath("");
     for (const Step& step : run_.install) {
@@ -641,9 +605,9 @@ class Checker {
   }
 
   void Readme() {
-    std::string file = Read(ini::kReadme, "File");
+    std::string file = Read(keys::kReadmeFile.section, "File");
     if (file.empty()) return;
-    int line = LineOf(ini::kReadme, "File");
+    int line = LineOf(keys::kReadmeFile.section, "File");
     std::string relative = DelBackslash(file, "T", kCp);
     std::replace(relative.begin(), relative.end(), '\\', '/');
     fs::path path = folder_ / PathOf(relative);
@@ -674,9 +638,9 @@ class Checker {
   }
 
   void ExecuteFile() {
-    std::string value = Read(ini::kExecuteFile, "File");
+    std::string value = Read(keys::kExecuteFile.section, "File");
     if (value.empty()) return;
-    int line = LineOf(ini::kExecuteFile, "File");
+    int line = LineOf(keys::kExecuteFile.section, "File");
     FolderMarker(line, "File", value);
     std::string path = ResolveMarkerPath(value, folders_, kCp);
     if (!run_.stopped && !installed_.count(UpperName(path))) {
@@ -689,7 +653,7 @@ class Checker {
   // the record cannot hold.
   void RunOutcome() {
     if (run_.stopped) {
-      Error(LineOf(ini::kDefaultFolder, "Folder"),
+      Error(LineOf(keys::kDefaultFolder.section, "Folder"),
             "the install folder " + Quote(run_.installFolder) + " cannot be made: the program "
             "creates its last level only, and the folder above it is not there on a fresh Windows");
     }
@@ -712,7 +676,7 @@ class Checker {
     }
     for (const Step& step : run_.install) {
       if (step.kind == "file" && step.path.find(',') != std::string::npos) {
-        Warn(LineOf(ini::kDefaultFolder, "Folder"),
+        Warn(LineOf(keys::kDefaultFolder.section, "Folder"),
              "the installed file " + Quote(step.path) + " has a comma in its path; the record "
              "is cut at it and the uninstaller leaves the file behind");
       }

@@ -104,7 +104,8 @@ class Packer {
     notes_.push_back(FormNote("SETUP.INI", *text));
     fake::FakePlatform os;
     os.AddFile("D:\\SETUP.INI", text->bytes);
-    std::string readme = ReadIniString(os, ini::kReadme, "File", "", "D:\\SETUP.INI");
+    DefinitionFile definition(os, "D:\\SETUP.INI");
+    std::string readme = definition.Get(keys::kReadmeFile);
     std::string readmeName = UpperName(FileNamePart(readme, kCp));
 
     std::error_code ec;
@@ -123,9 +124,8 @@ class Packer {
     }
 
     std::map<std::string, fs::path> tree = TreeFiles(request_.source);
-    for (const std::string& value :
-         ReadNumberedKeys(os, "D:\\SETUP.INI", ini::kCopyFile, "File", kMaxFiles)) {
-      std::string name = FileNamePart(SplitCopyFileValue(value).path, kCp);
+    for (const DefinitionEntry& entry : definition.List(keys::kCopyFile)) {
+      std::string name = FileNamePart(SplitCopyFileValue(entry.value).path, kCp);
       if (!Supply(stage, UpperName(name), tree)) return false;
     }
     if (!request_.setupExe.empty()) {
