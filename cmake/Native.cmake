@@ -22,6 +22,9 @@ file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.c
 add_executable(unit_tests ${UNIT_TEST_SOURCES} tests/contract/PlatformContract.cpp
                           tests/contract/FakeContract.cpp)
 target_link_libraries(unit_tests PRIVATE test_support setupkit_lib GTest::gtest GTest::gmock GTest::gtest_main)
+# The agreement of check and plan reads the reference's examples and the
+# fuzzers' seeds.
+target_compile_definitions(unit_tests PRIVATE QS_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
 set(QS_SANITIZE_DIR "" CACHE PATH "Build folder of the sanitizer build (QS_SANITIZE=ON)")

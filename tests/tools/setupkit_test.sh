@@ -41,25 +41,41 @@ check "an unknown compression mode" 1 "$kit" expand Bad.tx_ -d out
 check "help" 0 "$kit" compress --help
 check "no command" 2 "$kit"
 
-# check, plan and pack from the command line: exit codes and refusals.
+# check and plan from the command line: exit codes 0 clean, 1 findings,
+# 2 a bad command line, 3 no product to read.
+check "version" 0 "$kit" --version
+expect_output "the version" "setupkit 1."
 mkdir -p product
-printf '[CopyFile]\r\nFile1=(App)\\A.TXT\r\n' >product/SETUP.INI
+head='[Title]\r\nSetup=Acme\r\n[DefaultFolder]\r\nFolder=(Prg)\\Acme\r\n'
+printf "$head"'[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(App)\\A.TXT\r\n' >product/SETUP.INI
 printf 'a' >product/A.TXT
-check "check of a clean product" 0 "$kit" check product
-check "plan of a clean product" 0 "$kit" plan product --folder 'C:\Tools'
+check "plan of a product in the window" 0 "$kit" plan product --folder 'C:\Tools'
 expect_output "plan names the file" 'C:\Tools\A.TXT'
-printf '[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[Titel]\r\n' >product/SETUP.INI
+check "plan of the same under /S" 0 "$kit" plan --silent product --folder 'C:\Tools'
+expect_output "/S keeps the second copy's file and lists it" '<File> C:\Tools\A.TXT'
+check "plan as JSON" 0 "$kit" plan --format json product
+expect_output "JSON steps" '{"kind": "file", "path": "C:\\Program Files\\Acme\\A.TXT"'
+printf "$head"'[CopyFile]\r\nFile1=(App)\\A.TXT\r\n' >product/SETUP.INI
+check "check of a clean product" 0 "$kit" check product
+printf "$head"'[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[Titel]\r\n' >product/SETUP.INI
 check "check with a warning" 1 "$kit" check product/SETUP.INI
-expect_output "compiler-style line" "product/SETUP.INI:3: warning:"
-printf '[CopyFile]\r\nFile1=(app)\\A.TXT\r\n' >product/SETUP.INI
-check "check with an error" 2 "$kit" check --format json product
+expect_output "compiler-style line" "product/SETUP.INI:7: warning:"
+expect_output "did you mean" "did you mean [Title]?"
+printf "$head"'[CopyFile]\r\nFile1=(app)\\A.TXT\r\n' >product/SETUP.INI
+check "check with an error" 1 "$kit" check --format json product
 expect_output "json counts" '"errors": 2'
 check "an unknown format" 2 "$kit" check --format xml product
-printf '[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=X\\Y\\A\r\n' >product/SETUP.INI
+check "an unknown option" 2 "$kit" check --frobnicate product
+check "check of a folder without SETUP.INI" 3 "$kit" check out
+expect_output "says why" "no SETUP.INI"
+check "plan of a folder without SETUP.INI" 3 "$kit" plan out
+printf "$head"'[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=X\\Y\\A\r\n' >product/SETUP.INI
 check "a plan whose run ends in an error" 1 "$kit" plan product
 expect_output "the error report" "ends with the error report"
+check "check of the same" 1 "$kit" check product
+expect_output "the run's error at the entry's line" "SETUP.INI:9: error: the install run ends early"
 mkdir -p src/files
-printf '[CopyFile]\nFile1=(App)\\B.TX_\nFile2=(App)\\C.TXT\n' >src/SETUP.INI
+printf '[Title]\nSetup=Acme\n[DefaultFolder]\nFolder=(Prg)\\Acme\n[CopyFile]\nFile1=(App)\\B.TX_\nFile2=(App)\\C.TXT\n' >src/SETUP.INI
 printf 'bbbb' >src/files/B.TXT
 check "pack refuses a product with errors" 2 "$kit" pack src -o packed
 [ ! -e packed ] || { echo "FAIL: pack left a refused product"; failures=$((failures + 1)); }

@@ -4,8 +4,9 @@
 //   setupkit expand FILE... [-d DIR] [--force]
 //   setupkit info FILE...
 //   setupkit check [DIR | SETUP.INI] [--format text|json] [layout options]
-//   setupkit plan [DIR] [layout options]
+//   setupkit plan [DIR] [--format text|json] [layout options]
 //   setupkit pack SRC -o OUT [--setup-exe PATH] [--force]
+//   setupkit --version
 //
 // Plain C stdio and the standard library's file system, so the same source
 // builds for Linux and as a Windows console program; the codec and its
@@ -52,7 +53,7 @@ const char kMainHelp[] =
     "  plan       show every step an installation and its uninstall would make\n"
     "  pack       build a product folder from a source tree\n"
     "\n"
-    "'setupkit COMMAND --help' tells more.\n";
+    "'setupkit COMMAND --help' tells more; 'setupkit --version' the version.\n";
 
 const char kCompressHelp[] =
     "usage: setupkit compress FILE... [-d DIR] [--force]\n"
@@ -102,7 +103,8 @@ const char kCheckHelp[] =
     "\n"
     "  --format json   one JSON document instead, for build scripts\n"
     "\n"
-    "Exit status: 0 clean, 1 warnings only, 2 errors (or a usage error).\n"
+    "Exit status: 0 clean, 1 findings (the JSON counts errors and warnings),\n"
+    "2 a bad command line, 3 no product to check (no folder, no SETUP.INI).\n"
     "\n";
 
 const char kPlanHelp[] =
@@ -114,8 +116,10 @@ const char kPlanHelp[] =
     "uninstaller copy, the record with its text and the registration; then what\n"
     "an uninstall from that record removes.\n"
     "\n"
+    "  --format json   one JSON document instead, for build scripts\n"
+    "\n"
     "Exit status: 0 when the installation completes, 1 when it stops or ends\n"
-    "with an error report, 2 on a usage error.\n"
+    "with an error report, 2 a bad command line, 3 no SETUP.INI.\n"
     "\n";
 
 const char kPackHelp[] =
@@ -558,6 +562,14 @@ std::string OnlyOperand(const std::vector<std::string>& args, std::string* error
   return args.empty() ? "." : args[0];
 }
 
+// --format text|json, taken out of args; false on another value.
+bool TakeFormat(std::vector<std::string>& args, bool* json) {
+  std::string format = "text";
+  if (!TakeValue(args, "--format", &format) || (format != "text" && format != "json")) return false;
+  *json = format == "json";
+  return true;
+}
+
 int CheckCommand(std::vector<std::string> args) {
   if (WantsHelp(args)) {
     std::printf("%s%s", kCheckHelp, qs::kit::kLayoutHelp);
@@ -565,15 +577,15 @@ int CheckCommand(std::vector<std::string> args) {
   }
   qs::kit::Layout layout;
   qs::kit::Choices choices;
-  std::string format = "text", error;
-  if (!TakeValue(args, "--format", &format) || (format != "text" && format != "json")) {
-    return Usage("--format takes text or json", kCheckHelp);
-  }
+  std::string error;
+  bool json = false;
+  if (!TakeFormat(args, &json)) return Usage("--format takes text or json", kCheckHelp);
   if (!qs::kit::TakeLayoutOptions(args, layout, choices, error)) return Usage(error, kCheckHelp);
   std::string target = OnlyOperand(args, &error);
   if (!error.empty()) return Usage(error, kCheckHelp);
   qs::kit::CheckReport report = qs::kit::CheckProduct(target, layout, choices);
-  std::string out = format == "json" ? qs::kit::FormatJson(report) : qs::kit::FormatText(report);
+  if (!report.unreadable.empty()) std::fprintf(stderr, "setupkit: %s\n", report.unreadable.c_str());
+  std::string out = json ? qs::kit::FormatJson(report) : qs::kit::FormatText(report);
   std::fputs(out.c_str(), stdout);
   return report.ExitCode();
 }
@@ -586,12 +598,14 @@ int PlanCommand(std::vector<std::string> args) {
   qs::kit::Layout layout;
   qs::kit::Choices choices;
   std::string error;
+  bool json = false;
+  if (!TakeFormat(args, &json)) return Usage("--format takes text or json", kPlanHelp);
   if (!qs::kit::TakeLayoutOptions(args, layout, choices, error)) return Usage(error, kPlanHelp);
   std::string target = OnlyOperand(args, &error);
   if (!error.empty()) return Usage(error, kPlanHelp);
   qs::kit::DryRunResult result = qs::kit::DryRun(target, layout, choices);
-  std::fputs(qs::kit::FormatPlan(result).c_str(), stdout);
-  return result.definitionFound && !result.stopped && result.runError.empty() ? kOk : kFailed;
+  std::fputs((json ? qs::kit::FormatPlanJson(result) : qs::kit::FormatPlan(result)).c_str(), stdout);
+  return qs::kit::PlanExitCode(result);
 }
 
 int PackCommand(std::vector<std::string> args, const char* program) {
@@ -633,6 +647,10 @@ int Run(int argc, char** argv) {
     return argc < 2 ? kUsage : kOk;
   }
   std::string command = argv[1];
+  if (command == "--version") {
+    std::printf("setupkit %s (Quillo! Setup for Windows32)\n", QS_VERSION);
+    return kOk;
+  }
   std::vector<std::string> rest(argv + 2, argv + argc);
   if (command == "check") return CheckCommand(rest);
   if (command == "plan") return PlanCommand(rest);
