@@ -124,7 +124,7 @@ add_test(NAME docs.examples COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/docs_test.sh
 set(QS_SAMPLE_DIR ${CMAKE_BINARY_DIR}/sample)
 file(GLOB_RECURSE QS_SAMPLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/examples/sample/*)
 add_custom_command(OUTPUT ${QS_SAMPLE_DIR}/SETUP.INI ${QS_SAMPLE_DIR}/MANUAL.TX_
-  COMMAND setupkit pack ${CMAKE_SOURCE_DIR}/examples/sample -o ${QS_SAMPLE_DIR} --force
+  COMMAND setupkit pack ${CMAKE_SOURCE_DIR}/examples/sample -o ${QS_SAMPLE_DIR} --force --no-setup-exe
   DEPENDS setupkit ${QS_SAMPLE_SOURCES}
   COMMENT "Packing the sample product"
   VERBATIM)

@@ -13,10 +13,10 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 for example in "$docs"/examples/*/; do
   name=$(basename "$example")
-  "$kit" pack "$example" -o "$work/$name" >"$work/$name.pack" 2>&1
+  "$kit" pack "$example" -o "$work/$name" --no-setup-exe >"$work/$name.pack" 2>&1
   code=$?
   case $name in
-    mistakes*) [ "$code" = 2 ] || fail "$name: pack exit $code, expected a refusal"; continue ;;
+    mistakes*) [ "$code" = 3 ] || fail "$name: pack exit $code, expected a refusal"; continue ;;
   esac
   if [ "$code" != 0 ]; then fail "$name: pack exit $code"; cat "$work/$name.pack"; continue; fi
   "$kit" check "$work/$name" >"$work/$name.check" 2>&1 || { fail "$name: check"; cat "$work/$name.check"; }
