@@ -15,6 +15,10 @@
 //                                  record (default: Setup)
 //                    UnSetupKey    the product's name in the list of installed
 //                                  programs (default, also when empty: UnSetup)
+//                    Version       the registration's DisplayVersion (none
+//                                  when empty)
+//                    Publisher     the registration's Publisher (none when
+//                                  empty)
 //   [Readme]         File          a text file shown before the options, a
 //                                  path relative to the program's folder
 //                    Title         the caption of the readme's frame
@@ -78,6 +82,8 @@ namespace keys {
 inline constexpr DefinitionKey kSetup{"Title", "Setup", 0, ValueKind::Text};
 inline constexpr DefinitionKey kUnSetup{"Title", "UnSetup", 0, ValueKind::Text};
 inline constexpr DefinitionKey kUnSetupKey{"Title", "UnSetupKey", 0, ValueKind::Name};
+inline constexpr DefinitionKey kVersion{"Title", "Version", 0, ValueKind::Text};
+inline constexpr DefinitionKey kPublisher{"Title", "Publisher", 0, ValueKind::Text};
 inline constexpr DefinitionKey kReadmeFile{"Readme", "File", 0, ValueKind::RelativePath};
 inline constexpr DefinitionKey kReadmeTitle{"Readme", "Title", 0, ValueKind::Text};
 inline constexpr DefinitionKey kDefaultFolder{"DefaultFolder", "Folder", 0,
@@ -97,10 +103,11 @@ inline constexpr DefinitionKey kExecuteFile{"ExecuteFile", "File", 0, ValueKind:
 // Every key the program reads, sections in the order of the file's layout
 // above.
 inline constexpr const DefinitionKey* kDefinitionKeys[] = {
-    &keys::kSetup,          &keys::kUnSetup,       &keys::kUnSetupKey,    &keys::kReadmeFile,
-    &keys::kReadmeTitle,    &keys::kDefaultFolder, &keys::kMessage,       &keys::kMakeFolder,
-    &keys::kCopyFile,       &keys::kShortCutMake,  &keys::kShortCutName,  &keys::kRegistryKey,
-    &keys::kRegistryName,   &keys::kRegistryValue, &keys::kDeleteRegistry, &keys::kExecuteFile,
+    &keys::kSetup,         &keys::kUnSetup,       &keys::kUnSetupKey,     &keys::kVersion,
+    &keys::kPublisher,     &keys::kReadmeFile,    &keys::kReadmeTitle,    &keys::kDefaultFolder,
+    &keys::kMessage,       &keys::kMakeFolder,    &keys::kCopyFile,       &keys::kShortCutMake,
+    &keys::kShortCutName,  &keys::kRegistryKey,   &keys::kRegistryName,   &keys::kRegistryValue,
+    &keys::kDeleteRegistry, &keys::kExecuteFile,
 };
 
 // The key of the table a key name of a section stands for, with its number

@@ -190,7 +190,11 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
     source = SourcePath(FileNamePart(file.path, cp_));
   }
   if (showProgress_) AdvanceProgress(source);
-  if (!copied) failures_.Add(text::kTagFile, destination);
+  if (!copied) {
+    failures_.Add(text::kTagFile, destination);
+  } else if (std::optional<uint64_t> size = platform_.FileSize(destination)) {
+    installedBytes_ += *size;
+  }
 }
 
 void InstallRun::AdvanceProgress(const std::string& source) {
@@ -258,8 +262,15 @@ void InstallRun::ShowFailureLog() {
 
 void InstallRun::WriteUninstallRecord() {
   window_.ShowStatus(text::kWritingRecord);
-  RecordSetting setting{recordPath_, installFolder_, values_.unSetupTitle,
-                        ReadUnSetupKey(Definition(), values_.unSetupTitle), values_.windowsFolder};
+  RecordSetting setting{recordPath_,
+                        installFolder_,
+                        values_.unSetupTitle,
+                        ReadUnSetupKey(Definition(), values_.unSetupTitle),
+                        values_.windowsFolder,
+                        Definition().Get(keys::kVersion),
+                        Definition().Get(keys::kPublisher),
+                        platform_.LocalDate(),
+                        installedBytes_};
   qs::WriteUninstallRecord(platform_, setting, lists_, cp_);
 }
 

@@ -72,6 +72,7 @@ class InstallRun {
   RunOptions options_;
   uint64_t totalBytes_ = 0;
   uint64_t copiedBytes_ = 0;
+  uint64_t installedBytes_ = 0;  // what the copied files hold, for the registration
   bool showProgress_ = true;
   FailureLog failures_;
   std::string installFolder_;

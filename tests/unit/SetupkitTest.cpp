@@ -190,6 +190,8 @@ std::vector<CheckCase> Cases() {
        {{2, E, "the install folder is 'C:\\WINDOWS\\' itself"}}},
       {"a registration name with a backslash", "[Title]\r\nUnSetupKey=Acme\\Viewer\r\n" + app, a,
        {{2, E, "goes a key deeper"}}},
+      {"the registration's version and publisher",
+       "[Title]\r\nSetup=Acme\r\nVersion=1.0\r\nPublisher=Acme Corp.\r\n" + app, a, {}},
       {"a misspelt key", "[CopyFile]\r\nFiel1=(App)\\A.TXT\r\n", a,
        {{2, W, "Fiel1 is never read; did you mean File1?"}}},
       // Paths Windows does not hold as written.

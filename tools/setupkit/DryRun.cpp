@@ -1,6 +1,7 @@
 #include "tools/setupkit/DryRun.h"
 
 #include <algorithm>
+#include <ctime>
 #include <optional>
 
 #include "app/ControlIds.h"
@@ -199,7 +200,16 @@ class ScriptedView : public MemoryView {
   const Choices& choices_;
 };
 
+// Today where setupkit runs: the date the real installation registers.
+std::string Today() {
+  std::time_t now = std::time(nullptr);
+  char date[16] = {};
+  if (const std::tm* local = std::localtime(&now)) std::strftime(date, sizeof date, "%Y%m%d", local);
+  return date;
+}
+
 void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
+  os.localDate = Today();
   os.windowsFolder = layout.windowsFolder;
   os.systemFolder = layout.systemFolder;
   os.tempFolder = layout.tempFolder;
