@@ -110,28 +110,6 @@ std::string PathKey(const std::string& path) {
   return UpperName(DelBackslash(path, "B", kCp));
 }
 
-// The file of the product that a path relative to its folder names, found
-// part by part in any letter case; nullopt when there is none.
-std::optional<fs::path> FindInProduct(const fs::path& folder, const std::string& relative) {
-  fs::path at = folder;
-  size_t start = 0;
-  while (start <= relative.size()) {
-    size_t end = relative.find('\\', start);
-    if (end == std::string::npos) end = relative.size();
-    std::string part = relative.substr(start, end - start);
-    start = end + 1;
-    if (part.empty()) continue;
-    std::optional<fs::path> next;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(at, ec)) {
-      if (UpperName(NameOf(entry.path().filename())) == UpperName(part)) next = entry.path();
-    }
-    if (!next) return std::nullopt;
-    at = *next;
-  }
-  return fs::is_regular_file(at) ? std::optional<fs::path>(at) : std::nullopt;
-}
-
 // Where an earlier entry put something: its key's name and line.
 struct Origin {
   std::string key;
@@ -721,18 +699,10 @@ class Checker {
       Error(last ? LineOfPath(last->path) : 0,
             "the install run ends early with the error report " + Quote(run_.runError) + at);
     }
-    size_t pos = 0;
-    const std::string& list = run_.failureList;
-    while (pos < list.size()) {
-      size_t end = list.find("\r\n", pos);
-      if (end == std::string::npos) end = list.size();
-      std::string failed = list.substr(pos, end - pos);
+    for (const std::string& failed : NonEmptyLines(run_.failureList)) {
       size_t tag = failed.find("> ");
-      if (end > pos) {
-        Error(tag == std::string::npos ? 0 : LineOfPath(failed.substr(tag + 2)),
-              "the install would fail a step: " + failed);
-      }
-      pos = end + 2;
+      Error(tag == std::string::npos ? 0 : LineOfPath(failed.substr(tag + 2)),
+            "the install would fail a step: " + failed);
     }
     for (const Step& step : run_.install) {
       if (step.kind == "file" && step.path.find(',') != std::string::npos) {

@@ -223,29 +223,14 @@ class Packer {
     return true;
   }
 
-  // The readme, at the place below the folder the definition names.
+  // The readme, at the place below the folder the definition names; none
+  // where there is none (check says so).
   bool Readme(const std::string& file) {
     if (file.empty()) return true;
-    fs::path at = root_;
-    fs::path relative;
-    size_t start = 0;
-    while (start <= file.size()) {
-      size_t end = file.find('\\', start);
-      if (end == std::string::npos) end = file.size();
-      std::string part = file.substr(start, end - start);
-      start = end + 1;
-      if (part.empty()) continue;
-      std::optional<fs::path> next;
-      std::error_code ec;
-      for (const fs::directory_entry& entry : fs::directory_iterator(at, ec)) {
-        if (UpperName(NameOf(entry.path().filename())) == UpperName(part)) next = entry.path();
-      }
-      if (!next) return true;  // check says the readme is missing
-      at = *next;
-      relative /= at.filename();
-    }
-    if (!fs::is_regular_file(at)) return true;
-    std::optional<std::string> bytes = Text(at, "the readme " + NameOf(relative));
+    std::optional<fs::path> at = FindInProduct(root_, file);
+    if (!at) return true;
+    const fs::path relative = at->lexically_relative(root_);
+    std::optional<std::string> bytes = Text(*at, "the readme " + NameOf(relative));
     if (!bytes || !Write(relative, *bytes)) return false;
     if (relative.parent_path().empty()) made_[UpperName(NameOf(relative))] = true;
     return true;

@@ -16,14 +16,7 @@ std::string Line(const Step& step) {
 
 std::string Indented(const std::string& text, const char* indent) {
   std::string out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
-    if (!line.empty()) out += indent + line + "\n";
-    pos = end + 1;
-  }
+  for (const std::string& line : NonEmptyLines(text)) out += indent + line + "\n";
   return out;
 }
 
@@ -131,13 +124,7 @@ std::string JsonSteps(const std::vector<Step>& steps) {
 // A failure list, one string per line.
 std::string JsonLines(const std::string& text) {
   std::string out = "[";
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    if (end > pos) out += (out.size() > 1 ? ", " : "") + JsonString(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
+  for (const std::string& line : NonEmptyLines(text)) out += (out.size() > 1 ? ", " : "") + JsonString(line);
   return out + "]";
 }
 

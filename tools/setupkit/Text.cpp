@@ -118,6 +118,39 @@ std::string TextVerdict::Problem() const {
 
 std::string UpperName(const std::string& text) { return fake::UpperText(text); }
 
+std::optional<std::filesystem::path> FindInProduct(const std::filesystem::path& folder,
+                                                   const std::string& relative) {
+  namespace fs = std::filesystem;
+  fs::path at = folder;
+  size_t start = 0;
+  while (start <= relative.size()) {
+    size_t end = relative.find('\\', start);
+    if (end == std::string::npos) end = relative.size();
+    std::string part = relative.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) continue;
+    std::optional<fs::path> next;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(at, ec)) {
+      if (UpperName(NameOf(entry.path().filename())) == UpperName(part)) next = entry.path();
+    }
+    if (!next) return std::nullopt;
+    at = *next;
+  }
+  return fs::is_regular_file(at) ? std::optional<fs::path>(at) : std::nullopt;
+}
+
+std::vector<std::string> NonEmptyLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t pos = 0; pos < text.size();) {
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    if (end > pos) lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return lines;
+}
+
 std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

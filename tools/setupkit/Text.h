@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qs::kit {
 
@@ -47,6 +48,15 @@ TextVerdict JudgeText(const std::string& bytes);
 // names. It stays beside MapUpperCase: the packager's files on disk are
 // matched with no platform, real or in memory, to ask.
 std::string UpperName(const std::string& text);
+
+// The file of a product folder that a path relative to it names (parts
+// separated by "\"), found part by part in any letter case, as Windows finds
+// it; nullopt when there is none.
+std::optional<std::filesystem::path> FindInProduct(const std::filesystem::path& folder,
+                                                   const std::string& relative);
+
+// The lines of a text that are not empty (CR, LF and CR LF end a line).
+std::vector<std::string> NonEmptyLines(const std::string& text);
 
 // The bytes of a file; empty when it cannot be read.
 std::string ReadBytes(const std::filesystem::path& path);
