@@ -83,13 +83,14 @@ void StartUp::Activate() {
     Continue();
     return;
   }
-  Titles titles = ReadTitles(platform_, values_.infoFile);
+  DefinitionFile definition(platform_, values_.infoFile);
+  Titles titles = ReadTitles(definition);
   values_.setupTitle = titles.setup;
   values_.unSetupTitle = titles.unSetup;
   const std::string& title = mode_ == Mode::Uninstall ? values_.unSetupTitle : values_.setupTitle;
   view_.SetBackTitle(title);
   view_.SetCaption(title);
-  if (mode_ == Mode::Uninstall || !ShowReadme()) Continue();
+  if (mode_ == Mode::Uninstall || !ShowReadme(definition)) Continue();
 }
 
 // SourceFolder, TempFolder and the definition file beside the program.
@@ -172,8 +173,8 @@ void StartUp::DropRecordCopy() {
 }
 
 // Shows the readme when the definition file names an existing one.
-bool StartUp::ShowReadme() {
-  std::string file = ReadIniString(platform_, ini::kReadme, "File", "", values_.infoFile);
+bool StartUp::ShowReadme(const DefinitionFile& definition) {
+  std::string file = definition.Get(keys::kReadmeFile);
   if (file.empty()) return false;
   std::string path = JoinPath(values_.sourceFolder, file, cp_);
   if (!FileExists(platform_, path)) return false;
@@ -186,8 +187,7 @@ bool StartUp::ShowReadme() {
   // Shift-JIS, or UTF-8 or UTF-16 after a byte-order mark, like the
   // definition file.
   view_.SetText(ids::kTxtReadme, ToEditLineEnds(DecodeText(platform_, bytes).text));
-  view_.SetText(ids::kFraReadme,
-                ReadIniString(platform_, ini::kReadme, "Title", "", values_.infoFile));
+  view_.SetText(ids::kFraReadme, definition.Get(keys::kReadmeTitle));
   return true;
 }
 
@@ -209,23 +209,23 @@ void StartUp::Continue() {
   if (values_.systemFolder.empty()) errors += std::string(text::kSystemFolderFailed) + "\r";
   values_.programFilesFolder =
       JoinPath(ParentFolder(values_.windowsFolder, cp_), "Program Files", cp_);
-  std::string proposed = ProposedFolder();
+  DefinitionFile definition(platform_, values_.infoFile);
+  std::string proposed = ProposedFolder(definition);
   plan_.Reset();
-  if (mode_ == Mode::Install) OfferShortCutPlaces();
+  if (mode_ == Mode::Install) OfferShortCutPlaces(definition);
   view_.SetText(ids::kTxtFolder, proposed);
-  EnterReadyState(errors);
+  EnterReadyState(errors, definition);
 }
 
-std::string StartUp::ProposedFolder() {
-  std::string value =
-      ReadIniString(platform_, ini::kDefaultFolder, "Folder", "(Prg)\\", values_.infoFile);
+std::string StartUp::ProposedFolder(const DefinitionFile& definition) {
+  std::string value = definition.Get(keys::kDefaultFolder, "(Prg)\\");
   MarkerFolders folders{"", values_.programFilesFolder, values_.windowsFolder,
                         values_.systemFolder};
   return ResolveDefaultFolder(value, folders, cp_);
 }
 
-void StartUp::OfferShortCutPlaces() {
-  ShortCutPlaces places = ReadShortCutPlaces(platform_, values_.infoFile);
+void StartUp::OfferShortCutPlaces(const DefinitionFile& definition) {
+  ShortCutPlaces places = ReadShortCutPlaces(definition);
   if (places.desktop) view_.SetEnabled(ids::kChkSCutDesktop, true);
   if (places.startMenu) view_.SetEnabled(ids::kChkSCutStartMenu, true);
   if (places.startUp) view_.SetEnabled(ids::kChkSCutStartUp, true);
@@ -234,7 +234,7 @@ void StartUp::OfferShortCutPlaces() {
 
 // The message and the buttons of Start-up error, Ready to uninstall or Ready
 // to install.
-void StartUp::EnterReadyState(const std::string& errors) {
+void StartUp::EnterReadyState(const std::string& errors, const DefinitionFile& definition) {
   values_.messageText.clear();
   if (!errors.empty()) {
     values_.messageText = errors;
@@ -243,7 +243,7 @@ void StartUp::EnterReadyState(const std::string& errors) {
   } else if (mode_ == Mode::Uninstall) {
     ShowReadyToUninstall();
   } else {
-    ShowReadyToInstall();
+    ShowReadyToInstall(definition);
   }
   view_.SetText(ids::kLblMessage, values_.messageText);
   view_.FocusWindow();
@@ -258,8 +258,8 @@ void StartUp::ShowReadyToUninstall() {
   view_.SetEnabled(ids::kBtnEnd, true);
 }
 
-void StartUp::ShowReadyToInstall() {
-  values_.messageText = ReadTopMessage(platform_, values_.infoFile);
+void StartUp::ShowReadyToInstall(const DefinitionFile& definition) {
+  values_.messageText = ReadTopMessage(definition);
   view_.SetVisible(ids::kBtnSetup, true);
   view_.SetEnabled(ids::kBtnSetup, true);
   view_.SetVisible(ids::kBtnUnSetup, false);

@@ -12,6 +12,7 @@
 #include "app/MainView.h"
 #include "core/CodePage.h"
 #include "core/WorkFolder.h"
+#include "data/Definition.h"
 #include "data/ProgramValues.h"
 #include "install/InstallPlan.h"
 #include "platform/Platform.h"
@@ -47,12 +48,12 @@ class StartUp {
   void UnpackProduct();
   void CopyRecord(const std::string& record);
   bool DefinitionMissing() const;
-  bool ShowReadme();
-  std::string ProposedFolder();
-  void OfferShortCutPlaces();
-  void EnterReadyState(const std::string& errors);
+  bool ShowReadme(const DefinitionFile& definition);
+  std::string ProposedFolder(const DefinitionFile& definition);
+  void OfferShortCutPlaces(const DefinitionFile& definition);
+  void EnterReadyState(const std::string& errors, const DefinitionFile& definition);
   void ShowReadyToUninstall();
-  void ShowReadyToInstall();
+  void ShowReadyToInstall(const DefinitionFile& definition);
 
   Platform& platform_;
   MainView& view_;

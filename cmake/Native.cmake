@@ -22,6 +22,9 @@ file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.c
 add_executable(unit_tests ${UNIT_TEST_SOURCES} tests/contract/PlatformContract.cpp
                           tests/contract/FakeContract.cpp)
 target_link_libraries(unit_tests PRIVATE test_support setupkit_lib GTest::gtest GTest::gmock GTest::gtest_main)
+# The agreement of check and plan reads the reference's examples and the
+# fuzzers' seeds.
+target_compile_definitions(unit_tests PRIVATE QS_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
 set(QS_SANITIZE_DIR "" CACHE PATH "Build folder of the sanitizer build (QS_SANITIZE=ON)")
@@ -112,16 +115,20 @@ add_test(NAME tools.setupkit COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/setupkit_te
                                      $<TARGET_FILE:setupkit> ${CMAKE_BINARY_DIR}/setupkit-test)
 
 # The reference's examples and snippets, through pack, check and plan.
+set(QS_DOCS_SETUP_EXE "")
+if(QS_SHIP_DIR)
+  set(QS_DOCS_SETUP_EXE ${QS_SHIP_DIR}/SETUP.EXE)
+endif()
 add_test(NAME docs.examples COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/docs_test.sh
                                     $<TARGET_FILE:setupkit> ${CMAKE_SOURCE_DIR}/docs
-                                    ${CMAKE_BINARY_DIR}/docs-test)
+                                    ${CMAKE_BINARY_DIR}/docs-test ${QS_DOCS_SETUP_EXE})
 
 # The sample product packed from examples/sample (SETUP.EXE is added where
 # it is shipped from: scripts/run-sample.sh, the Wine tests).
 set(QS_SAMPLE_DIR ${CMAKE_BINARY_DIR}/sample)
 file(GLOB_RECURSE QS_SAMPLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/examples/sample/*)
 add_custom_command(OUTPUT ${QS_SAMPLE_DIR}/SETUP.INI ${QS_SAMPLE_DIR}/MANUAL.TX_
-  COMMAND setupkit pack ${CMAKE_SOURCE_DIR}/examples/sample -o ${QS_SAMPLE_DIR} --force
+  COMMAND setupkit pack ${CMAKE_SOURCE_DIR}/examples/sample -o ${QS_SAMPLE_DIR} --force --no-setup-exe
   DEPENDS setupkit ${QS_SAMPLE_SOURCES}
   COMMENT "Packing the sample product"
   VERBATIM)

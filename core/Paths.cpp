@@ -3,8 +3,6 @@
 namespace qs {
 namespace {
 
-constexpr uint32_t kProfileBuffer = 255;
-
 bool EndsWithBackslash(const std::string& path, CodePage cp) {
   size_t last = cp.LastCharStart(path);
   return last != std::string::npos && last + 1 == path.size() && path[last] == '\\';

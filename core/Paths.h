@@ -15,6 +15,8 @@
 namespace qs {
 
 inline constexpr uint32_t kLcmapUppercase = 0x200;
+// The buffer every profile value is read through: 254 characters and the NUL.
+inline constexpr uint32_t kProfileBuffer = 255;
 
 // The value of key in section of file: at most 254 characters, or the
 // default when the file, the section or the key is missing.

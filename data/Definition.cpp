@@ -142,6 +142,63 @@ int32_t ParseIntValue(const std::string& text) {
   return static_cast<int32_t>(number);
 }
 
+const DefinitionKey* FindDefinitionKey(const std::string& section, const std::string& name,
+                                       int* number) {
+  for (const DefinitionKey* key : kDefinitionKeys) {
+    if (!SameProfileName(section, key->section)) continue;
+    const size_t prefix = std::strlen(key->name);
+    if (key->limit == 0) {
+      if (!SameProfileName(name, key->name)) continue;
+      *number = 0;
+      return key;
+    }
+    if (name.size() <= prefix || name.size() > prefix + 9 ||
+        !SameProfileName(name.substr(0, prefix), key->name) || name[prefix] == '0') {
+      continue;
+    }
+    int n = 0;
+    for (size_t i = prefix; i < name.size() && n >= 0; ++i) {
+      n = name[i] >= '0' && name[i] <= '9' ? n * 10 + (name[i] - '0') : -1;
+    }
+    if (n <= 0) continue;
+    *number = n;
+    return key;
+  }
+  return nullptr;
+}
+
+std::string KeyName(const DefinitionKey& key, int number) {
+  return number == 0 ? std::string(key.name) : key.name + std::to_string(number);
+}
+
+DefinitionFile::DefinitionFile(Platform& platform, const std::string& file)
+    : DefinitionFile(platform, file, ReadAll(platform.OpenForRead(file, false))) {}
+
+DefinitionFile::DefinitionFile(Platform& platform, const std::string& file,
+                               std::optional<std::string> bytes)
+    : text_(DecodeText(platform, bytes.value_or("")).text),
+      readable_(bytes || !FileExists(platform, file)) {}
+
+std::string DefinitionFile::Get(const DefinitionKey& key, int number,
+                                const std::string& fallback) const {
+  return ProfileLookup(&text_, key.section, KeyName(key, number), fallback, kProfileBuffer);
+}
+
+std::optional<DefinitionEntry> DefinitionFile::Find(const DefinitionKey& key, int number) const {
+  const ProfileText::Entry* entry = text_.FindEntry(key.section, KeyName(key, number));
+  if (!entry || !entry->value) return std::nullopt;
+  return DefinitionEntry{number, Get(key, number), entry->line};
+}
+
+std::vector<DefinitionEntry> DefinitionFile::List(const DefinitionKey& key) const {
+  std::vector<DefinitionEntry> entries;
+  for (int n = 1; n <= key.limit; ++n) {
+    std::optional<DefinitionEntry> entry = Find(key, n);
+    if (entry && !entry->value.empty()) entries.push_back(*entry);
+  }
+  return entries;
+}
+
 std::vector<std::string> ReadNumberedKeys(Platform& platform, const std::string& file,
                                           const std::string& section, const std::string& prefix,
                                           int count, const std::string& defaultValue) {
@@ -154,39 +211,30 @@ std::vector<std::string> ReadNumberedKeys(Platform& platform, const std::string&
   return values;
 }
 
-Titles ReadTitles(Platform& platform, const std::string& file) {
+Titles ReadTitles(const DefinitionFile& definition) {
   Titles titles;
-  titles.setup = ReadIniString(platform, ini::kTitle, "Setup", kProductName, file);
-  titles.unSetup = ReadIniString(platform, ini::kTitle, "UnSetup", titles.setup, file);
+  titles.setup = definition.Get(keys::kSetup, kProductName);
+  titles.unSetup = definition.Get(keys::kUnSetup, titles.setup);
   return titles;
 }
 
-std::string ReadTopMessage(Platform& platform, const std::string& file) {
+std::string ReadTopMessage(const DefinitionFile& definition) {
   std::string message;
-  for (int n = 1; n <= kMaxMessages; ++n) {
-    message += ReadIniString(platform, ini::kTopMessage, "Message" + std::to_string(n), "", file);
-    message += '\r';
-  }
-  return message == std::string(kMaxMessages, '\r') ? text::kDefaultTopMessage : message;
+  for (int n = 1; n <= keys::kMessage.limit; ++n) message += definition.Get(keys::kMessage, n) + '\r';
+  return message == std::string(keys::kMessage.limit, '\r') ? text::kDefaultTopMessage : message;
 }
 
-std::string ReadUnSetupKey(Platform& platform, const std::string& file,
-                           const std::string& unSetupTitle) {
+std::string ReadUnSetupKey(const DefinitionFile& definition, const std::string& unSetupTitle) {
   // An empty value would name the list of installed programs itself.
-  std::string key = ReadIniString(platform, ini::kTitle, "UnSetupKey", "", file);
+  std::string key = definition.Get(keys::kUnSetupKey);
   return key.empty() ? unSetupTitle : key;
 }
 
-std::string ReadExecuteFile(Platform& platform, const std::string& file) {
-  return ReadIniString(platform, ini::kExecuteFile, "File", "", file);
-}
-
-ShortCutPlaces ReadShortCutPlaces(Platform& platform, const std::string& file) {
+ShortCutPlaces ReadShortCutPlaces(const DefinitionFile& definition) {
   ShortCutPlaces places;
-  for (const std::string& name :
-       ReadNumberedKeys(platform, file, ini::kShortCut, "Name", kMaxShortCuts)) {
+  for (const DefinitionEntry& name : definition.List(keys::kShortCutName)) {
     for (const PlaceMarker& place : kPlaceMarkers) {
-      places.*place.mentioned |= ContainsMarker(name, place.marker);
+      places.*place.mentioned |= ContainsMarker(name.value, place.marker);
     }
   }
   return places;

@@ -1,8 +1,44 @@
-// The setup definition file, SETUP.INI: its sections and keys, and the
-// marker rules that turn its values into paths, registry keys and values.
+// The setup definition file, SETUP.INI: every section and key the program
+// reads (the table below), the one reader of the file, and the marker rules
+// that turn its values into paths, registry keys and values.
 //
-// The file is only ever read. Numbered keys are read by index up to their
-// section's limit; an empty or missing key is skipped without ending a list.
+// The file is only ever read, by the profile rules of platform/ProfileText.h:
+// Shift-JIS, or UTF-8 after its byte-order mark; section and key names
+// compared without regard to ASCII letter case; the first section of a name
+// and the first key of a name in it are the ones read; at most 254
+// characters of a value. Numbered keys are read by number from 1 up to their
+// limit; an empty or missing one is skipped without ending the list.
+//
+//   [Title]          Setup         the window's and the backdrop's title
+//                                  (default: the program's name)
+//                    UnSetup       the title in uninstall mode, kept in the
+//                                  record (default: Setup)
+//                    UnSetupKey    the product's name in the list of installed
+//                                  programs (default, also when empty: UnSetup)
+//                    Version       the registration's DisplayVersion (none
+//                                  when empty)
+//                    Publisher     the registration's Publisher (none when
+//                                  empty)
+//   [Readme]         File          a text file shown before the options, a
+//                                  path relative to the program's folder
+//                    Title         the caption of the readme's frame
+//   [DefaultFolder]  Folder        the install folder proposed (default (Prg)\)
+//   [TopMessage]     Message1..5   the lines of the opening message
+//   [MakeFolder]     Folder1..20   folders to make (folder-marker paths)
+//   [CopyFile]       File1..99     files to install: a folder-marker path, then
+//                                  from its first comma a flag
+//   [ShortCut]       Make1..20     link targets (folder-marker paths); an empty
+//                                  one drops the entry
+//                    Name1..20     place marker and link name (default
+//                                  "Default")
+//   [Registry]       Key1..20      root marker and key path; an empty one drops
+//                                  the entry
+//                    Name1..20     the value's name; an empty one drops the entry
+//                    Value1..20    type marker and data
+//   [DeleteRegistry] Key1..20      keys the uninstaller removes, root marker and
+//                                  key path; nothing is done to them at install
+//   [ExecuteFile]    File          opened after a completed installation (a
+//                                  folder-marker path)
 #pragma once
 
 #include <cstdint>
@@ -14,32 +50,113 @@
 #include "core/RunWindow.h"
 #include "core/ShortCut.h"
 #include "platform/Platform.h"
+#include "platform/ProfileText.h"
 
 namespace qs {
 
 inline constexpr const char* kProductName = "Quillo! Setup for Windows32";
 
-// Fixed limits of the numbered keys.
-inline constexpr int kMaxFolders = 20;
-inline constexpr int kMaxFiles = 99;
-inline constexpr int kMaxShortCuts = 20;
-inline constexpr int kMaxRegistry = 20;
-inline constexpr int kMaxDeleteRegistry = 20;
-inline constexpr int kMaxMessages = 5;
+// What a key's value is, and so which rule of this file reads it.
+enum class ValueKind : uint8_t {
+  Text,           // shown or stored as it is
+  Name,           // a registry value's name, or the registration's key name
+  RelativePath,   // a path relative to the program's folder
+  DefaultFolder,  // ResolveDefaultFolder
+  MarkerPath,     // ResolveMarkerPath
+  CopyFile,       // SplitCopyFileValue, then a folder-marker path
+  ShortCutName,   // ShortCutNameWithPlace
+  RegistryKey,    // ParseRegistryKey
+  RegistryValue,  // ParseRegistryValue
+  RemovalKey,     // ParseRemovalKey (the uninstaller reads it from the record)
+};
 
-// Section and key names.
-namespace ini {
-inline constexpr const char* kTitle = "Title";
-inline constexpr const char* kReadme = "Readme";
-inline constexpr const char* kDefaultFolder = "DefaultFolder";
-inline constexpr const char* kShortCut = "ShortCut";
-inline constexpr const char* kTopMessage = "TopMessage";
-inline constexpr const char* kMakeFolder = "MakeFolder";
-inline constexpr const char* kCopyFile = "CopyFile";
-inline constexpr const char* kRegistry = "Registry";
-inline constexpr const char* kDeleteRegistry = "DeleteRegistry";
-inline constexpr const char* kExecuteFile = "ExecuteFile";
-}  // namespace ini
+// One key of the table: a plain key, or the numbered keys name1..name<limit>.
+struct DefinitionKey {
+  const char* section;
+  const char* name;  // the key, or the prefix before the number
+  uint8_t limit;     // 0: a plain key
+  ValueKind kind;
+};
+
+namespace keys {
+inline constexpr DefinitionKey kSetup{"Title", "Setup", 0, ValueKind::Text};
+inline constexpr DefinitionKey kUnSetup{"Title", "UnSetup", 0, ValueKind::Text};
+inline constexpr DefinitionKey kUnSetupKey{"Title", "UnSetupKey", 0, ValueKind::Name};
+inline constexpr DefinitionKey kVersion{"Title", "Version", 0, ValueKind::Text};
+inline constexpr DefinitionKey kPublisher{"Title", "Publisher", 0, ValueKind::Text};
+inline constexpr DefinitionKey kReadmeFile{"Readme", "File", 0, ValueKind::RelativePath};
+inline constexpr DefinitionKey kReadmeTitle{"Readme", "Title", 0, ValueKind::Text};
+inline constexpr DefinitionKey kDefaultFolder{"DefaultFolder", "Folder", 0,
+                                              ValueKind::DefaultFolder};
+inline constexpr DefinitionKey kMessage{"TopMessage", "Message", 5, ValueKind::Text};
+inline constexpr DefinitionKey kMakeFolder{"MakeFolder", "Folder", 20, ValueKind::MarkerPath};
+inline constexpr DefinitionKey kCopyFile{"CopyFile", "File", 99, ValueKind::CopyFile};
+inline constexpr DefinitionKey kShortCutMake{"ShortCut", "Make", 20, ValueKind::MarkerPath};
+inline constexpr DefinitionKey kShortCutName{"ShortCut", "Name", 20, ValueKind::ShortCutName};
+inline constexpr DefinitionKey kRegistryKey{"Registry", "Key", 20, ValueKind::RegistryKey};
+inline constexpr DefinitionKey kRegistryName{"Registry", "Name", 20, ValueKind::Name};
+inline constexpr DefinitionKey kRegistryValue{"Registry", "Value", 20, ValueKind::RegistryValue};
+inline constexpr DefinitionKey kDeleteRegistry{"DeleteRegistry", "Key", 20, ValueKind::RemovalKey};
+inline constexpr DefinitionKey kExecuteFile{"ExecuteFile", "File", 0, ValueKind::MarkerPath};
+}  // namespace keys
+
+// Every key the program reads, sections in the order of the file's layout
+// above.
+inline constexpr const DefinitionKey* kDefinitionKeys[] = {
+    &keys::kSetup,         &keys::kUnSetup,       &keys::kUnSetupKey,     &keys::kVersion,
+    &keys::kPublisher,     &keys::kReadmeFile,    &keys::kReadmeTitle,    &keys::kDefaultFolder,
+    &keys::kMessage,       &keys::kMakeFolder,    &keys::kCopyFile,       &keys::kShortCutMake,
+    &keys::kShortCutName,  &keys::kRegistryKey,   &keys::kRegistryName,   &keys::kRegistryValue,
+    &keys::kDeleteRegistry, &keys::kExecuteFile,
+};
+
+// The key of the table a key name of a section stands for, with its number
+// (0 for a plain key), compared as the program compares names; null when the
+// program never reads such a key. A numbered key beyond its limit is found,
+// with its number: the caller tells it from a read one. A number is digits
+// without a leading zero (File01 is never read).
+const DefinitionKey* FindDefinitionKey(const std::string& section, const std::string& name,
+                                       int* number);
+
+// The key's name as the file spells it: name, or name and number.
+std::string KeyName(const DefinitionKey& key, int number);
+
+// One key of the file as the program reads it.
+struct DefinitionEntry {
+  int number = 0;     // 0 for a plain key
+  std::string value;  // as the program sees it (quotes removed, at most 254 characters)
+  int line = 0;       // the key's line in the file, from 1
+};
+
+// The definition file, read once through the platform by the profile rules.
+// A file that is missing or cannot be read reads as empty: every key at its
+// default.
+class DefinitionFile {
+ public:
+  DefinitionFile(Platform& platform, const std::string& file);
+
+  // False when the file is there but could not be read.
+  bool readable() const { return readable_; }
+
+  // The value the program reads: fallback when the key is missing (an
+  // empty value is a value).
+  std::string Get(const DefinitionKey& key, const std::string& fallback = "") const {
+    return Get(key, 0, fallback);
+  }
+  std::string Get(const DefinitionKey& key, int number, const std::string& fallback = "") const;
+  // The key as it stands in the file; nullopt when it is missing.
+  std::optional<DefinitionEntry> Find(const DefinitionKey& key, int number = 0) const;
+  // The numbered keys 1..limit that have a non-empty value, in number order.
+  std::vector<DefinitionEntry> List(const DefinitionKey& key) const;
+  // The parsed file, every line with its number.
+  const ProfileText& text() const { return text_; }
+
+ private:
+  DefinitionFile(Platform& platform, const std::string& file, std::optional<std::string> bytes);
+
+  ProfileText text_;
+  bool readable_;
+};
 
 // The folders that the folder markers stand for.
 struct MarkerFolders {
@@ -168,7 +285,8 @@ RegValue ParseRegistryValue(const std::string& value);
 // hexadecimal digits; anything that is not a 32-bit integer gives 0.
 int32_t ParseIntValue(const std::string& text);
 
-// Reads every non-empty key prefix1..prefixN of a section, in order.
+// Reads every non-empty key prefix1..prefixN of a section of a profile file,
+// in order.
 std::vector<std::string> ReadNumberedKeys(Platform& platform, const std::string& file,
                                           const std::string& section, const std::string& prefix,
                                           int count, const std::string& defaultValue = "");
@@ -179,22 +297,17 @@ struct Titles {
   std::string setup;
   std::string unSetup;
 };
-Titles ReadTitles(Platform& platform, const std::string& file);
+Titles ReadTitles(const DefinitionFile& definition);
 
 // [TopMessage] Message1..5, each followed by a carriage return; when all
 // five are empty, the standard opening message.
-std::string ReadTopMessage(Platform& platform, const std::string& file);
+std::string ReadTopMessage(const DefinitionFile& definition);
 
 // [Title] UnSetupKey: the product's name in the system's list of installed
-// programs; the uninstall title when missing.
-std::string ReadUnSetupKey(Platform& platform, const std::string& file,
-                           const std::string& unSetupTitle);
-
-// [ExecuteFile] File: the folder-marker path of the file opened after a
-// completed installation; empty when none.
-std::string ReadExecuteFile(Platform& platform, const std::string& file);
+// programs; the uninstall title when missing or empty.
+std::string ReadUnSetupKey(const DefinitionFile& definition, const std::string& unSetupTitle);
 
 // Which place markers occur anywhere in [ShortCut] Name1..20.
-ShortCutPlaces ReadShortCutPlaces(Platform& platform, const std::string& file);
+ShortCutPlaces ReadShortCutPlaces(const DefinitionFile& definition);
 
 }  // namespace qs

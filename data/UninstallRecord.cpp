@@ -1,5 +1,7 @@
 #include "data/UninstallRecord.h"
 
+#include <iterator>
+
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "core/Texts.h"
@@ -54,25 +56,40 @@ void ListRecordItself(Platform& platform, DeleteList& files, const std::string& 
   Append(files, recordPath);
 }
 
-// The registration's command line: the uninstaller in the Windows folder, a
-// blank, the record in quotes.
-std::string UninstallCommand(const std::string& windowsFolder, const std::string& recordPath,
-                             CodePage cp) {
-  return UninstallerPath(windowsFolder, cp) + " \"" + recordPath + "\"";
+void SetRegistrationValue(Platform& platform, const std::string& keyPath, const char* name,
+                          const RegValue& value) {
+  if (!platform.SetRegistryValue(RegRoot::LocalMachine, keyPath, name, value)) {
+    throw SetupError(WithValue(text::kValueWriteFailed, name));
+  }
 }
 
-void Register(Platform& platform, const std::string& keyPath, const std::string& displayName,
-              const std::string& command) {
+// The registration's values, as laid out in the header: a text that is
+// empty is not written.
+void Register(Platform& platform, const std::string& keyPath, const RecordSetting& setting,
+              CodePage cp) {
   if (!platform.CreateRegistryKey(RegRoot::LocalMachine, keyPath)) {
     throw SetupError(WithValue(text::kKeyCreateFailed, keyPath));
   }
-  const std::pair<const char*, std::string> values[] = {{"DisplayName", displayName},
-                                                        {"UninstallString", command}};
-  for (const auto& [name, data] : values) {
-    RegValue value{RegValue::Kind::String, data, 0};
-    if (!platform.SetRegistryValue(RegRoot::LocalMachine, keyPath, name, value)) {
-      throw SetupError(WithValue(text::kValueWriteFailed, name));
-    }
+  // The command line: the uninstaller in the Windows folder, a blank, the
+  // record in quotes. The uninstaller is the icon too.
+  const std::string icon = UninstallerPath(setting.windowsFolder, cp);
+  const std::string command = icon + " \"" + setting.recordPath + "\"";
+  const std::string quiet = command + " /S";
+  const std::string* const texts[] = {&setting.unSetupKey, &command,          &quiet,
+                                      &icon,               &setting.installFolder,
+                                      &setting.version,    &setting.publisher, &setting.installDate};
+  static const char* const kTextNames[] = {"DisplayName",    "UninstallString", "QuietUninstallString",
+                                           "DisplayIcon",    "InstallLocation", "DisplayVersion",
+                                           "Publisher",      "InstallDate"};
+  for (size_t i = 0; i < std::size(texts); ++i) {
+    if (texts[i]->empty()) continue;
+    SetRegistrationValue(platform, keyPath, kTextNames[i], {RegValue::Kind::String, *texts[i], 0});
+  }
+  const uint64_t kib = (setting.installedBytes + 1023) / 1024;
+  const uint32_t numbers[] = {kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(kib), 1, 1};
+  static const char* const kNumberNames[] = {"EstimatedSize", "NoModify", "NoRepair"};
+  for (size_t i = 0; i < std::size(numbers); ++i) {
+    SetRegistrationValue(platform, keyPath, kNumberNames[i], {RegValue::Kind::Dword, "", numbers[i]});
   }
 }
 
@@ -150,10 +167,7 @@ void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, Dele
   complete &= WriteIniString(platform, record::kUnSetupRegistryKey, record::kKey, keyPath, file);
   // Without a name of its own the registration would land in the list of
   // installed programs itself.
-  if (KeyComponentCount(setting.unSetupKey, cp) != 0) {
-    Register(platform, keyPath, setting.unSetupKey,
-             UninstallCommand(setting.windowsFolder, file, cp));
-  }
+  if (KeyComponentCount(setting.unSetupKey, cp) != 0) Register(platform, keyPath, setting, cp);
   if (!complete) throw SetupError(WithValue(text::kValueWriteFailed, file));
 }
 

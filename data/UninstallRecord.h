@@ -22,12 +22,26 @@
 // earlier record of either form (the rule lives in platform/ProfileText.h).
 //
 // The registration: under HKEY_LOCAL_MACHINE, the key
-// SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<UnSetupKey> with the
-// string values DisplayName (the key name) and UninstallString (the
-// uninstaller in the Windows folder, a blank, the record's path in quotes).
+// SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<UnSetupKey>, what the
+// list of installed programs shows, with these values (the uninstall
+// removes the key whole):
+//
+//   DisplayName           string  the key name
+//   UninstallString       string  the uninstaller in the Windows folder, a
+//                                 blank, the record's path in quotes
+//   QuietUninstallString  string  the same, then " /S" (no window)
+//   DisplayIcon           string  the uninstaller, whose icon the list shows
+//   InstallLocation       string  the install folder as the user confirmed it
+//   DisplayVersion        string  [Title] Version; not written when empty
+//   Publisher             string  [Title] Publisher; not written when empty
+//   InstallDate           string  the day of the installation, YYYYMMDD
+//   EstimatedSize         DWORD   KiB of the files the run installed, rounded
+//                                 up
+//   NoModify, NoRepair    DWORD   1: the entry offers removal only
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -106,6 +120,11 @@ struct RecordSetting {
   std::string unSetupTitle;
   std::string unSetupKey;     // [Title] UnSetupKey of the definition file
   std::string windowsFolder;
+  // Only for the registration.
+  std::string version;          // [Title] Version
+  std::string publisher;        // [Title] Publisher
+  std::string installDate;      // YYYYMMDD
+  uint64_t installedBytes = 0;  // the files the run installed
 };
 
 // The install folder without trailing backslash, then \UNSETUP.INI.

@@ -1,8 +1,8 @@
 // What one installation is to do, as read from the definition file.
 //
 // Each list holds its entries in the order of their numbered keys, at most
-// the section's limit (kMaxFolders, kMaxFiles, kMaxShortCuts, kMaxRegistry
-// of the definition file); an entry carries everything the run needs of it.
+// the limit of its keys in the definition file (data/Definition.h); an entry
+// carries everything the run needs of it.
 #pragma once
 
 #include <string>

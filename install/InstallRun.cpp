@@ -46,9 +46,13 @@ void InstallRun::Start() {
   window_.ShowStatus(text::kGatheringPlan);
 }
 
-std::string InstallRun::Read(const char* section, const std::string& key,
-                             const std::string& fallback) {
-  return ReadIniString(platform_, section, key, fallback, values_.infoFile);
+// Read once, when the plan is gathered: the later phases see the same file.
+// One that is there but cannot be read ends the run: an empty plan would
+// install nothing and say nothing.
+const DefinitionFile& InstallRun::Definition() {
+  if (!definition_) definition_.emplace(platform_, values_.infoFile);
+  if (!definition_->readable()) throw SetupError(text::kInfoFileMissing);
+  return *definition_;
 }
 
 std::string InstallRun::SourcePath(const std::string& fileName) const {
@@ -60,22 +64,21 @@ MarkerFolders InstallRun::Folders() const {
 }
 
 void InstallRun::GatherInstallPlan() {
-  for (const std::string& folder :
-       ReadNumberedKeys(platform_, values_.infoFile, ini::kMakeFolder, "Folder", kMaxFolders)) {
-    plan_.folders.push_back(folder);
+  for (const DefinitionEntry& folder : Definition().List(keys::kMakeFolder)) {
+    plan_.folders.push_back(folder.value);
   }
   GatherFiles();
   GatherShortCuts();
   GatherRegistryValues();
-  lists_.setupRegistry.entries = ReadNumberedKeys(platform_, values_.infoFile, ini::kDeleteRegistry,
-                                                  "Key", kMaxDeleteRegistry);
+  for (const DefinitionEntry& key : Definition().List(keys::kDeleteRegistry)) {
+    lists_.setupRegistry.entries.push_back(key.value);
+  }
 }
 
 // Only files whose source is there; their sizes make the progress total.
 void InstallRun::GatherFiles() {
-  for (const std::string& entry :
-       ReadNumberedKeys(platform_, values_.infoFile, ini::kCopyFile, "File", kMaxFiles)) {
-    CopyFileValue value = SplitCopyFileValue(entry);
+  for (const DefinitionEntry& entry : Definition().List(keys::kCopyFile)) {
+    CopyFileValue value = SplitCopyFileValue(entry.value);
     std::string source = SourcePath(FileNamePart(value.path, cp_));
     if (!FileExists(platform_, source)) continue;
     plan_.files.push_back({value.path, value.flag});
@@ -91,22 +94,18 @@ void InstallRun::GatherFiles() {
 }
 
 void InstallRun::GatherShortCuts() {
-  for (int n = 1; n <= kMaxShortCuts; ++n) {
-    std::string target = Read(ini::kShortCut, "Make" + std::to_string(n));
-    if (target.empty()) continue;
-    std::string name = Read(ini::kShortCut, "Name" + std::to_string(n), "Default");
-    if (ShortCutChosen(name)) plan_.shortCuts.push_back({target, name});
+  for (const DefinitionEntry& target : Definition().List(keys::kShortCutMake)) {
+    std::string name = Definition().Get(keys::kShortCutName, target.number, "Default");
+    if (ShortCutChosen(name)) plan_.shortCuts.push_back({target.value, name});
   }
 }
 
 // An entry needs a key and a value name; the value itself may be empty.
 void InstallRun::GatherRegistryValues() {
-  for (int n = 1; n <= kMaxRegistry; ++n) {
-    std::string key = Read(ini::kRegistry, "Key" + std::to_string(n));
-    if (key.empty()) continue;
-    std::string name = Read(ini::kRegistry, "Name" + std::to_string(n));
+  for (const DefinitionEntry& key : Definition().List(keys::kRegistryKey)) {
+    std::string name = Definition().Get(keys::kRegistryName, key.number);
     if (name.empty()) continue;
-    plan_.registry.push_back({key, name, Read(ini::kRegistry, "Value" + std::to_string(n))});
+    plan_.registry.push_back({key.value, name, Definition().Get(keys::kRegistryValue, key.number)});
   }
 }
 
@@ -191,7 +190,11 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
     source = SourcePath(FileNamePart(file.path, cp_));
   }
   if (showProgress_) AdvanceProgress(source);
-  if (!copied) failures_.Add(text::kTagFile, destination);
+  if (!copied) {
+    failures_.Add(text::kTagFile, destination);
+  } else if (std::optional<uint64_t> size = platform_.FileSize(destination)) {
+    installedBytes_ += *size;
+  }
 }
 
 void InstallRun::AdvanceProgress(const std::string& source) {
@@ -259,9 +262,15 @@ void InstallRun::ShowFailureLog() {
 
 void InstallRun::WriteUninstallRecord() {
   window_.ShowStatus(text::kWritingRecord);
-  RecordSetting setting{recordPath_, installFolder_, values_.unSetupTitle,
-                        ReadUnSetupKey(platform_, values_.infoFile, values_.unSetupTitle),
-                        values_.windowsFolder};
+  RecordSetting setting{recordPath_,
+                        installFolder_,
+                        values_.unSetupTitle,
+                        ReadUnSetupKey(Definition(), values_.unSetupTitle),
+                        values_.windowsFolder,
+                        Definition().Get(keys::kVersion),
+                        Definition().Get(keys::kPublisher),
+                        platform_.LocalDate(),
+                        installedBytes_};
   qs::WriteUninstallRecord(platform_, setting, lists_, cp_);
 }
 
@@ -271,7 +280,7 @@ void InstallRun::ShowCompletion() {
 }
 
 void InstallRun::RunExecuteFile() {
-  std::string value = ReadExecuteFile(platform_, values_.infoFile);
+  std::string value = Definition().Get(keys::kExecuteFile);
   if (value.empty()) return;
   std::string path = ResolveMarkerPath(value, Folders(), cp_);
   if (!FileExists(platform_, path)) return;

@@ -6,11 +6,13 @@
 // opens the file named for after setup.
 //
 // Single steps that fail never stop the run: they add a tagged line to the
-// failure log. A registry value or shortcut folder that cannot be written
-// raises SetupError, which ends the run with the standard error report.
+// failure log. A registry value or shortcut folder that cannot be written,
+// or a definition file that is there but cannot be read, raises SetupError,
+// which ends the run with the standard error report.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/CodePage.h"
@@ -51,7 +53,7 @@ class InstallRun {
   void RunExecuteFile();
 
  private:
-  std::string Read(const char* section, const std::string& key, const std::string& fallback = "");
+  const DefinitionFile& Definition();
   std::string SourcePath(const std::string& fileName) const;
   MarkerFolders Folders() const;
   void GatherFiles();
@@ -70,11 +72,13 @@ class InstallRun {
   RunOptions options_;
   uint64_t totalBytes_ = 0;
   uint64_t copiedBytes_ = 0;
+  uint64_t installedBytes_ = 0;  // what the copied files hold, for the registration
   bool showProgress_ = true;
   FailureLog failures_;
   std::string installFolder_;
   std::string recordPath_;
   DeleteLists lists_;
+  std::optional<DefinitionFile> definition_;
 };
 
 }  // namespace qs

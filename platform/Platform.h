@@ -158,6 +158,8 @@ class Platform {
   virtual std::string ModulePath() = 0;
   // The first command-line argument, empty when there is none.
   virtual std::string FirstArgument() = 0;
+  // Today's date where the system is, as YYYYMMDD (GetLocalTime).
+  virtual std::string LocalDate() = 0;
 
   // --- Shell ---------------------------------------------------------------
   // Path of a shell special folder (a CSIDL value); empty when unknown.

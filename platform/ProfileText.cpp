@@ -19,12 +19,6 @@ std::string Trim(const std::string& s) {
 
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
-}
-
 constexpr uint32_t kShiftJis = 932;
 
 // A line that is not Shift-JIS: its ASCII as it is, U+FFFD for every other byte.
@@ -58,6 +52,12 @@ std::string FromShiftJis(Platform& codec, const std::string& bytes) {
 
 }  // namespace
 
+bool SameProfileName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
+}
+
 std::optional<std::string> ReadAll(std::unique_ptr<FileReader> reader) {
   if (!reader) return std::nullopt;
   std::string bytes;
@@ -89,62 +89,68 @@ std::string EncodeText(Platform& codec, const std::string& text, TextForm form) 
 ProfileText::ProfileText(const std::string& contents) {
   sections_.push_back({});
   size_t pos = 0;
-  while (pos < contents.size()) {
+  for (int number = 1; pos < contents.size(); ++number) {
     size_t end = contents.find_first_of("\r\n", pos);
     if (end == std::string::npos) end = contents.size();
     std::string line = Trim(contents.substr(pos, end - pos));
-    pos = end + 1;
+    pos = end + (contents.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     if (line.empty()) continue;
     if (line[0] == '[') {
       size_t close = line.rfind(']');
       if (close != std::string::npos) {
-        sections_.push_back({line.substr(1, close - 1), {}});
+        sections_.push_back({line.substr(1, close - 1), number, {}});
         continue;
       }
     }
     size_t eq = line.find('=');
     if (eq == std::string::npos) {
-      sections_.back().entries.push_back({line, std::nullopt});
+      sections_.back().entries.push_back({line, std::nullopt, number});
     } else {
       // A value ends at a NUL, as the system's C string does.
       std::string value = Trim(line.substr(eq + 1));
       value = Trim(value.substr(0, value.find('\0')));
-      sections_.back().entries.push_back({Trim(line.substr(0, eq)), value});
+      sections_.back().entries.push_back({Trim(line.substr(0, eq)), value, number});
     }
   }
 }
 
 ProfileText::Section* ProfileText::FindSection(const std::string& name) {
   for (size_t i = 1; i < sections_.size(); ++i) {
-    if (SameName(sections_[i].name, name)) return &sections_[i];
+    if (SameProfileName(sections_[i].name, name)) return &sections_[i];
+  }
+  return nullptr;
+}
+
+const ProfileText::Entry* ProfileText::FindEntry(const std::string& section,
+                                                 const std::string& key) const {
+  const Section* found = const_cast<ProfileText*>(this)->FindSection(section);
+  if (!found) return nullptr;
+  for (const Entry& entry : found->entries) {
+    if (SameProfileName(entry.name, key)) return &entry;
   }
   return nullptr;
 }
 
 std::optional<std::string> ProfileText::Find(const std::string& section,
                                              const std::string& key) const {
-  Section* found = const_cast<ProfileText*>(this)->FindSection(section);
-  if (!found) return std::nullopt;
-  for (const Entry& entry : found->entries) {
-    if (SameName(entry.name, key)) return entry.value;
-  }
-  return std::nullopt;
+  const Entry* entry = FindEntry(section, key);
+  return entry ? entry->value : std::nullopt;
 }
 
 void ProfileText::Set(const std::string& section, const std::string& key,
                       const std::string& value) {
   Section* found = FindSection(section);
   if (!found) {
-    sections_.push_back({section, {}});
+    sections_.push_back({section, 0, {}});
     found = &sections_.back();
   }
   for (Entry& entry : found->entries) {
-    if (SameName(entry.name, key)) {
+    if (SameProfileName(entry.name, key)) {
       entry.value = value;
       return;
     }
   }
-  found->entries.push_back({key, value});
+  found->entries.push_back({key, value, 0});
 }
 
 std::string ProfileText::Serialize() const {

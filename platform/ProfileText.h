@@ -42,29 +42,44 @@ std::string EncodeText(Platform& codec, const std::string& text, TextForm form);
 // The parsed text of a profile file.
 class ProfileText {
  public:
+  // A line that is no section line: a key and the value after its "="
+  // (nullopt when the line has none), both without the blanks at their ends.
+  struct Entry {
+    std::string name;
+    std::optional<std::string> value;
+    int line = 0;  // where it stands in the text, from 1; 0 when Set added it
+  };
+  struct Section {
+    std::string name;  // empty for the lines before the first section
+    int line = 0;      // the section line, from 1
+    std::vector<Entry> entries;
+  };
+
   explicit ProfileText(const std::string& text);
 
   // The value of key in the first section of that name (names compared
   // without regard to ASCII letter case). nullopt when the section or the key
   // is missing, or the line has no "=".
   std::optional<std::string> Find(const std::string& section, const std::string& key) const;
+  // The line Find reads: the first of that name in the first section of
+  // that name; null when there is none.
+  const Entry* FindEntry(const std::string& section, const std::string& key) const;
   // Sets the value in the first section of that name, appending the section
   // or the key at the end when missing.
   void Set(const std::string& section, const std::string& key, const std::string& value);
   std::string Serialize() const;
+  // Every section in the order of the text; the first holds the lines
+  // before any section line. A line counts as ended by CR LF, CR or LF.
+  const std::vector<Section>& sections() const { return sections_; }
 
  private:
-  struct Entry {
-    std::string name;
-    std::optional<std::string> value;
-  };
-  struct Section {
-    std::string name;  // empty for lines before the first section
-    std::vector<Entry> entries;
-  };
   Section* FindSection(const std::string& name);
   std::vector<Section> sections_;
 };
+
+// Profile names compared as the system compares them: ASCII letters
+// without regard to case, every other byte exactly.
+bool SameProfileName(const std::string& a, const std::string& b);
 
 // The value text as GetPrivateProfileString hands it out: a single pair of
 // matching quotation marks (' or ") around it removed, then cut to whole

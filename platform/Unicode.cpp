@@ -6,24 +6,28 @@ namespace qs {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// What Decode gives for bytes that are no sequence: never a code point, so
+// that a U+FFFD written in the text is told from one that stands for a
+// byte.
+constexpr char32_t kInvalid = 0xFFFFFFFF;
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
-// The code point at text[i] of a sequence of n bytes (2 to 4), or U+FFFD
+// The code point at text[i] of a sequence of n bytes (2 to 4), or kInvalid
 // when the bytes are no such sequence. allowSurrogates admits the
 // three-byte form of a lone surrogate.
 char32_t Decode(std::string_view text, size_t i, size_t n, bool allowSurrogates) {
   static constexpr unsigned char kLeadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
   static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (i + n > text.size()) return kReplacement;
+  if (i + n > text.size()) return kInvalid;
   char32_t c = static_cast<unsigned char>(text[i]) & kLeadMask[n];
   for (size_t k = 1; k < n; ++k) {
     unsigned char byte = static_cast<unsigned char>(text[i + k]);
-    if (!IsContinuation(byte)) return kReplacement;
+    if (!IsContinuation(byte)) return kInvalid;
     c = (c << 6) | (byte & 0x3F);
   }
   bool surrogate = c >= 0xD800 && c <= 0xDFFF;
-  if (c < kMinimum[n] || c > 0x10FFFF || (surrogate && !allowSurrogates)) return kReplacement;
+  if (c < kMinimum[n] || c > 0x10FFFF || (surrogate && !allowSurrogates)) return kInvalid;
   return c;
 }
 
@@ -44,7 +48,11 @@ char32_t Next(std::string_view text, size_t& i, bool allowSurrogates) {
     return n == 1 ? lead : kReplacement;
   }
   char32_t c = Decode(text, i, n, allowSurrogates);
-  i += c == kReplacement ? 1 : n;
+  if (c == kInvalid) {
+    ++i;
+    return kReplacement;
+  }
+  i += n;
   return c;
 }
 

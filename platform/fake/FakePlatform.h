@@ -56,6 +56,7 @@ class FakePlatform : public Platform {
   std::string systemFolder = "C:\\WINDOWS\\SYSTEM32";
   std::string modulePath = "C:\\SETUP\\SETUP.EXE";
   std::string firstArgument;
+  std::string localDate = "20240102";
   std::map<int, std::string> specialFolders;
   std::vector<uint32_t> sleeps;
   uint64_t milliseconds = 0;
@@ -105,6 +106,7 @@ class FakePlatform : public Platform {
   std::string ModulePath() override { return modulePath; }
   std::string FullPath(const std::string& path) override { return Normal(path); }
   std::string FirstArgument() override { return firstArgument; }
+  std::string LocalDate() override { return localDate; }
   std::string SpecialFolder(int csidl) override;
   bool ShellOpen(const std::string& path) override;
   ShellLinkResult CreateShellLink() override;

@@ -322,6 +322,12 @@ std::string Win32Platform::FirstArgument() {
   return FirstArgumentOf(Narrow(::GetCommandLineW()).c_str());
 }
 
+std::string Win32Platform::LocalDate() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return std::to_string(now.wYear * 10000u + now.wMonth * 100u + now.wDay);
+}
+
 std::string Win32Platform::SpecialFolder(int csidl) {
   ScopedItemIdList list;
   if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, list.out())) || !list) {

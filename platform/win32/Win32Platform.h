@@ -42,6 +42,7 @@ class Win32Platform : public Platform {
   std::string ModulePath() override;
   std::string FullPath(const std::string& path) override;
   std::string FirstArgument() override;
+  std::string LocalDate() override;
   std::string SpecialFolder(int csidl) override;
   bool ShellOpen(const std::string& path) override;
   ShellLinkResult CreateShellLink() override;

@@ -333,6 +333,18 @@ TEST_F(PlatformContract, RegistryKeysValuesAndTrees) {
   os().DeleteRegistryTree(RegRoot::CurrentUser, "Software\\QuilloContract");
 }
 
+// The day where the system is, as the registration's InstallDate holds it.
+TEST_F(PlatformContract, TheLocalDateIsADayOfEightDigits) {
+  const std::string date = os().LocalDate();
+  ASSERT_EQ(8u, date.size()) << date;
+  for (char c : date) ASSERT_TRUE(c >= '0' && c <= '9') << date;
+  EXPECT_GE(std::stoi(date.substr(0, 4)), 2000) << date;
+  EXPECT_GE(std::stoi(date.substr(4, 2)), 1) << date;
+  EXPECT_LE(std::stoi(date.substr(4, 2)), 12) << date;
+  EXPECT_GE(std::stoi(date.substr(6, 2)), 1) << date;
+  EXPECT_LE(std::stoi(date.substr(6, 2)), 31) << date;
+}
+
 TEST_F(PlatformContract, ShellLinksAreSavedWhereAsked) {
   ShellLinkResult made = os().CreateShellLink();
   ASSERT_NE(nullptr, made.link) << made.error;

@@ -57,6 +57,10 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_EQ("REG_SZ Sample", RegData("HKCU\\Software\\Quillo\\Sample", "Edition"));
   EXPECT_EQ("REG_SZ C:\\windows\\APPUNSET.EXE \"" + product.WinPath("installed") + "\\UNSETUP.INI\"",
             RegData(registration, "UninstallString"));
+  // Wine's own list of installed programs names the product.
+  CommandResult listed = RunInSession({"wine", "uninstaller", "--list"});
+  EXPECT_EQ(0, listed.code) << listed.out;
+  EXPECT_NE(std::string::npos, listed.out.find("|||Quillo Sample Product")) << listed.out;
 
   // The registration's command: the uninstaller with the record.
   Product remover("uninstall-sample");
@@ -77,6 +81,9 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_TRUE(fs::exists(installed / "README.TXT"));  // flagged to stay
   EXPECT_EQ(std::nullopt, RegData("HKCU\\Software\\Quillo\\Sample", "Edition"));
   EXPECT_EQ(std::nullopt, RegData(registration, "UninstallString"));
+  listed = RunInSession({"wine", "uninstaller", "--list"});
+  EXPECT_EQ(0, listed.code) << listed.out;
+  EXPECT_EQ(std::string::npos, listed.out.find("Quillo Sample Product")) << listed.out;
 
   for (const auto& [name, bytes] : planted) {
     EXPECT_EQ(bytes, ReadFile(temp / name)) << name;

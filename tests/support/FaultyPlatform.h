@@ -6,8 +6,8 @@
 // and writes of open files and the methods of shell links. A call armed to
 // fail fails once; everything before and after it behaves as the inner
 // platform does. Calls that cannot fail (pauses, beeps, code page conversions, the
-// system's folders and texts, profile reads) are passed through and not
-// counted.
+// system's folders and texts, the date, profile reads) are passed through and
+// not counted.
 #pragma once
 
 #include <cstdint>
@@ -90,6 +90,7 @@ class FaultyPlatform : public Platform {
   std::string ModulePath() override { return inner_.ModulePath(); }
   std::string FullPath(const std::string& path) override { return inner_.FullPath(path); }
   std::string FirstArgument() override { return inner_.FirstArgument(); }
+  std::string LocalDate() override { return inner_.LocalDate(); }
   std::string SpecialFolder(int csidl) override;
   bool ShellOpen(const std::string& path) override;
   ShellLinkResult CreateShellLink() override;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "data/Definition.h"
 #include "tests/support/FakePlatform.h"
 
@@ -117,56 +119,106 @@ TEST(RegistryValue, TypeMarkersAndNumbers) {
   EXPECT_EQ(0, ParseIntValue("1 "));
 }
 
-class DefinitionFile : public ::testing::Test {
+class DefinitionReading : public ::testing::Test {
  protected:
   void Ini(const std::string& text) { os.AddFile(kFile, text); }
+  DefinitionFile Read() { return DefinitionFile(os, kFile); }
   test::FakePlatform os;
   const std::string kFile = "C:\\SETUP\\SETUP.INI";
 };
 
-TEST_F(DefinitionFile, TitlesAndTheirDefaults) {
+TEST_F(DefinitionReading, TitlesAndTheirDefaults) {
   Ini("");
-  EXPECT_EQ("Quillo! Setup for Windows32", ReadTitles(os, kFile).setup);
-  EXPECT_EQ("Quillo! Setup for Windows32", ReadTitles(os, kFile).unSetup);
+  EXPECT_EQ("Quillo! Setup for Windows32", ReadTitles(Read()).setup);
+  EXPECT_EQ("Quillo! Setup for Windows32", ReadTitles(Read()).unSetup);
   Ini("[Title]\r\nSetup=Acme\r\n");
-  EXPECT_EQ("Acme", ReadTitles(os, kFile).unSetup);
+  EXPECT_EQ("Acme", ReadTitles(Read()).unSetup);
   Ini("[Title]\r\nSetup=Acme\r\nUnSetup=Acme remover\r\n");
-  EXPECT_EQ("Acme remover", ReadTitles(os, kFile).unSetup);
+  EXPECT_EQ("Acme remover", ReadTitles(Read()).unSetup);
 }
 
-TEST_F(DefinitionFile, UninstallKeyAndFileOpenedAfterSetup) {
+TEST_F(DefinitionReading, UninstallKeyAndFileOpenedAfterSetup) {
   Ini("[Title]\r\nUnSetup=Acme remover\r\n");
-  EXPECT_EQ("Acme remover", ReadUnSetupKey(os, kFile, "Acme remover"));
-  EXPECT_EQ("", ReadExecuteFile(os, kFile));
+  EXPECT_EQ("Acme remover", ReadUnSetupKey(Read(), "Acme remover"));
+  EXPECT_EQ("", Read().Get(keys::kExecuteFile));
   Ini("[Title]\r\nUnSetupKey=AcmeKey\r\n[ExecuteFile]\r\nFile=(App)\\README.TXT\r\n");
-  EXPECT_EQ("AcmeKey", ReadUnSetupKey(os, kFile, "Acme remover"));
-  EXPECT_EQ("(App)\\README.TXT", ReadExecuteFile(os, kFile));
+  EXPECT_EQ("AcmeKey", ReadUnSetupKey(Read(), "Acme remover"));
+  EXPECT_EQ("(App)\\README.TXT", Read().Get(keys::kExecuteFile));
   Ini("[Title]\r\nUnSetupKey=\r\n");  // present but empty: as if missing
-  EXPECT_EQ("Acme remover", ReadUnSetupKey(os, kFile, "Acme remover"));
+  EXPECT_EQ("Acme remover", ReadUnSetupKey(Read(), "Acme remover"));
 }
 
-TEST_F(DefinitionFile, TopMessageLines) {
+TEST_F(DefinitionReading, TopMessageLines) {
   Ini("[TopMessage]\r\n");
-  EXPECT_EQ("セットアップを行います．", ReadTopMessage(os, kFile));
+  EXPECT_EQ("セットアップを行います．", ReadTopMessage(Read()));
   Ini("[TopMessage]\r\nMessage2=Hello\r\n");
-  EXPECT_EQ("\rHello\r\r\r\r", ReadTopMessage(os, kFile));
+  EXPECT_EQ("\rHello\r\r\r\r", ReadTopMessage(Read()));
   Ini("[TopMessage]\r\nMessage1=A\r\nMessage5=E\r\nMessage6=F\r\n");
-  EXPECT_EQ("A\r\r\r\rE\r", ReadTopMessage(os, kFile));
+  EXPECT_EQ("A\r\r\r\rE\r", ReadTopMessage(Read()));
 }
 
-TEST_F(DefinitionFile, ShortCutPlacesFoundAnywhereInNames) {
+TEST_F(DefinitionReading, ShortCutPlacesFoundAnywhereInNames) {
   Ini("[ShortCut]\r\nName7=(Dsk)(Sen)Viewer\r\nName21=(Sup)Late\r\nName3=Plain\r\n");
-  ShortCutPlaces p = ReadShortCutPlaces(os, kFile);
+  ShortCutPlaces p = ReadShortCutPlaces(Read());
   EXPECT_TRUE(p.desktop);
   EXPECT_TRUE(p.sendTo);
   EXPECT_FALSE(p.startMenu);
   EXPECT_FALSE(p.startUp);
 }
 
-TEST_F(DefinitionFile, NumberedKeysSkipGapsAndStopAtTheLimit) {
-  Ini("[CopyFile]\r\nFile2=B\r\nFile1=\r\nFile99=Z\r\nFile100=late\r\n");
-  EXPECT_EQ((std::vector<std::string>{"B", "Z"}),
-            ReadNumberedKeys(os, kFile, ini::kCopyFile, "File", kMaxFiles));
+// The reader gives each key its number and line, as the profile rules read
+// it: the first section and the first key of a name, whatever the line ends
+// and the byte-order mark.
+TEST_F(DefinitionReading, NumberedKeysSkipGapsStopAtTheLimitAndKeepTheirLines) {
+  for (const char* end : {"\r\n", "\n", "\r"}) {
+    for (const char* mark : {"", "\xEF\xBB\xBF"}) {
+      auto line = [&](const std::string& text) { return text + end; };
+      Ini(mark + line("; a comment") + line("[copyfile]") + line("File2=B") + line("File1=") +
+          line("") + line("file99 = 'Z'") + line("File100=late") + line("File01=zero") +
+          line("File2=second") + line("[CopyFile]") + line("File3=never"));
+      SCOPED_TRACE(std::string("mark ") + (*mark ? "yes" : "no") + ", line end " +
+                   std::to_string(std::string(end).size()));
+      std::vector<DefinitionEntry> files = Read().List(keys::kCopyFile);
+      ASSERT_EQ(2u, files.size());
+      EXPECT_EQ(2, files[0].number);
+      EXPECT_EQ("B", files[0].value);
+      EXPECT_EQ(3, files[0].line);
+      EXPECT_EQ(99, files[1].number);
+      EXPECT_EQ("Z", files[1].value);  // quotes removed
+      EXPECT_EQ(6, files[1].line);
+      ASSERT_TRUE(Read().Find(keys::kCopyFile, 1).has_value());  // empty, but there
+      EXPECT_EQ(4, Read().Find(keys::kCopyFile, 1)->line);
+      EXPECT_FALSE(Read().Find(keys::kCopyFile, 3).has_value());
+      EXPECT_EQ("fallback", Read().Get(keys::kCopyFile, 3, "fallback"));
+      EXPECT_EQ(std::string(254, 'x'),
+                DefinitionFile(os, "C:\\NONE.INI").Get(keys::kSetup, std::string(300, 'x')));
+    }
+  }
+}
+
+// Every key name of the table is found as itself, in any ASCII letter case;
+// numbers without a leading zero, beyond the limit too (the caller tells).
+TEST(DefinitionKeys, EachNameIsFoundWithItsNumber) {
+  for (const DefinitionKey* key : kDefinitionKeys) {
+    int number = -1;
+    const int n = key->limit ? key->limit : 0;
+    EXPECT_EQ(key, FindDefinitionKey(key->section, KeyName(*key, n), &number)) << key->name;
+    EXPECT_EQ(n, number);
+    std::string lower = KeyName(*key, n);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(key, FindDefinitionKey(key->section, lower, &number)) << lower;
+    if (key->limit) {
+      EXPECT_EQ(key, FindDefinitionKey(key->section, KeyName(*key, key->limit + 1), &number));
+      EXPECT_EQ(key->limit + 1, number);
+      EXPECT_EQ(nullptr, FindDefinitionKey(key->section, std::string(key->name) + "01", &number));
+      EXPECT_EQ(nullptr, FindDefinitionKey(key->section, std::string(key->name) + "0", &number));
+      EXPECT_EQ(nullptr, FindDefinitionKey(key->section, key->name, &number));
+      EXPECT_EQ(nullptr, FindDefinitionKey(key->section, std::string(key->name) + "1x", &number));
+    } else {
+      EXPECT_EQ(nullptr, FindDefinitionKey(key->section, KeyName(*key, 1), &number));
+    }
+    EXPECT_EQ(nullptr, FindDefinitionKey("Other", KeyName(*key, n), &number));
+  }
 }
 
 }  // namespace

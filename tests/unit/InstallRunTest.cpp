@@ -42,6 +42,9 @@ class InstallRunTest : public ::testing::Test {
   std::string Recorded(const char* section, const std::string& key) {
     return ReadIniString(os, section, key, "<missing>", kRecord);
   }
+  std::optional<RegValue> Registered(const char* name) {
+    return os.GetRegistryValue(RegRoot::LocalMachine, UninstallKeyPath("Acme"), name);
+  }
 
   test::FakePlatform os;
   test::FakeRunWindow window;
@@ -184,6 +187,17 @@ TEST_F(InstallRunTest, AWholeRunInstallsRecordsAndRegisters) {
   EXPECT_TRUE(os.GetRegistryValue(RegRoot::LocalMachine,
                                   "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme",
                                   "UninstallString").has_value());
+  // The registration counts what the run installed, expanded, in KiB rounded
+  // up, on the system's date.
+  uint64_t installed = 0;
+  for (const char* file : {"ONE.TXT", "A\\LIB.DLL", "THREE.TXT"}) {
+    installed += *os.FileSize(std::string(kApp) + "\\" + file);
+  }
+  ASSERT_TRUE(Registered("EstimatedSize").has_value());
+  EXPECT_EQ((installed + 1023) / 1024, Registered("EstimatedSize")->number);
+  EXPECT_GT(installed, 1024u);
+  EXPECT_EQ(os.localDate, Registered("InstallDate")->text);
+  EXPECT_EQ(std::string(kApp) + "\\", Registered("InstallLocation")->text);
   EXPECT_EQ("ask[完了,64]: セットアップが完了しました．\r\rプログラムのアンセットアップ（アンインストール）は，\r"
             "「アプリケーションの追加と削除」から行ってください．",
             window.Lines("ask").back());
@@ -209,6 +223,8 @@ TEST_F(InstallRunTest, DecliningAnOverwriteKeepsTheFileAndListsItOnce) {
   EXPECT_EQ("C:\\Program Files\\Acme\\A.TXT,/L", Recorded("DeleteFile", "File1"));
   EXPECT_EQ(kRecord, Recorded("DeleteFile", "File2"));
   EXPECT_EQ("<missing>", Recorded("DeleteFile", "File3"));
+  // A file kept is none the run installed.
+  EXPECT_EQ(0u, Registered("EstimatedSize")->number);
 }
 
 // A compressed file that does not expand whole, or whose expansion cannot

@@ -4,16 +4,22 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cctype>
 #include <map>
 #include <set>
 
 #include <unistd.h>
 
+#include "core/Paths.h"
 #include "core/Szdd.h"
 #include "core/SzddFiles.h"
+#include "data/Definition.h"
+#include "data/UninstallRecord.h"
+#include "platform/fake/FakePlatform.h"
 #include "tools/setupkit/Check.h"
 #include "tools/setupkit/DryRun.h"
 #include "tools/setupkit/Plan.h"
+#include "tools/setupkit/Text.h"
 
 namespace qs::kit {
 namespace {
@@ -25,6 +31,7 @@ fs::path MakeProduct(const std::string& name, const std::map<std::string, std::s
   fs::remove_all(dir);
   fs::create_directories(dir);
   for (const auto& [file, bytes] : files) {
+    fs::create_directories((dir / file).parent_path());
     std::ofstream(dir / file, std::ios::binary) << bytes;
   }
   return dir;
@@ -44,7 +51,39 @@ struct CheckCase {
   std::map<std::string, std::string> files;  // besides SETUP.INI
   std::vector<Expected> findings;            // all of them, in any order
   std::string folder = "";                   // --folder
+  // The file as written: no [Title] and [DefaultFolder] added at its end
+  // when it has none (a product needs both; most cases are about others).
+  bool asWritten = false;
+  bool silent = false;  // --silent: the dry run answers as /S does
 };
+
+CheckCase AsWritten(CheckCase c) {
+  c.asWritten = true;
+  return c;
+}
+CheckCase Silent(CheckCase c) {
+  c.silent = true;
+  return c;
+}
+
+// ASCII text as UTF-16LE bytes.
+std::string Utf16(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+// The case's file, completed at its end by what a product needs.
+std::string Completed(const CheckCase& c) {
+  if (c.asWritten) return c.ini;
+  std::string upper = c.ini, ini = c.ini;
+  for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  if (upper.find("[TITLE]") == std::string::npos) ini += "[Title]\r\nSetup=Acme\r\n";
+  if (upper.find("[DEFAULTFOLDER]") == std::string::npos) {
+    ini += "[DefaultFolder]\r\nFolder=(Prg)\\Acme\r\n";
+  }
+  return ini;
+}
 
 const std::string kManual(300, 'm');
 
@@ -57,7 +96,8 @@ std::vector<CheckCase> Cases() {
       {"clean", "[Title]\r\nSetup=Acme\r\n" + app, a, {}},
       {"misspelt section", "[CopyFiles]\r\nFile1=(App)\\A.TXT\r\n", a,
        {{1, W, "did you mean [CopyFile]"}}},
-      {"unknown key", "[Title]\r\nSetupTitle=Acme\r\n" + app, a, {{2, W, "SetupTitle is never read"}}},
+      {"unknown key", "[Title]\r\nSetupTitle=Acme\r\n" + app, a,
+       {{2, W, "SetupTitle is never read"}, {1, E, "the program's own name"}}},
       {"keys beyond the limits", app + "File100=(App)\\A.TXT\r\n[ShortCut]\r\nName21=(Dsk)X\r\n", a,
        {{3, W, "beyond the limit of 99"}, {5, W, "beyond the limit of 20"}}},
       {"a number with a leading zero", app + "File02=(App)\\A.TXT\r\n", a, {{3, W, "never read"}}},
@@ -74,7 +114,7 @@ std::vector<CheckCase> Cases() {
       {"a '_' file that is not compressed", "[CopyFile]\r\nFile1=(App)\\M.TX_\r\n",
        {{"M.TX_", "plain text"}}, {{2, E, "not an SZDD file"}}},
       {"a damaged compressed file", "[CopyFile]\r\nFile1=(App)\\M.TX_\r\n", {{"M.TX_", damaged}},
-       {{2, E, "damaged SZDD stream"}, {2, E, "<File> C:\\Program Files\\M.TXT"}}},
+       {{2, E, "damaged SZDD stream"}, {2, E, "<File> C:\\Program Files\\Acme\\M.TXT"}}},
       {"a compressed file that keeps no character", "[CopyFile]\r\nFile1=(App)\\M.TX_\r\n",
        {{"M.TX_", SzddCompress(kManual, 0)}}, {{2, W, "installed as 'M.TX'"}}},
       {"a compressed file without '_'", "[CopyFile]\r\nFile1=(App)\\M.TXT\r\n",
@@ -112,13 +152,15 @@ std::vector<CheckCase> Cases() {
        {{4, E, "looks under HKEY_CURRENT_USER for a key of that whole name"}}},
       {"removing a first-level key", app + "[DeleteRegistry]\r\nKey1=(Cuser)\\Software\\\r\n", a,
        {{4, W, "'HKEY_CURRENT_USER\\Software' is a first-level key"}}},
-      {"an empty UnSetupKey", "[Title]\r\nUnSetupKey=\r\n" + app, a, {{2, W, "registered as 'Quillo! Setup for Windows32'"}}},
+      {"an empty UnSetupKey", "[Title]\r\nUnSetupKey=\r\n" + app, a,
+       {{2, W, "registered as 'Quillo! Setup for Windows32'"}, {2, E, "the program's own name"}}},
       {"a missing readme", "[Readme]\r\nFile=README.TXT\r\n" + app, a, {{2, W, "is missing"}}},
       {"a readme in UTF-8", "[Readme]\r\nFile=README.TXT\r\n" + app,
        {{"A.TXT", "a"}, {"README.TXT", "\xE3\x81\x82\xE3\x81\x84\r\n"}}, {{2, E, "saved as UTF-8"}}},
       {"a file in UTF-8", "[Title]\r\nSetup=\xE3\x82\xA2\xE3\x82\xAF\xE3\x83\xA1\r\n" + app, a,
        {{2, E, "saved as UTF-8"}}},
-      {"a file in UTF-16", std::string("\xFF\xFE[\0T\0", 6), a, {{0, E, "UTF-16"}}},
+      AsWritten({"a file in UTF-16 without its mark", Utf16("[Title]\r\nSetup=Acme\r\n" + app), a,
+                 {{1, E, "UTF-16 without a byte-order mark"}}}),
       {"a file in UTF-8 after its mark", "\xEF\xBB\xBF[Title]\r\nSetup=𠮷野家\r\n" + app, a, {}},
       {"a file broken after its UTF-8 mark", "\xEF\xBB\xBF[Title]\r\nSetup=\xE3\x82\r\n" + app, a,
        {{2, E, "not UTF-8"}}},
@@ -132,12 +174,73 @@ std::vector<CheckCase> Cases() {
       {"a comma in the install folder", "[DefaultFolder]\r\nFolder=C:\\A,B\r\n" + app, a,
        {{2, W, "has a comma"}}},
       {"a shortcut two folders deep", app + "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=(Sta)X\\Y\\A\r\n",
-       a, {{0, E, "ends early with the error report"}}},
+       a, {{5, E, "ends early with the error report"}}},
       {"a planned folder whose parent comes later", app + "[MakeFolder]\r\nFolder1=(App)\\A\\B\r\n"
        "Folder2=(App)\\A\r\n", a, {{4, E, "<Folder> "}}},
       {"an install folder two levels deep", "[DefaultFolder]\r\nFolder=(Prg)\\Acme\\Tools\r\n" + app +
        "[ShortCut]\r\nMake1=(App)\\A.TXT\r\n", a, {{2, E, "creates its last level only"}}},
       {"a lower-case section name is read all the same", "[copyfile]\r\nfile1=(App)\\A.TXT\r\n", a, {}},
+      // What a product needs.
+      AsWritten({"an empty file", "", a,
+                 {{1, E, "no [DefaultFolder] Folder: the install folder is 'C:\\Program Files\\' itself"},
+                  {1, E, "registered as 'Quillo! Setup for Windows32', the program's own name"}}}),
+      AsWritten({"no [DefaultFolder]", "[Title]\r\nSetup=Acme\r\n" + app, a,
+                 {{1, E, "no [DefaultFolder] Folder: the install folder is 'C:\\Program Files\\'"}}}),
+      {"the Windows folder as the install folder", "[DefaultFolder]\r\nFolder=(Win)\r\n" + app, a,
+       {{2, E, "the install folder is 'C:\\WINDOWS\\' itself"}}},
+      {"a registration name with a backslash", "[Title]\r\nUnSetupKey=Acme\\Viewer\r\n" + app, a,
+       {{2, E, "goes a key deeper"}}},
+      {"the registration's version and publisher",
+       "[Title]\r\nSetup=Acme\r\nVersion=1.0\r\nPublisher=Acme Corp.\r\n" + app, a, {}},
+      {"a misspelt key", "[CopyFile]\r\nFiel1=(App)\\A.TXT\r\n", a,
+       {{2, W, "Fiel1 is never read; did you mean File1?"}}},
+      // Paths Windows does not hold as written.
+      {"a '..' step", "[CopyFile]\r\nFile1=(App)\\..\\A.TXT\r\n", a, {{2, E, "a '..' step"}}},
+      {"a character no name holds, in a folder", app + "[MakeFolder]\r\nFolder1=(App)\\a|b\r\n", a,
+       {{4, E, "cannot hold '|'"}, {4, E, "<Folder> C:\\Program Files\\Acme\\a|b\\"}}},
+      {"a colon after the drive, in a file", "[CopyFile]\r\nFile1=(App)\\X:A.TXT\r\n", a,
+       {{2, E, "cannot hold ':'"}}},
+      {"a device name, in a file opened after setup", app + "[ExecuteFile]\r\nFile=(App)\\NUL.TXT\r\n",
+       a, {{4, E, "'NUL.TXT' is the name of a device"}, {4, W, "not installed by this package"}}},
+      {"a device name, in a link", app + "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=(Dsk)COM1\r\n", a,
+       {{5, E, "'COM1' is the name of a device"}}},
+      // Twice, and without a name.
+      {"the same file twice", app + "File2=(App)\\A.TXT,/L\r\n", a,
+       {{3, E, "installed by File1 (line 2) already"}}},
+      Silent({"the same file twice, under /S", app + "File2=(App)\\A.TXT\r\n", a,
+              {{3, E, "installed by File1 (line 2) already"},
+               {3, E, "the install would fail a step: <File> C:\\Program Files\\Acme\\A.TXT"}}}),
+      {"the same link twice", app + "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=(Dsk)A\r\n"
+       "Make2=(App)\\A.TXT\r\nName2=(Dsk)A\r\n", a, {{7, W, "made by Name1 (line 5) already"}}},
+      {"two links of one name to two targets", app + "File2=(App)\\B.TXT\r\n[ShortCut]\r\n"
+       "Make1=(App)\\A.TXT\r\nName1=A\r\nMake2=(App)\\B.TXT\r\nName2=(Sta)a\r\n",
+       {{"A.TXT", "a"}, {"B.TXT", "b"}}, {{8, E, "replaces it with a link to"}}},
+      {"a link without a name", app + "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=(Dsk)\r\n", a,
+       {{5, E, "the link has no name; the program makes 'C:\\WINDOWS\\Desktop\\.lnk'"}}},
+      {"the same registry value twice",
+       app + "[Registry]\r\nKey1=(Cuser)Software\\Acme\r\nName1=N\r\nValue1=(Str)a\r\n"
+             "Key2=(Cuser)SOFTWARE\\Acme\\\r\nName2=n\r\nValue2=(Str)b\r\n",
+       a, {{8, E, "written by entry 1 (line 5) already; the second write replaces the first"}}},
+      // Registry values as they are written.
+      {"a value without a type marker",
+       app + "[Registry]\r\nKey1=(Cuser)Software\\Acme\r\nName1=N\r\nValue1=v\r\n", a,
+       {{6, W, "no type marker ((Str) or (Int)); the whole value 'v' is written as a string"}}},
+      {"a marker inside a value",
+       app + "[Registry]\r\nKey1=(Cuser)Software\\Acme\r\nName1=N\r\nValue1=(Str)(App)\\A.TXT\r\n", a,
+       {{6, W, "'(App)' is not expanded in a registry value; the text '(App)\\A.TXT' is written"}}},
+      {"an unmatched quotation mark", "[Title]\r\nSetup=\"Acme\r\n" + app, a,
+       {{2, W, "an unmatched quotation mark; the value is read with it, as '\"Acme'"}}},
+      // Texts in forms the program reads, and those it does not.
+      AsWritten({"a file in UTF-16 after its mark",
+                 "\xFF\xFE" + Utf16("[Title]\r\nSetup=Acme\r\n[DefaultFolder]\r\nFolder=(Prg)\\Acme\r\n" + app),
+                 a, {}}),
+      {"a compressed readme", "[Readme]\r\nFile=README.TX_\r\n" + app,
+       {{"A.TXT", "a"}, {"README.TX_", SzddCompress("read me", 'T')}}, {{2, E, "is compressed (SZDD)"}}},
+      {"a readme of random bytes", "[Readme]\r\nFile=README.TXT\r\n" + app,
+       {{"A.TXT", "a"}, {"README.TXT", std::string("\x12\x9a\0\x07\xff\x01\xfe\0\0\x1b", 10)}},
+       {{2, E, "neither Shift-JIS nor UTF-8"}}},
+      {"a readme in a sub-folder", "[Readme]\r\nFile=docs\\README.TXT\r\n" + app,
+       {{"A.TXT", "a"}, {"docs/README.TXT", "read me\r\n"}}, {}},
   };
 }
 
@@ -152,12 +255,14 @@ std::string Describe(const std::vector<Finding>& findings) {
 TEST(SetupkitCheck, EachMistakeIsFoundOnItsLine) {
   for (const CheckCase& c : Cases()) {
     std::map<std::string, std::string> files = c.files;
-    files["SETUP.INI"] = c.ini;
+    files["SETUP.INI"] = Completed(c);
     fs::path dir = MakeProduct("check", files);
     Choices choices;
     choices.folder = c.folder;
+    choices.silent = c.silent;
     CheckReport report = CheckProduct(dir, Layout(), choices);
     SCOPED_TRACE(std::string(c.name) + ":\n" + Describe(report.findings));
+    for (const Finding& f : report.findings) EXPECT_GE(f.line, 1) << f.text;
     EXPECT_EQ(c.findings.size(), report.findings.size());
     for (const Expected& want : c.findings) {
       bool found = false;
@@ -169,27 +274,34 @@ TEST(SetupkitCheck, EachMistakeIsFoundOnItsLine) {
     }
     int errors = 0;
     for (const Expected& want : c.findings) errors += want.severity == E;
-    EXPECT_EQ(errors ? 2 : c.findings.empty() ? 0 : 1, report.ExitCode());
+    EXPECT_EQ(errors, report.Errors());
+    EXPECT_EQ(c.findings.empty() ? 0 : 1, report.ExitCode());
   }
 }
 
 TEST(SetupkitCheck, ReportsNameTheFileAndLineAsCompilersDo) {
-  fs::path dir = MakeProduct("format", {{"SETUP.INI", "[CopyFile]\r\nFile1=(App)\\\"B\".TXT\r\n"}});
+  fs::path dir = MakeProduct("format", {{"SETUP.INI", "[CopyFile]\r\nFile1=(App)\\\"B\".TXT\r\n"
+                                                      "[Title]\r\nSetup=Acme\r\n"
+                                                      "[DefaultFolder]\r\nFolder=(Prg)\\Acme\r\n"}});
   CheckReport report = CheckProduct(dir / "SETUP.INI", Layout(), Choices());
-  ASSERT_EQ(1u, report.findings.size());
+  ASSERT_EQ(2u, report.findings.size());  // the name, and the step that fails on it
   std::string text = FormatText(report);
   EXPECT_EQ(0u, text.find((dir / "SETUP.INI").string() + ":2: error: ")) << text;
   std::string json = FormatJson(report);
   EXPECT_NE(std::string::npos, json.find("\"line\": 2, \"severity\": \"error\"")) << json;
   EXPECT_NE(std::string::npos, json.find("'\\\"B\\\".TXT'")) << json;  // quotes escaped
-  EXPECT_NE(std::string::npos, json.find("\"errors\": 1,\n  \"warnings\": 0")) << json;
+  EXPECT_NE(std::string::npos, json.find("\"errors\": 2,\n  \"warnings\": 0")) << json;
 }
 
-TEST(SetupkitCheck, AFolderWithoutDefinitionIsAnError) {
+// No product to read is no finding: it has an exit code of its own.
+TEST(SetupkitCheck, AFolderWithoutDefinitionIsUnreadable) {
   fs::path dir = MakeProduct("empty", {{"A.TXT", "a"}});
-  CheckReport report = CheckProduct(dir, Layout(), Choices());
-  ASSERT_EQ(1u, report.findings.size());
-  EXPECT_EQ(2, report.ExitCode());
+  for (const fs::path& target : {dir, dir / "NONE"}) {
+    CheckReport report = CheckProduct(target, Layout(), Choices());
+    EXPECT_TRUE(report.findings.empty());
+    EXPECT_NE(std::string::npos, report.unreadable.find(target.string())) << report.unreadable;
+    EXPECT_EQ(3, report.ExitCode());
+  }
 }
 
 // Names outside Shift-JIS, given in a definition file in UTF-8, come out
@@ -261,6 +373,55 @@ TEST(SetupkitPlan, TheStepsAreTheRecordsAndTheUninstallUndoesThem) {
   EXPECT_NE(std::string::npos, run.uninstallFailureList.find("<SetupFolder> C:\\Program Files\\Acme\\"));
 }
 
+// The plan says what the run does to a file, and makes no link out of a
+// name no file holds: a "_" file that is no SZDD file is copied as it is,
+// and a link named with a colon is not made.
+TEST(SetupkitPlan, ThePlanNamesOnlyWhatIsExpandedOrMade) {
+  fs::path dir = MakeProduct(
+      "labels", {{"SETUP.INI", "[CopyFile]\r\nFile1=(App)\\M.TX_\r\nFile2=(App)\\Z.TX_\r\n"
+                               "[ShortCut]\r\nMake1=(App)\\M.TX_\r\nName1=(Dsk)Bad:Name\r\n"
+                               "Make2=(App)\\M.TX_\r\nName2=(Dsk)Good\r\n"},
+                 {"M.TX_", "plain text"}, {"Z.TX_", SzddCompress(kManual, 'T')}});
+  DryRunResult run = DryRun(dir, Layout(), Choices());
+  std::map<std::string, std::string> steps;
+  for (const Step& step : run.install) steps[step.kind + " " + step.path] = step.detail;
+  const std::string plan = FormatPlan(run);
+  EXPECT_EQ("from M.TX_, 10 bytes, not SZDD: copied as it is",
+            steps["file C:\\Program Files\\M.TX_"]) << plan;
+  EXPECT_EQ("from Z.TX_, 300 bytes, expanded", steps["file C:\\Program Files\\Z.TXT"]) << plan;
+  EXPECT_EQ(0u, steps.count("shortcut C:\\WINDOWS\\Desktop\\Bad:Name.lnk")) << plan;
+  EXPECT_NE(std::string::npos, steps["not-made C:\\WINDOWS\\Desktop\\Bad:Name.lnk"].find("':'")) << plan;
+  EXPECT_EQ("to C:\\Program Files\\M.TX_", steps["shortcut C:\\WINDOWS\\Desktop\\Good.lnk"]) << plan;
+}
+
+// --silent: the runs SETUP.EXE /S makes. A file that is there stays and
+// counts as failed, a file flagged ,/C stays at the uninstall, nothing is
+// opened; in the window the same product replaces, removes and opens.
+TEST(SetupkitPlan, SilentRunsAnswerAsSlashS) {
+  fs::path dir = MakeProduct(
+      "silent", {{"SETUP.INI", "[Title]\r\nSetup=Acme\r\n[DefaultFolder]\r\nFolder=(Prg)\\Acme\r\n"
+                               "[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(Win)\\S.INI,/C\r\n"
+                               "File3=(App)\\A.TXT\r\n[ExecuteFile]\r\nFile=(App)\\A.TXT\r\n"},
+                 {"A.TXT", "a"}, {"S.INI", "s"}});
+  for (bool silent : {false, true}) {
+    Choices choices;
+    choices.silent = silent;
+    DryRunResult run = DryRun(dir, Layout(), choices);
+    SCOPED_TRACE(FormatPlan(run));
+    std::multiset<std::string> kinds;
+    for (const Step& step : run.install) kinds.insert(step.kind);
+    EXPECT_EQ(silent ? "<File> C:\\Program Files\\Acme\\A.TXT\r\n" : "", run.failureList);
+    EXPECT_EQ(silent ? 0u : 1u, kinds.count("open"));
+    EXPECT_EQ(silent ? 1u : 0u, kinds.count("not-opened"));
+    bool removed = false;
+    for (const Step& step : run.uninstall) {
+      removed |= step.kind == "delete" && step.path == "C:\\WINDOWS\\S.INI" && step.detail.empty();
+    }
+    EXPECT_EQ(!silent, removed);
+    EXPECT_EQ(0, PlanExitCode(run));  // the run completes, failed steps and all
+  }
+}
+
 TEST(SetupkitPlan, TheUsersChoicesAreTheWindowsOptions) {
   fs::path dir = MakeProduct(
       "choices", {{"SETUP.INI", "[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[ShortCut]\r\nMake1=(App)\\A.TXT\r\n"
@@ -279,6 +440,106 @@ TEST(SetupkitPlan, TheUsersChoicesAreTheWindowsOptions) {
   EXPECT_EQ(std::vector<std::string>{"E:\\Desk\\A.lnk"}, links) << FormatPlan(run);
   EXPECT_EQ("C:\\Tools", run.installFolder);
   EXPECT_NE(std::string::npos, run.record.find("File1=C:\\Tools\\A.TXT"));
+}
+
+// The definition files of the reference's examples and the install
+// fuzzer's seeds (the seed's first byte is the fuzzer's script), each with
+// the files beside it.
+struct Source {
+  std::string name;
+  std::string ini;
+  std::map<std::string, std::string> files;
+};
+std::vector<Source> ExamplesAndSeeds() {
+  std::vector<Source> sources;
+  const fs::path root = QS_SOURCE_DIR;
+  for (const fs::directory_entry& example : fs::directory_iterator(root / "docs/examples")) {
+    Source source{NameOf(example.path().filename()), "", {}};
+    for (const fs::directory_entry& file : fs::recursive_directory_iterator(example.path())) {
+      if (!file.is_regular_file()) continue;
+      std::string relative = NameOf(file.path().lexically_relative(example.path()));
+      (relative == "SETUP.INI" ? source.ini : source.files[relative]) = ReadBytes(file.path());
+    }
+    sources.push_back(source);
+  }
+  for (const fs::directory_entry& seed : fs::directory_iterator(root / "tests/fuzz/seeds/install")) {
+    sources.push_back({NameOf(seed.path().filename()), ReadBytes(seed.path()).substr(1),
+                       {{"A.TXT", "a"}, {"B.DL_", SzddCompress("library", 'l')}, {"E.TXT", ""}}});
+  }
+  return sources;
+}
+
+// check and plan read a definition file alike, because both read it with
+// the program's reader: what check takes each key for is what the dry run's
+// program did with it, as the file is and after a UTF-8 byte-order mark
+// (the form of a file that names what Shift-JIS lacks), and check never
+// calls a line that the program reads unread.
+TEST(SetupkitAgreement, CheckAndPlanReadTheExamplesAndSeedsAlike) {
+  std::vector<Source> sources = ExamplesAndSeeds();
+  ASSERT_GE(sources.size(), 5u);
+  int checkedFiles = 0;
+  for (const Source& source : sources) {
+    for (const std::string& mark : {std::string(), std::string("\xEF\xBB\xBF")}) {
+      if (HasUtf8Bom(source.ini) && !mark.empty()) continue;
+      std::map<std::string, std::string> files = source.files;
+      files["SETUP.INI"] = mark + source.ini;
+      fs::path dir = MakeProduct("agree-" + source.name, files);
+      SCOPED_TRACE(source.name + (mark.empty() ? "" : " after a UTF-8 mark"));
+      DryRunResult run = DryRun(dir, Layout(), Choices());
+      CheckReport report = CheckProduct(dir, Layout(), Choices());
+      fake::FakePlatform os;
+      os.AddFile("C:\\SETUP.INI", files["SETUP.INI"]);
+      DefinitionFile reading(os, "C:\\SETUP.INI");
+      ++checkedFiles;
+
+      // The lines the program reads are read lines to check.
+      std::set<int> readLines;
+      for (const DefinitionKey* key : kDefinitionKeys) {
+        for (int n = key->limit ? 1 : 0; n <= key->limit; ++n) {
+          if (std::optional<DefinitionEntry> entry = reading.Find(*key, n)) readLines.insert(entry->line);
+        }
+      }
+      for (const Finding& f : report.findings) {
+        bool unread = f.text.find("never read") != std::string::npos ||
+                      f.text.find("outside any section") != std::string::npos ||
+                      f.text.find("ignored") != std::string::npos;
+        EXPECT_FALSE(unread && readLines.count(f.line)) << f.line << ": " << f.text;
+      }
+
+      // What the program did with the keys check read.
+      const Titles titles = ReadTitles(reading);
+      EXPECT_EQ(titles.setup, run.values.setupTitle);
+      EXPECT_EQ(titles.unSetup, run.values.unSetupTitle);
+      MarkerFolders folders{"", run.values.programFilesFolder, run.values.windowsFolder,
+                            run.values.systemFolder};
+      EXPECT_EQ(ResolveDefaultFolder(reading.Get(keys::kDefaultFolder, "(Prg)\\"), folders, kUtf8),
+                run.installFolder);
+      if (run.record.empty()) continue;
+      folders.installFolder = run.installFolder;
+      std::multiset<std::string> installed, written, registered;
+      for (const Step& step : run.install) {
+        if (step.kind == "file") installed.insert(UpperName(step.path));
+        if (step.kind == "registry") written.insert(step.detail.substr(0, step.detail.find(" = ")));
+        if (step.kind == "registration") registered.insert(step.path);
+      }
+      for (const DefinitionEntry& file : reading.List(keys::kCopyFile)) {
+        std::string path = ResolveMarkerPath(SplitCopyFileValue(file.value).path, folders, kUtf8);
+        if (!files.count(FileNamePart(path, kUtf8)) || path.back() == '_') continue;
+        EXPECT_EQ(1u, installed.count(UpperName(path))) << path;
+      }
+      std::multiset<std::string> names;
+      for (const DefinitionEntry& key : reading.List(keys::kRegistryKey)) {
+        std::string name = reading.Get(keys::kRegistryName, key.number);
+        if (!name.empty()) names.insert(name);
+      }
+      EXPECT_EQ(names, written);
+      const std::string registration =
+          "HKEY_LOCAL_MACHINE\\" + UninstallKeyPath(ReadUnSetupKey(reading, titles.unSetup));
+      for (const std::string& path : registered) EXPECT_EQ(registration, path);
+      EXPECT_FALSE(registered.empty());
+    }
+  }
+  EXPECT_GE(checkedFiles, 2 * static_cast<int>(sources.size()) - 1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "core/Paths.h"
 #include "data/UninstallRecord.h"
 #include "install/InstallRun.h"
+#include "platform/Unicode.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeRunWindow.h"
 #include "tests/support/RunChecks.h"
@@ -116,7 +117,7 @@ TEST(UnicodeRecord, AFittingRecordIsShiftJisByteForByte) {
   RecordInstalledFile(os, lists.files, "C:\\Program Files\\Tools\\表\\ソ.TXT", ",/C");
   AddToDeleteList(os, lists.shortCuts, "C:\\Desktop\\ツール.lnk");
   AddToDeleteList(os, lists.registry, "(Cuser)Software\\Acme");
-  WriteUninstallRecord(os, {record, "C:\\Program Files\\Tools\\", "ツール削除", "Acme Tools", "C:\\WINDOWS"},
+  WriteUninstallRecord(os, {record, "C:\\Program Files\\Tools\\", "ツール削除", "Acme Tools", "C:\\WINDOWS", "", "", ""},
                        lists, kUtf8);
   EXPECT_EQ(
       "[Information]\r\n"
@@ -146,6 +147,32 @@ TEST(UnicodeRecord, AFittingRecordIsShiftJisByteForByte) {
       "[UnSetupRegistryKey]\r\n"
       "Key=SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Tools\r\n",
       os.Contents(record));
+}
+
+// A U+FFFD in the text (what a line that is no Shift-JIS reads as) is one
+// character to every conversion, as any other: a record that holds one is
+// written again to the same bytes, where each rewrite used to triple it
+// until the installer spent its memory on the record.
+TEST(UnicodeRecord, AReplacementCharacterIsOneCharacter) {
+  for (const std::string text : {"\xEF\xBF\xBD", "a\xEF\xBF\xBD\xEF\xBF\xBD" "b", "\xF0\xA0\xAE\xB7\xEF\xBF\xBD"}) {
+    EXPECT_EQ(text, Utf16LeBytesToUtf8(Utf8ToUtf16LeBytes(text)));
+    size_t at = text.find("\xEF\xBF\xBD");
+    EXPECT_EQ(0xFFFDu, NextCodePoint(text, at));
+    EXPECT_EQ(text.find("\xEF\xBF\xBD") + 3, at);
+  }
+  // A byte that is no UTF-8 is one U+FFFD.
+  EXPECT_EQ("a\xEF\xBF\xBD" "b", Utf16LeBytesToUtf8(Utf8ToUtf16LeBytes("a\xFF" "b")));
+
+  test::FakePlatform os;
+  os.AddFolder("C:\\Tools");
+  const std::string file = "C:\\Tools\\UNSETUP.INI";
+  const std::string title = "\xEF\xBF\xBD\xEF\xBF\xBD 1.0";
+  WriteIniString(os, "Title", "UnSetup", title, file);
+  const std::string once = *os.Contents(file);
+  EXPECT_EQ(kUtf16Mark, once.substr(0, 2));  // no Shift-JIS form
+  for (int i = 0; i < 3; ++i) WriteIniString(os, "Title", "UnSetup", title, file);
+  EXPECT_EQ(once, os.Contents(file));
+  EXPECT_EQ(title, ReadIniString(os, "Title", "UnSetup", "", file));
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ class UninstallRecordTest : public ::testing::Test {
  protected:
   UninstallRecordTest() { os.AddFolder("C:\\Program Files\\Tools"); }
   RecordSetting Setting() {
-    return {kRecord, "C:\\Program Files\\Tools\\", "Tools remover", "Acme Tools", "C:\\WINDOWS"};
+    return {kRecord, "C:\\Program Files\\Tools\\", "Tools remover", "Acme Tools", "C:\\WINDOWS", "", "", ""};
   }
   std::string Value(const char* section, const std::string& key) {
     return ReadIniString(os, section, key, "<missing>", kRecord);
@@ -170,6 +170,95 @@ TEST_F(UninstallRecordTest, ARegistrationThatCannotBeWrittenEndsTheRun) {
               std::string(error.what()));
   }
   EXPECT_EQ("Tools remover", Value("Title", "UnSetup"));  // the record is written by then
+}
+
+// What the list of installed programs shows: every value of the layout, a
+// text left out when it is empty, the size in KiB rounded up (and held to
+// what a DWORD holds).
+TEST_F(UninstallRecordTest, TheRegistrationFillsTheListOfInstalledPrograms) {
+  struct Case {
+    const char* version;
+    const char* publisher;
+    const char* date;
+    uint64_t bytes;
+    uint32_t kib;
+  };
+  const Case cases[] = {{"1.0", "Acme Corp.", "20240102", 0, 0},
+                        {"", "", "", 1, 1},
+                        {"2.1 β", "", "19991231", 1024, 1},
+                        {"", "アクメ", "", 1025, 2},
+                        {"", "", "", (uint64_t{1} << 42) + 5, 0xFFFFFFFFu}};
+  const std::string key = UninstallKeyPath("Acme Tools");
+  const std::string command = "C:\\WINDOWS\\APPUNSET.EXE \"" + std::string(kRecord) + "\"";
+  for (const Case& c : cases) {
+    test::FakePlatform world;
+    world.AddFolder("C:\\Program Files\\Tools");
+    RecordSetting setting = Setting();
+    setting.version = c.version;
+    setting.publisher = c.publisher;
+    setting.installDate = c.date;
+    setting.installedBytes = c.bytes;
+    DeleteLists none;
+    WriteUninstallRecord(world, setting, none, kCp932);
+    SCOPED_TRACE(std::to_string(c.bytes));
+    auto text = [&](const char* name) {
+      std::optional<RegValue> value = world.GetRegistryValue(RegRoot::LocalMachine, key, name);
+      if (value && value->kind != RegValue::Kind::String) return std::string("<not a string>");
+      return value ? value->text : std::string("<missing>");
+    };
+    auto number = [&](const char* name) {
+      std::optional<RegValue> value = world.GetRegistryValue(RegRoot::LocalMachine, key, name);
+      return value && value->kind == RegValue::Kind::Dword ? std::optional<uint32_t>(value->number)
+                                                           : std::nullopt;
+    };
+    EXPECT_EQ("Acme Tools", text("DisplayName"));
+    EXPECT_EQ(command, text("UninstallString"));
+    EXPECT_EQ(command + " /S", text("QuietUninstallString"));
+    EXPECT_EQ("C:\\WINDOWS\\APPUNSET.EXE", text("DisplayIcon"));
+    EXPECT_EQ("C:\\Program Files\\Tools\\", text("InstallLocation"));
+    const std::pair<const char*, std::string> optional[] = {
+        {"DisplayVersion", c.version}, {"Publisher", c.publisher}, {"InstallDate", c.date}};
+    for (const auto& [name, data] : optional) {
+      EXPECT_EQ(data.empty() ? "<missing>" : data, text(name)) << name;
+    }
+    EXPECT_EQ(c.kib, number("EstimatedSize"));
+    EXPECT_EQ(1u, number("NoModify"));
+    EXPECT_EQ(1u, number("NoRepair"));
+  }
+}
+
+// Each value of the registration that cannot be written ends the run with
+// the report that names it, the record written by then.
+TEST_F(UninstallRecordTest, EachRegistrationValueThatCannotBeWrittenIsNamed) {
+  RecordSetting setting = Setting();
+  setting.version = "1.0";
+  setting.publisher = "Acme";
+  setting.installDate = "20240102";
+  std::vector<std::pair<long, std::string>> writes;  // call number, value name
+  {
+    test::FaultyPlatform counted(os);
+    WriteUninstallRecord(counted, setting, lists, kCp932);
+    const std::string prefix = "SetRegistryValue " + UninstallKeyPath("Acme Tools") + " ";
+    for (size_t i = 0; i < counted.calls().size(); ++i) {
+      const std::string& what = counted.calls()[i].what;
+      if (what.rfind(prefix, 0) == 0) writes.push_back({static_cast<long>(i + 1), what.substr(prefix.size())});
+    }
+  }
+  ASSERT_EQ(11u, writes.size());
+  for (const auto& [call, name] : writes) {
+    test::FakePlatform world;
+    world.AddFolder("C:\\Program Files\\Tools");
+    test::FaultyPlatform faulty(world);
+    faulty.Arm(call, test::FaultKind::AccessDenied);
+    DeleteLists none;
+    try {
+      WriteUninstallRecord(faulty, setting, none, kCp932);
+      ADD_FAILURE() << name << ": no error raised";
+    } catch (const SetupError& error) {
+      EXPECT_EQ("'" + name + "' の設定に失敗しました", std::string(error.what()));
+    }
+    EXPECT_TRUE(world.Contents(kRecord).has_value()) << name;
+  }
 }
 
 TEST_F(UninstallRecordTest, AnEarlierRecordIsMergedEvenWhenItsAttributesCannotBeRead) {

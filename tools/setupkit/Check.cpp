@@ -14,6 +14,7 @@
 #include "platform/ProfileText.h"
 #include "platform/Unicode.h"
 #include "platform/fake/FakePlatform.h"
+#include "tools/setupkit/PathRules.h"
 #include "tools/setupkit/Text.h"
 
 namespace qs::kit {
@@ -22,107 +23,15 @@ namespace {
 
 constexpr CodePage kCp = kUtf8;
 constexpr const char* kIniPath = "D:\\SETUP.INI";
-constexpr size_t kMaxValue = 254;
-
-bool SameName(const std::string& a, const std::string& b) { return UpperName(a) == UpperName(b); }
 
 std::string Head(const std::string& value, size_t n) { return value.substr(0, n); }
 std::string Tail(const std::string& value, size_t from) {
   return value.size() > from ? value.substr(from) : std::string();
 }
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
+std::string LineNote(int line) { return " (line " + std::to_string(line) + ")"; }
 
-// Where the sections and keys of the file are: a scan of its lines for
-// locations only. What a key's value is comes from the program's reader.
-struct KeyLine {
-  std::string name;
-  int line = 0;
-  bool hasValue = false;
-};
-struct SectionLines {
-  std::string name;
-  int line = 0;
-  std::vector<KeyLine> keys;
-};
-
-struct FileLines {
-  std::vector<SectionLines> sections;  // [0]: lines before the first section
-  std::vector<std::pair<int, std::string>> oddLines;
-};
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\x1a'; };
-  while (b < e && blank(s[b])) ++b;
-  while (e > b && blank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
-FileLines ScanLines(const std::string& bytes) {
-  FileLines lines;
-  lines.sections.push_back({});
-  int number = 0;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t end = bytes.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = Trim(bytes.substr(pos, end - pos));
-    ++number;
-    pos = end + (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      size_t close = line.rfind(']');
-      if (close != std::string::npos) {
-        lines.sections.push_back({Trim(line.substr(1, close - 1)), number, {}});
-        continue;
-      }
-      lines.oddLines.push_back({number, "section line without ']'"});
-      continue;
-    }
-    size_t eq = line.find('=');
-    lines.sections.back().keys.push_back(
-        {Trim(line.substr(0, eq == std::string::npos ? line.size() : eq)), number,
-         eq != std::string::npos});
-  }
-  return lines;
-}
-
-// The keys the program reads: a plain name, or a prefix numbered 1..limit.
-struct KeySpec {
-  const char* section;
-  const char* key;
-  int limit;  // 0: a plain key
-};
-const KeySpec kKeys[] = {
-    {ini::kTitle, "Setup", 0},
-    {ini::kTitle, "UnSetup", 0},
-    {ini::kTitle, "UnSetupKey", 0},
-    {ini::kReadme, "File", 0},
-    {ini::kReadme, "Title", 0},
-    {ini::kDefaultFolder, "Folder", 0},
-    {ini::kShortCut, "Make", kMaxShortCuts},
-    {ini::kShortCut, "Name", kMaxShortCuts},
-    {ini::kTopMessage, "Message", kMaxMessages},
-    {ini::kMakeFolder, "Folder", kMaxFolders},
-    {ini::kCopyFile, "File", kMaxFiles},
-    {ini::kRegistry, "Key", kMaxRegistry},
-    {ini::kRegistry, "Name", kMaxRegistry},
-    {ini::kRegistry, "Value", kMaxRegistry},
-    {ini::kDeleteRegistry, "Key", kMaxDeleteRegistry},
-    {ini::kExecuteFile, "File", 0},
-};
-
-std::vector<std::string> KnownSections() {
-  std::vector<std::string> names;
-  for (const KeySpec& spec : kKeys) {
-    if (std::find(names.begin(), names.end(), spec.section) == names.end()) {
-      names.push_back(spec.section);
-    }
-  }
-  return names;
-}
-
-// Edit distance between two names, letter case aside.
+// Edit distance between two names, ASCII letter case aside.
 size_t Distance(const std::string& a, const std::string& b) {
   auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
   std::vector<size_t> row(b.size() + 1);
@@ -140,25 +49,27 @@ size_t Distance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-// "known", "beyond" (a numbered key past the limit), or "" (never read).
-std::string KeyStatus(const std::string& section, const std::string& key, int* limit) {
-  for (const KeySpec& spec : kKeys) {
-    if (!SameName(section, spec.section)) continue;
-    std::string prefix = spec.key;
-    if (spec.limit == 0) {
-      if (SameName(key, prefix)) return "known";
-      continue;
+bool KnownSection(const std::string& name) {
+  return std::any_of(std::begin(kDefinitionKeys), std::end(kDefinitionKeys),
+                     [&](const DefinitionKey* key) { return SameProfileName(key->section, name); });
+}
+
+// The table's sections, or its keys of one section (each numbered key with
+// the number the misspelt name ends in), that are close to name.
+std::string DidYouMean(const std::string& name, const std::string* section) {
+  std::string digits = name.substr(name.find_last_not_of("0123456789") + 1);
+  std::set<std::string> offered;
+  std::string text;
+  for (const DefinitionKey* key : kDefinitionKeys) {
+    if (section && !SameProfileName(key->section, *section)) continue;
+    std::string candidate = !section      ? key->section
+                            : key->limit ? key->name + (digits.empty() ? "1" : digits)
+                                         : key->name;
+    if (Distance(candidate, name) <= 2 && offered.insert(candidate).second) {
+      text += section ? "; did you mean " + candidate + "?" : "; did you mean [" + candidate + "]?";
     }
-    if (key.size() <= prefix.size() || !SameName(Head(key, prefix.size()), prefix)) continue;
-    std::string digits = key.substr(prefix.size());
-    if (digits[0] == '0' || digits.size() > 6 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      continue;
-    }
-    *limit = spec.limit;
-    return std::stoi(digits) <= spec.limit ? "known" : "beyond";
   }
-  return "";
+  return text;
 }
 
 // "(Int)" data that stands for zero: the one case where a 0 from the
@@ -189,23 +100,35 @@ template <typename Table>
 std::optional<std::string> CaseVariant(const std::string& value, const Table& options) {
   for (const auto& option : options) {
     const char* text = MarkerText(option);
-    if (value != text && SameName(value, text)) return std::string(text);
+    if (value != text && UpperName(value) == UpperName(text)) return std::string(text);
   }
   return std::nullopt;
 }
 
+// A path as a key of the maps below: upper case, no trailing backslash.
+std::string PathKey(const std::string& path) {
+  return UpperName(DelBackslash(path, "B", kCp));
+}
+
+// Where an earlier entry put something: its key's name and line.
+struct Origin {
+  std::string key;
+  int line = 0;
+  std::string what;  // what it put there (a link's target, a value's data)
+};
+
 class Checker {
  public:
-  Checker(std::string file, std::string bytes, fs::path folder, const DryRunResult& run)
-      : file_(std::move(file)), bytes_(std::move(bytes)), folder_(std::move(folder)), run_(run) {
+  Checker(std::string file, std::string bytes, fs::path folder, const Layout& layout,
+          const DryRunResult& run)
+      : file_(std::move(file)), bytes_(std::move(bytes)), folder_(std::move(folder)),
+        layout_(layout), run_(run) {
     os_.AddFile(kIniPath, bytes_);
     folders_ = {run.installFolder, run.values.programFilesFolder, run.values.windowsFolder,
                 run.values.systemFolder};
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder_, ec)) {
-      if (entry.is_regular_file()) {
-        files_[UpperName(NameOf(entry.path().filename()))] = entry.path();
-      }
+      if (entry.is_regular_file()) files_[UpperName(NameOf(entry.path().filename()))] = entry.path();
     }
     for (const Step& step : run.install) {
       if (step.kind == "file") installed_.insert(UpperName(step.path));
@@ -214,14 +137,15 @@ class Checker {
 
   std::vector<Finding> Run() {
     if (!Encoding()) return findings_;
-    lines_ = ScanLines(text_);
+    definition_.emplace(os_, kIniPath);
     Structure();
-    Values();
+    InstallFolder();
+    Title();
     Folders();
     Files();
     ShortCuts();
     Registry();
-    Title();
+    DeleteRegistry();
     Readme();
     ExecuteFile();
     RunOutcome();
@@ -230,58 +154,41 @@ class Checker {
 
  private:
   void Add(int line, Severity severity, const std::string& text) {
-    findings_.push_back({file_, line, severity, text});
+    findings_.push_back({file_, line > 0 ? line : 1, severity, text});
   }
   void Error(int line, const std::string& text) { Add(line, Severity::Error, text); }
   void Warn(int line, const std::string& text) { Add(line, Severity::Warning, text); }
 
-  std::string Read(const char* section, const std::string& key, const std::string& fallback = "") {
-    return ReadIniString(os_, section, key, fallback, kIniPath);
+  const DefinitionFile& Definition() const { return *definition_; }
+  std::string Get(const DefinitionKey& key, int n = 0, const std::string& fallback = "") const {
+    return Definition().Get(key, n, fallback);
   }
-  const SectionLines* Section(const std::string& name) const {
-    for (size_t i = 1; i < lines_.sections.size(); ++i) {
-      if (SameName(lines_.sections[i].name, name)) return &lines_.sections[i];
-    }
-    return nullptr;
-  }
-  // The line the program reads the key from: in the first section of that
-  // name, the first line with that key; 0 when there is none.
-  int LineOf(const std::string& section, const std::string& key) const {
-    const SectionLines* found = Section(section);
-    if (!found) return 0;
-    for (const KeyLine& k : found->keys) {
-      if (SameName(k.name, key)) return k.line;
+  // The key's line; else the line of its section; else 0.
+  int LineOf(const DefinitionKey& key, int n = 0) const {
+    if (std::optional<DefinitionEntry> entry = Definition().Find(key, n)) return entry->line;
+    for (const ProfileText::Section& section : Definition().text().sections()) {
+      if (section.line && SameProfileName(section.name, key.section)) return section.line;
     }
     return 0;
   }
-  // Every numbered key n of section.prefix with a non-empty value.
-  template <typename F>
-  void ForNumbered(const char* section, const char* prefix, int limit, F f) {
-    for (int n = 1; n <= limit; ++n) {
-      std::string key = prefix + std::to_string(n);
-      std::string value = Read(section, key);
-      if (!value.empty()) f(n, value, LineOf(section, key));
-    }
-  }
+  void Note(const std::string& path, int line) { lineOfPath_[PathKey(path)] = line; }
 
-  // The file's text as the program reads it: Shift-JIS, or UTF-8 after a
-  // byte-order mark. False when there is nothing to check in it.
+  // The file's bytes as the program reads them. False when they are no
+  // text it can read at all.
   bool Encoding() {
-    if (LooksUtf16(bytes_)) {
-      Error(0, "the file is saved as UTF-16; the program reads Shift-JIS (code page 932), or "
-               "UTF-8 after a byte-order mark");
-      return false;
+    TextVerdict verdict = JudgeText(bytes_);
+    if (!verdict.Readable()) {
+      int line = verdict.kind == TextVerdict::BadUtf8 || verdict.kind == TextVerdict::BadShiftJis ||
+                         verdict.kind == TextVerdict::Utf8Unmarked
+                     ? LineAt(verdict.offset)
+                     : 1;
+      Error(line, "the file " + verdict.Problem());
+      if (verdict.kind != TextVerdict::BadUtf8 && verdict.kind != TextVerdict::BadShiftJis &&
+          verdict.kind != TextVerdict::Utf8Unmarked) {
+        return false;
+      }
     }
-    if (HasUtf8Bom(bytes_)) {
-      if (!IsUtf8(bytes_)) Error(LineAt(FirstNonUtf8()), "bytes that are not UTF-8 text");
-    } else if (IsUtf8Beyond7Bit(bytes_)) {
-      Error(LineAt(FirstNonAscii()), "the file is saved as UTF-8 without a byte-order mark; the "
-                                     "program reads such a file as Shift-JIS (code page 932), so "
-                                     "its texts come out garbled: save it with the mark");
-    } else if (size_t bad = FirstNonCp932(bytes_); bad != std::string::npos) {
-      Error(LineAt(bad), "bytes that are not Shift-JIS text");
-    }
-    text_ = DecodeText(os_, bytes_).text;
+    if (verdict.kind == TextVerdict::Utf16Marked) return true;
     for (size_t i = 0; i < bytes_.size(); ++i) {
       if (bytes_[i] == '\n' && (i == 0 || bytes_[i - 1] != '\r')) {
         Warn(LineAt(i), "line ends are LF only; Windows files end their lines with CR LF");
@@ -290,21 +197,7 @@ class Checker {
     }
     return true;
   }
-  size_t FirstNonUtf8() const {
-    for (size_t i = 0; i < bytes_.size();) {
-      size_t start = i;
-      if (NextCodePoint(bytes_, i) == 0xFFFD && bytes_.compare(start, 3, "\xef\xbf\xbd") != 0) {
-        return start;
-      }
-    }
-    return 0;
-  }
-  size_t FirstNonAscii() const {
-    for (size_t i = 0; i < bytes_.size(); ++i) {
-      if (static_cast<unsigned char>(bytes_[i]) >= 0x80) return i;
-    }
-    return 0;
-  }
+  // The line of a byte, counted as the profile reader counts lines.
   int LineAt(size_t offset) const {
     int line = 1;
     for (size_t i = 0; i < offset && i < bytes_.size(); ++i) {
@@ -315,28 +208,26 @@ class Checker {
     return line;
   }
 
+  // Every line of the file against the table of keys: what is never read,
+  // and why.
   void Structure() {
-    for (const auto& [line, text] : lines_.oddLines) Warn(line, text + "; the line is ignored");
-    for (const KeyLine& key : lines_.sections[0].keys) {
-      Warn(key.line, Quote(key.name) + " is outside any section; the program never reads it");
+    const std::vector<ProfileText::Section>& sections = Definition().text().sections();
+    for (const ProfileText::Entry& entry : sections[0].entries) {
+      if (entry.name[0] == ';') continue;
+      Warn(entry.line, Quote(entry.name) + " is outside any section; the program never reads it");
     }
-    std::vector<std::string> known = KnownSections();
-    std::set<std::string> seen;
-    for (size_t i = 1; i < lines_.sections.size(); ++i) {
-      const SectionLines& section = lines_.sections[i];
-      auto it = std::find_if(known.begin(), known.end(),
-                             [&](const std::string& k) { return SameName(k, section.name); });
-      if (it == known.end()) {
-        std::string text = "section [" + section.name + "] is never read";
-        for (const std::string& k : known) {
-          if (Distance(k, section.name) <= 2) text += "; did you mean [" + k + "]?";
-        }
-        Warn(section.line, text);
+    std::map<std::string, int> seen;
+    for (size_t i = 1; i < sections.size(); ++i) {
+      const ProfileText::Section& section = sections[i];
+      if (!KnownSection(section.name)) {
+        Warn(section.line, "section [" + section.name + "] is never read" +
+                               DidYouMean(section.name, nullptr));
         continue;
       }
-      if (!seen.insert(UpperName(section.name)).second) {
-        Warn(section.line, "a second [" + section.name +
-                               "] section; the program reads only the first one");
+      auto [first, fresh] = seen.emplace(UpperName(section.name), section.line);
+      if (!fresh) {
+        Warn(section.line, "a second [" + section.name + "] section; the program reads only the "
+                           "first one" + LineNote(first->second));
         continue;
       }
       SectionKeys(section);
@@ -344,111 +235,184 @@ class Checker {
   }
 
   // The keys of a section the program reads: each read, within its limit,
-  // once.
-  void SectionKeys(const SectionLines& section) {
-    std::set<std::string> keys;
-    for (const KeyLine& key : section.keys) {
-      if (!key.hasValue) {
-        Warn(key.line, Quote(key.name) + " has no '='; the line is ignored");
+  // once, with a value it reads as meant.
+  void SectionKeys(const ProfileText::Section& section) {
+    std::map<std::string, int> keys;
+    for (const ProfileText::Entry& entry : section.entries) {
+      const std::string where = "[" + section.name + "] " + entry.name;
+      if (entry.name[0] == ';') continue;
+      if (entry.name[0] == '[') {
+        Warn(entry.line, "a section line without ']'; the line is ignored");
         continue;
       }
-      int limit = 0;
-      std::string status = KeyStatus(section.name, key.name, &limit);
-      if (status.empty()) {
-        Warn(key.line, "[" + section.name + "] " + key.name + " is never read");
-      } else if (status == "beyond") {
-        Warn(key.line, "[" + section.name + "] " + key.name + " is beyond the limit of " +
-                           std::to_string(limit) + " and is never read");
-      } else if (!keys.insert(UpperName(key.name)).second) {
-        Warn(key.line, key.name + " appears twice in [" + section.name +
-                           "]; the program reads only the first one");
+      if (!entry.value) {
+        Warn(entry.line, Quote(entry.name) + " has no '='; the line is ignored");
+        continue;
+      }
+      int number = 0;
+      const DefinitionKey* key = FindDefinitionKey(section.name, entry.name, &number);
+      if (!key) {
+        Warn(entry.line, where + " is never read" + DidYouMean(entry.name, &section.name));
+      } else if (number > key->limit && key->limit) {
+        Warn(entry.line, where + " is beyond the limit of " + std::to_string(key->limit) +
+                             " and is never read");
+      } else if (auto [first, fresh] = keys.emplace(UpperName(entry.name), entry.line); !fresh) {
+        Warn(entry.line, entry.name + " appears twice in [" + section.name +
+                             "]; the program reads only the first one" + LineNote(first->second));
+      } else {
+        ReadValue(entry, *key, number);
       }
     }
   }
 
-  // Values longer than the program's reader takes.
-  void Values() {
-    for (const KeySpec& spec : kKeys) {
-      for (int n = spec.limit ? 1 : 0; n <= spec.limit; ++n) {
-        std::string key = spec.key + (n ? std::to_string(n) : std::string());
-        std::string whole = os_.ReadProfile(spec.section, key, "", kIniPath, 1 << 20);
-        if (whole.size() > kMaxValue) {
-          Warn(LineOf(spec.section, key),
-               key + " is " + std::to_string(whole.size()) +
-                   " characters long; the program reads only the first 254, " +
-                   Quote(Tail(whole, kMaxValue - 20).substr(0, 20)) + " is where it stops");
-        }
-      }
+  // A value as the reader hands it out: its quotes, its length.
+  void ReadValue(const ProfileText::Entry& entry, const DefinitionKey& key, int number) {
+    const std::string& raw = *entry.value;
+    const bool opened = !raw.empty() && (raw[0] == '"' || raw[0] == '\'');
+    if ((opened && (raw.size() < 2 || raw.back() != raw[0])) ||
+        std::count(raw.begin(), raw.end(), '"') % 2) {
+      Warn(entry.line, entry.name + ": an unmatched quotation mark; the value is read with it, as " +
+                           Quote(Get(key, number)));
     }
+    const std::string whole = ProfileValueForBuffer(raw, 1 << 20);
+    const std::string read = Get(key, number);
+    if (read.size() < whole.size()) {
+      Warn(entry.line, entry.name + " is " + std::to_string(Utf8Length(whole)) +
+                           " characters long; the program reads only the first " +
+                           std::to_string(Utf8Length(read)) + ", " +
+                           Quote(read.substr(read.size() - std::min<size_t>(20, read.size()))) +
+                           " is where it stops");
+    }
+  }
+  static size_t Utf8Length(const std::string& text) {
+    size_t n = 0;
+    for (size_t i = 0; i < text.size(); ++n) NextCodePoint(text, i);
+    return n;
+  }
+
+  // Why Windows would not hold a path the definition leads to.
+  void PathRules(int line, const std::string& key, const std::string& path) {
+    std::string problem = PathProblem(path);
+    if (!problem.empty()) Error(line, key + ": " + Quote(path) + ": " + problem);
   }
 
   // A folder-marker path: the first five characters select the folder.
   void FolderMarker(int line, const std::string& key, const std::string& value) {
     std::string marker = Head(value, 5);
-    if (OneOf(marker, kFolderMarkers)) return;
     std::string resolved = ResolveMarkerPath(value, folders_, kCp);
+    PathRules(line, key, resolved);
+    if (OneOf(marker, kFolderMarkers)) return;
     if (std::optional<std::string> right = CaseVariant(marker, kFolderMarkers)) {
       Error(line, key + ": the marker " + Quote(marker) + " is not recognised (letter case "
-                    "counts); write " + Quote(*right) + ". As it is, the path is " + Quote(resolved));
+                  "counts); write " + Quote(*right) + ". As it is, the path is " + Quote(resolved));
     } else if (!value.empty() && value[0] == '(') {
       Error(line, key + ": " + Quote(marker) + " is not a folder marker ((App), (Prg), (Win), "
-                    "(Sys), (Boo)); the path becomes " + Quote(resolved));
+                  "(Sys), (Boo)); the path becomes " + Quote(resolved));
     } else {
       Error(line, key + ": no folder marker; the first five characters are taken as the folder, "
-                    "giving " + Quote(resolved));
+                  "giving " + Quote(resolved));
+    }
+  }
+
+  // The proposed install folder must be the product's own: the record goes
+  // into it, and the uninstall removes it.
+  void InstallFolder() {
+    std::optional<DefinitionEntry> entry = Definition().Find(keys::kDefaultFolder);
+    const std::string value = entry ? entry->value : "(Prg)\\";
+    const int line = LineOf(keys::kDefaultFolder);
+    const std::string marker = Head(value, 5);
+    const std::string proposed = ResolveDefaultFolder(value, folders_, kCp);
+    if (marker == markers::kApp) {
+      Warn(line, "(App) means nothing in [DefaultFolder]; the proposed folder is " + Quote(proposed));
+    } else if (std::optional<std::string> right = CaseVariant(marker, kDefaultFolderMarkers)) {
+      Error(line, "Folder: the marker " + Quote(marker) + " is not recognised (letter case "
+                  "counts); write " + Quote(*right) + ". The proposed folder is " + Quote(proposed));
+    } else if (OneOf(marker, kDefaultFolderMarkers) && value.size() > 5 && value[5] != '\\') {
+      Warn(line, "Folder: the rest is joined without a backslash, giving " + Quote(proposed) +
+                     "; start it with '\\'");
+    }
+    PathRules(line, "Folder", proposed);
+    const std::string upper = PathKey(proposed);
+    const std::string boot = ParentFolder(folders_.windowsFolder, kCp);
+    bool shared = upper.size() <= 2 || upper == PathKey(boot);
+    for (const std::string* folder : {&folders_.programFilesFolder, &folders_.windowsFolder,
+                                      &folders_.systemFolder}) {
+      shared |= upper == PathKey(*folder);
+    }
+    if (!shared) return;
+    Error(line, std::string(entry ? "Folder" : "no [DefaultFolder] Folder") + ": the install "
+                "folder is " + Quote(proposed) + " itself; the record goes there, and the "
+                "uninstall removes that folder when it is empty. Name the product's own folder, "
+                "such as (Prg)\\Acme");
+  }
+
+  // The product's name in the list of installed programs.
+  void Title() {
+    const Titles titles = ReadTitles(Definition());
+    const std::string name = ReadUnSetupKey(Definition(), titles.unSetup);
+    int line = LineOf(keys::kUnSetupKey);
+    if (std::optional<DefinitionEntry> key = Definition().Find(keys::kUnSetupKey);
+        key && key->value.empty()) {
+      Warn(line, "UnSetupKey is empty, so the product is registered as " + Quote(name) +
+                     " (the uninstall title); give the name or leave the key out");
+    }
+    if (name == kProductName) {
+      Error(line, "the product is registered as " + Quote(name) + ", the program's own name, as "
+                  "every product without a [Title] is: one such product's entry in the list of "
+                  "installed programs replaces another's. Give [Title] UnSetupKey");
+    } else if (kCp.FindFirstOf(name, "\\") != std::string::npos) {
+      Error(line, "the registration's name " + Quote(name) + " holds '\\': it goes a key deeper, "
+                  "where the list of installed programs does not look");
     }
   }
 
   void Folders() {
-    std::string value = Read(ini::kDefaultFolder, "Folder");
-    int line = LineOf(ini::kDefaultFolder, "Folder");
-    if (!value.empty()) {
-      std::string marker = Head(value, 5);
-      std::string proposed = ResolveDefaultFolder(value, folders_, kCp);
-      if (marker == markers::kApp) {
-        Warn(line, "(App) means nothing in [DefaultFolder]; the proposed folder is " + Quote(proposed));
-      } else if (std::optional<std::string> right =
-                     CaseVariant(marker, kDefaultFolderMarkers)) {
-        Error(line, "Folder: the marker " + Quote(marker) + " is not recognised (letter case "
-                    "counts); write " + Quote(*right) + ". The proposed folder is " + Quote(proposed));
-      } else if (OneOf(marker, kDefaultFolderMarkers) && value.size() > 5 &&
-                 value[5] != '\\') {
-        Warn(line, "Folder: the rest is joined without a backslash, giving " + Quote(proposed) +
-                       "; start it with '\\'");
-      }
+    for (const DefinitionEntry& folder : Definition().List(keys::kMakeFolder)) {
+      FolderMarker(folder.line, KeyName(keys::kMakeFolder, folder.number), folder.value);
+      Note(ResolveMarkerPath(folder.value, folders_, kCp), folder.line);
     }
-    ForNumbered(ini::kMakeFolder, "Folder", kMaxFolders, [&](int n, const std::string& v, int l) {
-      FolderMarker(l, "Folder" + std::to_string(n), v);
-      lineOfPath_[UpperName(AddBackslash(ResolveMarkerPath(v, folders_, kCp), "B", kCp))] = l;
-    });
   }
 
   void Files() {
-    ForNumbered(ini::kCopyFile, "File", kMaxFiles, [&](int n, const std::string& value, int line) {
-      std::string key = "File" + std::to_string(n);
-      CopyFileValue entry = SplitCopyFileValue(value);
-      FolderMarker(line, key, entry.path);
-      lineOfPath_[UpperName(ResolveMarkerPath(entry.path, folders_, kCp))] = line;
+    std::map<std::string, Origin> destinations;
+    for (const DefinitionEntry& file : Definition().List(keys::kCopyFile)) {
+      const std::string key = KeyName(keys::kCopyFile, file.number);
+      CopyFileValue entry = SplitCopyFileValue(file.value);
+      FolderMarker(file.line, key, entry.path);
+      std::string destination = ResolveMarkerPath(entry.path, folders_, kCp);
+      Note(destination, file.line);
       if (!entry.flag.empty() && !OneOf(entry.flag, kFileFlags)) {
-        Error(line, key + ": the flag " + Quote(entry.flag) + " is none of ,/F ,/C ,/L; a comma "
-                    "always starts the flag, so a path cannot hold one");
+        Error(file.line, key + ": the flag " + Quote(entry.flag) + " is none of ,/F ,/C ,/L; a "
+                         "comma always starts the flag, so a path cannot hold one");
       }
       std::string name = FileNamePart(entry.path, kCp);
       auto found = files_.find(UpperName(name));
       if (found == files_.end()) {
-        Error(line, key + ": the source file " + Quote(name) + " is not beside SETUP.INI; the "
-                    "program skips the entry without a word");
-        return;
+        Error(file.line, key + ": the source file " + Quote(name) + " is not beside SETUP.INI; "
+                         "the program skips the entry without a word");
+        continue;
       }
-      CopiedSource(line, key, entry.path, ReadBytes(found->second));
-    });
+      if (std::optional<std::string> expanded =
+              CopiedSource(file.line, key, destination, ReadBytes(found->second))) {
+        destination = *expanded;
+      }
+      auto [first, fresh] = destinations.emplace(PathKey(destination), Origin{key, file.line, ""});
+      if (!fresh) {
+        Error(file.line, key + ": " + Quote(destination) + " is installed by " + first->second.key +
+                             LineNote(first->second.line) + " already. The window asks whether "
+                             "to replace it; under /S the second copy keeps it and counts as a "
+                             "failed step (exit code 1)");
+      }
+    }
   }
 
   // What the run does with the source of a [CopyFile] entry: compressed or
-  // not, by its name and by its contents.
-  void CopiedSource(int line, const std::string& key, const std::string& path,
-                    const std::string& bytes) {
-    const std::string name = FileNamePart(path, kCp);
+  // not, by its name and by its contents. The path the file is installed
+  // under when it is expanded.
+  std::optional<std::string> CopiedSource(int line, const std::string& key,
+                                          const std::string& destination,
+                                          const std::string& bytes) {
+    const std::string name = FileNamePart(destination, kCp);
     qs::SzddHeader header;
     qs::SzddKind kind = qs::ParseSzddHeader(reinterpret_cast<const uint8_t*>(bytes.data()),
                                             bytes.size(), &header);
@@ -459,67 +423,89 @@ class Checker {
         Warn(line, key + ": " + Quote(name) + " is an SZDD file, but its name does not end in "
                    "'_'; it is installed compressed");
       }
-      return;
-    }
-    if (kind != qs::SzddKind::NotCompressed) {
-      // The run reports a failed copy under the name the file expands to.
-      std::string expanded = qs::SzddExpandedName(name, header.missingChar, kCp);
-      lineOfPath_[UpperName(FolderPart(ResolveMarkerPath(path, folders_, kCp), kCp) + expanded)] =
-          line;
+      return std::nullopt;
     }
     if (kind == qs::SzddKind::NotCompressed) {
       Error(line, key + ": " + Quote(name) + " ends in '_' but is not an SZDD file; it is "
                   "installed unchanged under the name " + Quote(name));
-    } else if (kind == qs::SzddKind::UnknownMode) {
+      return std::nullopt;
+    }
+    // The run reports a failed copy under the name the file expands to.
+    std::string expanded = FolderPart(destination, kCp) +
+                           UpperName(qs::SzddExpandedName(name, header.missingChar, kCp));
+    Note(expanded, line);
+    if (kind == qs::SzddKind::UnknownMode) {
       Error(line, key + ": " + Quote(name) + " is an SZDD file of an unknown mode; it cannot "
                   "be expanded and is not installed");
-    } else if (std::optional<std::string> expanded = qs::SzddExpand(bytes);
-               !expanded || expanded->size() != header.length) {
+    } else if (std::optional<std::string> data = qs::SzddExpand(bytes);
+               !data || data->size() != header.length) {
       Error(line, key + ": " + Quote(name) + " is a damaged SZDD stream: its header says " +
                   std::to_string(header.length) + " bytes, it expands to " +
-                  std::to_string(expanded ? expanded->size() : 0));
+                  std::to_string(data ? data->size() : 0));
     } else if (header.missingChar == 0) {
       Warn(line, key + ": the header of " + Quote(name) + " keeps no last character; it is "
-                 "installed as " + Quote(UpperName(qs::SzddExpandedName(name, 0, kCp))));
+                 "installed as " + Quote(FileNamePart(expanded, kCp)));
     }
+    return expanded;
   }
 
   void ShortCuts() {
-    for (int n = 1; n <= kMaxShortCuts; ++n) {
-      std::string make = Read(ini::kShortCut, "Make" + std::to_string(n));
-      std::string nameKey = "Name" + std::to_string(n);
-      std::string name = Read(ini::kShortCut, nameKey, "Default");
-      int line = LineOf(ini::kShortCut, "Make" + std::to_string(n));
-      if (make.empty()) {
-        if (LineOf(ini::kShortCut, nameKey) && !name.empty() && name != "Default") {
-          Warn(LineOf(ini::kShortCut, nameKey), nameKey + " is never used: Make" +
-                                                    std::to_string(n) + " is missing");
-        }
-        continue;
+    std::map<std::string, Origin> links;
+    for (const DefinitionEntry& name : Definition().List(keys::kShortCutName)) {
+      if (Definition().Get(keys::kShortCutMake, name.number).empty() && name.value != "Default") {
+        Warn(name.line, KeyName(keys::kShortCutName, name.number) + " is never used: " +
+                            KeyName(keys::kShortCutMake, name.number) + " is missing");
       }
-      FolderMarker(line, "Make" + std::to_string(n), make);
-      std::string target = ResolveMarkerPath(make, folders_, kCp);
+    }
+    for (const DefinitionEntry& make : Definition().List(keys::kShortCutMake)) {
+      const std::string makeKey = KeyName(keys::kShortCutMake, make.number);
+      const std::string nameKey = KeyName(keys::kShortCutName, make.number);
+      FolderMarker(make.line, makeKey, make.value);
+      std::string target = ResolveMarkerPath(make.value, folders_, kCp);
       if (!run_.stopped && !installed_.count(UpperName(target))) {
-        Warn(line, "Make" + std::to_string(n) + ": the target " + Quote(target) +
-                       " is not installed by this package");
+        Warn(make.line, makeKey + ": the target " + Quote(target) + " is not installed by this "
+                        "package");
       }
-      if (name == "Default") continue;
+      std::string name = Get(keys::kShortCutName, make.number, "Default");
+      const int nameLine = Definition().Find(keys::kShortCutName, make.number)
+                               ? LineOf(keys::kShortCutName, make.number)
+                               : make.line;
+      if (name == "Default") name = FileNamePart(target, kCp);
       std::string placed = ShortCutNameWithPlace(name);
       std::string marker = Head(placed, 5);
-      int nameLine = LineOf(ini::kShortCut, nameKey);
-      size_t bad = kCp.FindFirstOf(Tail(placed, 5), ":*?\"<>|/");
-      if (bad != std::string::npos) {
-        Error(nameLine, nameKey + ": a link's file name cannot hold " + Quote(Tail(placed, 5).substr(bad, 1)) +
-                            "; no usable link is made");
-      }
+      std::string linkName = Tail(placed, 5);
       if (std::optional<std::string> right = CaseVariant(marker, kPlaceMarkers)) {
         Error(nameLine, nameKey + ": the place marker " + Quote(marker) + " is not recognised "
                         "(letter case counts); write " + Quote(*right) + ". As it is, the link " +
-                        Quote(Tail(placed, 5)) + " goes to the programs folder");
+                        Quote(linkName) + " goes to the programs folder");
       } else if (!OneOf(marker, kPlaceMarkers)) {
         Warn(nameLine, nameKey + ": " + Quote(marker) + " is no place marker ((Dsk), (Sta), "
-                       "(Sup), (Sen)); the link " + Quote(Tail(placed, 5)) +
-                       " goes to the programs folder");
+                       "(Sup), (Sen)); the link " + Quote(linkName) + " goes to the programs folder");
+      }
+      std::string link = JoinPath(layout_.specialFolders.count(CsidlOfPlace(marker))
+                                      ? layout_.specialFolders.at(CsidlOfPlace(marker))
+                                      : std::string(),
+                                  linkName, kCp) + ".lnk";
+      if (FileNamePart(link, kCp) == ".lnk") {
+        Error(nameLine, nameKey + ": the link has no name; the program makes " + Quote(link));
+        continue;
+      }
+      if (std::string problem = PathProblem(linkName, false); !problem.empty()) {
+        Error(nameLine, nameKey + ": " + Quote(linkName) + ": " + problem + "; no usable link is made");
+        continue;
+      }
+      Note(link, nameLine);
+      Note(FolderPart(link, kCp), nameLine);
+      auto [first, fresh] = links.emplace(PathKey(link), Origin{nameKey, nameLine, target});
+      if (fresh) continue;
+      if (UpperName(first->second.what) == UpperName(target)) {
+        Warn(nameLine, nameKey + ": the link " + Quote(link) + " is made by " + first->second.key +
+                           LineNote(first->second.line) + " already");
+      } else {
+        Error(nameLine, nameKey + ": the link " + Quote(link) + " is made by " + first->second.key +
+                            LineNote(first->second.line) + " already, to " +
+                            Quote(first->second.what) + "; this one replaces it with a link to " +
+                            Quote(target));
       }
     }
   }
@@ -548,18 +534,18 @@ class Checker {
     return DelBackslash(DelBackslash(ParseRegistryKey(value).path, "T", kCp), "B", kCp);
   }
 
-  // Each [Registry] entry as the program writes it, then [DeleteRegistry].
+  // Each [Registry] entry as the program writes it.
   void Registry() {
-    for (int n = 1; n <= kMaxRegistry; ++n) {
-      std::string num = std::to_string(n);
-      std::string key = Read(ini::kRegistry, "Key" + num);
-      std::string name = Read(ini::kRegistry, "Name" + num);
-      std::string value = Read(ini::kRegistry, "Value" + num);
-      int line = LineOf(ini::kRegistry, "Key" + num);
+    for (int n = 1; n <= keys::kRegistryKey.limit; ++n) {
+      const std::string num = std::to_string(n);
+      std::string key = Get(keys::kRegistryKey, n);
+      std::string name = Get(keys::kRegistryName, n);
+      std::string value = Get(keys::kRegistryValue, n);
+      int line = LineOf(keys::kRegistryKey, n);
       if (key.empty()) {
-        int other = LineOf(ini::kRegistry, "Name" + num);
-        if (!other) other = LineOf(ini::kRegistry, "Value" + num);
         if (!name.empty() || !value.empty()) {
+          int other = Definition().Find(keys::kRegistryName, n) ? LineOf(keys::kRegistryName, n)
+                                                                : LineOf(keys::kRegistryValue, n);
           Warn(other, "Name" + num + " and Value" + num + " are never used: Key" + num +
                           " is missing");
         }
@@ -567,45 +553,83 @@ class Checker {
       }
       RootMarker(line, "Key" + num, key, kWrittenAsIs);
       if (KeyPath(key).empty()) Error(line, "Key" + num + ": no key path after the root marker");
+      Note(RegistryName(ParseRegistryKey(key).root, KeyPath(key)), line);
       if (name.empty()) {
         Warn(line, "Key" + num + " has no Name" + num + "; the program drops the entry");
         continue;
       }
-      ValueType(num, value);
+      ValueType(n, value);
+      SameValue(n, key, name, value);
     }
-    DeleteRegistry();
+  }
+  static std::string RegistryName(RegRoot root, const std::string& path) {
+    return std::string(fake::RegRootName(root)) + "\\" + path;
   }
 
-  // A value's type marker, spelt as the program knows it, and a number that
-  // reads as one.
-  void ValueType(const std::string& num, const std::string& value) {
-    int line = LineOf(ini::kRegistry, "Value" + num);
+  // A value's type marker, spelt as the program knows it; a number that
+  // reads as one; markers the program never expands there.
+  void ValueType(int n, const std::string& value) {
+    const std::string key = KeyName(keys::kRegistryValue, n);
+    int line = LineOf(keys::kRegistryValue, n);
     std::string marker = Head(value, 5);
     if (std::optional<std::string> right = CaseVariant(marker, kTypeMarkers)) {
-      Error(line, "Value" + num + ": the type marker " + Quote(marker) + " is not "
-                  "recognised (letter case counts); write " + Quote(*right) +
-                  ". As it is, the string " + Quote(value) + " is written");
-    } else if (marker == markers::kInt && ParseIntValue(Tail(value, 5)) == 0 &&
-               !IsZeroText(Tail(value, 5))) {
-      Error(line, "Value" + num + ": " + Quote(Tail(value, 5)) + " is not a 32-bit "
-                  "number (decimal digits, or '$' and hexadecimal digits); 0 is written");
+      Error(line, key + ": the type marker " + Quote(marker) + " is not recognised (letter case "
+                  "counts); write " + Quote(*right) + ". As it is, the string " + Quote(value) +
+                  " is written");
+      return;
+    }
+    if (marker == markers::kInt && ParseIntValue(Tail(value, 5)) == 0 &&
+        !IsZeroText(Tail(value, 5))) {
+      Error(line, key + ": " + Quote(Tail(value, 5)) + " is not a 32-bit number (decimal digits, "
+                  "or '$' and hexadecimal digits); 0 is written");
+    }
+    if (!value.empty() && !OneOf(marker, kTypeMarkers)) {
+      Warn(line, key + ": no type marker ((Str) or (Int)); the whole value " + Quote(value) +
+                     " is written as a string");
+    }
+    for (const char* folder : kFolderMarkers) {
+      if (ContainsMarker(value, folder)) {
+        Warn(line, key + ": " + Quote(folder) + " is not expanded in a registry value; the text " +
+                       Quote(ParseRegistryValue(value).text) + " is written as it is");
+        break;
+      }
+    }
+  }
+
+  // The same value of the same key written twice.
+  void SameValue(int n, const std::string& key, const std::string& name, const std::string& value) {
+    const RegistryKeyRef ref = ParseRegistryKey(key);
+    const std::string where = UpperName(RegistryName(ref.root, KeyPath(key))) + "|" + UpperName(name);
+    const RegValue data = ParseRegistryValue(value);
+    const std::string written = data.kind == RegValue::Kind::Dword ? "(Int)" + std::to_string(data.number)
+                                                                    : "(Str)" + data.text;
+    const std::string valueKey = KeyName(keys::kRegistryName, n);
+    const int line = LineOf(keys::kRegistryName, n);
+    auto [first, fresh] = values_.emplace(where, Origin{valueKey, line, written});
+    if (fresh) return;
+    if (first->second.what == written) {
+      Warn(line, valueKey + ": the value " + Quote(name) + " is written by entry " +
+                     first->second.key.substr(4) + LineNote(first->second.line) + " already");
+    } else {
+      Error(line, valueKey + ": the value " + Quote(name) + " is written by entry " +
+                      first->second.key.substr(4) + LineNote(first->second.line) +
+                      " already; the second write replaces the first");
     }
   }
 
   // The keys the uninstaller removes, read as it reads them.
   void DeleteRegistry() {
-    ForNumbered(ini::kDeleteRegistry, "Key", kMaxDeleteRegistry,
-                [&](int n, const std::string& value, int line) {
-                  std::string key = "Key" + std::to_string(n);
-                  RootMarker(line, key, value, kRemovedAsIs);
-                  RegistryKeyRef removed = ParseRemovalKey(value);
-                  std::string path = DelBackslash(DelBackslash(removed.path, "T", kCp), "B", kCp);
-                  if (path.empty()) {
-                    Error(line, key + ": no key path after the root marker");
-                  } else if (kCp.FindFirstOf(path, "\\") == std::string::npos) {
-                    FirstLevelKey(line, key, std::string(fake::RegRootName(removed.root)) + "\\" + path);
-                  }
-                });
+    for (const DefinitionEntry& entry : Definition().List(keys::kDeleteRegistry)) {
+      std::string key = KeyName(keys::kDeleteRegistry, entry.number);
+      RootMarker(entry.line, key, entry.value, kRemovedAsIs);
+      RegistryKeyRef removed = ParseRemovalKey(entry.value);
+      std::string path = DelBackslash(DelBackslash(removed.path, "T", kCp), "B", kCp);
+      if (path.empty()) {
+        Error(entry.line, key + ": no key path after the root marker");
+      } else if (kCp.FindFirstOf(path, "\\") == std::string::npos) {
+        FirstLevelKey(entry.line, key, RegistryName(removed.root, path));
+      }
+    }
   }
 
   // A key right below its root holds every program's settings: whether the
@@ -622,61 +646,28 @@ class Checker {
                    "removes (it lists it as failed); name the product's own key");
   }
 
-  // An empty UnSetupKey: what the dry run registered tells what it means.
-  void Title() {
-    int line = LineOf(ini::kTitle, "UnSetupKey");
-    if (!line || !Read(ini::kTitle, "UnSetupKey", "<none>").empty()) return;
-    const std::string list = std::string(fake::RegRootName(RegRoot::LocalMachine)) + "\\" +
-                             UninstallKeyPath("");
-    for (const Step& step : run_.install) {
-      if (step.kind != "registration") continue;
-      std::string name = step.path.size() > list.size() ? step.path.substr(list.size()) : "";
-      if (name.empty()) break;
-      Warn(line, "UnSetupKey is empty, so the product is registered as " + Quote(name) +
-                     " (the uninstall title); give the name or leave the key out");
-      return;
-    }
-    Error(line, "UnSetupKey is empty: the product gets no registration of its own in the list "
-                "of installed programs; give the product's name or leave the key out");
-  }
-
+  // The readme the program shows: where the definition says, in a form it
+  // reads.
   void Readme() {
-    std::string file = Read(ini::kReadme, "File");
+    std::string file = Get(keys::kReadmeFile);
     if (file.empty()) return;
-    int line = LineOf(ini::kReadme, "File");
-    std::string relative = DelBackslash(file, "T", kCp);
-    std::replace(relative.begin(), relative.end(), '\\', '/');
-    fs::path path = folder_ / PathOf(relative);
-    if (!fs::is_regular_file(path)) {
-      auto found = files_.find(UpperName(file));
-      if (found == files_.end()) {
-        Warn(line, "the readme " + Quote(file) + " is missing; no readme is shown");
-        return;
-      }
-      path = found->second;
+    int line = LineOf(keys::kReadmeFile);
+    if (std::string problem = PathProblem(file, false); !problem.empty()) {
+      Error(line, "File: " + Quote(file) + ": " + problem);
     }
-    // Like the definition file, but UTF-16 after its mark shows as well.
-    std::string bytes = ReadBytes(path);
-    const bool marked = HasUtf8Bom(bytes) || bytes.rfind("\xff\xfe", 0) == 0;
-    if (LooksUtf16(bytes) && !marked) {
-      Error(line, "the readme " + Quote(file) + " is saved as UTF-16 without a byte-order "
-                  "mark; the program shows it as Shift-JIS");
-    } else if (HasUtf8Bom(bytes) && !IsUtf8(bytes)) {
-      Error(line, "the readme " + Quote(file) + " holds bytes that are not UTF-8 text");
-    } else if (marked) {
+    std::optional<fs::path> path = FindInProduct(folder_, file);
+    if (!path) {
+      Warn(line, "the readme " + Quote(file) + " is missing; no readme is shown");
       return;
-    } else if (IsUtf8Beyond7Bit(bytes)) {
-      Error(line, "the readme " + Quote(file) + " is saved as UTF-8 without a byte-order mark; "
-                  "the program shows such a file as Shift-JIS, garbled: save it with the mark");
-    } else if (FirstNonCp932(bytes) != std::string::npos) {
-      Error(line, "the readme " + Quote(file) + " holds bytes that are not Shift-JIS text");
     }
+    TextVerdict verdict = JudgeText(ReadBytes(*path));
+    if (!verdict.Readable()) Error(line, "the readme " + Quote(file) + " " + verdict.Problem());
   }
 
   void ExecuteFile() {
-    std::string value = Read(ini::kExecuteFile, "File");
+    std::string value = Get(keys::kExecuteFile);
     if (value.empty()) return;
-    int line = LineOf(ini::kExecuteFile, "File");
+    int line = LineOf(keys::kExecuteFile);
     FolderMarker(line, "File", value);
     std::string path = ResolveMarkerPath(value, folders_, kCp);
     if (!run_.stopped && !installed_.count(UpperName(path))) {
@@ -685,53 +676,58 @@ class Checker {
     }
   }
 
+  // The line of the entry that led to a path the run used; 0 when none did.
+  int LineOfPath(const std::string& path) const {
+    auto at = lineOfPath_.find(PathKey(path));
+    return at == lineOfPath_.end() ? 0 : at->second;
+  }
+
   // What the dry run met: failed steps, an error that ends the run, paths
-  // the record cannot hold.
+  // the record cannot hold, each at the line of the entry behind it.
   void RunOutcome() {
+    const int folderLine = LineOf(keys::kDefaultFolder);
     if (run_.stopped) {
-      Error(LineOf(ini::kDefaultFolder, "Folder"),
-            "the install folder " + Quote(run_.installFolder) + " cannot be made: the program "
-            "creates its last level only, and the folder above it is not there on a fresh Windows");
+      Error(folderLine, "the install folder " + Quote(run_.installFolder) + " cannot be made: the "
+                        "program creates its last level only, and the folder above it is not "
+                        "there on a fresh Windows");
     }
     if (!run_.runError.empty()) {
-      Error(0, "the install run ends early with the error report " + Quote(run_.runError));
+      const Step* last = run_.install.empty() ? nullptr : &run_.install.back();
+      std::string at = last ? " at the step: " + last->kind + " " + last->path +
+                                  (last->detail.empty() ? "" : " [" + last->detail + "]")
+                            : "";
+      Error(last ? LineOfPath(last->path) : 0,
+            "the install run ends early with the error report " + Quote(run_.runError) + at);
     }
-    size_t pos = 0;
-    const std::string& list = run_.failureList;
-    while (pos < list.size()) {
-      size_t end = list.find("\r\n", pos);
-      if (end == std::string::npos) end = list.size();
-      std::string failed = list.substr(pos, end - pos);
+    for (const std::string& failed : NonEmptyLines(run_.failureList)) {
       size_t tag = failed.find("> ");
-      auto at = tag == std::string::npos ? lineOfPath_.end()
-                                         : lineOfPath_.find(UpperName(failed.substr(tag + 2)));
-      if (end > pos) {
-        Error(at == lineOfPath_.end() ? 0 : at->second, "the install would fail a step: " + failed);
-      }
-      pos = end + 2;
+      Error(tag == std::string::npos ? 0 : LineOfPath(failed.substr(tag + 2)),
+            "the install would fail a step: " + failed);
     }
     for (const Step& step : run_.install) {
       if (step.kind == "file" && step.path.find(',') != std::string::npos) {
-        Warn(LineOf(ini::kDefaultFolder, "Folder"),
-             "the installed file " + Quote(step.path) + " has a comma in its path; the record "
-             "is cut at it and the uninstaller leaves the file behind");
+        Warn(folderLine, "the installed file " + Quote(step.path) + " has a comma in its path; "
+                         "the record is cut at it and the uninstaller leaves the file behind");
       }
     }
   }
 
   std::string file_;
   std::string bytes_;
-  std::string text_;  // the file as the program reads it
   fs::path folder_;
+  const Layout& layout_;
   const DryRunResult& run_;
   fake::FakePlatform os_;
+  std::optional<DefinitionFile> definition_;
   MarkerFolders folders_;
-  std::map<std::string, fs::path> files_;  // by upper-case Shift-JIS name
+  std::map<std::string, fs::path> files_;  // by upper-case name
   std::set<std::string> installed_;
-  std::map<std::string, int> lineOfPath_;  // planned destinations by upper-case path
-  FileLines lines_;
+  std::map<std::string, int> lineOfPath_;  // by PathKey: the entry that led to it
+  std::map<std::string, Origin> values_;   // registry values by key and name
   std::vector<Finding> findings_;
 };
+
+}  // namespace
 
 std::string JsonString(const std::string& utf8) {
   std::string out = "\"";
@@ -751,14 +747,15 @@ std::string JsonString(const std::string& utf8) {
   return out + "\"";
 }
 
-}  // namespace
-
 int CheckReport::Errors() const {
   return static_cast<int>(std::count_if(findings.begin(), findings.end(),
                                         [](const Finding& f) { return f.severity == Severity::Error; }));
 }
 int CheckReport::Warnings() const { return static_cast<int>(findings.size()) - Errors(); }
-int CheckReport::ExitCode() const { return Errors() ? 2 : Warnings() ? 1 : 0; }
+int CheckReport::ExitCode() const {
+  if (!unreadable.empty()) return kKitUnreadable;
+  return findings.empty() ? kKitClean : kKitFindings;
+}
 
 CheckReport CheckProduct(const fs::path& target, const Layout& layout, const Choices& choices) {
   CheckReport report;
@@ -766,25 +763,25 @@ CheckReport CheckProduct(const fs::path& target, const Layout& layout, const Cho
   if (fs::is_directory(target)) {
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(target, ec)) {
-      if (entry.is_regular_file() && SameName(entry.path().filename().string(), "SETUP.INI")) {
+      if (entry.is_regular_file() && UpperName(NameOf(entry.path().filename())) == "SETUP.INI") {
         ini = entry.path();
       }
     }
     if (ini.empty()) {
-      report.findings.push_back({target.string(), 0, Severity::Error,
-                                 "no SETUP.INI in the folder; the program shows its start-up error"});
+      report.unreadable = NameOf(target) + ": no SETUP.INI in the folder; the program shows its "
+                          "start-up error";
       return report;
     }
   } else if (fs::is_regular_file(target)) {
     ini = target;
     folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   } else {
-    report.findings.push_back({target.string(), 0, Severity::Error, "no such file or folder"});
+    report.unreadable = NameOf(target) + ": no such file or folder";
     return report;
   }
   std::string name = NameOf(fs::is_directory(target) ? target / ini.filename() : target);
   DryRunResult run = DryRun(folder, layout, choices, ini);
-  report.findings = Checker(name, ReadBytes(ini), folder, run).Run();
+  report.findings = Checker(name, ReadBytes(ini), folder, layout, run).Run();
   std::stable_sort(report.findings.begin(), report.findings.end(),
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
   return report;
@@ -793,7 +790,8 @@ CheckReport CheckProduct(const fs::path& target, const Layout& layout, const Cho
 std::string FormatText(const CheckReport& report) {
   std::string out;
   for (const Finding& f : report.findings) {
-    out += f.file + ":" + (f.line ? std::to_string(f.line) + ":" : std::string()) + " " +
+    out += f.file + ":" + std::to_string(f.line) + ":" +
+           (f.column ? std::to_string(f.column) + ":" : std::string()) + " " +
            (f.severity == Severity::Error ? "error" : "warning") + ": " + f.text + "\n";
   }
   return out;
@@ -805,6 +803,7 @@ std::string FormatJson(const CheckReport& report) {
     const Finding& f = report.findings[i];
     out += i ? ",\n    " : "\n    ";
     out += "{\"file\": " + JsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
+           (f.column ? ", \"column\": " + std::to_string(f.column) : std::string()) +
            ", \"severity\": \"" + (f.severity == Severity::Error ? "error" : "warning") +
            "\", \"message\": " + JsonString(f.text) + "}";
   }

@@ -1,18 +1,25 @@
 #include "tools/setupkit/DryRun.h"
 
+#include <algorithm>
+#include <ctime>
 #include <optional>
 
 #include "app/ControlIds.h"
 #include "app/MainForm.h"
 #include "app/MainLayout.h"
 #include "app/MemoryView.h"
+#include "app/RunLog.h"
+#include "app/Unattended.h"
 #include "core/Paths.h"
 #include "core/SetupError.h"
+#include "core/Szdd.h"
 #include "core/Texts.h"
 #include "data/UninstallRecord.h"
 #include "install/InstallPlan.h"
 #include "platform/ProfileText.h"
+#include "platform/Unicode.h"
 #include "platform/fake/FakePlatform.h"
+#include "tools/setupkit/PathRules.h"
 #include "tools/setupkit/Text.h"
 
 namespace qs::kit {
@@ -66,13 +73,15 @@ class RecordingPlatform : public fake::FakePlatform {
       Add("uninstaller", to, "from " + FileNamePart(from, kCp) + (copied ? "" : "; fails"));
       return copied;
     }
-    bool expanded = Scratch(from);
-    std::string source = expanded ? journal_.lastSource : from;
+    // A file whose name ends in "_" goes through the expansion's scratch
+    // file whatever it holds; only an SZDD file is expanded on the way.
+    const bool throughScratch = Scratch(from);
+    std::string source = throughScratch ? journal_.lastSource : from;
     std::string detail = "from " + FileNamePart(source, kCp);
     if (std::optional<uint64_t> size = FileSize(copied ? to : from)) {
       detail += ", " + std::to_string(*size) + " bytes";
     }
-    if (expanded) detail += ", expanded";
+    if (throughScratch) detail += Compressed(source) ? ", expanded" : ", not SZDD: copied as it is";
     if (!copied) detail += "; fails";
     Add("file", to, detail);
     return copied;
@@ -81,11 +90,15 @@ class RecordingPlatform : public fake::FakePlatform {
     if (exclusive && !Scratch(path)) journal_.lastSource = path;
     return FakePlatform::OpenForRead(path, exclusive);
   }
+  // A link is the file its shell link object saves.
   std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) override {
+    std::unique_ptr<FileWriter> writer = FakePlatform::CreateForWrite(path);
     if (StartsWith(journal_.phase, text::kCreatingShortCuts) && !Scratch(path)) {
-      Add("shortcut", path, "");
+      std::string problem = PathProblem(path.substr(kCp.FindLastOf(path, "\\") + 1), false);
+      if (!writer) problem = "the file cannot be written";
+      Add(problem.empty() ? "shortcut" : "not-made", path, problem);
     }
-    return FakePlatform::CreateForWrite(path);
+    return writer;
   }
   bool SetRegistryValue(RegRoot root, const std::string& path, const std::string& name,
                         const RegValue& value) override {
@@ -103,9 +116,10 @@ class RecordingPlatform : public fake::FakePlatform {
     }
     return FakePlatform::WriteProfile(section, key, value, file);
   }
+  // Under /S the file is not opened; the run takes it as opened.
   bool ShellOpen(const std::string& path) override {
-    Add("open", path, "");
-    return FakePlatform::ShellOpen(path);
+    Add(quiet ? "not-opened" : "open", path, "");
+    return quiet || FakePlatform::ShellOpen(path);
   }
   bool Delete(const std::string& path) override {
     bool deleted = FakePlatform::Delete(path);
@@ -126,8 +140,14 @@ class RecordingPlatform : public fake::FakePlatform {
   }
 
   bool uninstalling = false;
+  bool quiet = false;  // the runs are /S runs
 
  private:
+  bool Compressed(const std::string& path) const {
+    std::optional<std::string> bytes = Contents(path);
+    return bytes && ParseSzddHeader(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size(),
+                                    nullptr) != SzddKind::NotCompressed;
+  }
   static std::string Join(const std::string& a, const std::string& b) {
     return b.empty() ? a : a + "; " + b;
   }
@@ -180,7 +200,16 @@ class ScriptedView : public MemoryView {
   const Choices& choices_;
 };
 
+// Today where setupkit runs: the date the real installation registers.
+std::string Today() {
+  std::time_t now = std::time(nullptr);
+  char date[16] = {};
+  if (const std::tm* local = std::localtime(&now)) std::strftime(date, sizeof date, "%Y%m%d", local);
+  return date;
+}
+
 void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
+  os.localDate = Today();
   os.windowsFolder = layout.windowsFolder;
   os.systemFolder = layout.systemFolder;
   os.tempFolder = layout.tempFolder;
@@ -194,32 +223,88 @@ void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
   os.modulePath = JoinPath(layout.sourceFolder, "SETUP.EXE", kCp);
 }
 
-// The product's files, directly in the folder, beside the program.
+// The product's files beside the program, and those of its sub-folders
+// where they are on the medium.
 void LoadProduct(RecordingPlatform& os, const fs::path& folder, const Layout& layout) {
   std::error_code ec;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, ec)) {
     if (!entry.is_regular_file()) continue;
-    std::string name = NameOf(entry.path().filename());
-    os.AddFile(JoinPath(layout.sourceFolder, name, kCp), ReadBytes(entry.path()));
+    std::string relative = NameOf(entry.path().lexically_relative(folder));
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    os.AddFile(JoinPath(layout.sourceFolder, relative, kCp), ReadBytes(entry.path()));
   }
   // The program runs from this folder, so it is there even in a package that
   // does not ship it yet.
   if (!FileExists(os, os.modulePath)) os.AddFile(os.modulePath, "MZ");
 }
 
-// Setting up and installing, as the user does it in the main window; the
-// steps go to result.install. False when the run ends before the record.
+// The log of a /S run, read as it is written: the status text of a step is
+// the phase the recording platform names its changes by; the failed steps
+// and the error are the failure list and the error report.
+class JournalLog : public FileWriter {
+ public:
+  JournalLog(Journal& journal, std::string& error) : journal_(journal), error_(error) {}
+  // One call per log entry: " kind line" for each of its lines.
+  bool Write(const void* data, size_t size) override {
+    std::string entry(static_cast<const char*>(data), size);
+    if (entry == kUtf8Bom) return true;
+    size_t kindEnd = entry.find(' ', 1);
+    if (entry.empty() || kindEnd == std::string::npos) return true;
+    const std::string kind = entry.substr(1, kindEnd - 1);
+    const std::string head = " " + kind + " ";
+    std::string text;
+    for (size_t at = 0; at < entry.size();) {
+      size_t end = entry.find("\r\n", at);
+      if (end == std::string::npos) end = entry.size();
+      text += (text.empty() ? "" : "\r") + entry.substr(at + head.size(), end - at - head.size());
+      at = end + 2;
+    }
+    if (kind == "step") journal_.phase = text.substr(0, text.find('\r'));
+    if (kind == "failed") journal_.failureList += text + "\r\n";
+    if (kind == "error") error_ = text;
+    return true;
+  }
+  bool Close() override { return true; }
+
+ private:
+  Journal& journal_;
+  std::string& error_;
+};
+
+// SETUP.EXE /S with the command line given: the program's own windowless
+// run, its log read into the journal.
+void RunQuietly(RecordingPlatform& os, Journal& journal, const CommandLine& line,
+                std::string& error) {
+  os.quiet = true;
+  RunLog log(std::make_unique<JournalLog>(journal, error), [] { return std::string(); });
+  RunUnattended(os, line, log);
+}
+
+CommandLine QuietLine(const Choices& choices) {
+  CommandLine line;
+  line.switched = line.silent = true;
+  if (!choices.folder.empty()) line.folder = choices.folder;
+  line.noDesktop = !choices.desktop;
+  line.noStartMenu = !choices.startMenu;
+  line.noStartUp = !choices.startUp;
+  line.noSendTo = !choices.sendTo;
+  return line;
+}
+
+// Setting up and installing, as the user does it in the main window or as
+// /S does it; the steps go to result.install. False when the run ends
+// before the record.
 bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
                 DryRunResult& result) {
   journal.steps = &result.install;
   InstallPlan plan;
   ScriptedView view(journal, choices);
-  MainForm form(os, view, plan);
-  form.FormActivate();
+  std::optional<MainForm> form(std::in_place, os, view, plan);
+  form->FormActivate();
   // With a readme the window waits for the continue button; without one
   // the continue action has run already.
-  if (view.Visible(ids::kBtnContinue) && view.Enabled(ids::kBtnContinue)) form.btnContinueClick();
-  result.values = form.values();
+  if (view.Visible(ids::kBtnContinue) && view.Enabled(ids::kBtnContinue)) form->btnContinueClick();
+  result.values = form->values();
   result.definitionFound = FileExists(os, result.values.infoFile);
   if (!result.definitionFound) return false;
   if (!choices.folder.empty()) {
@@ -230,10 +315,15 @@ bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
   }
   result.installFolder = view.Text(ids::kTxtFolder);
   result.recordPath = RecordPath(result.installFolder, kCp);
-  try {
-    form.btnSetupClick();
-  } catch (const SetupError& error) {
-    result.runError = ErrorReportText(error.what());
+  if (choices.silent) {
+    form.reset();
+    RunQuietly(os, journal, QuietLine(choices), result.runError);
+  } else {
+    try {
+      form->btnSetupClick();
+    } catch (const SetupError& error) {
+      result.runError = ErrorReportText(error.what());
+    }
   }
   result.failureList = journal.failureList;
   // A link made on the in-memory Windows holds "target|working folder".
@@ -257,14 +347,21 @@ void DryUninstall(RecordingPlatform& os, Journal& journal, const Layout& layout,
   os.uninstalling = true;
   os.modulePath = UninstallerPath(layout.windowsFolder, kCp);
   os.firstArgument = result.recordPath;
-  InstallPlan unusedPlan;
-  ScriptedView remover(journal, choices);
-  MainForm uninstaller(os, remover, unusedPlan);
-  uninstaller.FormActivate();
-  try {
-    uninstaller.btnUnSetupClick();
-  } catch (const SetupError& error) {
-    result.uninstallFailureList = ErrorReportText(error.what());
+  if (choices.silent) {
+    CommandLine line;
+    line.switched = line.silent = true;
+    line.argument = result.recordPath;
+    RunQuietly(os, journal, line, result.uninstallFailureList);
+  } else {
+    InstallPlan unusedPlan;
+    ScriptedView remover(journal, choices);
+    MainForm uninstaller(os, remover, unusedPlan);
+    uninstaller.FormActivate();
+    try {
+      uninstaller.btnUnSetupClick();
+    } catch (const SetupError& error) {
+      result.uninstallFailureList = ErrorReportText(error.what());
+    }
   }
   if (result.uninstallFailureList.empty()) result.uninstallFailureList = journal.failureList;
 }

@@ -40,11 +40,18 @@ struct Choices {
   bool startUp = true;
   bool sendTo = true;
   bool removeShared = true;  // the answer to the uninstaller's shared-file question
+  // The runs as SETUP.EXE /S makes them (with /D= for folder and /NODESKTOP
+  // and the rest for the places left out): files that exist stay, files
+  // flagged ,/C stay, nothing is opened. overwrite and removeShared do not
+  // apply.
+  bool silent = false;
 };
 
 // One change, in the order the run made it. kind is one of: folder, file,
-// shortcut, registry, uninstaller, registration, open (the file opened
-// after setup), delete, remove-folder, delete-key.
+// shortcut, not-made (a link the run means to make that gives no usable
+// link), registry, uninstaller, record, registration, open (the file opened
+// after setup), not-opened (the same under /S), delete, remove-folder,
+// delete-key.
 struct Step {
   std::string kind;
   std::string path;
@@ -66,8 +73,9 @@ struct DryRunResult {
 };
 
 // Runs an installation of the product in folder (SETUP.INI, SETUP.EXE and
-// the product's files beside them; sub-folders are not looked at), and the
-// uninstall from its record. definition, when given, is the file that
+// the product's files beside them; the files of its sub-folders are there
+// too, where the program finds only the readme), and the uninstall from its
+// record. definition, when given, is the file that
 // stands as SETUP.INI.
 DryRunResult DryRun(const std::filesystem::path& folder, const Layout& layout,
                     const Choices& choices, const std::filesystem::path& definition = {});

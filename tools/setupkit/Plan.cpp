@@ -1,5 +1,6 @@
 #include "tools/setupkit/Plan.h"
 
+#include "tools/setupkit/Check.h"
 #include "tools/setupkit/Text.h"
 
 namespace qs::kit {
@@ -15,14 +16,7 @@ std::string Line(const Step& step) {
 
 std::string Indented(const std::string& text, const char* indent) {
   std::string out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
-    if (!line.empty()) out += indent + line + "\n";
-    pos = end + 1;
-  }
+  for (const std::string& line : NonEmptyLines(text)) out += indent + line + "\n";
   return out;
 }
 
@@ -42,7 +36,10 @@ const char kLayoutHelp[] =
     "  --no-desktop, --no-startmenu, --no-startup, --no-sendto\n"
     "                     leave that shortcut box unchecked\n"
     "  --no-overwrite     leave 'overwrite automatically' unchecked (answers No)\n"
-    "  --keep-shared      answer No when the uninstaller asks about a shared file\n";
+    "  --keep-shared      answer No when the uninstaller asks about a shared file\n"
+    "  --silent           run as SETUP.EXE /S does (--folder as /D=, --no-desktop as\n"
+    "                     /NODESKTOP and so on): files that exist stay, files\n"
+    "                     flagged ,/C stay, nothing is opened\n";
 
 bool TakeLayoutOptions(std::vector<std::string>& args, Layout& layout, Choices& choices,
                        std::string& error) {
@@ -77,6 +74,8 @@ bool TakeLayoutOptions(std::vector<std::string>& args, Layout& layout, Choices& 
       choices.overwrite = false;
     } else if (arg == "--keep-shared") {
       choices.removeShared = false;
+    } else if (arg == "--silent") {
+      choices.silent = true;
     } else {
       rest.push_back(arg);
     }
@@ -108,6 +107,46 @@ std::string FormatPlan(const DryRunResult& result) {
     out += "uninstall failure list:\n" + Indented(result.uninstallFailureList, "  ");
   }
   return out;
+}
+
+namespace {
+
+std::string JsonSteps(const std::vector<Step>& steps) {
+  std::string out = "[";
+  for (size_t i = 0; i < steps.size(); ++i) {
+    out += (i ? ",\n    " : "\n    ") + std::string("{\"kind\": ") + JsonString(steps[i].kind) +
+           ", \"path\": " + JsonString(steps[i].path) + ", \"detail\": " +
+           JsonString(steps[i].detail) + "}";
+  }
+  return out + (steps.empty() ? "]" : "\n  ]");
+}
+
+// A failure list, one string per line.
+std::string JsonLines(const std::string& text) {
+  std::string out = "[";
+  for (const std::string& line : NonEmptyLines(text)) out += (out.size() > 1 ? ", " : "") + JsonString(line);
+  return out + "]";
+}
+
+}  // namespace
+
+std::string FormatPlanJson(const DryRunResult& result) {
+  std::string out = "{\n  \"definitionFound\": " + std::string(result.definitionFound ? "true" : "false");
+  out += ",\n  \"installFolder\": " + JsonString(result.installFolder);
+  out += ",\n  \"install\": " + JsonSteps(result.install);
+  out += ",\n  \"stopped\": " + std::string(result.stopped ? "true" : "false");
+  out += ",\n  \"runError\": " + JsonString(result.runError);
+  out += ",\n  \"failureList\": " + JsonLines(result.failureList);
+  out += ",\n  \"recordPath\": " + JsonString(result.record.empty() ? "" : result.recordPath);
+  out += ",\n  \"record\": " + JsonString(result.record);
+  out += ",\n  \"uninstall\": " + JsonSteps(result.uninstall);
+  out += ",\n  \"uninstallFailureList\": " + JsonLines(result.uninstallFailureList);
+  return out + "\n}\n";
+}
+
+int PlanExitCode(const DryRunResult& result) {
+  if (!result.definitionFound) return kKitUnreadable;
+  return !result.stopped && result.runError.empty() ? kKitClean : kKitFindings;
 }
 
 }  // namespace qs::kit

@@ -4,10 +4,11 @@
 //   setupkit expand FILE... [-d DIR] [--force]
 //   setupkit info FILE...
 //   setupkit check [DIR | SETUP.INI] [--format text|json] [layout options]
-//   setupkit plan [DIR] [layout options]
-//   setupkit pack SRC -o OUT [--setup-exe PATH] [--force]
+//   setupkit plan [DIR] [--format text|json] [layout options]
+//   setupkit pack SRC -o OUT [--setup-exe PATH | --no-setup-exe] [--force]
 //   setupkit bundle DIR -o FILE [--force] [--no-filter]
 //   setupkit extract BUNDLE -d DIR
+//   setupkit --version
 //
 // Plain C stdio and the standard library's file system, so the same source
 // builds for Linux and as a Windows console program; the codec and its
@@ -57,7 +58,7 @@ const char kMainHelp[] =
     "  bundle     make one SETUP.EXE holding a product folder\n"
     "  extract    unpack a one-file SETUP.EXE into a folder\n"
     "\n"
-    "'setupkit COMMAND --help' tells more.\n";
+    "'setupkit COMMAND --help' tells more; 'setupkit --version' the version.\n";
 
 const char kCompressHelp[] =
     "usage: setupkit compress FILE... [-d DIR] [--force]\n"
@@ -69,8 +70,13 @@ const char kCompressHelp[] =
     "  -d DIR    write into DIR instead of beside each file\n"
     "  --force   replace output files that exist\n"
     "\n"
+    "Two files that would give the same output name are refused: the second is\n"
+    "not written, whatever --force says. A file that compressing makes bigger is\n"
+    "named in a note.\n"
+    "\n"
     "Exit status: 0 when every file was compressed, 1 when one failed (missing\n"
-    "file, output exists, a name already ending in '_'), 2 on a usage error.\n";
+    "file, output exists, a name already ending in '_', an output name taken by\n"
+    "an earlier file), 2 on a usage error.\n";
 
 const char kExpandHelp[] =
     "usage: setupkit expand FILE... [-d DIR] [--force]\n"
@@ -138,7 +144,8 @@ const char kCheckHelp[] =
     "\n"
     "  --format json   one JSON document instead, for build scripts\n"
     "\n"
-    "Exit status: 0 clean, 1 warnings only, 2 errors (or a usage error).\n"
+    "Exit status: 0 clean, 1 findings (the JSON counts errors and warnings),\n"
+    "2 a bad command line, 3 no product to check (no folder, no SETUP.INI).\n"
     "\n";
 
 const char kPlanHelp[] =
@@ -150,23 +157,35 @@ const char kPlanHelp[] =
     "uninstaller copy, the record with its text and the registration; then what\n"
     "an uninstall from that record removes.\n"
     "\n"
+    "  --format json   one JSON document instead, for build scripts\n"
+    "\n"
     "Exit status: 0 when the installation completes, 1 when it stops or ends\n"
-    "with an error report, 2 on a usage error.\n"
+    "with an error report, 2 a bad command line, 3 no SETUP.INI.\n"
     "\n";
 
 const char kPackHelp[] =
-    "usage: setupkit pack SRC -o OUT [--setup-exe PATH] [--force] [OPTIONS]\n"
+    "usage: setupkit pack SRC -o OUT [--setup-exe PATH | --no-setup-exe] [--force]\n"
+    "                     [OPTIONS]\n"
     "\n"
-    "Builds the product folder OUT from the source tree SRC: SETUP.INI and the\n"
-    "readme it names (UTF-8 in SRC) are written in Shift-JIS with CR LF; other\n"
-    "files directly in SRC are copied; a [CopyFile] file whose name ends in '_'\n"
-    "is made by compressing its original, found anywhere in SRC; SETUP.EXE is\n"
-    "copied in. Then check runs on OUT; with errors OUT is not written.\n"
+    "Builds the product folder OUT from the source tree SRC with exactly what the\n"
+    "definition uses: SETUP.INI and the readme it names (UTF-8 or Shift-JIS in\n"
+    "SRC) written with CR LF, in Shift-JIS when every character fits and else in\n"
+    "UTF-8 with a byte-order mark; the file of each [CopyFile] entry (the one\n"
+    "directly in SRC, else the one in a sub-folder; a name ending in '_' is\n"
+    "made by compressing its original, found anywhere in SRC); SETUP.EXE.\n"
+    "Nothing else is copied. Then check runs on OUT; with errors OUT is not\n"
+    "written.\n"
     "\n"
-    "  --setup-exe PATH  the SETUP.EXE to ship (default: the one beside setupkit)\n"
+    "  --setup-exe PATH  the SETUP.EXE to ship (default: the one beside setupkit,\n"
+    "                    else the one in SRC)\n"
+    "  --no-setup-exe    pack without SETUP.EXE (refused otherwise)\n"
     "  --force           replace OUT when it is not empty\n"
     "\n"
-    "Exit status: 0 built, 1 built with warnings, 2 not built.\n"
+    "Refused: no SETUP.EXE, a source that is no text (file, line, column and\n"
+    "bytes), two originals that could be the file an entry names, errors.\n"
+    "\n"
+    "Exit status: 0 built, 1 built with warnings, 2 a bad command line, 3 not\n"
+    "built (the reason is printed).\n"
     "\n";
 #ifdef _WIN32
 // The system's ANSI code page, the one file names are in: the C runtime's
@@ -387,7 +406,24 @@ int WriteCompressed(std::FILE* in, Output& out, const std::string& path, const s
   return kOk;
 }
 
-int CompressOne(const std::string& path, const Options& options) {
+// The outputs written so far by this call, by the name they were written
+// under, with the input each came from.
+using Written = std::vector<std::pair<std::string, std::string>>;
+
+// The input an earlier file of the same call wrote target from, if any:
+// names compared as the file system of the outputs compares them.
+const std::string* EarlierInput(const Written& written, const std::string& target) {
+  for (const auto& [output, input] : written) {
+#ifdef _WIN32
+    if (qs::kit::UpperName(output) == qs::kit::UpperName(target)) return &input;
+#else
+    if (output == target) return &input;
+#endif
+  }
+  return nullptr;
+}
+
+int CompressOne(const std::string& path, const Options& options, Written& written) {
   auto name = CompressedNameOf(path);
   if (!name) return kFailed;
   File in = OpenFile(path, "rb");
@@ -396,15 +432,25 @@ int CompressOne(const std::string& path, const Options& options) {
     return kFailed;
   }
   std::string target = InFolder(options.dir.empty() ? FolderOf(path) : options.dir, name->path);
+  if (const std::string* earlier = EarlierInput(written, target)) {
+    std::fprintf(stderr, "setupkit: %s: %s was written from %s already; not written again\n",
+                 path.c_str(), target.c_str(), earlier->c_str());
+    return kFailed;
+  }
   Output out(target);
   if (!OpenOutput(out, target, options.force)) return kFailed;
   qs::SzddStreamTotals totals;
   if (int status = WriteCompressed(in.get(), out, path, target, name->missingChar, &totals)) {
     return status;
   }
-  const uint64_t length = totals.read, written = qs::kSzddHeaderSize + totals.written;
+  written.emplace_back(target, path);
+  const uint64_t length = totals.read, size = qs::kSzddHeaderSize + totals.written;
   std::printf("%s -> %s: %" PRIu64 " -> %" PRIu64 " bytes (%s)\n", path.c_str(), target.c_str(),
-              length, written, Ratio(written, length).c_str());
+              length, size, Ratio(size, length).c_str());
+  if (size > length) {
+    std::printf("  note: the compressed file is bigger than the original, by %" PRIu64 " bytes\n",
+                size - length);
+  }
   std::string back = qs::SzddExpandedName(name->path, name->missingChar, NameCodePage());
   if (back != NameOf(path) && back != NameOf(path) + ".") {
     std::printf("  note: expands as %s (the case follows the name's last letter)\n", back.c_str());
@@ -626,6 +672,14 @@ std::string OnlyOperand(const std::vector<std::string>& args, std::string* error
   return args.empty() ? "." : args[0];
 }
 
+// --format text|json, taken out of args; false on another value.
+bool TakeFormat(std::vector<std::string>& args, bool* json) {
+  std::string format = "text";
+  if (!TakeValue(args, "--format", &format) || (format != "text" && format != "json")) return false;
+  *json = format == "json";
+  return true;
+}
+
 int CheckCommand(std::vector<std::string> args) {
   if (WantsHelp(args)) {
     std::printf("%s%s", kCheckHelp, qs::kit::kLayoutHelp);
@@ -633,15 +687,15 @@ int CheckCommand(std::vector<std::string> args) {
   }
   qs::kit::Layout layout;
   qs::kit::Choices choices;
-  std::string format = "text", error;
-  if (!TakeValue(args, "--format", &format) || (format != "text" && format != "json")) {
-    return Usage("--format takes text or json", kCheckHelp);
-  }
+  std::string error;
+  bool json = false;
+  if (!TakeFormat(args, &json)) return Usage("--format takes text or json", kCheckHelp);
   if (!qs::kit::TakeLayoutOptions(args, layout, choices, error)) return Usage(error, kCheckHelp);
   std::string target = OnlyOperand(args, &error);
   if (!error.empty()) return Usage(error, kCheckHelp);
   qs::kit::CheckReport report = qs::kit::CheckProduct(target, layout, choices);
-  std::string out = format == "json" ? qs::kit::FormatJson(report) : qs::kit::FormatText(report);
+  if (!report.unreadable.empty()) std::fprintf(stderr, "setupkit: %s\n", report.unreadable.c_str());
+  std::string out = json ? qs::kit::FormatJson(report) : qs::kit::FormatText(report);
   std::fputs(out.c_str(), stdout);
   return report.ExitCode();
 }
@@ -654,12 +708,14 @@ int PlanCommand(std::vector<std::string> args) {
   qs::kit::Layout layout;
   qs::kit::Choices choices;
   std::string error;
+  bool json = false;
+  if (!TakeFormat(args, &json)) return Usage("--format takes text or json", kPlanHelp);
   if (!qs::kit::TakeLayoutOptions(args, layout, choices, error)) return Usage(error, kPlanHelp);
   std::string target = OnlyOperand(args, &error);
   if (!error.empty()) return Usage(error, kPlanHelp);
   qs::kit::DryRunResult result = qs::kit::DryRun(target, layout, choices);
-  std::fputs(qs::kit::FormatPlan(result).c_str(), stdout);
-  return result.definitionFound && !result.stopped && result.runError.empty() ? kOk : kFailed;
+  std::fputs((json ? qs::kit::FormatPlanJson(result) : qs::kit::FormatPlan(result)).c_str(), stdout);
+  return qs::kit::PlanExitCode(result);
 }
 
 int PackCommand(std::vector<std::string> args, const char* program) {
@@ -673,26 +729,30 @@ int PackCommand(std::vector<std::string> args, const char* program) {
   std::string output, setupExe, error;
   if (!TakeValue(args, "-o", &output) || output.empty()) return Usage("pack needs -o OUT", kPackHelp);
   if (!TakeValue(args, "--setup-exe", &setupExe)) return Usage("--setup-exe needs a path", kPackHelp);
+  request.withoutSetupExe = TakeFlag(args, "--no-setup-exe");
+  if (request.withoutSetupExe && !setupExe.empty()) {
+    return Usage("--setup-exe and --no-setup-exe exclude each other", kPackHelp);
+  }
   request.force = TakeFlag(args, "--force");
   if (!qs::kit::TakeLayoutOptions(args, layout, choices, error)) return Usage(error, kPackHelp);
   if (args.empty()) return Usage("pack needs the source folder", kPackHelp);
-  request.source = OnlyOperand(args, &error);
+  std::string source = OnlyOperand(args, &error);
   if (!error.empty()) return Usage(error, kPackHelp);
+  request.source = source;
   request.output = output;
-  if (setupExe.empty()) {
-    std::string beside = FolderOf(program) + "SETUP.EXE";
-    if (Exists(beside)) setupExe = beside;
+  for (const std::string& candidate : {FolderOf(program) + "SETUP.EXE", InFolder(source, "SETUP.EXE")}) {
+    if (setupExe.empty() && !request.withoutSetupExe && Exists(candidate)) setupExe = candidate;
   }
   request.setupExe = setupExe;
   qs::kit::PackResult result = qs::kit::Pack(request, layout, choices);
   std::fputs(qs::kit::FormatText(result.check).c_str(), stdout);
   if (!result.built) {
     std::fprintf(stderr, "setupkit: %s\n", result.message.c_str());
-    return kUsage;
+    return qs::kit::kKitUnreadable;
   }
   std::printf("setupkit: %s%s\n", result.message.c_str(),
-              setupExe.empty() ? " (no SETUP.EXE: give --setup-exe to ship one)" : "");
-  return result.check.Warnings() > 0 ? kFailed : kOk;
+              setupExe.empty() ? " (without SETUP.EXE, as asked)" : (" (SETUP.EXE from " + setupExe + ")").c_str());
+  return result.check.findings.empty() ? qs::kit::kKitClean : qs::kit::kKitFindings;
 }
 
 int BundleCommand(std::vector<std::string> args) {
@@ -748,6 +808,10 @@ int Run(int argc, char** argv) {
     return argc < 2 ? kUsage : kOk;
   }
   std::string command = argv[1];
+  if (command == "--version") {
+    std::printf("setupkit %s (Quillo! Setup for Windows32)\n", QS_VERSION);
+    return kOk;
+  }
   std::vector<std::string> rest(argv + 2, argv + argc);
   if (command == "check") return CheckCommand(rest);
   if (command == "plan") return PlanCommand(rest);
@@ -772,8 +836,9 @@ int Run(int argc, char** argv) {
     return kOk;
   }
   int worst = kOk;
+  Written written;
   for (const std::string& file : options.files) {
-    int result = command == "compress" ? CompressOne(file, options)
+    int result = command == "compress" ? CompressOne(file, options, written)
                  : command == "expand" ? ExpandOne(file, options)
                                        : InfoOne(file);
     if (result == kFailed || (result == kNotCompressed && worst == kOk)) worst = result;
