@@ -2,8 +2,11 @@
 //
 // Raised only where a step's failure is not part of the run's own failure
 // list (a registry key or value that cannot be written, a folder that cannot
-// be created or made current, a shell object that cannot be made). It is
-// caught in exactly one place, the window procedure's dispatch.
+// be created or made current, a shell object that cannot be made). Each
+// front end has one final catch: the window procedure's dispatch
+// (app/Application.cpp), the windowless run (app/Unattended.cpp) and
+// setupkit's dry run. MainForm only notes it to the run window on its way
+// there.
 #pragma once
 
 #include <charconv>
