@@ -87,16 +87,27 @@ void AddToDeleteList(Platform& platform, DeleteList& list, const std::string& va
   Append(list, value);
 }
 
+RecordedFile SplitRecordedFile(const std::string& value) {
+  if (value.size() >= 3) {
+    const std::string tail = value.substr(value.size() - 3);
+    for (const char* flag : kFileFlags) {
+      if (tail == flag) return {value.substr(0, value.size() - 3), tail};
+    }
+  }
+  return {value, std::string()};
+}
+
 void RecordInstalledFile(Platform& platform, DeleteList& files, const std::string& path,
                          const std::string& flag) {
   const std::string wanted = MapUpperCase(platform, path);
+  const std::string value = path + SplitRecordedFile(flag).flag;
   for (std::string& entry : files.entries) {
-    if (MapUpperCase(platform, entry.substr(0, entry.find(','))) == wanted) {
-      entry = path + flag;
+    if (MapUpperCase(platform, SplitRecordedFile(entry).path) == wanted) {
+      entry = value;
       return;
     }
   }
-  Append(files, path + flag);
+  Append(files, value);
 }
 
 // No existence test first: a missing record reads as empty lists anyway,
@@ -161,8 +172,7 @@ UninstallRecord ReadUninstallRecord(Platform& platform, const std::string& recor
   UninstallRecord result;
   result.folders = ReadListDownwards(platform, recordPath, record::kFolders);
   for (const std::string& value : ReadList(platform, recordPath, record::kFiles)) {
-    CopyFileValue split = SplitCopyFileValue(value);
-    result.files.push_back({split.path, split.flag, value.size() > split.path.size() + 3});
+    result.files.push_back(SplitRecordedFile(value));
   }
   result.shortCuts = ReadList(platform, recordPath, record::kShortCuts);
   result.registryKeys = ReadListDownwards(platform, recordPath, record::kRegistryKeys);

@@ -9,7 +9,9 @@
 //   [DeleteFolder]  Folder1..20   folders to remove, with trailing backslash
 //   [DeleteFile]    File1..101    installed files, each followed directly by
 //                                 its flag (",/F", ",/C", ",/L") when it has
-//                                 one; the record lists itself
+//                                 one; the record lists itself. A value
+//                                 carries a flag only when it ends with one:
+//                                 a path may hold commas (C:\Acme, Inc\X)
 //   [DeleteShortCut] File1..20    shortcut (.lnk) files
 //   [DeleteRegistry] Key1..20     registry keys with their root marker
 //   [UnSetupRegistryKey] Key      the registration's key path
@@ -91,9 +93,10 @@ struct DeleteLists {
 // mapping). Empty values and values that find no room are dropped.
 void AddToDeleteList(Platform& platform, DeleteList& list, const std::string& value);
 
-// Records an installed file: an entry whose path (up to its first comma)
+// Records an installed file: an entry whose path (SplitRecordedFile)
 // equals path after upper-case mapping is replaced by path + flag, else
-// path + flag is appended; a full list drops it.
+// path + flag is appended; a full list drops it. Only the three flags are
+// kept: any other text after a comma in the definition meant "no flag".
 void RecordInstalledFile(Platform& platform, DeleteList& files, const std::string& path,
                          const std::string& flag);
 
@@ -124,15 +127,17 @@ std::string UninstallKeyPath(const std::string& keyName);
 void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, DeleteLists& lists,
                           CodePage cp);
 
-// A record as the uninstaller reads it: folders and registry keys from the
-// highest number down, files and shortcuts from 1 up, empty keys skipped.
+// A [DeleteFile] value: a path, or a path followed directly by one of the
+// three flags. The flag is taken only when the value ends with it; the
+// whole rest, commas and all, is the path.
 struct RecordedFile {
   std::string path;
-  std::string flag;  // the three characters from the first comma, or empty
-  // The value went on after its flag: the comma was part of the file's own
-  // path, and path is only a piece of it.
-  bool cutInPath = false;
+  std::string flag;  // ",/F", ",/C", ",/L" or empty
 };
+RecordedFile SplitRecordedFile(const std::string& value);
+
+// A record as the uninstaller reads it: folders and registry keys from the
+// highest number down, files and shortcuts from 1 up, empty keys skipped.
 struct UninstallRecord {
   std::vector<std::string> folders;
   std::vector<RecordedFile> files;

@@ -71,17 +71,14 @@ void UninstallRun::ReadRecord() {
   keepDistinct(record_.registryKeys);
 }
 
-// The recorded files, each once. A value cut at a comma inside its path
-// names only a piece of a path, which is not a file this product installed.
-// The library rule comes before the duplicate test, so a library left out
-// does not hide a later ",/F".
+// The recorded files, each once. The library rule comes before the
+// duplicate test, so a library left out does not hide a later ",/F".
 void UninstallRun::KeepDistinctFiles() {
   std::vector<std::string> seen;
   std::erase_if(record_.files, [&](const RecordedFile& file) {
     bool named = file.flag == markers::kForce || file.flag == markers::kConfirm;
     if (!named && IsSystemLibrary(file.path)) return true;
-    // A cut entry is never deleted, so it must not hide a real one.
-    return !file.cutInPath && !FirstTime(seen, MapUpperCase(platform_, file.path));
+    return !FirstTime(seen, MapUpperCase(platform_, file.path));
   });
 }
 
@@ -113,7 +110,6 @@ void UninstallRun::DeleteFiles() {
 // True when the entry is done with: deleted, or left on purpose (",/L").
 bool UninstallRun::DeleteListedFile(const RecordedFile& file) {
   if (file.flag == markers::kLeave) return true;
-  if (file.cutInPath) return false;
   if (file.flag == markers::kConfirm) {
     std::string question = file.path + text::kUnSetupConfirmText;
     int answer = window_.Ask(question, text::kUnSetupConfirmCaption, kMbYesNo | kMbIconQuestion);

@@ -31,8 +31,8 @@ inline ProgramValues WorldValues(const std::string& infoFile, const std::string&
 }
 
 // What an uninstall record names, in the terms the checks compare: paths
-// upper-cased with "/" read as "\", a file's flag cut off at its first
-// comma, registry keys with their root marker, the install folder; and the
+// upper-cased with "/" read as "\", a file's flag cut off its end,
+// registry keys with their root marker, the install folder; and the
 // registration's key path as written.
 struct RecordNames {
   std::set<std::string> entries;
@@ -72,7 +72,11 @@ inline RecordNames ReadRecordText(FakePlatform& os, const std::string& record) {
     for (int n = 1; n <= list.count; ++n) {
       std::string entry = value(list.section, list.key + std::to_string(n));
       if (entry.empty()) continue;
-      if (list.flagged) entry = entry.substr(0, entry.find(','));
+      // A flag is one of the three, at the very end; any other comma is
+      // part of the path.
+      const bool flag = entry.size() >= 3 && (entry.ends_with(",/F") || entry.ends_with(",/C") ||
+                                              entry.ends_with(",/L"));
+      if (list.flagged && flag) entry.resize(entry.size() - 3);
       names.entries.insert(list.paths ? RecordPath(entry) : fake::UpperText(entry));
     }
   }

@@ -128,14 +128,48 @@ TEST_F(UninstallRecordTest, AFullFileListDropsWhatFindsNoSlot) {
   EXPECT_EQ("C:\\X\\2", record.files.back().path);  // no room for the record itself
 }
 
-TEST_F(UninstallRecordTest, APathWithACommaIsCutThereWhenReadBack) {
-  RecordInstalledFile(os, lists.files, "C:\\Program Files\\Tools\\a,b.txt", ",/F");
-  WriteUninstallRecord(os, Setting(), lists, kCp932);
-  UninstallRecord record = ReadUninstallRecord(os, kRecord);
-  EXPECT_EQ("C:\\Program Files\\Tools\\a", record.files[0].path);
-  EXPECT_EQ(",b.", record.files[0].flag);
-  EXPECT_TRUE(record.files[0].cutInPath);
-  EXPECT_FALSE(record.files[1].cutInPath);  // the record itself
+// A value carries a flag only when it ends with one of the three: commas
+// anywhere else belong to the path (an install folder "C:\Acme, Inc").
+TEST(RecordedFileValue, TheFlagIsTakenOnlyFromTheEnd) {
+  const std::pair<const char*, RecordedFile> cases[] = {
+      {"C:\\Acme, Inc\\X.TXT", {"C:\\Acme, Inc\\X.TXT", ""}},
+      {"C:\\Acme, Inc\\X.TXT,/C", {"C:\\Acme, Inc\\X.TXT", ",/C"}},
+      {"C:\\A,/F\\X.TXT,/L", {"C:\\A,/F\\X.TXT", ",/L"}},
+      {"C:\\T\\X.TXT,/F", {"C:\\T\\X.TXT", ",/F"}},
+      {"C:\\T\\X.TXT,/f", {"C:\\T\\X.TXT,/f", ""}},  // letter case counts
+      {"C:\\T\\X.TXT,/X", {"C:\\T\\X.TXT,/X", ""}},
+      {"C:\\T\\X.TXT,", {"C:\\T\\X.TXT,", ""}},
+      {",/L", {"", ",/L"}},
+      {"/L", {"/L", ""}},
+      {"", {"", ""}},
+  };
+  for (const auto& [value, expected] : cases) {
+    RecordedFile split = SplitRecordedFile(value);
+    EXPECT_EQ(expected.path, split.path) << value;
+    EXPECT_EQ(expected.flag, split.flag) << value;
+  }
+}
+
+// Written and read back in both of the record's forms (Shift-JIS, and
+// UTF-16 once a path leaves Shift-JIS): the comma stays in the path, a
+// reinstall finds the entry again, and text after a comma in the definition
+// that is none of the flags is not recorded as one.
+TEST_F(UninstallRecordTest, APathWithACommaIsReadWholeInEitherForm) {
+  for (const std::string folder : {"C:\\Acme, Inc", "C:\\𠮷田, Inc"}) {
+    SCOPED_TRACE(folder);
+    DeleteLists files;
+    RecordInstalledFile(os, files.files, folder + "\\a,b.txt", ",/F");
+    RecordInstalledFile(os, files.files, folder + "\\C.TXT", ",/X");
+    RecordInstalledFile(os, files.files, folder + "\\D.TXT", ",");
+    RecordInstalledFile(os, files.files, folder + "\\A,B.TXT", ",/L");  // the same file again
+    WriteUninstallRecord(os, Setting(), files, kCp932);
+    UninstallRecord record = ReadUninstallRecord(os, kRecord);
+    std::vector<std::string> read;
+    for (const RecordedFile& file : record.files) read.push_back(file.path + "|" + file.flag);
+    EXPECT_EQ((std::vector<std::string>{folder + "\\A,B.TXT|,/L", folder + "\\C.TXT|",
+                                        folder + "\\D.TXT|", std::string(kRecord) + "|"}),
+              read);
+  }
 }
 
 TEST_F(UninstallRecordTest, AnEmptyRecordStillNamesTheFolderAndTheRegistration) {

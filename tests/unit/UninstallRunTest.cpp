@@ -108,8 +108,10 @@ TEST_F(UninstallRunTest, FlagsAskLeaveOrDeleteAndTheFirstListingCounts) {
   EXPECT_FALSE(Exists("C:\\WINDOWS\\SYSTEM\\A.DLL"));
   EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\B.DLL"));
   EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\C.TXT"));
-  EXPECT_FALSE(Exists("C:\\WINDOWS\\SYSTEM\\D.TXT"));
-  EXPECT_FALSE(Exists("C:\\WINDOWS\\SYSTEM\\E.TXT"));
+  // Text after a comma that is none of the flags is part of the path: those
+  // values name other files, which are not there.
+  EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\D.TXT"));
+  EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\E.TXT"));
   auto asked = window.Lines("ask[ファイル削除の確認,36]: ");
   ASSERT_EQ(2u, asked.size());
   EXPECT_EQ("ask[ファイル削除の確認,36]: C:\\WINDOWS\\SYSTEM\\B.DLL\r\r"
@@ -125,17 +127,19 @@ TEST_F(UninstallRunTest, FilesThatCannotGoAreListed) {
   os.SetAttributes("C:\\App\\RO.TXT", kAttrReadOnly);
   os.AddFile("C:\\A", "someone else's file");
   os.AddFile("C:\\App\\A", "ours");
+  os.AddFile("C:\\App\\Acme, Inc\\X,Y.TXT", "ours");
   Files({"C:\\App\\RO.TXT", "C:\\App\\GONE.TXT", "C:\\A,B\\X.TXT,/F", "C:\\App\\A,B.TXT",
-         "C:\\App\\A"});
+         "C:\\App\\A", "C:\\App\\Acme, Inc\\X,Y.TXT,/F"});
   window.answers = {kIdYes};
   Run();
   EXPECT_TRUE(Exists("C:\\App\\RO.TXT"));
-  // The comma belonged to the path: the text before it is not ours to delete,
-  // and it does not hide a genuine entry of the same text.
+  // A comma belongs to the path: the text before it is not ours to delete,
+  // and a path with commas in it is deleted whole.
   EXPECT_EQ("someone else's file", os.Contents("C:\\A"));
   EXPECT_FALSE(Exists("C:\\App\\A"));
-  EXPECT_EQ("<File> C:\\App\\RO.TXT\r\n<File> C:\\App\\GONE.TXT\r\n<File> C:\\A\r\n"
-            "<File> C:\\App\\A\r\n<SetupFolder> C:\\App\\\r\n",
+  EXPECT_FALSE(Exists("C:\\App\\Acme, Inc\\X,Y.TXT"));
+  EXPECT_EQ("<File> C:\\App\\RO.TXT\r\n<File> C:\\App\\GONE.TXT\r\n<File> C:\\A,B\\X.TXT\r\n"
+            "<File> C:\\App\\A,B.TXT\r\n<SetupFolder> C:\\App\\\r\n",
             FailureList());
 }
 

@@ -685,8 +685,7 @@ class Checker {
     }
   }
 
-  // What the dry run met: failed steps, an error that ends the run, paths
-  // the record cannot hold.
+  // What the dry run met: failed steps and an error that ends the run.
   void RunOutcome() {
     if (run_.stopped) {
       Error(LineOf(ini::kDefaultFolder, "Folder"),
@@ -709,13 +708,6 @@ class Checker {
         Error(at == lineOfPath_.end() ? 0 : at->second, "the install would fail a step: " + failed);
       }
       pos = end + 2;
-    }
-    for (const Step& step : run_.install) {
-      if (step.kind == "file" && step.path.find(',') != std::string::npos) {
-        Warn(LineOf(ini::kDefaultFolder, "Folder"),
-             "the installed file " + Quote(step.path) + " has a comma in its path; the record "
-             "is cut at it and the uninstaller leaves the file behind");
-      }
     }
   }
 
