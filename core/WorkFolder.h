@@ -7,6 +7,7 @@
 // program puts there go when the owner ends, however it ends.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,14 +29,16 @@ class WorkFolder {
   bool made() const { return !path_.empty(); }
   // The folder with its trailing backslash; empty when it could not be made.
   std::string path() const { return made() ? path_ + "\\" : std::string(); }
-  // Leaves the folder if it is the current one, deletes the named files and
-  // removes it. A file of another name keeps it there.
+  // Leaves the folder if it is the current one, deletes the named files,
+  // lets go of the folder and removes it. A file of another name keeps it
+  // there.
   void Remove();
 
  private:
   Platform& platform_;
   std::string parent_;
   std::string path_;
+  std::unique_ptr<Hold> hold_;
   std::vector<std::string> fileNames_;
   CodePage cp_;
 };
