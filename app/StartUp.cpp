@@ -81,6 +81,7 @@ void StartUp::MakeWorkFolder(const std::string& systemTemp) {
 // fails, whatever is there already belongs to another product: it is neither
 // read nor removed.
 void StartUp::CopyRecord(const std::string& record) {
+  values_.recordFile = record;
   values_.infoFile = JoinPath(values_.tempFolder, kUnSetupIni, cp_);
   recordCopyFailed_ =
       IsLink(platform_, values_.infoFile) || !platform_.Copy(record, values_.infoFile, false);

@@ -77,6 +77,9 @@ class SwitchedPlatform : public Base {
   bool RemoveFolder(const std::string& path) override {
     return Logged("remove-folder", path, Base::RemoveFolder(path));
   }
+  bool RemoveInPlace(const std::string& path, bool folder) override {
+    return Logged(folder ? "remove-folder" : "delete", path, Base::RemoveInPlace(path, folder));
+  }
   bool DeleteRegistryTree(RegRoot root, const std::string& path) override {
     return Logged("delete-key", RootName(root) + path, Base::DeleteRegistryTree(root, path));
   }

@@ -125,6 +125,12 @@ inline constexpr const char* kUnSetupFailureQuestion =
     "詳細を表示しますか？";
 inline constexpr const char* kUnSetupFailureListCaption = "削除処理失敗　詳細表示";
 inline constexpr const char* kUnSetupDone = "アンセットアップを完了しました．";
+// Shown (OK, warning icon) before anything is removed, when the record no
+// longer has the bytes the installation wrote.
+inline constexpr const char* kRecordChanged =
+    "アンセットアップ情報（UNSETUP.INI）がセットアップ後に書き換えられています．\r"
+    "セットアップ先フォルダ内のファイル・フォルダ，ショートカットと登録だけを削除します．\r"
+    "その他の項目は削除せず，失敗として示します．";
 
 // The usage of the deployment switches, shown by SETUP.EXE /?.
 inline constexpr const char* kUsage =

@@ -9,6 +9,7 @@ struct ProgramValues {
   std::string sourceFolder;        // the program's folder, with trailing backslash
   std::string tempFolder;          // the system temporary folder, or sourceFolder
   std::string infoFile;            // SETUP.INI beside the program, or the record copy
+  std::string recordFile;          // uninstalling: the record named on the command line
   std::string setupTitle;
   std::string unSetupTitle;
   std::string windowsFolder;       // empty when the system could not tell

@@ -5,6 +5,7 @@
 #include "core/SetupError.h"
 #include "core/ShortCut.h"
 #include "core/Texts.h"
+#include "data/RegistryView.h"
 
 namespace qs {
 namespace {
@@ -218,11 +219,18 @@ void InstallRun::CreatePlannedShortCuts() {
   }
 }
 
+// A first-level key (in the system's view) that is not there before the
+// first value goes under it is the product's own: the record says so, and
+// the uninstaller may then remove it.
 void InstallRun::WritePlannedRegistry() {
   for (const PlannedValue& planned : plan_.registry) {
     window_.ShowStatus(text::kWritingRegistry);
     RegistryKeyRef key = ParseRegistryKey(planned.key);
     std::string path = DelBackslash(DelBackslash(key.path, "T", cp_), "B", cp_);
+    const std::string first = ViewOf(key.root, path).firstLevel;
+    if (!first.empty() && !platform_.RegistryKeyExists(key.root, first)) {
+      AddToDeleteList(platform_, lists_.created, MarkerOfRoot(key.root) + first);
+    }
     if (!platform_.CreateRegistryKey(key.root, path)) {
       throw SetupError(WithValue(text::kKeyCreateFailed, path));
     }

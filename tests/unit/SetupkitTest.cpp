@@ -111,7 +111,17 @@ std::vector<CheckCase> Cases() {
        app + "[DeleteRegistry]\r\nKey1=(local)Software\\Acme\r\n", a,
        {{4, E, "looks under HKEY_CURRENT_USER for a key of that whole name"}}},
       {"removing a first-level key", app + "[DeleteRegistry]\r\nKey1=(Cuser)\\Software\\\r\n", a,
-       {{4, W, "'HKEY_CURRENT_USER\\Software' is a first-level key"}}},
+       {{4, W, "'HKEY_CURRENT_USER\\Software' is kept by the uninstaller"}}},
+      {"removing a key of the system's", app + "[DeleteRegistry]\r\nKey1=(Local)SOFTWARE\\Microsoft\r\n",
+       a, {{4, W, "'HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft' is kept by the uninstaller"}}},
+      {"removing a first-level key the install did not make",
+       app + "[DeleteRegistry]\r\nKey1=(Class).acc\r\n", a,
+       {{4, W, "'HKEY_CLASSES_ROOT\\.acc' is kept by the uninstaller"}}},
+      {"a document type of the product's own goes whole",
+       app + "[Registry]\r\nKey1=(Class).acc\r\nName1=Content Type\r\nValue1=(Str)text/acc\r\n"
+             "Key2=(Class)AccTest.Document\\shell\\open\\command\r\nName2=x\r\nValue2=(Str)x\r\n"
+             "[DeleteRegistry]\r\nKey1=(Class).acc\r\nKey2=(Class)AccTest.Document\r\n",
+       a, {}},
       {"an empty UnSetupKey", "[Title]\r\nUnSetupKey=\r\n" + app, a, {{2, W, "registered as 'Quillo! Setup for Windows32'"}}},
       {"a missing readme", "[Readme]\r\nFile=README.TXT\r\n" + app, a, {{2, W, "is missing"}}},
       {"a readme in UTF-8", "[Readme]\r\nFile=README.TXT\r\n" + app,

@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "app/MainForm.h"
 #include "core/SetupError.h"
+#include "core/Texts.h"
 #include "core/StringFile.h"
 #include "data/UninstallRecord.h"
 #include "core/Paths.h"
@@ -256,6 +257,60 @@ TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndLogsEveryRemoval) {
   EXPECT_TRUE(Logged("failed <File> C:\\My Apps\\Tool\\KEEP.DLL")) << logText;
   EXPECT_TRUE(Logged("failed <SetupFolder> C:\\My Apps\\Tool")) << logText;
   EXPECT_TRUE(os.sleeps.empty());
+}
+
+// An install folder with a comma in its name is emptied by the uninstall
+// like any other; a product's own document type goes whole, with no failure;
+// the system's keys it names stay, and the run says so.
+TEST_F(UnattendedTest, ACommaFolderAndTheProductsOwnDocumentTypeGoWhole) {
+  const std::string app = "C:\\acc comma, inc";
+  os.CreateRegistryKey(RegRoot::ClassesRoot, ".txt");
+  os.CreateRegistryKey(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows");
+  const std::string definition =
+      "[Title]\r\nSetup=Acc\r\nUnSetupKey=Acc Test\r\n"
+      "[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(App)\\doc\\B.TXT,/F\r\n"
+      "[MakeFolder]\r\nFolder1=(App)\\doc\r\n"
+      "[Registry]\r\nKey1=(Class).acc\r\nName1=Content Type\r\nValue1=(Str)text/acc\r\n"
+      "Key2=(Class)AccTest.Document\\shell\\open\\command\r\nName2=x\r\nValue2=(Str)x\r\n"
+      "[DeleteRegistry]\r\nKey1=(Class).acc\r\nKey2=(Class)AccTest.Document\r\n";
+  for (bool systemKeys : {false, true}) {
+    SCOPED_TRACE(systemKeys ? "listing the system's keys too" : "its own keys");
+    os.AddFile("C:\\CD\\SETUP.INI", definition + (systemKeys ? "Key3=(Class).txt\r\n"
+                                                               "Key4=(Local)SOFTWARE\\Microsoft\r\n"
+                                                             : ""));
+    EXPECT_EQ(kExitDone, Run("SETUP.EXE /S /D=" + app));
+    EXPECT_TRUE(os.RegistryKeyExists(RegRoot::ClassesRoot, "AccTest.Document\\shell"));
+    EXPECT_EQ(systemKeys ? kExitFailures : kExitDone,
+              Run("APPUNSET.EXE \"" + app + "\\UNSETUP.INI\" /S"));
+    EXPECT_FALSE(Exists(app)) << logText;  // the files, the record and the folder
+    EXPECT_FALSE(os.RegistryKeyExists(RegRoot::ClassesRoot, ".acc"));
+    EXPECT_FALSE(os.RegistryKeyExists(RegRoot::ClassesRoot, "AccTest.Document"));
+    EXPECT_TRUE(os.RegistryKeyExists(RegRoot::ClassesRoot, ".txt"));
+    EXPECT_TRUE(os.RegistryKeyExists(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows"));
+    EXPECT_EQ(systemKeys, Logged("failed <Registry> (Class).txt")) << logText;
+    EXPECT_EQ(systemKeys, Logged("failed <Registry> (Local)SOFTWARE\\Microsoft")) << logText;
+  }
+}
+
+// A record changed after installation: the log says so, the run ends with
+// 1, and nothing outside the install folder goes.
+TEST_F(UnattendedTest, AChangedRecordIsSaidToBeSoAndReachesOnlyItsFolder) {
+  ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
+  os.AddFile("C:\\WINDOWS\\WIN.INI", "the system's");
+  os.CreateRegistryKey(RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet");
+  os.WriteProfile("DeleteFile", "File90", "C:\\WINDOWS\\WIN.INI,/F", kRecord);
+  os.WriteProfile("DeleteRegistry", "Key20", "(Local)SYSTEM\\CurrentControlSet", kRecord);
+  EXPECT_EQ(kExitFailures, Run("APPUNSET.EXE \"C:\\My Apps\\Tool\\UNSETUP.INI\" /S"));
+  EXPECT_TRUE(Logged(std::string("message [警告] ") +
+                     std::string(text::kRecordChanged).substr(0, std::string(text::kRecordChanged).find('\r'))))
+      << logText;
+  EXPECT_EQ("the system's", os.Contents("C:\\WINDOWS\\WIN.INI"));
+  EXPECT_TRUE(os.RegistryKeyExists(RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet"));
+  EXPECT_FALSE(Exists(std::string(kApp) + "\\A.TXT"));
+  EXPECT_FALSE(Exists("C:\\Programs\\Tool.lnk"));
+  EXPECT_FALSE(os.RegistryKeyExists(RegRoot::LocalMachine, UninstallKeyPath("Tool")));
+  EXPECT_TRUE(Logged("failed <File> C:\\WINDOWS\\WIN.INI")) << logText;
+  EXPECT_TRUE(Logged("failed <Registry> (Local)SYSTEM\\CurrentControlSet")) << logText;
 }
 
 TEST_F(UnattendedTest, MissingDefinitionOrRecordEndsWithFour) {

@@ -237,6 +237,30 @@ TEST_F(UninstallRecordTest, ARecordThatCannotBeWrittenWhollyEndsTheRunAfterTheRe
                                   "UninstallString").has_value());
 }
 
+// A record that cannot be written whole is not left half written: what a
+// failing write or close put there goes again, and the run ends with the
+// error report after the registration.
+TEST_F(UninstallRecordTest, ARecordNotWrittenWholeIsNotLeftHalfWritten) {
+  os.AddFile(kRecord, "[Title]\r\nUnSetup=Old\r\n");
+  RecordInstalledFile(os, lists.files, "C:\\Program Files\\Tools\\A.EXE", "");
+  for (const char* call : {"Write ", "Close "}) {
+    SCOPED_TRACE(call);
+    test::FaultyPlatform probe(os);
+    WriteUninstallRecord(probe, Setting(), lists, kCp932);
+    long at = 0;
+    for (size_t i = 0; i < probe.calls().size(); ++i) {
+      if (probe.calls()[i].what == call + std::string(kRecord)) at = static_cast<long>(i) + 1;
+    }
+    ASSERT_NE(0, at);
+    test::FaultyPlatform faulty(os);
+    faulty.Arm(at, test::FaultKind::DiskFull);
+    EXPECT_THROW(WriteUninstallRecord(faulty, Setting(), lists, kCp932), SetupError);
+    EXPECT_FALSE(os.Contents(kRecord).has_value());
+    EXPECT_TRUE(os.GetRegistryValue(RegRoot::LocalMachine, UninstallKeyPath("Acme Tools"),
+                                    "UninstallRecordSHA256").has_value());
+  }
+}
+
 // The one root-marker table read both ways: the install run writes where
 // ParseRegistryKey points, the uninstaller removes where ParseRemovalKey
 // does; only a value with one of the four exact markers reads alike.

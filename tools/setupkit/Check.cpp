@@ -9,6 +9,7 @@
 #include "core/Paths.h"
 #include "core/Szdd.h"
 #include "core/SzddFiles.h"
+#include "core/Texts.h"
 #include "data/Definition.h"
 #include "data/UninstallRecord.h"
 #include "platform/ProfileText.h"
@@ -592,7 +593,8 @@ class Checker {
     }
   }
 
-  // The keys the uninstaller removes, read as it reads them.
+  // The keys the uninstaller removes, read as it reads them; what it keeps
+  // is what the dry run's uninstall listed.
   void DeleteRegistry() {
     ForNumbered(ini::kDeleteRegistry, "Key", kMaxDeleteRegistry,
                 [&](int n, const std::string& value, int line) {
@@ -602,24 +604,15 @@ class Checker {
                   std::string path = DelBackslash(DelBackslash(removed.path, "T", kCp), "B", kCp);
                   if (path.empty()) {
                     Error(line, key + ": no key path after the root marker");
-                  } else if (kCp.FindFirstOf(path, "\\") == std::string::npos) {
-                    FirstLevelKey(line, key, std::string(fake::RegRootName(removed.root)) + "\\" + path);
+                  } else if (run_.uninstallFailureList.find(text::kTagRegistry + value + "\r\n") !=
+                             std::string::npos) {
+                    Warn(line, key + ": " +
+                                   Quote(std::string(fake::RegRootName(removed.root)) + "\\" + path) +
+                                   " is kept by the uninstaller, which lists it as failed: it is "
+                                   "one of the system's keys, or a first-level key the "
+                                   "installation does not make; name the product's own key");
                   }
                 });
-  }
-
-  // A key right below its root holds every program's settings: whether the
-  // uninstaller would remove it is what the dry run's uninstall did.
-  void FirstLevelKey(int line, const std::string& key, const std::string& full) {
-    for (const Step& step : run_.uninstall) {
-      if (step.kind == "delete-key" && UpperName(step.path) == UpperName(full)) {
-        Error(line, key + ": the uninstaller would remove the whole first-level key " + Quote(full) +
-                        " with everything in it; name the product's own key");
-        return;
-      }
-    }
-    Warn(line, key + ": " + Quote(full) + " is a first-level key, which the uninstaller never "
-                   "removes (it lists it as failed); name the product's own key");
   }
 
   // An empty UnSetupKey: what the dry run registered tells what it means.

@@ -95,13 +95,9 @@ class RecordingPlatform : public fake::FakePlatform {
         name + " = " + Describe(value) + (written ? "" : "; fails"));
     return written;
   }
-  bool WriteProfile(const std::string& section, const std::string& key, const std::string& value,
-                    const std::string& file) override {
-    if (journal_.phase == text::kWritingRecord && file != lastRecord_) {
-      lastRecord_ = file;
-      Add("record", file, "");
-    }
-    return FakePlatform::WriteProfile(section, key, value, file);
+  std::unique_ptr<FileWriter> CreateNew(const std::string& path) override {
+    if (journal_.phase == text::kWritingRecord) Add("record", path, "");
+    return FakePlatform::CreateNew(path);
   }
   bool ShellOpen(const std::string& path) override {
     Add("open", path, "");
@@ -117,6 +113,13 @@ class RecordingPlatform : public fake::FakePlatform {
     bool removed = FakePlatform::RemoveFolder(path);
     if (Scratch(path)) return removed;
     Add("remove-folder", AddBackslash(path, "B", kCp), removed ? "" : "fails");
+    return removed;
+  }
+  // The uninstall's own removals.
+  bool RemoveInPlace(const std::string& path, bool folder) override {
+    bool removed = FakePlatform::RemoveInPlace(path, folder);
+    Add(folder ? "remove-folder" : "delete", folder ? AddBackslash(path, "B", kCp) : path,
+        removed ? "" : "fails");
     return removed;
   }
   bool DeleteRegistryTree(RegRoot root, const std::string& path) override {
@@ -141,7 +144,6 @@ class RecordingPlatform : public fake::FakePlatform {
   }
 
   Journal& journal_;
-  std::string lastRecord_;
 };
 
 // The main window as the user would work it: message boxes answered from
@@ -192,6 +194,23 @@ void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
   for (const auto& [csidl, folder] : layout.specialFolders) os.AddFolder(folder);
   os.AddFolder(layout.sourceFolder);
   os.modulePath = JoinPath(layout.sourceFolder, "SETUP.EXE", kCp);
+  // First-level keys every Windows has: the product's own ones are told
+  // from these as on a real system (the uninstaller removes only those the
+  // installation made).
+  const std::pair<RegRoot, const char*> keys[] = {
+      {RegRoot::CurrentUser, "Software"},     {RegRoot::CurrentUser, "Control Panel"},
+      {RegRoot::CurrentUser, "Environment"},  {RegRoot::LocalMachine, "SOFTWARE"},
+      {RegRoot::LocalMachine, "SYSTEM"},      {RegRoot::LocalMachine, "HARDWARE"},
+      {RegRoot::Users, ".DEFAULT"},           {RegRoot::ClassesRoot, "CLSID"},
+      {RegRoot::ClassesRoot, "Interface"},    {RegRoot::ClassesRoot, "TypeLib"},
+      {RegRoot::ClassesRoot, "AppID"},        {RegRoot::ClassesRoot, "*"},
+      {RegRoot::ClassesRoot, "Directory"},    {RegRoot::ClassesRoot, "Folder"},
+      {RegRoot::ClassesRoot, ".exe"},         {RegRoot::ClassesRoot, ".dll"},
+      {RegRoot::ClassesRoot, ".txt"},         {RegRoot::ClassesRoot, ".ini"},
+      {RegRoot::ClassesRoot, ".lnk"},         {RegRoot::ClassesRoot, "exefile"},
+      {RegRoot::ClassesRoot, "txtfile"},      {RegRoot::ClassesRoot, "lnkfile"},
+  };
+  for (const auto& [root, key] : keys) os.CreateRegistryKey(root, key);
 }
 
 // The product's files, directly in the folder, beside the program.
