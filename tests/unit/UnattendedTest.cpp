@@ -70,6 +70,23 @@ TEST(CommandLineTest, SwitchesFollowTheFirstArgument) {
       {"SETUP.EXE /D=C:\\UNSETUP.INI /S", "arg=|D=C:\\UNSETUP.INI /S|bad", true},
       {"SETUP.EXE /OVERWRITE", "arg=|OVERWRITE|bad", true},
       {"SETUP.EXE /LOG=C:\\l.txt /NOSENDTO", "arg=|NOSENDTO|LOG=C:\\l.txt|bad", true},
+      // /D= must name a folder of its own by a full path.
+      {"SETUP.EXE /S /D=\\\\server\\apps\\Tool", "arg=|S|D=\\\\server\\apps\\Tool", true},
+      {"SETUP.EXE /S /D=C:\\Console\\NULL", "arg=|S|D=C:\\Console\\NULL", true},
+      {"SETUP.EXE /S /D=C:\\Tool\\..\\", "arg=|S|D=C:\\Tool\\..\\|bad", true},
+      {"SETUP.EXE /S /D=Tool", "arg=|S|D=Tool|bad", true},
+      {"SETUP.EXE /S /D=C:Tool", "arg=|S|D=C:Tool|bad", true},
+      {"SETUP.EXE /S /D=\\Tool", "arg=|S|D=\\Tool|bad", true},
+      {"SETUP.EXE /S /D=C:\\", "arg=|S|D=C:\\|bad", true},
+      {"SETUP.EXE /S /D=d:/", "arg=|S|D=d:/|bad", true},
+      {"SETUP.EXE /S /D=\\\\server\\apps\\", "arg=|S|D=\\\\server\\apps\\|bad", true},
+      {"SETUP.EXE /S /D=\\\\.\\C:\\Tool", "arg=|S|D=\\\\.\\C:\\Tool|bad", true},
+      {"SETUP.EXE /S /D=\\\\?\\C:\\Tool", "arg=|S|D=\\\\?\\C:\\Tool|bad", true},
+      {"SETUP.EXE /S /D=//./C:/Tool", "arg=|S|D=//./C:/Tool|bad", true},
+      {"SETUP.EXE /S /D=CON", "arg=|S|D=CON|bad", true},
+      {"SETUP.EXE /S /D=C:\\Apps\\nul.txt", "arg=|S|D=C:\\Apps\\nul.txt|bad", true},
+      {"SETUP.EXE /S /D=C:\\Apps\\com1 \\Tool", "arg=|S|D=C:\\Apps\\com1 \\Tool|bad", true},
+      {"SETUP.EXE /S /D=C:\\LPT9", "arg=|S|D=C:\\LPT9|bad", true},
   };
   for (const Case& c : cases) {
     CommandLine line = ParseCommandLine(c.line);
@@ -311,6 +328,20 @@ TEST_F(UnattendedTest, AChangedRecordIsSaidToBeSoAndReachesOnlyItsFolder) {
   EXPECT_FALSE(os.RegistryKeyExists(RegRoot::LocalMachine, UninstallKeyPath("Tool")));
   EXPECT_TRUE(Logged("failed <File> C:\\WINDOWS\\WIN.INI")) << logText;
   EXPECT_TRUE(Logged("failed <Registry> (Local)SYSTEM\\CurrentControlSet")) << logText;
+}
+
+// /D= naming the Windows or system folder, however spelt, ends the run
+// with 5 before anything is written, and the log says why.
+TEST_F(UnattendedTest, TheWindowsFolderIsNoInstallFolder) {
+  for (const char* folder : {"C:\\WINDOWS", "c:\\windows\\", "C:\\Apps\\..\\Windows",
+                             "C:\\WINDOWS\\system32"}) {
+    SCOPED_TRACE(folder);
+    EXPECT_EQ(kExitBadCommandLine, Run(std::string("SETUP.EXE /S /D=") + folder));
+    EXPECT_TRUE(Logged("error bad command line: /D= names the Windows folder")) << logText;
+    EXPECT_FALSE(Exists("C:\\WINDOWS\\A.TXT"));
+    EXPECT_FALSE(Exists("C:\\WINDOWS\\SYSTEM32\\A.TXT"));
+  }
+  EXPECT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\WINDOWS\\Tool"));
 }
 
 TEST_F(UnattendedTest, MissingDefinitionOrRecordEndsWithFour) {
