@@ -243,6 +243,20 @@ TEST_F(UnattendedTest, AnExistingFileStaysUnlessOverwriteIsGiven) {
   EXPECT_EQ(std::vector<std::string>{std::string(kApp) + "\\A.TXT"}, os.opened);
 }
 
+// /OPEN opens the file as the user who ran the program; under SYSTEM the
+// file, perhaps in a folder users may change, is never opened.
+TEST_F(UnattendedTest, OpenIsIgnoredUnderSystem) {
+  for (Rights rights : {Rights::User, Rights::Administrator, Rights::System}) {
+    os.rights = rights;
+    os.opened.clear();
+    const bool system = rights == Rights::System;
+    SCOPED_TRACE(static_cast<int>(rights));
+    EXPECT_EQ(kExitDone, Run("SETUP.EXE /S /OVERWRITE /OPEN /D=C:\\My Apps\\Tool"));
+    EXPECT_EQ(system, os.opened.empty());
+    EXPECT_EQ(system, Logged("not-opened C:\\My Apps\\Tool\\A.TXT")) << logText;
+  }
+}
+
 // Without /D= the proposed folder; a start-up warning (no working folder
 // in TEMP) is logged, not shown.
 TEST_F(UnattendedTest, TheProposedFolderServesWithoutD) {
