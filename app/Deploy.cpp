@@ -76,6 +76,13 @@ void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log) {
   app.Run();
 }
 
+int RefuseToStart(const CommandLine& line) {
+  if (line.silent) return EndEarly(line, text::kSystemTooOld, kExitError);
+  ::MessageBoxW(nullptr, win32::Wide(text::kSystemTooOld), win32::Wide(text::kAppTitle),
+                MB_OK | MB_ICONSTOP);
+  return kExitError;
+}
+
 int RunSwitched(HINSTANCE instance, const CommandLine& line) {
   if (line.usage) {
     ::MessageBoxW(nullptr, win32::Wide(text::kUsage), win32::Wide(text::kAppTitle),

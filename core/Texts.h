@@ -34,6 +34,11 @@ inline constexpr const char* kDlgFolderTitle = "セットアップフォルダ�
 inline constexpr const char* kInitializing = "セットアップを初期化中です．．．";
 inline constexpr const char* kInfoFileMissing =
     "セットアップ・アンセットアップ情報ファイルが見つかりません．";
+// Shown when the system cannot keep late DLLs to the system folder
+// (SetDefaultDllDirectories is missing); the program does not start.
+inline constexpr const char* kSystemTooOld =
+    "このWindowsでは安全に実行できません．\r"
+    "Windows 7 では更新プログラム KB2533623 を適用してから実行してください．";
 inline constexpr const char* kWindowsFolderFailed = "Windowsフォルダの取得に失敗しました．";
 inline constexpr const char* kSystemFolderFailed = "WindowsSystemフォルダの取得に失敗しました．";
 inline constexpr const char* kDefaultTopMessage = "セットアップを行います．";
