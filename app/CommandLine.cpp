@@ -108,9 +108,18 @@ std::string FolderProblem(std::string folder) {
   return "";
 }
 
+// A path from a drive letter's root, or a share's.
+bool IsFullPath(const std::string& path) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  return (path.size() >= 3 && path[1] == ':' && separator(path[2])) ||
+         (path.size() >= 2 && separator(path[0]) && separator(path[1]));
+}
+
 void Check(CommandLine& line) {
   if (line.logFile && line.logFile->empty()) {
     line.error = "/LOG= names no file";
+  } else if (line.logFile && !IsFullPath(*line.logFile)) {
+    line.error = "/LOG= names a relative path";
   } else if (line.folder && line.folder->empty()) {
     line.error = "/D= names no folder";
   } else if (line.folder && !FolderProblem(*line.folder).empty()) {

@@ -70,6 +70,13 @@ TEST(CommandLineTest, SwitchesFollowTheFirstArgument) {
       {"SETUP.EXE /D=C:\\UNSETUP.INI /S", "arg=|D=C:\\UNSETUP.INI /S|bad", true},
       {"SETUP.EXE /OVERWRITE", "arg=|OVERWRITE|bad", true},
       {"SETUP.EXE /LOG=C:\\l.txt /NOSENDTO", "arg=|NOSENDTO|LOG=C:\\l.txt|bad", true},
+      // /LOG= names a file by a full path: a service's current folder is
+      // the system folder.
+      {"SETUP.EXE /S /LOG=//server/logs/a.log", "arg=|S|LOG=//server/logs/a.log", true},
+      {"SETUP.EXE /S /LOG=setup.log", "arg=|S|LOG=setup.log|bad", true},
+      {"SETUP.EXE /S /LOG=C:setup.log", "arg=|S|LOG=C:setup.log|bad", true},
+      {"SETUP.EXE /S /LOG=\\Logs\\setup.log", "arg=|S|LOG=\\Logs\\setup.log|bad", true},
+      {"SETUP.EXE /S /LOG=..\\setup.log", "arg=|S|LOG=..\\setup.log|bad", true},
       // /D= must name a folder of its own by a full path.
       {"SETUP.EXE /S /D=\\\\server\\apps\\Tool", "arg=|S|D=\\\\server\\apps\\Tool", true},
       {"SETUP.EXE /S /D=C:\\Console\\NULL", "arg=|S|D=C:\\Console\\NULL", true},
@@ -110,6 +117,15 @@ TEST(RunLogTest, EveryTextLineIsALogLineWrittenAtOnce) {
             "2026-12-07 10:00:01 failed <Folder> C:\\A\\B\\\r\n"
             "2026-12-07 10:00:02 end \r\n",
             os.Contents("C:\\RUN.LOG"));
+  // A second run adds to the log through AppendTo, without a second mark.
+  const std::string first = *os.Contents("C:\\RUN.LOG");
+  {
+    AppendFile again = os.AppendTo("C:\\RUN.LOG");
+    ASSERT_TRUE(again.writer);
+    RunLog(std::move(again.writer), [] { return std::string("T"); }, again.size == 0)
+        .Write("start", "again");
+  }
+  EXPECT_EQ(first + "T start again\r\n", os.Contents("C:\\RUN.LOG"));
   // A log without a file writes nothing: it does not even read the clock.
   int readings = 0;
   RunLog(nullptr, [&readings] { return std::to_string(++readings); }).Write("step", "nowhere");
