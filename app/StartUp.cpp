@@ -57,24 +57,36 @@ void StartUp::Activate() {
 }
 
 // SourceFolder, TempFolder and the definition file beside the program.
+// With more than a user's rights the work folder's parent is one that only
+// administrators can change and that no user's environment names: a user
+// could otherwise swap the path above the folder between two steps.
 void StartUp::SettleFolders() {
   values_.sourceFolder = FolderPart(platform_.ModulePath(), cp_);
-  std::string systemTemp = platform_.TempFolder();
-  if (systemTemp.empty()) systemTemp = values_.sourceFolder;
-  MakeWorkFolder(systemTemp);
+  if (platform_.ProcessRights() != Rights::User) {
+    const std::string parent = platform_.AdminTempFolder();
+    if (!parent.empty()) MakeWorkFolder(parent);
+    noWorkFolder_ = !workFolder_ || !workFolder_->made();
+    values_.tempFolder = noWorkFolder_ ? std::string() : workFolder_->path();
+  } else {
+    std::string systemTemp = platform_.TempFolder();
+    if (systemTemp.empty()) systemTemp = values_.sourceFolder;
+    MakeWorkFolder(systemTemp);
+    if (!workFolder_->made()) {
+      view_.MessageBox(text::kWorkFolderFailed, text::kWarningCaption, kMbOk | kMbIconWarning);
+      values_.tempFolder = systemTemp;
+    }
+  }
   values_.infoFile = JoinPath(values_.sourceFolder, kSetupIni, cp_);
 }
 
 // The record copy and the scratch files live in a folder of the program's
-// own inside TEMP. Where none can be made, TEMP itself serves, after saying so.
-void StartUp::MakeWorkFolder(const std::string& systemTemp) {
+// own inside TEMP. Where none can be made, a user's run uses TEMP itself,
+// after saying so.
+void StartUp::MakeWorkFolder(const std::string& parent) {
   workFolder_ = std::make_unique<WorkFolder>(
-      platform_, systemTemp, std::vector<std::string>{kUnSetupIni, kExpandScratch, kAsideScratch},
+      platform_, parent, std::vector<std::string>{kUnSetupIni, kExpandScratch, kAsideScratch},
       cp_);
   values_.tempFolder = workFolder_->path();
-  if (workFolder_->made()) return;
-  view_.MessageBox(text::kWorkFolderFailed, text::kWarningCaption, kMbOk | kMbIconWarning);
-  values_.tempFolder = systemTemp;
 }
 
 // The uninstall reads a copy of the record in the work folder. When the copy
@@ -83,6 +95,10 @@ void StartUp::MakeWorkFolder(const std::string& systemTemp) {
 void StartUp::CopyRecord(const std::string& record) {
   values_.recordFile = record;
   values_.infoFile = JoinPath(values_.tempFolder, kUnSetupIni, cp_);
+  if (noWorkFolder_) {
+    recordCopyFailed_ = true;
+    return;
+  }
   recordCopyFailed_ =
       IsLink(platform_, values_.infoFile) || !platform_.Copy(record, values_.infoFile, false);
 }
@@ -122,7 +138,11 @@ void StartUp::Continue() {
   view_.SetVisible(ids::kFraReadme, false);
   std::string errors;
   ShowStatusOn(view_, text::kInitializing);
-  if (DefinitionMissing()) errors += std::string(text::kInfoFileMissing) + "\r";
+  if (noWorkFolder_) {
+    errors += std::string(text::kNoAdminWorkFolder) + "\r";
+  } else if (DefinitionMissing()) {
+    errors += std::string(text::kInfoFileMissing) + "\r";
+  }
   values_.windowsFolder = platform_.WindowsFolder();
   if (values_.windowsFolder.empty()) errors += std::string(text::kWindowsFolderFailed) + "\r";
   values_.systemFolder = platform_.SystemFolder();

@@ -39,7 +39,7 @@ class StartUp {
 
  private:
   void SettleFolders();
-  void MakeWorkFolder(const std::string& systemTemp);
+  void MakeWorkFolder(const std::string& parent);
   void CopyRecord(const std::string& record);
   bool DefinitionMissing() const;
   bool ShowReadme();
@@ -56,6 +56,9 @@ class StartUp {
   Mode mode_ = Mode::Install;
   ProgramValues values_;
   std::unique_ptr<WorkFolder> workFolder_;
+  // Elevated without a folder of its own: nothing may be run (no TEMP of
+  // the user's serves instead).
+  bool noWorkFolder_ = false;
   bool recordCopyFailed_ = false;
 };
 

@@ -83,6 +83,10 @@ inline constexpr const char* kWarningCaption = "警告";
 inline constexpr const char* kWorkFolderFailed =
     "作業用の一時フォルダを作成できませんでした．\r"
     "一時フォルダを直接使用して続行します．";
+// A start-up error: run with administrator's rights, the program works
+// only in a folder of its own that users cannot change.
+inline constexpr const char* kNoAdminWorkFolder =
+    "管理者用の作業フォルダを作成できませんでした．";
 inline constexpr const char* kFailureListCaption = "作成・コピー処理失敗　詳細表示";
 inline constexpr const char* kWritingRecord = "アンセットアップ情報を作成しています．．．";
 inline constexpr const char* kSetupComplete = "セットアップが完了しました．";

@@ -262,6 +262,7 @@ TEST_F(UnattendedTest, AnExistingFileStaysUnlessOverwriteIsGiven) {
 // /OPEN opens the file as the user who ran the program; under SYSTEM the
 // file, perhaps in a folder users may change, is never opened.
 TEST_F(UnattendedTest, OpenIsIgnoredUnderSystem) {
+  os.AddFolder("C:\\WINDOWS\\TEMP");  // the elevated runs' work folders' parent
   for (Rights rights : {Rights::User, Rights::Administrator, Rights::System}) {
     os.rights = rights;
     os.opened.clear();
@@ -280,6 +281,52 @@ TEST_F(UnattendedTest, TheProposedFolderServesWithoutD) {
   EXPECT_EQ(kExitDone, Run("SETUP.EXE /S"));
   EXPECT_TRUE(Exists("C:\\Program Files\\UNSETUP.INI"));
   EXPECT_EQ(0u, logText.find("T message [警告] ")) << logText;
+}
+
+// With more than a user's rights the work folder is made only in the
+// administrators' temporary folder, never in the user's TEMP; where it
+// cannot be made, nothing runs (no fallback to TEMP): exit 2, the start-up
+// error in the log, and the record untouched.
+TEST_F(UnattendedTest, AnElevatedRunWorksOnlyInTheAdministratorsTemp) {
+  os.AddFolder("C:\\WINDOWS\\TEMP");
+  ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
+  struct Case {
+    Rights rights;
+    bool folderFails;
+    const char* adminTemp;
+    int install, uninstall;
+  } cases[] = {
+      {Rights::Administrator, false, "C:\\WINDOWS\\TEMP\\", kExitDone, kExitFailures},
+      {Rights::System, false, "C:\\WINDOWS\\TEMP\\", kExitDone, kExitFailures},
+      {Rights::Administrator, true, "C:\\WINDOWS\\TEMP\\", kExitError, kExitError},
+      {Rights::System, false, "", kExitError, kExitError},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.rights)) + (c.folderFails ? " fails " : " ") +
+                 c.adminTemp);
+    os.rights = c.rights;
+    os.privateFolderFails = c.folderFails;
+    os.adminTempFolder = c.adminTemp;
+    os.privateFolderRestricted.clear();
+    const std::string record = *os.Contents(kRecord);
+    EXPECT_EQ(c.install, Run("SETUP.EXE /S /OVERWRITE /D=C:\\My Apps\\Tool"));
+    EXPECT_EQ(c.uninstall, Run("APPUNSET.EXE \"C:\\My Apps\\Tool\\UNSETUP.INI\" /S"));
+    for (const auto& [folder, restricted] : os.privateFolderRestricted) {
+      EXPECT_EQ(0u, folder.find("C:\\WINDOWS\\TEMP\\QS")) << folder;
+      EXPECT_TRUE(restricted) << folder;
+    }
+    EXPECT_TRUE(os.ListTree("C:\\TEMP").empty());
+    if (c.install == kExitError) {
+      EXPECT_TRUE(Logged(std::string("error ") + text::kNoAdminWorkFolder)) << logText;
+      EXPECT_EQ(std::string::npos, logText.find("[警告]")) << logText;
+      EXPECT_EQ(record, os.Contents(kRecord));
+    } else {
+      EXPECT_EQ(2u, os.privateFolderRestricted.size());
+      os.privateFolderFails = false;
+      os.rights = Rights::User;
+      ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /OVERWRITE /D=C:\\My Apps\\Tool"));
+    }
+  }
 }
 
 TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndLogsEveryRemoval) {
