@@ -42,6 +42,9 @@ void StartUp::Activate() {
   if (FileNamePart(argument, cp_) == kUnSetupIni) {
     mode_ = Mode::Uninstall;
     CopyRecord(argument);
+  } else {
+    // The uninstaller is copied from this file as it is now.
+    values_.setupProgram = platform_.HoldFile(JoinPath(values_.sourceFolder, "SETUP.EXE", cp_));
   }
   if (DefinitionMissing()) {
     Continue();

@@ -241,11 +241,14 @@ void InstallRun::WritePlannedRegistry() {
   }
 }
 
+// The copy is made from SETUP.EXE as held since start-up (or, without a
+// start-up, since now): media users may change cannot swap it meanwhile.
 void InstallRun::InstallUninstaller() {
   window_.ShowStatus(text::kCopyingUninstaller);
-  std::string source = SourcePath("SETUP.EXE");
+  std::shared_ptr<HeldFile> source = values_.setupProgram;
+  if (!source) source = platform_.HoldFile(SourcePath("SETUP.EXE"));
   std::string destination = UninstallerPath(values_.windowsFolder, cp_);
-  std::optional<uint64_t> sourceTime = platform_.LastWriteTime(source);
+  std::optional<uint64_t> sourceTime = source ? source->LastWriteTime() : std::nullopt;
   if (!sourceTime) {
     // Whether the copy is older cannot be told: it is not refreshed, and
     // the user is told so.
@@ -256,7 +259,7 @@ void InstallRun::InstallUninstaller() {
   bool newer = !destinationTime || *sourceTime / kTwoSeconds > *destinationTime / kTwoSeconds;
   if (!newer) return;
   platform_.SetAttributes(destination, kAttrArchive);
-  bool copied = platform_.Copy(source, destination, false);
+  bool copied = source->CopyTo(destination);
   platform_.SetAttributes(destination, kAttrReadOnly | kAttrArchive);
   if (!copied) failures_.Add(text::kTagSetupFile, destination);
 }

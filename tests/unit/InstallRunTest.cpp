@@ -318,6 +318,28 @@ TEST_F(InstallRunTest, AnUninstallerSourceOfUnknownAgeIsListedNotSkipped) {
   EXPECT_TRUE(window.ended);
 }
 
+// The uninstaller is SETUP.EXE as held since start-up: while held it can be
+// neither replaced nor renamed away, and the copy is of the held bytes
+// with their time, even when the name leads elsewhere by then.
+TEST_F(InstallRunTest, TheUninstallerIsCopiedFromTheProgramAsHeldAtStartUp) {
+  Ini("[CopyFile]\r\nFile1=(App)\\A.TXT\r\n");
+  os.AddFile("C:\\CD\\A.TXT", "a");
+  values.setupProgram = os.HoldFile("C:\\CD\\SETUP.EXE");
+  ASSERT_TRUE(values.setupProgram);
+  const std::optional<uint64_t> time = os.LastWriteTime("C:\\CD\\SETUP.EXE");
+  EXPECT_FALSE(os.Delete("C:\\CD\\SETUP.EXE"));
+  EXPECT_FALSE(os.Move("C:\\CD\\SETUP.EXE", "C:\\CD\\OLD.EXE"));
+  EXPECT_FALSE(os.CreateForWrite("C:\\CD\\SETUP.EXE"));
+  os.AddFolder("C:\\CD2");
+  values.sourceFolder = "C:\\CD2\\";  // where a swapped program would be found by name
+  os.AddFile("C:\\CD2\\SETUP.EXE", "MZ another");
+  os.AddFile("C:\\CD2\\A.TXT", "a");
+  MakeRun().Run();
+  EXPECT_EQ("MZ program", os.Contents("C:\\WINDOWS\\APPUNSET.EXE"));
+  EXPECT_EQ(time, os.LastWriteTime("C:\\WINDOWS\\APPUNSET.EXE"));
+  EXPECT_TRUE(window.Lines("failure list").empty());
+}
+
 // A first-level key (in the system's view) that is not there before the
 // product's [Registry] writes under it is the product's own: the record
 // notes it, once, and keeps the note on a reinstall, when it is there

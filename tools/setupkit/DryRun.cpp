@@ -239,6 +239,7 @@ bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
   // the continue action has run already.
   if (view.Visible(ids::kBtnContinue) && view.Enabled(ids::kBtnContinue)) form.btnContinueClick();
   result.values = form.values();
+  result.values.setupProgram.reset();  // held in the run's own Windows, which the result outlives
   result.definitionFound = FileExists(os, result.values.infoFile);
   if (!result.definitionFound) return false;
   if (!choices.folder.empty()) {
