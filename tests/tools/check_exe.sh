@@ -21,7 +21,13 @@ failures=0
 # W form behind one conversion, and the program's texts in UTF-8 (a Japanese
 # character takes three bytes where Shift-JIS took two). That took it to
 # 181,248, and the budget moved by the same 13,312 bytes.
-budget=183312  # bytes
+# An elevated run trusting nothing users can write (removal by handle that
+# never follows a link, registry deletion that opens every step as itself,
+# the record's SHA-256, the places and the system's keys an uninstall keeps
+# to, the rights of the process, the administrators' work folder, the log
+# opened only as a plain file, the held SETUP.EXE, the checks of /D=) took
+# it to 202,240; the budget moved by the same 20,992 bytes.
+budget=204304  # bytes
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # Both listings are read whole first: a check on the output of an objdump
