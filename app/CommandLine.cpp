@@ -63,11 +63,67 @@ bool ReadSwitch(const std::string& word, CommandLine& line) {
   return false;
 }
 
+// A name the system keeps for a device in every folder: CON, PRN, AUX,
+// NUL, COM1..9 and LPT1..9, with any extension and trailing blanks.
+bool IsDeviceName(std::string name) {
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  for (char& c : name) c = Upper(c);
+  if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL") return true;
+  return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) &&
+         name[3] >= '1' && name[3] <= '9';
+}
+
+// Why folder cannot be an install folder as written, or empty: it must be
+// a full path (a drive letter with its backslash, or a share), name no
+// device and be more than a drive's or a share's root once "." and ".."
+// are taken as the system takes them. Steps are split at every backslash:
+// a Shift-JIS trail byte taken for one only makes a step that names no
+// device.
+std::string FolderProblem(std::string folder) {
+  for (char& c : folder) {
+    if (c == '/') c = '\\';
+  }
+  if (folder.rfind("\\\\.", 0) == 0 || folder.rfind("\\\\?", 0) == 0) {
+    if (folder.size() == 3 || folder[3] == '\\') return "/D= names a device path";
+  }
+  const bool drive = folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\' &&
+                     Upper(folder[0]) >= 'A' && Upper(folder[0]) <= 'Z';
+  const bool share = folder.rfind("\\\\", 0) == 0;
+  if (!drive && !share) return "/D= names a relative path";
+  int steps = 0;
+  for (size_t start = drive ? 3 : 2; start < folder.size();) {
+    size_t end = folder.find('\\', start);
+    if (end == std::string::npos) end = folder.size();
+    const std::string step = folder.substr(start, end - start);
+    start = end + 1;
+    if (step.find_first_not_of(". ") == std::string::npos) {
+      if (step == ".." && steps > 0) --steps;
+      continue;
+    }
+    if (IsDeviceName(step)) return "/D= names a device";
+    ++steps;
+  }
+  if (steps < (share ? 3 : 1)) return "/D= names a drive's root";
+  return "";
+}
+
+// A path from a drive letter's root, or a share's.
+bool IsFullPath(const std::string& path) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  return (path.size() >= 3 && path[1] == ':' && separator(path[2])) ||
+         (path.size() >= 2 && separator(path[0]) && separator(path[1]));
+}
+
 void Check(CommandLine& line) {
   if (line.logFile && line.logFile->empty()) {
     line.error = "/LOG= names no file";
+  } else if (line.logFile && !IsFullPath(*line.logFile)) {
+    line.error = "/LOG= names a relative path";
   } else if (line.folder && line.folder->empty()) {
     line.error = "/D= names no folder";
+  } else if (line.folder && !FolderProblem(*line.folder).empty()) {
+    line.error = FolderProblem(*line.folder);
   } else if (!line.silent && (line.folder || line.overwrite || line.open || line.noDesktop ||
                               line.noStartMenu || line.noStartUp || line.noSendTo)) {
     line.error = "/D=, /OVERWRITE, /OPEN and /NO... need /S";

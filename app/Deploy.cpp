@@ -15,14 +15,17 @@ namespace {
 
 constexpr const wchar_t* kMutexName = L"QLOSETUP";
 
-std::unique_ptr<FileWriter> CreateLogFile(const CommandLine& line) {
-  if (!line.logFile) return nullptr;
-  return win32::Win32Platform().CreateForWrite(*line.logFile);
+// The /LOG= file added to, or made: never through a link or junction, never
+// a file with another name (a second hard link), shared for reading only.
+AppendFile OpenLogFile(const CommandLine& line) {
+  if (!line.logFile) return AppendFile{};
+  return win32::Win32Platform().AppendTo(*line.logFile);
 }
 
 // Ends before any run, saying why in the log when one can be had.
 int EndEarly(const CommandLine& line, const std::string& why, int code) {
-  RunLog log(CreateLogFile(line), LocalTimeNow);
+  AppendFile file = OpenLogFile(line);
+  RunLog log(std::move(file.writer), LocalTimeNow, file.size == 0);
   log.Write("error", why);
   log.Write("exit", std::to_string(code));
   return code;
@@ -36,10 +39,10 @@ int RunGuarded(HINSTANCE instance, const CommandLine& line) {
     // The running copy may hold the same log: then this one stays silent.
     return EndEarly(line, "another copy is running", kExitAnotherCopy);
   }
-  int code = kExitBadCommandLine;  // a /LOG= file that cannot be created
-  std::unique_ptr<FileWriter> file = CreateLogFile(line);
-  if (!line.logFile || file) {
-    RunLog log(std::move(file), LocalTimeNow);
+  int code = kExitBadCommandLine;  // a /LOG= file that cannot be opened, or is refused
+  AppendFile file = OpenLogFile(line);
+  if (!line.logFile || file.writer) {
+    RunLog log(std::move(file.writer), LocalTimeNow, file.size == 0);
     log.Write("start", win32::Narrow(::GetCommandLineW()));
     SwitchedPlatform<win32::Win32Platform> platform(line, log);
     if (line.silent) {
@@ -74,6 +77,13 @@ void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log) {
   frmBack.SetMainForm(&frmMain);
   frmBack.Show();
   app.Run();
+}
+
+int RefuseToStart(const CommandLine& line) {
+  if (line.silent) return EndEarly(line, text::kSystemTooOld, kExitError);
+  ::MessageBoxW(nullptr, win32::Wide(text::kSystemTooOld), win32::Wide(text::kAppTitle),
+                MB_OK | MB_ICONSTOP);
+  return kExitError;
 }
 
 int RunSwitched(HINSTANCE instance, const CommandLine& line) {

@@ -19,6 +19,11 @@ bool AnotherCopyRuns(win32::ScopedKernelObject& mutex);
 // program ends. With a log, the runs' window seam also writes to it.
 void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log);
 
+// Ends a program that cannot run safely on this system (it cannot keep
+// DLLs to the system folder): the message in a box, or under /S in the
+// /LOG= file; returns kExitError.
+int RefuseToStart(const CommandLine& line);
+
 // The whole program for a line that names a switch; returns the exit code.
 int RunSwitched(HINSTANCE instance, const CommandLine& line);
 

@@ -6,9 +6,9 @@
 
 namespace qs {
 
-RunLog::RunLog(std::unique_ptr<FileWriter> file, std::function<std::string()> clock)
+RunLog::RunLog(std::unique_ptr<FileWriter> file, std::function<std::string()> clock, bool empty)
     : file_(std::move(file)), clock_(std::move(clock)) {
-  if (file_) file_->Write(kUtf8Bom.data(), kUtf8Bom.size());
+  if (file_ && empty) file_->Write(kUtf8Bom.data(), kUtf8Bom.size());
 }
 
 RunLog::~RunLog() {

@@ -25,8 +25,10 @@ namespace qs {
 class RunLog {
  public:
   // clock gives the local time as "YYYY-MM-DD hh:mm:ss". A null file makes
-  // a log that writes nothing.
-  RunLog(std::unique_ptr<FileWriter> file, std::function<std::string()> clock);
+  // a log that writes nothing. The byte-order mark starts an empty file
+  // only: a log added to goes on after the earlier runs' lines.
+  RunLog(std::unique_ptr<FileWriter> file, std::function<std::string()> clock,
+         bool empty = true);
   ~RunLog();
 
   void Write(const std::string& kind, const std::string& text);

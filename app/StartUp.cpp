@@ -78,6 +78,9 @@ void StartUp::Activate() {
     CopyRecord(argument);
   } else {
     UnpackProduct();
+    // The uninstaller is copied from this file as it is now (a one-file
+    // SETUP.EXE's: the one it held).
+    values_.setupProgram = platform_.HoldFile(JoinPath(values_.sourceFolder, "SETUP.EXE", cp_));
   }
   if (DefinitionMissing()) {
     Continue();
@@ -94,24 +97,36 @@ void StartUp::Activate() {
 }
 
 // SourceFolder, TempFolder and the definition file beside the program.
+// With more than a user's rights the work folder's parent is one that only
+// administrators can change and that no user's environment names: a user
+// could otherwise swap the path above the folder between two steps.
 void StartUp::SettleFolders() {
   values_.sourceFolder = FolderPart(platform_.ModulePath(), cp_);
-  std::string systemTemp = platform_.TempFolder();
-  if (systemTemp.empty()) systemTemp = values_.sourceFolder;
-  MakeWorkFolder(systemTemp);
+  if (platform_.ProcessRights() != Rights::User) {
+    const std::string parent = platform_.AdminTempFolder();
+    if (!parent.empty()) MakeWorkFolder(parent);
+    noWorkFolder_ = !workFolder_ || !workFolder_->made();
+    values_.tempFolder = noWorkFolder_ ? std::string() : workFolder_->path();
+  } else {
+    std::string systemTemp = platform_.TempFolder();
+    if (systemTemp.empty()) systemTemp = values_.sourceFolder;
+    MakeWorkFolder(systemTemp);
+    if (!workFolder_->made()) {
+      view_.MessageBox(text::kWorkFolderFailed, text::kWarningCaption, kMbOk | kMbIconWarning);
+      values_.tempFolder = systemTemp;
+    }
+  }
   values_.infoFile = JoinPath(values_.sourceFolder, kSetupIni, cp_);
 }
 
 // The record copy and the scratch files live in a folder of the program's
-// own inside TEMP. Where none can be made, TEMP itself serves, after saying so.
-void StartUp::MakeWorkFolder(const std::string& systemTemp) {
+// own inside TEMP. Where none can be made, a user's run uses TEMP itself,
+// after saying so.
+void StartUp::MakeWorkFolder(const std::string& parent) {
   workFolder_ = std::make_unique<WorkFolder>(
-      platform_, systemTemp, std::vector<std::string>{kUnSetupIni, kExpandScratch, kAsideScratch},
+      platform_, parent, std::vector<std::string>{kUnSetupIni, kExpandScratch, kAsideScratch},
       cp_);
   values_.tempFolder = workFolder_->path();
-  if (workFolder_->made()) return;
-  view_.MessageBox(text::kWorkFolderFailed, text::kWarningCaption, kMbOk | kMbIconWarning);
-  values_.tempFolder = systemTemp;
 }
 
 // A one-file SETUP.EXE unpacks the product it holds into the work folder,
@@ -123,7 +138,8 @@ void StartUp::UnpackProduct() {
   const std::string program = platform_.ModulePath();
   if (!FileExists(platform_, program)) return;
   const std::string folder =
-      workFolder_->made() ? JoinPath(workFolder_->path(), kUnpackFolder, cp_) : std::string();
+      workFolder_ && workFolder_->made() ? JoinPath(workFolder_->path(), kUnpackFolder, cp_)
+                                          : std::string();
   BundleResult unpacked;
   {
     UnpackProgress progress(platform_, view_);
@@ -149,7 +165,7 @@ void StartUp::UnpackProduct() {
   for (const std::string& below : BundleFolders(unpacked.entries)) {
     folders.push_back(JoinPath(kUnpackFolder, below, cp_));
   }
-  workFolder_->Hold(std::move(files), std::move(folders));
+  workFolder_->AddTree(std::move(files), std::move(folders));
   values_.sourceFolder = AddBackslash(folder, "B", cp_);
   values_.infoFile = JoinPath(values_.sourceFolder, kSetupIni, cp_);
 }
@@ -158,7 +174,12 @@ void StartUp::UnpackProduct() {
 // fails, whatever is there already belongs to another product: it is neither
 // read nor removed.
 void StartUp::CopyRecord(const std::string& record) {
+  values_.recordFile = record;
   values_.infoFile = JoinPath(values_.tempFolder, kUnSetupIni, cp_);
+  if (noWorkFolder_) {
+    recordCopyFailed_ = true;
+    return;
+  }
   recordCopyFailed_ =
       IsLink(platform_, values_.infoFile) || !platform_.Copy(record, values_.infoFile, false);
 }
@@ -198,7 +219,9 @@ void StartUp::Continue() {
   view_.SetVisible(ids::kFraReadme, false);
   std::string errors;
   ShowStatusOn(view_, text::kInitializing);
-  if (!unpackError_.empty()) {
+  if (noWorkFolder_) {
+    errors += std::string(text::kNoAdminWorkFolder) + "\r";
+  } else if (!unpackError_.empty()) {
     errors += unpackError_ + "\r";
   } else if (DefinitionMissing()) {
     errors += std::string(text::kInfoFileMissing) + "\r";

@@ -44,7 +44,7 @@ class StartUp {
 
  private:
   void SettleFolders();
-  void MakeWorkFolder(const std::string& systemTemp);
+  void MakeWorkFolder(const std::string& parent);
   void UnpackProduct();
   void CopyRecord(const std::string& record);
   bool DefinitionMissing() const;
@@ -60,8 +60,13 @@ class StartUp {
   InstallPlan& plan_;
   CodePage cp_;
   Mode mode_ = Mode::Install;
-  ProgramValues values_;
+  // Declared before the values: the files they hold (a one-file SETUP.EXE's
+  // unpacked program) are let go before the work folder is removed.
   std::unique_ptr<WorkFolder> workFolder_;
+  ProgramValues values_;
+  // Elevated without a folder of its own: nothing may be run (no TEMP of
+  // the user's serves instead).
+  bool noWorkFolder_ = false;
   bool recordCopyFailed_ = false;
   std::string unpackError_;  // why a one-file SETUP.EXE could not be unpacked
 };

@@ -3,6 +3,7 @@
 #include "app/ControlIds.h"
 #include "app/MainLayout.h"
 #include "app/StartUp.h"
+#include "core/Paths.h"
 #include "core/SetupError.h"
 #include "core/Texts.h"
 #include "install/InstallRun.h"
@@ -59,6 +60,22 @@ RunOptions OptionsOf(const CommandLine& line, HeadlessView& view) {
   return options;
 }
 
+// True when /D= names the Windows folder or the system folder, however it
+// is spelt: an install there would be removed as the product's own.
+bool NamesSystemFolder(Platform& platform, const std::string& folder,
+                       const ProgramValues& values) {
+  auto resolved = [&](const std::string& path) {
+    std::string full = MapUpperCase(platform, platform.FullPath(path), kLcmapUppercase);
+    while (full.size() > 3 && full.back() == '\\') full.pop_back();
+    return full;
+  };
+  const std::string chosen = resolved(folder);
+  for (const std::string& system : {values.windowsFolder, values.systemFolder}) {
+    if (!system.empty() && resolved(system) == chosen) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
@@ -71,6 +88,10 @@ int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
   const bool uninstall = startUp.mode() == Mode::Uninstall;
   // Each early end is the window's end without a question: the record's
   // temporary copy goes.
+  if (!uninstall && line.folder && NamesSystemFolder(platform, *line.folder, values)) {
+    log.Write("error", "bad command line: /D= names the Windows folder");
+    return kExitBadCommandLine;
+  }
   const std::string& definition = uninstall ? line.argument : values.infoFile;
   if (!startUp.unpackError().empty()) {
     log.Write("error", startUp.unpackError());

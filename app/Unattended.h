@@ -62,7 +62,7 @@ std::string RootName(RegRoot root);
 // The platform as the switches change it: the first argument is the one
 // the command line parser found (a line that starts with a switch has
 // none), and under /S there are no pauses and the file named for after
-// setup is opened only with /OPEN. Every removal goes to the log with its
+// setup is opened only with /OPEN, and never under SYSTEM. Every removal goes to the log with its
 // outcome: the uninstall run removes back to back, without a status text
 // for each step.
 template <class Base>
@@ -77,14 +77,19 @@ class SwitchedPlatform : public Base {
   bool RemoveFolder(const std::string& path) override {
     return Logged("remove-folder", path, Base::RemoveFolder(path));
   }
+  bool RemoveInPlace(const std::string& path, bool folder) override {
+    return Logged(folder ? "remove-folder" : "delete", path, Base::RemoveInPlace(path, folder));
+  }
   bool DeleteRegistryTree(RegRoot root, const std::string& path) override {
     return Logged("delete-key", RootName(root) + path, Base::DeleteRegistryTree(root, path));
   }
   void Sleep(uint32_t milliseconds) override {
     if (!line_.silent) Base::Sleep(milliseconds);
   }
+  // Under SYSTEM the file (perhaps in a folder users may change) is never
+  // opened: it would run with the system's rights.
   bool ShellOpen(const std::string& path) override {
-    if (line_.silent && !line_.open) {
+    if ((line_.silent && !line_.open) || Base::ProcessRights() == Rights::System) {
       log_.Write("not-opened", path);
       return true;
     }

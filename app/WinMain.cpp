@@ -13,19 +13,21 @@
 namespace {
 
 // Load DLLs only from the system folder, never from the program's own
-// folder. Older systems lack the call, hence the lookup.
-void RestrictDllSearch() {
+// folder. Systems without the call (Vista, Windows 7 without its 2011
+// update) would look in the program's folder, which may be a download
+// folder with anything in it: false there, and the program does not run.
+bool RestrictDllSearch() {
   using SetDirs = BOOL(WINAPI*)(DWORD);
   HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
   auto set = reinterpret_cast<SetDirs>(
       reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return set && set(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 // DLLs that the system's own components (common controls, the shell, COM,
 // themes) load late, by bare name. Some loaders still look for a late DLL's
-// dependencies in the program's folder, and older systems lack the call
-// above: mapped now from the system folder, later lookups find them loaded.
+// dependencies in the program's folder: mapped now from the system folder,
+// later lookups find them loaded.
 void PreloadSystemDlls() {
   static const wchar_t* const kNames[] = {
       L"uxtheme", L"dwmapi",  L"propsys",  L"oleacc",   L"msimg32",   L"winmm",
@@ -44,10 +46,10 @@ void PreloadSystemDlls() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace qs::app;
-  RestrictDllSearch();
-  PreloadSystemDlls();
   qs::CommandLine line =
       qs::ParseCommandLine(qs::win32::Narrow(::GetCommandLineW()).c_str());
+  if (!RestrictDllSearch()) return RefuseToStart(line);
+  PreloadSystemDlls();
   if (line.switched) return RunSwitched(instance, line);
   qs::win32::ComInitialization com;
   qs::win32::ScopedKernelObject mutex;

@@ -196,15 +196,16 @@ if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
     set_tests_properties(fuzz.${test} PROPERTIES TIMEOUT 120)
   endfunction()
   set(RUN_SOURCES core/CodePage.cpp core/FailureLog.cpp core/Paths.cpp core/ShortCut.cpp
-      core/Szdd.cpp core/SzddName.cpp core/SzddStream.cpp core/Expand.cpp data/Definition.cpp
-      data/UninstallRecord.cpp platform/fake/FakePlatform.cpp platform/fake/Cp932.cpp
+      core/Sha256.cpp core/Szdd.cpp core/SzddName.cpp core/SzddStream.cpp core/Expand.cpp
+      data/Definition.cpp data/RegistryView.cpp data/UninstallRecord.cpp
+      platform/fake/FakePlatform.cpp platform/fake/Cp932.cpp
       platform/ProfileText.cpp platform/Unicode.cpp tests/support/FaultyPlatform.cpp)
   qs_fuzzer(szdd_fuzz 20000 tests/fuzz/SzddFuzz.cpp core/Szdd.cpp core/SzddStream.cpp
             core/CodePage.cpp)
   qs_fuzzer(install_fuzz 1500 tests/fuzz/InstallFuzz.cpp install/InstallPlan.cpp
             install/InstallRun.cpp ${RUN_SOURCES})
   qs_fuzzer(uninstall_fuzz 3000 tests/fuzz/UninstallFuzz.cpp uninstall/UninstallRun.cpp
-            ${RUN_SOURCES})
+            uninstall/RemovalLimits.cpp ${RUN_SOURCES})
   qs_fuzzer(profile_fuzz 100000 tests/fuzz/ProfileFuzz.cpp platform/ProfileText.cpp
             platform/Unicode.cpp)
   qs_fuzzer(bundle_fuzz 20000 tests/fuzz/BundleFuzz.cpp core/Bundle.cpp core/BundleReader.cpp

@@ -34,6 +34,11 @@ inline constexpr const char* kDlgFolderTitle = "セットアップフォルダ�
 inline constexpr const char* kInitializing = "セットアップを初期化中です．．．";
 inline constexpr const char* kInfoFileMissing =
     "セットアップ・アンセットアップ情報ファイルが見つかりません．";
+// Shown when the system cannot keep late DLLs to the system folder
+// (SetDefaultDllDirectories is missing); the program does not start.
+inline constexpr const char* kSystemTooOld =
+    "このWindowsでは安全に実行できません．\r"
+    "Windows 7 では更新プログラム KB2533623 を適用してから実行してください．";
 inline constexpr const char* kWindowsFolderFailed = "Windowsフォルダの取得に失敗しました．";
 inline constexpr const char* kSystemFolderFailed = "WindowsSystemフォルダの取得に失敗しました．";
 // A one-file SETUP.EXE: unpacking it, and why it could not be.
@@ -83,6 +88,10 @@ inline constexpr const char* kWarningCaption = "警告";
 inline constexpr const char* kWorkFolderFailed =
     "作業用の一時フォルダを作成できませんでした．\r"
     "一時フォルダを直接使用して続行します．";
+// A start-up error: run with administrator's rights, the program works
+// only in a folder of its own that users cannot change.
+inline constexpr const char* kNoAdminWorkFolder =
+    "管理者用の作業フォルダを作成できませんでした．";
 inline constexpr const char* kFailureListCaption = "作成・コピー処理失敗　詳細表示";
 inline constexpr const char* kWritingRecord = "アンセットアップ情報を作成しています．．．";
 inline constexpr const char* kSetupComplete = "セットアップが完了しました．";
@@ -130,6 +139,12 @@ inline constexpr const char* kUnSetupFailureQuestion =
     "詳細を表示しますか？";
 inline constexpr const char* kUnSetupFailureListCaption = "削除処理失敗　詳細表示";
 inline constexpr const char* kUnSetupDone = "アンセットアップを完了しました．";
+// Shown (OK, warning icon) before anything is removed, when the record no
+// longer has the bytes the installation wrote.
+inline constexpr const char* kRecordChanged =
+    "アンセットアップ情報（UNSETUP.INI）がセットアップ後に書き換えられています．\r"
+    "セットアップ先フォルダ内のファイル・フォルダ，ショートカットと登録だけを削除します．\r"
+    "その他の項目は削除せず，失敗として示します．";
 
 // The usage of the deployment switches, shown by SETUP.EXE /?.
 inline constexpr const char* kUsage =

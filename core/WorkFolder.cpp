@@ -8,13 +8,13 @@ namespace qs {
 
 WorkFolder::WorkFolder(Platform& platform, const std::string& parent,
                        std::vector<std::string> fileNames, CodePage cp)
-    : platform_(platform),
-      parent_(parent),
-      path_(platform.MakePrivateFolder(parent)),
-      fileNames_(std::move(fileNames)),
-      cp_(cp) {}
+    : platform_(platform), parent_(parent), fileNames_(std::move(fileNames)), cp_(cp) {
+  PrivateFolder made = platform.MakePrivateFolder(parent);
+  path_ = made.path;
+  hold_ = std::move(made.hold);
+}
 
-void WorkFolder::Hold(std::vector<std::string> files, std::vector<std::string> folders) {
+void WorkFolder::AddTree(std::vector<std::string> files, std::vector<std::string> folders) {
   heldFiles_ = std::move(files);
   heldFolders_ = std::move(folders);
 }
@@ -36,6 +36,7 @@ void WorkFolder::Remove() {
     std::string file = JoinPath(path_, name, cp_);
     if (FileExists(platform_, file)) platform_.Delete(file);
   }
+  hold_.reset();
   platform_.RemoveFolder(path_);
   path_.clear();
 }

@@ -7,6 +7,7 @@
 // program puts there go when the owner ends, however it ends.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,15 +32,17 @@ class WorkFolder {
   // A tree made inside the folder (paths relative to it, folders before
   // what they hold), removed with it: its files, made writable first, then
   // its folders from the deepest up.
-  void Hold(std::vector<std::string> files, std::vector<std::string> folders);
+  void AddTree(std::vector<std::string> files, std::vector<std::string> folders);
   // Leaves the folder if it is the current one, deletes the named files and
-  // the tree it holds, and removes it. A file of another name keeps it there.
+  // the tree it holds, lets go of the folder and removes it. A file of
+  // another name keeps it there.
   void Remove();
 
  private:
   Platform& platform_;
   std::string parent_;
   std::string path_;
+  std::unique_ptr<Hold> hold_;
   std::vector<std::string> fileNames_;
   std::vector<std::string> heldFiles_;
   std::vector<std::string> heldFolders_;

@@ -89,6 +89,13 @@ std::optional<RegRoot> RootOfMarker(const std::string& value) {
   return std::nullopt;
 }
 
+const char* MarkerOfRoot(RegRoot root) {
+  for (const RootMarker& marker : kRootMarkers) {
+    if (marker.root == root) return marker.marker;
+  }
+  return kRootMarkers[0].marker;
+}
+
 int CsidlOfPlace(const std::string& marker) {
   for (const PlaceMarker& place : kPlaceMarkers) {
     if (marker == place.marker) return place.csidl;

@@ -238,6 +238,8 @@ inline constexpr RootMarker kRootMarkers[] = {
 // The root that the first seven characters of value name, if they are one
 // of the four markers.
 std::optional<RegRoot> RootOfMarker(const std::string& value);
+// The marker of a root.
+const char* MarkerOfRoot(RegRoot root);
 
 // The special folder a place marker stands for; the programs folder for
 // anything else.

@@ -1,11 +1,14 @@
 #include "data/UninstallRecord.h"
 
 #include <iterator>
+#include <optional>
 
 #include "core/Paths.h"
 #include "core/SetupError.h"
+#include "core/Sha256.h"
 #include "core/Texts.h"
 #include "data/Definition.h"
+#include "platform/ProfileText.h"
 
 namespace qs {
 namespace {
@@ -31,15 +34,36 @@ std::vector<std::string> ReadListDownwards(Platform& platform, const std::string
   return values;
 }
 
-// Entry i goes under number i + 1. False when a value could not be written.
-bool WriteList(Platform& platform, const std::string& file, const record::ListSection& list,
-               std::span<const std::string> entries) {
-  bool written = true;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    if (!entries[i].empty()) {
-      written &= WriteIniString(platform, list.section, Key(list.prefix, i + 1), entries[i], file);
+// The record's bytes as profile writes, key by key, would leave a new file.
+class RecordBytes {
+ public:
+  explicit RecordBytes(Platform& platform) : platform_(platform) {}
+  void Write(const char* section, const std::string& key, const std::string& value) {
+    bytes_ = ProfileUpdate(platform_, bytes_, section, key, value);
+  }
+  // Entry i goes under number i + 1.
+  void WriteList(const record::ListSection& list, std::span<const std::string> entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (!entries[i].empty()) Write(list.section, Key(list.prefix, i + 1), entries[i]);
     }
   }
+  const std::string& bytes() const { return *bytes_; }
+
+ private:
+  Platform& platform_;
+  std::optional<std::string> bytes_;
+};
+
+// The bytes as a new file at path, replacing what is there; a file that
+// could not be written whole goes again.
+bool WriteNewFile(Platform& platform, const std::string& path, const std::string& bytes) {
+  if (FileExists(platform, path)) platform.Delete(path);
+  std::unique_ptr<FileWriter> writer = platform.CreateNew(path);
+  if (!writer) return false;
+  bool written = writer->Write(bytes.data(), bytes.size());
+  written = writer->Close() && written;
+  writer.reset();
+  if (!written) platform.Delete(path);
   return written;
 }
 
@@ -66,7 +90,7 @@ void SetRegistrationValue(Platform& platform, const std::string& keyPath, const 
 // The registration's values, as laid out in the header: a text that is
 // empty is not written.
 void Register(Platform& platform, const std::string& keyPath, const RecordSetting& setting,
-              CodePage cp) {
+              const std::string& digest, CodePage cp) {
   if (!platform.CreateRegistryKey(RegRoot::LocalMachine, keyPath)) {
     throw SetupError(WithValue(text::kKeyCreateFailed, keyPath));
   }
@@ -77,10 +101,12 @@ void Register(Platform& platform, const std::string& keyPath, const RecordSettin
   const std::string quiet = command + " /S";
   const std::string* const texts[] = {&setting.unSetupKey, &command,          &quiet,
                                       &icon,               &setting.installFolder,
-                                      &setting.version,    &setting.publisher, &setting.installDate};
-  static const char* const kTextNames[] = {"DisplayName",    "UninstallString", "QuietUninstallString",
-                                           "DisplayIcon",    "InstallLocation", "DisplayVersion",
-                                           "Publisher",      "InstallDate"};
+                                      &setting.version,    &setting.publisher, &setting.installDate,
+                                      &digest};
+  static const char* const kTextNames[] = {
+      record::kDisplayName, record::kUninstallString, "QuietUninstallString",
+      "DisplayIcon",        "InstallLocation",        "DisplayVersion",
+      "Publisher",          "InstallDate",            record::kDigest};
   for (size_t i = 0; i < std::size(texts); ++i) {
     if (texts[i]->empty()) continue;
     SetRegistrationValue(platform, keyPath, kTextNames[i], {RegValue::Kind::String, *texts[i], 0});
@@ -104,16 +130,27 @@ void AddToDeleteList(Platform& platform, DeleteList& list, const std::string& va
   Append(list, value);
 }
 
+RecordedFile SplitRecordedFile(const std::string& value) {
+  if (value.size() >= 3) {
+    const std::string tail = value.substr(value.size() - 3);
+    for (const char* flag : kFileFlags) {
+      if (tail == flag) return {value.substr(0, value.size() - 3), tail};
+    }
+  }
+  return {value, std::string()};
+}
+
 void RecordInstalledFile(Platform& platform, DeleteList& files, const std::string& path,
                          const std::string& flag) {
   const std::string wanted = MapUpperCase(platform, path);
+  const std::string value = path + SplitRecordedFile(flag).flag;
   for (std::string& entry : files.entries) {
-    if (MapUpperCase(platform, entry.substr(0, entry.find(','))) == wanted) {
-      entry = path + flag;
+    if (MapUpperCase(platform, SplitRecordedFile(entry).path) == wanted) {
+      entry = value;
       return;
     }
   }
-  Append(files, path + flag);
+  Append(files, value);
 }
 
 // No existence test first: a missing record reads as empty lists anyway,
@@ -125,6 +162,7 @@ void MergeEarlierRecord(Platform& platform, const std::string& recordPath, Delet
       {record::kFiles, lists.files},
       {record::kShortCuts, lists.shortCuts},
       {record::kRegistryKeys, lists.registry},
+      {record::kCreatedKeys, lists.created},
   };
   for (const auto& [section, list] : loads) {
     for (const std::string& value : ReadList(platform, recordPath, section)) {
@@ -146,46 +184,90 @@ std::string UninstallKeyPath(const std::string& keyName) { return kUninstallRoot
 void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, DeleteLists& lists,
                           CodePage cp) {
   const std::string& file = setting.recordPath;
-  if (FileExists(platform, file)) platform.Delete(file);
-  WriteIniString(platform, record::kInformation, "Message1", text::kRecordWarning1, file);
-  WriteIniString(platform, record::kInformation, "Message2", text::kRecordWarning2, file);
-  WriteIniString(platform, record::kInformation, "Message3", text::kRecordWarning3, file);
-  // What the uninstaller needs must all be there: every write is checked.
-  bool complete =
-      WriteIniString(platform, record::kTitle, record::kUnSetup, setting.unSetupTitle, file);
-  complete &=
-      WriteIniString(platform, record::kSetupFolder, record::kFolder, setting.installFolder, file);
-  complete &= WriteList(platform, file, record::kFolders, lists.folders.entries);
+  RecordBytes record(platform);
+  record.Write(record::kInformation, "Message1", text::kRecordWarning1);
+  record.Write(record::kInformation, "Message2", text::kRecordWarning2);
+  record.Write(record::kInformation, "Message3", text::kRecordWarning3);
+  record.Write(record::kTitle, record::kUnSetup, setting.unSetupTitle);
+  record.Write(record::kSetupFolder, record::kFolder, setting.installFolder);
+  record.WriteList(record::kFolders, lists.folders.entries);
   ListRecordItself(platform, lists.files, file, cp);
-  complete &= WriteList(platform, file, record::kFiles, lists.files.entries);
-  complete &= WriteList(platform, file, record::kShortCuts, lists.shortCuts.entries);
+  record.WriteList(record::kFiles, lists.files.entries);
+  record.WriteList(record::kShortCuts, lists.shortCuts.entries);
   for (const std::string& key : lists.setupRegistry.entries) {
     AddToDeleteList(platform, lists.registry, key);
   }
-  complete &= WriteList(platform, file, record::kRegistryKeys, lists.registry.entries);
+  record.WriteList(record::kRegistryKeys, lists.registry.entries);
   const std::string keyPath = UninstallKeyPath(setting.unSetupKey);
-  complete &= WriteIniString(platform, record::kUnSetupRegistryKey, record::kKey, keyPath, file);
+  record.Write(record::kUnSetupRegistryKey, record::kKey, keyPath);
+  record.WriteList(record::kCreatedKeys, lists.created.entries);
+  const bool written = WriteNewFile(platform, file, record.bytes());
   // Without a name of its own the registration would land in the list of
   // installed programs itself.
-  if (KeyComponentCount(setting.unSetupKey, cp) != 0) Register(platform, keyPath, setting, cp);
-  if (!complete) throw SetupError(WithValue(text::kValueWriteFailed, file));
+  if (KeyComponentCount(setting.unSetupKey, cp) != 0) {
+    Register(platform, keyPath, setting, DigestText(record.bytes()), cp);
+  }
+  if (!written) throw SetupError(WithValue(text::kValueWriteFailed, file));
 }
 
 UninstallRecord ReadUninstallRecord(Platform& platform, const std::string& recordPath) {
   UninstallRecord result;
   result.folders = ReadListDownwards(platform, recordPath, record::kFolders);
   for (const std::string& value : ReadList(platform, recordPath, record::kFiles)) {
-    CopyFileValue split = SplitCopyFileValue(value);
-    result.files.push_back({split.path, split.flag, value.size() > split.path.size() + 3});
+    result.files.push_back(SplitRecordedFile(value));
   }
   result.shortCuts = ReadList(platform, recordPath, record::kShortCuts);
   result.registryKeys = ReadListDownwards(platform, recordPath, record::kRegistryKeys);
+  result.createdKeys = ReadList(platform, recordPath, record::kCreatedKeys);
   auto read = [&](const char* section, const char* key) {
     return ReadIniString(platform, section, key, "", recordPath);
   };
   result.setupFolder = read(record::kSetupFolder, record::kFolder);
   result.registrationKey = read(record::kUnSetupRegistryKey, record::kKey);
   return result;
+}
+
+std::string DigestText(const std::string& bytes) {
+  std::string text;
+  for (uint8_t byte : Sha256Of(bytes.data(), bytes.size())) {
+    text += "0123456789abcdef"[byte >> 4];
+    text += "0123456789abcdef"[byte & 0xF];
+  }
+  return text;
+}
+
+namespace {
+
+// The record's path in a registration's command: between its first two
+// double quotes.
+std::string QuotedPath(const std::string& command) {
+  size_t open = command.find('"');
+  size_t close = open == std::string::npos ? open : command.find('"', open + 1);
+  return close == std::string::npos ? std::string() : command.substr(open + 1, close - open - 1);
+}
+
+}  // namespace
+
+RecordCheck CheckRecord(Platform& platform, const std::string& registrationKey,
+                        const std::string& recordPath, const std::string& copyPath) {
+  RecordCheck check;
+  auto value = [&](const char* name) {
+    std::optional<RegValue> found =
+        platform.GetRegistryValue(RegRoot::LocalMachine, registrationKey, name);
+    return found && found->kind == RegValue::Kind::String ? std::optional(found->text)
+                                                          : std::nullopt;
+  };
+  std::optional<std::string> command = value(record::kUninstallString);
+  check.registered = command && !recordPath.empty() &&
+                     SamePath(platform, QuotedPath(*command), recordPath);
+  if (!check.registered) return check;
+  std::optional<std::string> digest = value(record::kDigest);
+  if (!digest) {
+    check.trust = RecordTrust::Unsigned;
+  } else if (std::optional<std::string> bytes = ReadAll(platform.OpenForRead(copyPath, false))) {
+    check.trust = DigestText(*bytes) == *digest ? RecordTrust::Verified : RecordTrust::Changed;
+  }
+  return check;
 }
 
 RegistryKeyRef ParseRemovalKey(const std::string& entry) {

@@ -9,10 +9,17 @@
 //   [DeleteFolder]  Folder1..20   folders to remove, with trailing backslash
 //   [DeleteFile]    File1..101    installed files, each followed directly by
 //                                 its flag (",/F", ",/C", ",/L") when it has
-//                                 one; the record lists itself
+//                                 one; the record lists itself. A value
+//                                 carries a flag only when it ends with one:
+//                                 a path may hold commas (C:\Acme, Inc\X)
 //   [DeleteShortCut] File1..20    shortcut (.lnk) files
 //   [DeleteRegistry] Key1..20     registry keys with their root marker
 //   [UnSetupRegistryKey] Key      the registration's key path
+//   [CreatedRegistry] Key1..20    first-level keys (in the system's view,
+//                                 data/RegistryView.h) that the product's
+//                                 [Registry] made, with their root marker;
+//                                 written only when there are any, and
+//                                 ignored by older uninstallers
 //
 // The record's form: Shift-JIS (code page 932), byte for byte the file the
 // program has always written, while every value fits in Shift-JIS; as soon
@@ -38,6 +45,9 @@
 //   EstimatedSize         DWORD   KiB of the files the run installed, rounded
 //                                 up
 //   NoModify, NoRepair    DWORD   1: the entry offers removal only
+//   UninstallRecordSHA256 string  the SHA-256 of the record's bytes as
+//                                 written, 64 lower-case hexadecimal digits
+//                                 (only administrators can change it)
 #pragma once
 
 #include <cstddef>
@@ -75,6 +85,7 @@ inline constexpr ListSection kFolders{"DeleteFolder", "Folder", kDeleteFolders};
 inline constexpr ListSection kFiles{"DeleteFile", "File", kDeleteFiles};
 inline constexpr ListSection kShortCuts{"DeleteShortCut", "File", kDeleteShortCuts};
 inline constexpr ListSection kRegistryKeys{"DeleteRegistry", "Key", kDeleteRegistry};
+inline constexpr ListSection kCreatedKeys{"CreatedRegistry", "Key", kDeleteRegistry};
 
 inline constexpr const char* kInformation = "Information";  // Message1..3
 inline constexpr const char* kTitle = "Title";
@@ -83,6 +94,10 @@ inline constexpr const char* kSetupFolder = "SetupFolder";
 inline constexpr const char* kFolder = "Folder";
 inline constexpr const char* kUnSetupRegistryKey = "UnSetupRegistryKey";
 inline constexpr const char* kKey = "Key";
+// The registration's values.
+inline constexpr const char* kDisplayName = "DisplayName";
+inline constexpr const char* kUninstallString = "UninstallString";
+inline constexpr const char* kDigest = "UninstallRecordSHA256";
 }  // namespace record
 
 // One list of the record: at most limit entries, in the order they came.
@@ -99,15 +114,17 @@ struct DeleteLists {
   DeleteList shortCuts{kDeleteShortCuts};
   DeleteList registry{kDeleteRegistry};
   DeleteList setupRegistry{kDeleteRegistry};  // [DeleteRegistry] of SETUP.INI
+  DeleteList created{kDeleteRegistry};        // first-level keys [Registry] made
 };
 
 // Appends value unless an entry already holds it (compared after upper-case
 // mapping). Empty values and values that find no room are dropped.
 void AddToDeleteList(Platform& platform, DeleteList& list, const std::string& value);
 
-// Records an installed file: an entry whose path (up to its first comma)
+// Records an installed file: an entry whose path (SplitRecordedFile)
 // equals path after upper-case mapping is replaced by path + flag, else
-// path + flag is appended; a full list drops it.
+// path + flag is appended; a full list drops it. Only the three flags are
+// kept: any other text after a comma in the definition meant "no flag".
 void RecordInstalledFile(Platform& platform, DeleteList& files, const std::string& path,
                          const std::string& flag);
 
@@ -134,33 +151,56 @@ std::string UninstallerPath(const std::string& windowsFolder, CodePage cp);
 // "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\" + key name.
 std::string UninstallKeyPath(const std::string& keyName);
 
-// Writes the record in its fixed order, then the registration. A
-// registration key or value that cannot be written raises SetupError (the
-// record is written by then); so does, after the registration, a record
-// value that could not be written ("'<record path>' の設定に失敗しました"):
-// an incomplete record would leave files behind silently. The three
-// warning lines for people are not checked.
+// Writes the record in its fixed order, the bytes made whole first and then
+// written at once into a new file, then the registration with the digest
+// of those bytes. A registration key or value that cannot be written raises
+// SetupError (the record is written by then); so does, after the
+// registration, a record that could not be written ("'<record path>' の設定に
+// 失敗しました"): an incomplete record would leave files behind silently.
+// A record that could not be written whole is not left half written.
 void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, DeleteLists& lists,
                           CodePage cp);
 
-// A record as the uninstaller reads it: folders and registry keys from the
-// highest number down, files and shortcuts from 1 up, empty keys skipped.
+// A [DeleteFile] value: a path, or a path followed directly by one of the
+// three flags. The flag is taken only when the value ends with it; the
+// whole rest, commas and all, is the path.
 struct RecordedFile {
   std::string path;
-  std::string flag;  // the three characters from the first comma, or empty
-  // The value went on after its flag: the comma was part of the file's own
-  // path, and path is only a piece of it.
-  bool cutInPath = false;
+  std::string flag;  // ",/F", ",/C", ",/L" or empty
 };
+RecordedFile SplitRecordedFile(const std::string& value);
+
+// A record as the uninstaller reads it: folders and registry keys from the
+// highest number down, files and shortcuts from 1 up, empty keys skipped.
 struct UninstallRecord {
   std::vector<std::string> folders;
   std::vector<RecordedFile> files;
   std::vector<std::string> shortCuts;
   std::vector<std::string> registryKeys;
+  std::vector<std::string> createdKeys;
   std::string setupFolder;
   std::string registrationKey;
 };
 UninstallRecord ReadUninstallRecord(Platform& platform, const std::string& recordPath);
+
+// How far an uninstall may go by a record. The registration is the one the
+// record names; it belongs to the record when its UninstallString names the
+// record's path (recordPath, the record named on the command line).
+enum class RecordTrust {
+  Verified,  // the registration belongs to it and holds the digest of its bytes
+  Unsigned,  // the registration belongs to it and holds no digest: made before digests
+  Changed,   // the digest differs, or no registration belongs to the record
+};
+struct RecordCheck {
+  RecordTrust trust = RecordTrust::Changed;
+  bool registered = false;  // the registration belongs to the record
+};
+// Judges the record by the bytes of its copy (copyPath, which the run reads).
+RecordCheck CheckRecord(Platform& platform, const std::string& registrationKey,
+                        const std::string& recordPath, const std::string& copyPath);
+
+// The SHA-256 of bytes in lower-case hexadecimal digits.
+std::string DigestText(const std::string& bytes);
 
 // A [DeleteRegistry] entry: the first seven characters select the root when
 // they are one of the four root markers, exactly; anything else is a key

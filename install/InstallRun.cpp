@@ -5,6 +5,7 @@
 #include "core/SetupError.h"
 #include "core/ShortCut.h"
 #include "core/Texts.h"
+#include "data/RegistryView.h"
 
 namespace qs {
 namespace {
@@ -221,11 +222,18 @@ void InstallRun::CreatePlannedShortCuts() {
   }
 }
 
+// A first-level key (in the system's view) that is not there before the
+// first value goes under it is the product's own: the record says so, and
+// the uninstaller may then remove it.
 void InstallRun::WritePlannedRegistry() {
   for (const PlannedValue& planned : plan_.registry) {
     window_.ShowStatus(text::kWritingRegistry);
     RegistryKeyRef key = ParseRegistryKey(planned.key);
     std::string path = DelBackslash(DelBackslash(key.path, "T", cp_), "B", cp_);
+    const std::string first = ViewOf(key.root, path).firstLevel;
+    if (!first.empty() && !platform_.RegistryKeyExists(key.root, first)) {
+      AddToDeleteList(platform_, lists_.created, MarkerOfRoot(key.root) + first);
+    }
     if (!platform_.CreateRegistryKey(key.root, path)) {
       throw SetupError(WithValue(text::kKeyCreateFailed, path));
     }
@@ -236,11 +244,14 @@ void InstallRun::WritePlannedRegistry() {
   }
 }
 
+// The copy is made from SETUP.EXE as held since start-up (or, without a
+// start-up, since now): media users may change cannot swap it meanwhile.
 void InstallRun::InstallUninstaller() {
   window_.ShowStatus(text::kCopyingUninstaller);
-  std::string source = SourcePath("SETUP.EXE");
+  std::shared_ptr<HeldFile> source = values_.setupProgram;
+  if (!source) source = platform_.HoldFile(SourcePath("SETUP.EXE"));
   std::string destination = UninstallerPath(values_.windowsFolder, cp_);
-  std::optional<uint64_t> sourceTime = platform_.LastWriteTime(source);
+  std::optional<uint64_t> sourceTime = source ? source->LastWriteTime() : std::nullopt;
   if (!sourceTime) {
     // Whether the copy is older cannot be told: it is not refreshed, and
     // the user is told so.
@@ -251,7 +262,7 @@ void InstallRun::InstallUninstaller() {
   bool newer = !destinationTime || *sourceTime / kTwoSeconds > *destinationTime / kTwoSeconds;
   if (!newer) return;
   platform_.SetAttributes(destination, kAttrArchive);
-  bool copied = platform_.Copy(source, destination, false);
+  bool copied = source->CopyTo(destination);
   platform_.SetAttributes(destination, kAttrReadOnly | kAttrArchive);
   if (!copied) failures_.Add(text::kTagSetupFile, destination);
 }

@@ -78,6 +78,42 @@ struct ShellLinkResult {
   bool noInterface = false;         // the object refused an interface
 };
 
+// Keeps something of the system's open for as long as it lives.
+class Hold {
+ public:
+  virtual ~Hold() = default;
+};
+
+// A folder the program made for itself (MakePrivateFolder). While hold
+// lives, no one can delete or rename the folder, the program included.
+struct PrivateFolder {
+  std::string path;            // without a trailing backslash; empty when none was made
+  std::unique_ptr<Hold> hold;  // null when none was made
+};
+
+// A file held open for reading since HoldFile: while the object lives no
+// one can write, rename or delete it, so what it is now is what it was then.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+  // Last write time as a FILETIME count of 100 ns units.
+  virtual std::optional<uint64_t> LastWriteTime() = 0;
+  // Writes the held file's bytes, from its start, to a file at path
+  // (replacing one that is there), with the held file's last write time;
+  // false when that did not wholly succeed.
+  virtual bool CopyTo(const std::string& path) = 0;
+};
+
+// A log opened by AppendTo: what is written goes to its end.
+struct AppendFile {
+  std::unique_ptr<FileWriter> writer;  // null when refused or not opened
+  uint64_t size = 0;                   // the file's size when it was opened
+};
+
+// What the process may do: a plain user, a member of the Administrators
+// group that may use its rights (however UAC reports the token), or SYSTEM.
+enum class Rights { User, Administrator, System };
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -97,6 +133,11 @@ class Platform {
   // Renames or moves a file; fails when the destination exists.
   virtual bool Move(const std::string& from, const std::string& to) = 0;
   virtual bool Delete(const std::string& path) = 0;
+  // Removes the file (folder false) or the empty folder (folder true) at
+  // path without following a link: a link or junction at path is removed
+  // itself, whatever it points to; when path leads through a link or
+  // junction on its way, nothing is removed. False when nothing was removed.
+  virtual bool RemoveInPlace(const std::string& path, bool folder) = 0;
   // 0 on success, else the system error code.
   virtual uint32_t MakeFolder(const std::string& path) = 0;
   virtual bool RemoveFolder(const std::string& path) = 0;
@@ -110,10 +151,19 @@ class Platform {
   // under that name (whether or not the caller could see it) or on failure.
   virtual std::unique_ptr<FileWriter> CreateNew(const std::string& path) = 0;
   // Creates a new folder inside parent under a name nobody can guess, never
-  // one that existed before. When the program runs elevated, only
-  // Administrators and SYSTEM may change what is in it. Its full path
-  // without a trailing backslash; empty when it could not be made.
-  virtual std::string MakePrivateFolder(const std::string& parent) = 0;
+  // one that existed before, and holds it. When the program runs with more
+  // than a user's rights, the folder is owned by Administrators, only they
+  // and SYSTEM may change what is in it, and it is made only where its
+  // path leads through no link or junction.
+  virtual PrivateFolder MakePrivateFolder(const std::string& parent) = 0;
+  // Holds an existing file open for reading; null when it cannot be opened.
+  virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path) = 0;
+  // Opens a plain file to add to its end, creating it when it is missing;
+  // shared for reading only (a reader that lets others write may read it
+  // meanwhile). Refused when path is or leads through a
+  // link or junction, names a folder, or names a file with more than one
+  // hard link.
+  virtual AppendFile AppendTo(const std::string& path) = 0;
 
   // --- Profile (INI) files -----------------------------------------------
   // The system's profile rules over a file in one of the forms of
@@ -146,12 +196,20 @@ class Platform {
                                 const RegValue& value) = 0;
   virtual std::optional<RegValue> GetRegistryValue(RegRoot root, const std::string& path,
                                                    const std::string& name) = 0;
-  // Deletes the key with all its sub-keys.
+  virtual bool RegistryKeyExists(RegRoot root, const std::string& path) = 0;
+  // Deletes the key with all its sub-keys, never following a registry
+  // link: a link at path, or among the sub-keys, is deleted itself, and a
+  // path that leads through a link on its way is not deleted.
   virtual bool DeleteRegistryTree(RegRoot root, const std::string& path) = 0;
 
   // --- System folders and the process -----------------------------------------
   // Empty when the system cannot tell.
   virtual std::string TempFolder() = 0;
+  // A temporary folder that only administrators can change and that comes
+  // from no user's environment: the system's own where it has one (for
+  // SYSTEM), else the Windows folder's Temp.
+  virtual std::string AdminTempFolder() = 0;
+  virtual Rights ProcessRights() = 0;
   virtual std::string WindowsFolder() = 0;
   virtual std::string SystemFolder() = 0;
   // Full path of the running program.

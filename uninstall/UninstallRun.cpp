@@ -8,6 +8,7 @@
 #include "core/ShortCut.h"
 #include "core/Texts.h"
 #include "data/Definition.h"
+#include "data/RegistryView.h"
 #include "data/UninstallRecord.h"
 
 namespace qs {
@@ -31,6 +32,7 @@ void UninstallRun::Run() {
   ReadRecord();
   EnterTempFolder();
   failures_.Clear();
+  JudgeRecord();
   DeleteFiles();
   DeleteShortCuts();
   RemoveFolders();
@@ -71,17 +73,16 @@ void UninstallRun::ReadRecord() {
   keepDistinct(record_.registryKeys);
 }
 
-// The recorded files, each once. A value cut at a comma inside its path
-// names only a piece of a path, which is not a file this product installed.
-// The library rule comes before the duplicate test, so a library left out
-// does not hide a later ",/F".
+// The recorded files, each once, as the system resolves their paths. The
+// library rule comes before the duplicate test, so a library left out does
+// not hide a later ",/F".
 void UninstallRun::KeepDistinctFiles() {
   std::vector<std::string> seen;
   std::erase_if(record_.files, [&](const RecordedFile& file) {
+    const std::string path = platform_.FullPath(file.path);
     bool named = file.flag == markers::kForce || file.flag == markers::kConfirm;
-    if (!named && IsSystemLibrary(file.path)) return true;
-    // A cut entry is never deleted, so it must not hide a real one.
-    return !file.cutInPath && !FirstTime(seen, MapUpperCase(platform_, file.path));
+    if (!named && IsSystemLibrary(path)) return true;
+    return !FirstTime(seen, MapUpperCase(platform_, path));
   });
 }
 
@@ -104,6 +105,18 @@ void UninstallRun::EnterTempFolder() {
   }
 }
 
+// A record whose bytes are not those the installation registered is told
+// of before anything goes; from then on only the install folder's tree, the
+// links and the registration are removed.
+void UninstallRun::JudgeRecord() {
+  check_ = CheckRecord(platform_, record_.registrationKey, values_.recordFile, values_.infoFile);
+  const bool changed = check_.trust == RecordTrust::Changed;
+  limits_.emplace(platform_, values_, !changed);
+  if (changed) {
+    window_.Ask(text::kRecordChanged, text::kWarningCaption, kMbOk | kMbIconWarning);
+  }
+}
+
 void UninstallRun::DeleteFiles() {
   for (const RecordedFile& file : record_.files) {
     if (!DeleteListedFile(file)) failures_.Add(text::kTagFile, file.path);
@@ -111,24 +124,30 @@ void UninstallRun::DeleteFiles() {
 }
 
 // True when the entry is done with: deleted, or left on purpose (",/L").
+// Nothing is asked about a file outside the places.
 bool UninstallRun::DeleteListedFile(const RecordedFile& file) {
   if (file.flag == markers::kLeave) return true;
-  if (file.cutInPath) return false;
+  if (!limits_->File(file.path)) return false;
   if (file.flag == markers::kConfirm) {
     std::string question = file.path + text::kUnSetupConfirmText;
     int answer = window_.Ask(question, text::kUnSetupConfirmCaption, kMbYesNo | kMbIconQuestion);
     if (answer != kIdYes) return false;
   }
-  return platform_.Delete(file.path);
+  return platform_.RemoveInPlace(platform_.FullPath(file.path), false);
 }
 
 // Each link goes, then the folder that held it when that is now empty (a
-// sub-folder the installation made); its removal is not checked.
+// sub-folder the installation made); its removal is not checked. A link
+// outside the places is no link this product made: neither goes.
 void UninstallRun::DeleteShortCuts() {
   for (const std::string& link : record_.shortCuts) {
-    bool deleted = platform_.Delete(link);
-    std::string folder = FolderPart(link, cp_);
-    if (MayRemoveLinkFolder(link, folder)) platform_.RemoveFolder(folder);
+    const std::string path = platform_.FullPath(link);
+    const bool mine = limits_->Link(path);
+    bool deleted = mine && platform_.RemoveInPlace(path, false);
+    std::string folder = FolderPart(path, cp_);
+    if (mine && limits_->placesKnown() && MayRemoveLinkFolder(path, folder)) {
+      platform_.RemoveInPlace(folder, true);
+    }
     if (!deleted) failures_.Add(text::kTagShortCut, link);
   }
 }
@@ -141,36 +160,28 @@ bool UninstallRun::MayRemoveLinkFolder(const std::string& link, const std::strin
   if (folder.empty()) return false;
   if (link.find(kStartUpFolderName) != std::string::npos) return false;
   if (MapUpperCase(platform_, link).find(kSendToFolderName) != std::string::npos) return false;
-  return !IsPlace(folder);
-}
-
-// True when folder is one of the four places, however it is spelt.
-bool UninstallRun::IsPlace(const std::string& folder) {
-  auto resolved = [this](const std::string& path) {
-    return DelBackslash(platform_.FullPath(path), "B", cp_);
-  };
-  for (int csidl : {kCsidlDesktop, kCsidlPrograms, kCsidlStartup, kCsidlSendTo}) {
-    std::string place = platform_.SpecialFolder(csidl);
-    if (!place.empty() && SamePath(platform_, resolved(place), resolved(folder))) return true;
-  }
-  return false;
+  return !limits_->Place(folder);
 }
 
 // A record naming one of the places as a folder it made is wrong: the place
 // stays, and the list says so.
 void UninstallRun::RemoveFolders() {
   for (const std::string& folder : record_.folders) {
-    if (IsPlace(folder) || !platform_.RemoveFolder(folder)) failures_.Add(text::kTagFolder, folder);
+    if (!RemoveRecordedFolder(folder)) failures_.Add(text::kTagFolder, folder);
   }
 }
 
+bool UninstallRun::RemoveRecordedFolder(const std::string& folder) {
+  return !limits_->Place(folder) && limits_->Folder(folder) &&
+         platform_.RemoveInPlace(platform_.FullPath(folder), true);
+}
+
 // Results are not examined: a key that is already gone is no failure. A key
-// right below its root (SOFTWARE, or the root itself) holds every program's
-// settings and is never deleted; the list says so.
+// the run may not delete stays, and the list says so.
 void UninstallRun::DeleteRegistryKeys() {
   for (const std::string& entry : record_.registryKeys) {
     RegistryKeyRef key = ParseRemovalKey(entry);
-    if (KeyComponentCount(key.path, cp_) < 2) {
+    if (!MayDeleteKey(key)) {
       failures_.Add(text::kTagRegistry, entry);
       continue;
     }
@@ -178,10 +189,28 @@ void UninstallRun::DeleteRegistryKeys() {
   }
 }
 
+// Never from a changed record, never one of the system's keys, and a
+// first-level key (in the system's view: it holds every program's settings
+// of its kind) only when the record says the installation made it.
+bool UninstallRun::MayDeleteKey(const RegistryKeyRef& key) {
+  const KeyView view = ViewOf(key.root, key.path);
+  if (check_.trust == RecordTrust::Changed || IsSystemKey(view)) return false;
+  if (view.steps.size() > 1) return true;
+  if (check_.trust != RecordTrust::Verified) return false;
+  for (const std::string& note : record_.createdKeys) {
+    RegistryKeyRef made = ParseRemovalKey(note);
+    KeyView madeView = ViewOf(made.root, made.path);
+    if (madeView.root == view.root && madeView.steps == view.steps) return true;
+  }
+  return false;
+}
+
 // The registration is always a key of its own below the system's list of
-// installed programs; anything else in the record (the list itself, or a
-// key outside it) is left alone. The result is not examined.
+// installed programs, and one that names this record; anything else in the
+// record (the list itself, a key outside it, another product's) is left
+// alone. The result is not examined.
 void UninstallRun::DeleteRegistration() {
+  if (!check_.registered) return;
   const std::string list = MapUpperCase(platform_, UninstallKeyPath(""));
   const std::string key = MapUpperCase(platform_, record_.registrationKey);
   if (key.compare(0, list.size(), list) != 0 || KeyComponentCount(key.substr(list.size()), cp_) == 0) {
@@ -191,7 +220,7 @@ void UninstallRun::DeleteRegistration() {
 }
 
 void UninstallRun::RemoveInstallFolder() {
-  if (IsPlace(record_.setupFolder) || !platform_.RemoveFolder(record_.setupFolder)) {
+  if (!RemoveRecordedFolder(record_.setupFolder)) {
     failures_.Add(text::kTagSetupFolder, record_.setupFolder);
   }
 }

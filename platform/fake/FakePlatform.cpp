@@ -22,11 +22,15 @@ class FakePlatform::Reader : public FileReader {
  public:
   Reader(FakePlatform& owner, std::string key, bool exclusive)
       : owner_(owner), key_(std::move(key)), exclusive_(exclusive) {
-    if (exclusive_) ++owner_.nodes_[key_].exclusiveReaders;
+    Node& node = owner_.nodes_[key_];
+    ++node.readers;
+    if (exclusive_) ++node.exclusiveReaders;
   }
   ~Reader() override {
     auto it = owner_.nodes_.find(key_);
-    if (exclusive_ && it != owner_.nodes_.end()) --it->second.exclusiveReaders;
+    if (it == owner_.nodes_.end()) return;
+    --it->second.readers;
+    if (exclusive_) --it->second.exclusiveReaders;
   }
   int64_t Read(void* buffer, size_t size) override {
     auto it = owner_.nodes_.find(key_);
@@ -165,13 +169,42 @@ bool FakePlatform::ValidName(const std::string& path) const {
   return true;
 }
 
-std::string FakePlatform::Key(const std::string& path) const {
+std::string FakePlatform::PlainKey(const std::string& path) const {
   std::string key = UpperText(Normal(path));
   // A trailing backslash names the same folder, except that a drive root
   // keeps its own.
   while (key.size() > 3 && key.back() == '\\') key.pop_back();
   if (key.size() == 2 && key[1] == ':') key += '\\';
   return key;
+}
+
+std::string FakePlatform::Key(const std::string& path) const {
+  return Through(PlainKey(path), false);
+}
+
+// Each step of the path from the drive down, replaced by where a link
+// there points; a loop of links ends after a few hops where it stands.
+std::string FakePlatform::Through(std::string key, bool final) const {
+  for (int hops = 0; links_ > 0 && hops < 16; ++hops) {
+    bool moved = false;
+    for (size_t end = key.find('\\', 3); !moved; end = key.find('\\', end + 1)) {
+      const bool last = end == std::string::npos;
+      if (last && !final) break;
+      auto it = nodes_.find(key.substr(0, last ? key.size() : end));
+      if (it != nodes_.end() && !it->second.linkTarget.empty()) {
+        key = PlainKey(it->second.linkTarget) + (last ? "" : key.substr(end));
+        moved = true;
+      }
+      if (last) break;
+    }
+    if (!moved) break;
+  }
+  return key;
+}
+
+std::string FakePlatform::Followed(const std::string& path) {
+  Node* node = Find(path);
+  return node && !node->linkTarget.empty() ? node->linkTarget : path;
 }
 
 FakePlatform::Node* FakePlatform::Find(const std::string& path) {
@@ -240,6 +273,27 @@ std::vector<std::string> FakePlatform::ListTree(const std::string& folder) const
 }
 
 void FakePlatform::DenyWrite(const std::string& path) { denied_.insert(Key(path)); }
+
+void FakePlatform::AddLink(const std::string& path, const std::string& target, bool folder) {
+  size_t sep = kUtf8.FindLastOf(path, "\\");
+  if (sep != std::string::npos) AddFolder(path.substr(0, std::max<size_t>(sep, 3)));
+  Node node;
+  node.path = Normal(path);
+  node.folder = folder;
+  node.attributes = kAttrReparsePoint | (folder ? kAttrDirectory : kAttrArchive);
+  node.linkTarget = target;
+  nodes_[Key(path)] = node;
+  ++links_;
+}
+
+void FakePlatform::AddHardLink(const std::string& path, const std::string& existing) {
+  Node* node = Find(existing);
+  if (!node || node->folder) return;
+  node->hardLinks = 2;
+  Node copy = *node;
+  copy.path = Normal(path);
+  nodes_[Key(path)] = copy;
+}
 void FakePlatform::DenyRegistry(RegRoot root) { deniedRoots_.insert(root); }
 
 uint32_t FakePlatform::Attributes(const std::string& path) {
@@ -267,20 +321,25 @@ std::optional<uint64_t> FakePlatform::LastWriteTime(const std::string& path) {
   return node->writeTime;
 }
 
-bool FakePlatform::Copy(const std::string& from, const std::string& to, bool failIfExists) {
+bool FakePlatform::Copy(const std::string& fromPath, const std::string& toPath,
+                        bool failIfExists) {
+  // Both ends are opened, through a link at either.
+  const std::string from = Followed(fromPath), to = Followed(toPath);
   Node* source = Find(from);
   if (!source || source->folder) return false;
   if (source->exclusiveReaders > 0) return false;
   if (!ParentExists(to)) return false;
   Node* target = Find(to);
   if (target && failIfExists) return false;
-  if (Denied(to) || (target && (target->folder || (target->attributes & kAttrReadOnly)))) {
+  if (Denied(to) || (target && (target->folder || (target->attributes & kAttrReadOnly) ||
+                                 Busy(*target)))) {
     return false;
   }
   if (target == source) return true;
   Node copy = *source;
   copy.path = target ? target->path : Normal(to);
-  copy.exclusiveReaders = 0;
+  copy.exclusiveReaders = copy.readers = copy.holds = 0;
+  copy.hardLinks = 1;
   nodes_[Key(to)] = copy;
   return true;
 }
@@ -292,9 +351,7 @@ bool FakePlatform::Move(const std::string& from, const std::string& to) {
   const size_t sourceLength = source->path.size();
   if (Find(to) && fromKey != toKey) return false;
   if (!ParentExists(to)) return false;
-  if (Denied(from) || Denied(to) || source->exclusiveReaders > 0) {
-    return false;
-  }
+  if (Denied(from) || Denied(to) || Busy(*source)) return false;
   std::map<std::string, Node> moved;
   for (auto it = nodes_.begin(); it != nodes_.end();) {
     const std::string& key = it->first;
@@ -317,9 +374,21 @@ bool FakePlatform::Move(const std::string& from, const std::string& to) {
 bool FakePlatform::Delete(const std::string& path) {
   Node* node = Find(path);
   if (!node) return false;
-  if (node->folder || Denied(path) || (node->attributes & kAttrReadOnly) ||
-      node->exclusiveReaders > 0) {
+  if (node->folder || Denied(path) || (node->attributes & kAttrReadOnly) || Busy(*node)) {
     return false;
+  }
+  nodes_.erase(Key(path));
+  return true;
+}
+
+// Nothing is removed when the path leads through a link: its lookup then
+// differs from the path as written.
+bool FakePlatform::RemoveInPlace(const std::string& path, bool folder) {
+  Node* node = Find(path);
+  if (!node || Key(path) != PlainKey(path) || Denied(path) || Busy(*node)) return false;
+  if (node->linkTarget.empty()) {
+    if (node->folder != folder || (node->attributes & kAttrReadOnly)) return false;
+    if (folder && (!ListTree(path).empty() || Key(path) == Key(currentFolder))) return false;
   }
   nodes_.erase(Key(path));
   return true;
@@ -341,7 +410,7 @@ uint32_t FakePlatform::MakeFolder(const std::string& path) {
 
 bool FakePlatform::RemoveFolder(const std::string& path) {
   Node* node = Find(path);
-  if (!node || !node->folder) return false;
+  if (!node || !node->folder || node->holds > 0) return false;
   if (!ListTree(path).empty()) return false;
   if (Denied(path) || Key(path) == Key(currentFolder)) return false;
   nodes_.erase(Key(path));
@@ -349,22 +418,26 @@ bool FakePlatform::RemoveFolder(const std::string& path) {
 }
 
 uint32_t FakePlatform::SetCurrentFolder(const std::string& path) {
-  Node* node = Find(path);
+  Node* node = Find(Followed(path));
   if (!node || !node->folder) return kErrFileNotFound;
   currentFolder = path;
   return 0;
 }
 
-std::unique_ptr<FileReader> FakePlatform::OpenForRead(const std::string& path, bool exclusive) {
+std::unique_ptr<FileReader> FakePlatform::OpenForRead(const std::string& linkOrPath,
+                                                     bool exclusive) {
+  const std::string path = Followed(linkOrPath);
   Node* node = Find(path);
   if (!node || node->folder || node->exclusiveReaders > 0) return nullptr;
+  if (exclusive && node->readers > 0) return nullptr;
   return std::make_unique<Reader>(*this, Key(path), exclusive);
 }
 
-std::unique_ptr<FileWriter> FakePlatform::CreateForWrite(const std::string& path) {
+std::unique_ptr<FileWriter> FakePlatform::CreateForWrite(const std::string& linkOrPath) {
+  const std::string path = Followed(linkOrPath);
   Node* node = Find(path);
   if (!ParentExists(path) || Denied(path)) return nullptr;
-  if (node && (node->folder || (node->attributes & kAttrReadOnly) || node->exclusiveReaders)) {
+  if (node && (node->folder || (node->attributes & kAttrReadOnly) || Busy(*node))) {
     return nullptr;
   }
   if (node) {
@@ -397,7 +470,7 @@ bool FakePlatform::WriteProfile(const std::string& section, const std::string& k
   std::optional<std::string> contents = Contents(file);
   if (!contents && (!ParentExists(file) || Denied(file))) return false;
   Node* node = Find(file);
-  if (node && (node->attributes & kAttrReadOnly)) return false;
+  if (node && ((node->attributes & kAttrReadOnly) || Busy(*node))) return false;
   std::string bytes = ProfileUpdate(*this, contents, section, key, value);
   if (node) {
     node->data = bytes;
@@ -429,10 +502,38 @@ std::string FakePlatform::RegPath(RegRoot root, const std::string& path) const {
   return UpperText(full);
 }
 
+// A registry key path with each link on its way (and at its end, with
+// final) replaced by the key it points at.
+std::string FakePlatform::RegThrough(std::string key, bool final) const {
+  for (int hops = 0; regLinks_ > 0 && hops < 16; ++hops) {
+    bool moved = false;
+    for (size_t end = key.find('\\'); !moved; end = key.find('\\', end + 1)) {
+      const bool last = end == std::string::npos;
+      if (last && !final) break;
+      auto it = registry_.find(key.substr(0, last ? key.size() : end));
+      if (it != registry_.end() && !it->second.linkTarget.empty()) {
+        key = it->second.linkTarget + (last ? "" : key.substr(end));
+        moved = true;
+      }
+      if (last) break;
+    }
+    if (!moved) break;
+  }
+  return key;
+}
+
+void FakePlatform::AddRegistryLink(RegRoot root, const std::string& path, RegRoot targetRoot,
+                                   const std::string& target) {
+  std::string full = RegPath(root, path);
+  CreateRegistryKey(root, path.substr(0, kUtf8.FindLastOf(path, "\\") + 1));
+  registry_[full].linkTarget = RegPath(targetRoot, target);
+  ++regLinks_;
+}
+
 bool FakePlatform::CreateRegistryKey(RegRoot root, const std::string& path) {
   if (deniedRoots_.count(root)) return false;
   // Every level of the path comes into being, as with RegCreateKeyEx.
-  std::string full = RegPath(root, path);
+  std::string full = RegThrough(RegPath(root, path), true);
   for (size_t sep = full.find('\\'); sep != std::string::npos; sep = full.find('\\', sep + 1)) {
     registry_[full.substr(0, sep)];
   }
@@ -442,7 +543,7 @@ bool FakePlatform::CreateRegistryKey(RegRoot root, const std::string& path) {
 
 bool FakePlatform::SetRegistryValue(RegRoot root, const std::string& path,
                                     const std::string& name, const RegValue& value) {
-  auto it = registry_.find(RegPath(root, path));
+  auto it = registry_.find(RegThrough(RegPath(root, path), true));
   if (deniedRoots_.count(root) || it == registry_.end()) return false;
   it->second.values[UpperText(name)] = {name, value};
   return true;
@@ -450,16 +551,18 @@ bool FakePlatform::SetRegistryValue(RegRoot root, const std::string& path,
 
 std::optional<RegValue> FakePlatform::GetRegistryValue(RegRoot root, const std::string& path,
                                                        const std::string& name) {
-  auto it = registry_.find(RegPath(root, path));
+  auto it = registry_.find(RegThrough(RegPath(root, path), true));
   if (it == registry_.end()) return std::nullopt;
   auto value = it->second.values.find(UpperText(name));
   if (value == it->second.values.end()) return std::nullopt;
   return value->second.second;
 }
 
+// A link is deleted itself; the keys it points at are elsewhere in the map.
 bool FakePlatform::DeleteRegistryTree(RegRoot root, const std::string& path) {
   std::string full = RegPath(root, path);
   if (deniedRoots_.count(root) || !registry_.count(full) || path.empty()) return false;
+  if (RegThrough(full, false) != full) return false;
   for (auto it = registry_.begin(); it != registry_.end();) {
     bool inside = it->first == full || it->first.compare(0, full.size() + 1, full + "\\") == 0;
     it = inside ? registry_.erase(it) : std::next(it);
@@ -468,7 +571,7 @@ bool FakePlatform::DeleteRegistryTree(RegRoot root, const std::string& path) {
 }
 
 bool FakePlatform::RegistryKeyExists(RegRoot root, const std::string& path) const {
-  return registry_.count(RegPath(root, path)) > 0;
+  return registry_.count(RegThrough(RegPath(root, path), true)) > 0;
 }
 
 std::vector<std::string> FakePlatform::RegistryKeys() const {
@@ -525,17 +628,84 @@ bool FakePlatform::ShellOpen(const std::string& path) {
   return Find(path) != nullptr;
 }
 
+class FakePlatform::FolderHold : public Hold {
+ public:
+  FolderHold(FakePlatform& owner, std::string key) : owner_(owner), key_(std::move(key)) {
+    ++owner_.nodes_[key_].holds;
+  }
+  ~FolderHold() override {
+    auto it = owner_.nodes_.find(key_);
+    if (it != owner_.nodes_.end()) --it->second.holds;
+  }
+
+ private:
+  FakePlatform& owner_;
+  std::string key_;
+};
+
 // Names differ from run to run of a test only by the count; what matters
 // here is that no fixed name is used and an existing folder is never taken.
-std::string FakePlatform::MakePrivateFolder(const std::string& parent) {
-  if (privateFolderFails) return std::string();
+// Restricted, the folder is made only where no link leads.
+PrivateFolder FakePlatform::MakePrivateFolder(const std::string& parent) {
+  PrivateFolder made;
+  const bool restricted = rights != Rights::User;
+  if (privateFolderFails || (restricted && Key(parent) != PlainKey(parent))) return made;
   std::string base = parent;
   if (!base.empty() && base.back() == '\\') base.pop_back();
   for (int tries = 0; tries < 8; ++tries) {
     std::string path = base + "\\QS" + std::to_string(1000 + privateFolders++) + ".TMP";
-    if (MakeFolder(path) == 0) return path;
+    if (MakeFolder(path) == 0) {
+      privateFolderRestricted[path] = restricted;
+      made.hold = std::make_unique<FolderHold>(*this, Key(path));
+      made.path = path;
+      return made;
+    }
   }
-  return std::string();
+  return made;
+}
+
+class FakePlatform::Held : public HeldFile {
+ public:
+  Held(FakePlatform& owner, std::string key) : owner_(owner), key_(std::move(key)) {
+    ++owner_.nodes_[key_].readers;
+  }
+  ~Held() override {
+    auto it = owner_.nodes_.find(key_);
+    if (it != owner_.nodes_.end()) --it->second.readers;
+  }
+  std::optional<uint64_t> LastWriteTime() override { return owner_.nodes_[key_].writeTime; }
+  bool CopyTo(const std::string& path) override {
+    return owner_.Copy(owner_.nodes_[key_].path, path, false);
+  }
+
+ private:
+  FakePlatform& owner_;
+  std::string key_;
+};
+
+std::unique_ptr<HeldFile> FakePlatform::HoldFile(const std::string& linkOrPath) {
+  const std::string path = Followed(linkOrPath);
+  Node* node = Find(path);
+  if (!node || node->folder || node->exclusiveReaders > 0) return nullptr;
+  return std::make_unique<Held>(*this, Key(path));
+}
+
+AppendFile FakePlatform::AppendTo(const std::string& path) {
+  AppendFile opened;
+  Node* node = Find(path);
+  if (Key(path) != PlainKey(path) || Denied(path)) return opened;
+  if (node && (!node->linkTarget.empty() || node->folder || node->hardLinks > 1 ||
+               (node->attributes & kAttrReadOnly) || Busy(*node))) {
+    return opened;
+  }
+  if (!node) {
+    if (!ParentExists(path)) return opened;
+    AddFile(path, "");
+    node = Find(path);
+  }
+  opened.size = node->data.size();
+  opened.writer = std::make_unique<Writer>(*this, Key(path));
+  return opened;
 }
 
 }  // namespace qs::fake

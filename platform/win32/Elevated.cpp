@@ -17,9 +17,25 @@ namespace qs::win32 {
 namespace {
 
 constexpr int kNameTries = 8;
-// Full control for SYSTEM and the Administrators group, nothing inherited
-// from TEMP and nothing for anyone else.
-constexpr const wchar_t* kAdminsOnly = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// Owned by the Administrators group; full control for SYSTEM and
+// Administrators, nothing inherited from the parent and nothing for anyone
+// else.
+constexpr const wchar_t* kAdminsOnly = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+// Keeps a folder open: no one may delete or rename it meanwhile.
+class HandleHold : public Hold {
+ public:
+  explicit HandleHold(ScopedFile file) : file_(std::move(file)) {}
+
+ private:
+  ScopedFile file_;
+};
+
+// path without trailing backslashes, but a drive root keeps its own.
+std::string WithoutTrailingSeparators(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
 
 // 64 bits from the system's random generator (RtlGenRandom, which advapi32
 // exports under this name); false when there is none.
@@ -80,22 +96,63 @@ bool DesktopShellDispatch(ComPtr<IShellDispatch2>& shell) {
 
 }  // namespace
 
-bool RunsElevated() {
+// Membership is asked of the token as it may be used: an administrator's
+// token that UAC filtered holds the group for denying only.
+Rights RightsOfProcess() {
   HANDLE raw = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return Rights::User;
   ScopedKernelObject token(raw);
-  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } info;
   DWORD size = 0;
-  return ::GetTokenInformation(token.get(), TokenElevationType, &type, sizeof type, &size) &&
-         type == TokenElevationTypeFull;
+  if (::GetTokenInformation(token.get(), TokenUser, &info, sizeof info, &size) &&
+      ::IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid)) {
+    return Rights::System;
+  }
+  BYTE admins[SECURITY_MAX_SID_SIZE];
+  DWORD length = sizeof admins;
+  BOOL member = FALSE;
+  if (::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &length) &&
+      ::CheckTokenMembership(nullptr, admins, &member) && member) {
+    return Rights::Administrator;
+  }
+  return Rights::User;
 }
 
-std::string MakePrivateFolderIn(const std::string& parent, bool restricted) {
+std::string FullPathOf(const std::string& path) {
+  Wide wide(path);
+  DWORD size = ::GetFullPathNameW(wide, 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::vector<wchar_t> buffer(size + 1, L'\0');
+  DWORD n = ::GetFullPathNameW(wide, size, buffer.data(), nullptr);
+  return n == 0 || n >= size ? path : Narrow(buffer.data(), n);
+}
+
+// The final path comes as \\?\C:\... or \\?\UNC\server\share\...; the
+// comparison ignores letter case as the file system does.
+bool OpenedAt(HANDLE handle, const std::string& path) {
+  DWORD size = ::GetFinalPathNameByHandleW(handle, nullptr, 0, VOLUME_NAME_DOS);
+  if (size < 8) return false;
+  std::vector<wchar_t> buffer(size + 1, L'\0');
+  DWORD n = ::GetFinalPathNameByHandleW(handle, buffer.data(), size, VOLUME_NAME_DOS);
+  if (n < 4 || n >= size) return false;
+  wchar_t* final = buffer.data() + 4;  // after \\?\ (present in both forms)
+  if (::CompareStringOrdinal(final, 4, L"UNC\\", 4, TRUE) == CSTR_EQUAL) {
+    final += 2;
+    final[0] = L'\\';  // \\server\share
+  }
+  Wide expected(WithoutTrailingSeparators(FullPathOf(path)));
+  return ::CompareStringOrdinal(final, -1, expected, expected.size(), TRUE) == CSTR_EQUAL;
+}
+
+PrivateFolder MakePrivateFolderIn(const std::string& parent, bool restricted) {
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
   if (restricted &&
       !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
           kAdminsOnly, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr)) {
-    return std::string();
+    return {};
   }
   ScopedLocal descriptor(attributes.lpSecurityDescriptor);
   const std::string base = WithoutTrailingBackslash(parent);
@@ -104,10 +161,24 @@ std::string MakePrivateFolderIn(const std::string& parent, bool restricted) {
     if (!RandomBits(&bits)) break;
     std::string path = base + RandomName(bits);
     // CreateDirectory fails on any existing name, a planted link included.
-    if (::CreateDirectoryW(Wide(path), restricted ? &attributes : nullptr)) return path;
-    if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    if (!::CreateDirectoryW(Wide(path), restricted ? &attributes : nullptr)) {
+      if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
+      continue;
+    }
+    // Read access counts in the system's sharing rules; attributes alone
+    // would not keep anyone out.
+    ScopedFile folder(::CreateFileW(Wide(path), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+    if (folder && (!restricted || OpenedAt(folder.get(), path))) {
+      return {path, std::make_unique<HandleHold>(std::move(folder))};
+    }
+    folder.reset();
+    ::RemoveDirectoryW(Wide(path));
+    break;
   }
-  return std::string();
+  return {};
 }
 
 bool OpenAsDesktopUser(const std::string& path) {

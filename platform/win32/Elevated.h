@@ -1,21 +1,33 @@
-// What an elevated installer does differently: a working folder only
-// administrators can change, and files opened for the user who started it.
+// What a program with more than a user's rights does differently: a working
+// folder only administrators can change, removals and logs that never go
+// through a link, and files opened for the user who started it.
 #pragma once
 
 #include <string>
 
+#include "platform/Platform.h"
 #include "platform/win32/WinApi.h"
 
 namespace qs::win32 {
 
-// True when the process holds an administrator's full token that UAC split
-// from a limited one: the user who started it normally runs with less.
-bool RunsElevated();
+// SYSTEM, a member of the Administrators group whose token lets it use
+// that group (UAC off, the built-in Administrator, an elevated token: each
+// reports its elevation its own way), or a plain user.
+Rights RightsOfProcess();
 
-// A new folder in parent with a random name, never an existing one; with
-// restricted set, only SYSTEM and Administrators have access. Its path
-// without a trailing backslash; empty when it could not be made.
-std::string MakePrivateFolderIn(const std::string& parent, bool restricted);
+// The path as the system resolves it before any use (GetFullPathNameW);
+// the path itself when it cannot be resolved.
+std::string FullPathOf(const std::string& path);
+
+// True when handle is open on path itself: the system's final path of it
+// is path resolved, so no link or junction was followed on the way.
+bool OpenedAt(HANDLE handle, const std::string& path);
+
+// A new folder in parent with a random name, never an existing one, held
+// open without delete sharing. Restricted: owned by Administrators, only
+// SYSTEM and Administrators have access, and kept only when it is at the
+// path made. Empty when it could not be made.
+PrivateFolder MakePrivateFolderIn(const std::string& parent, bool restricted);
 
 // Opens path ("open") through the desktop shell's own process, so that it
 // runs with the shell's token; false when the shell offers no way to.

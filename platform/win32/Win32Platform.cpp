@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <objidl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/Arguments.h"
@@ -79,24 +80,91 @@ class Writer : public FileWriter {
   bool ok_ = true;
 };
 
-bool DeleteKeyTree(HKEY parent, const wchar_t* path) {
-  {
-    ScopedRegKey key;
-    if (::RegOpenKeyExW(parent, path, 0, KEY_READ | KEY_WRITE, key.out()) != ERROR_SUCCESS) {
-      return false;
-    }
-    // Delete the first sub-key until none is left.
+constexpr REGSAM kDeleteAccess = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
+
+// Opens the key name below parent as itself: a registry link there is
+// opened, not followed.
+bool OpenUnfollowed(HKEY parent, const wchar_t* name, REGSAM access, ScopedRegKey& key) {
+  return ::RegOpenKeyExW(parent, name, REG_OPTION_OPEN_LINK, access, key.out()) == ERROR_SUCCESS;
+}
+
+bool IsRegistryLink(HKEY key) {
+  DWORD type = REG_NONE;
+  return ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
+             ERROR_SUCCESS &&
+         type == REG_LINK;
+}
+
+// Deletes the open key: first its sub-keys, each opened as itself (a link
+// among them goes, what it points at stays), then the key through its own
+// handle (NtDeleteKey: RegDeleteKey would open the name again, following a
+// link).
+bool DeleteOpenKey(HKEY key) {
+  if (!IsRegistryLink(key)) {
     wchar_t name[256];
     for (;;) {
       DWORD size = 256;
-      if (::RegEnumKeyExW(key.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+      if (::RegEnumKeyExW(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) !=
           ERROR_SUCCESS) {
         break;
       }
-      if (!DeleteKeyTree(key.get(), name)) return false;
+      ScopedRegKey sub;
+      if (!OpenUnfollowed(key, name, kDeleteAccess, sub) || !DeleteOpenKey(sub.get())) return false;
     }
   }
-  return ::RegDeleteKeyW(parent, path) == ERROR_SUCCESS;
+  using NtDeleteKey = LONG(WINAPI*)(HANDLE);
+  auto deleteKey = reinterpret_cast<NtDeleteKey>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+  return deleteKey && deleteKey(key) == 0;
+}
+
+// The held file of HoldFile: read access, shared for reading only.
+class Held : public HeldFile {
+ public:
+  explicit Held(ScopedFile file) : file_(std::move(file)) {}
+  std::optional<uint64_t> LastWriteTime() override {
+    FILETIME time;
+    if (!::GetFileTime(file_.get(), nullptr, nullptr, &time)) return std::nullopt;
+    return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+  }
+  bool CopyTo(const std::string& path) override {
+    FILETIME time;
+    LARGE_INTEGER start = {};
+    ScopedFile out(::CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out || !::GetFileTime(file_.get(), nullptr, nullptr, &time) ||
+        !::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) {
+      return false;
+    }
+    std::vector<char> buffer(1 << 16);
+    for (DWORD got = 0, put = 0;;) {
+      if (!::ReadFile(file_.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                      nullptr)) {
+        return false;
+      }
+      if (got == 0) break;
+      if (!::WriteFile(out.get(), buffer.data(), got, &put, nullptr) || put != got) return false;
+    }
+    return ::SetFileTime(out.get(), nullptr, nullptr, &time) && ::CloseHandle(out.release());
+  }
+
+ private:
+  ScopedFile file_;
+};
+
+constexpr DWORD kFileLog = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+// A file that exists is opened as it is (never the link at path's end);
+// only a file this call makes may be deleted again.
+ScopedFile OpenLogFile(const Wide& path, bool& made) {
+  ScopedFile file(::CreateFileW(path, kFileLog, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  made = !file && ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (made) {
+    file.reset(::CreateFileW(path, kFileLog | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  }
+  return file;
 }
 
 std::unique_ptr<FileWriter> CreateWriter(const std::string& path, DWORD disposition) {
@@ -141,6 +209,25 @@ bool Win32Platform::Move(const std::string& from, const std::string& to) {
 
 bool Win32Platform::Delete(const std::string& path) { return ::DeleteFileW(Wide(path)) != 0; }
 
+// Opened as itself (a link or junction, not what it points at), checked to
+// be at path, and deleted through that handle: a link swapped in on the
+// way afterwards changes nothing.
+bool Win32Platform::RemoveInPlace(const std::string& path, bool folder) {
+  ScopedFile file(::CreateFileW(Wide(path), DELETE | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file || !::GetFileInformationByHandle(file.get(), &info) || !OpenedAt(file.get(), path)) {
+    return false;
+  }
+  const bool link = info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+  const bool directory = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+  if (!link && directory != folder) return false;
+  FILE_DISPOSITION_INFO dispose = {TRUE};
+  return ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof dispose);
+}
+
 uint32_t Win32Platform::MakeFolder(const std::string& path) {
   return ::CreateDirectoryW(Wide(path), nullptr) ? 0 : ::GetLastError();
 }
@@ -160,13 +247,32 @@ std::unique_ptr<FileReader> Win32Platform::OpenForRead(const std::string& path, 
   return std::make_unique<Reader>(std::move(file));
 }
 
-std::string Win32Platform::FullPath(const std::string& path) {
-  Wide wide(path);
-  DWORD size = ::GetFullPathNameW(wide, 0, nullptr, nullptr);
-  if (size == 0) return path;
-  std::vector<wchar_t> buffer(size + 1, L'\0');
-  DWORD n = ::GetFullPathNameW(wide, size, buffer.data(), nullptr);
-  return n == 0 || n >= size ? path : Narrow(buffer.data(), n);
+std::string Win32Platform::FullPath(const std::string& path) { return FullPathOf(path); }
+
+std::unique_ptr<HeldFile> Win32Platform::HoldFile(const std::string& path) {
+  ScopedFile file(::CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return nullptr;
+  return std::make_unique<Held>(std::move(file));
+}
+
+// What this call made is deleted again when it is refused (a link in the
+// path led elsewhere): nothing of the program's stays there.
+AppendFile Win32Platform::AppendTo(const std::string& path) {
+  AppendFile opened;
+  bool made = false;
+  ScopedFile file = OpenLogFile(Wide(path), made);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file || !::GetFileInformationByHandle(file.get(), &info)) return opened;
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+      info.nNumberOfLinks != 1 || !OpenedAt(file.get(), path)) {
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    if (made) ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof dispose);
+    return opened;
+  }
+  opened.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  opened.writer = std::make_unique<Writer>(std::move(file));
+  return opened;
 }
 
 std::unique_ptr<FileWriter> Win32Platform::CreateForWrite(const std::string& path) {
@@ -288,13 +394,59 @@ std::optional<RegValue> Win32Platform::GetRegistryValue(RegRoot root, const std:
   return value;
 }
 
+// A key whose presence cannot be read counts as there.
+bool Win32Platform::RegistryKeyExists(RegRoot root, const std::string& path) {
+  ScopedRegKey key;
+  LONG result = ::RegOpenKeyExW(RootKey(root), Wide(path), 0, KEY_QUERY_VALUE, key.out());
+  return result == ERROR_SUCCESS || result == ERROR_ACCESS_DENIED;
+}
+
+// Each step of the path is opened as itself; a link on the way ends the
+// walk with nothing deleted.
 bool Win32Platform::DeleteRegistryTree(RegRoot root, const std::string& path) {
-  return !path.empty() && DeleteKeyTree(RootKey(root), Wide(path));
+  std::vector<std::string> steps;
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = std::min(path.find('\\', start), path.size());
+    if (end > start) steps.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  HKEY parent = RootKey(root);
+  ScopedRegKey key;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const bool last = i + 1 == steps.size();
+    if (i > 0 && IsRegistryLink(key.get())) return false;
+    ScopedRegKey next;
+    if (!OpenUnfollowed(parent, Wide(steps[i]), last ? kDeleteAccess : KEY_QUERY_VALUE, next)) {
+      return false;
+    }
+    key = std::move(next);
+    parent = key.get();
+  }
+  return !steps.empty() && DeleteOpenKey(key.get());
 }
 
 std::string Win32Platform::TempFolder() {
   return GrowingBuffer([](wchar_t* b, DWORD n) { return ::GetTempPathW(n, b); });
 }
+
+// SYSTEM has a temporary folder of its own on systems that know
+// GetTempPath2 (C:\Windows\SystemTemp); GetSystemWindowsDirectory is the
+// shared Windows folder even where a user has one of their own.
+std::string Win32Platform::AdminTempFolder() {
+  using TempPath2 = DWORD(WINAPI*)(DWORD, LPWSTR);
+  auto temp2 = reinterpret_cast<TempPath2>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
+  if (temp2 && RightsOfProcess() == Rights::System) {
+    std::string own = GrowingBuffer([&](wchar_t* b, DWORD n) { return temp2(n, b); });
+    if (!own.empty()) return own;
+  }
+  std::string windows =
+      GrowingBuffer([](wchar_t* b, DWORD n) { return ::GetSystemWindowsDirectoryW(b, n); });
+  if (windows.empty()) return windows;
+  return windows + (windows.back() == '\\' ? "Temp\\" : "\\Temp\\");
+}
+
+Rights Win32Platform::ProcessRights() { return RightsOfProcess(); }
 
 std::string Win32Platform::WindowsFolder() {
   return GrowingBuffer([](wchar_t* b, DWORD n) { return ::GetWindowsDirectoryW(b, n); });
@@ -338,16 +490,19 @@ std::string Win32Platform::SpecialFolder(int csidl) {
   return Narrow(path);
 }
 
-std::string Win32Platform::MakePrivateFolder(const std::string& parent) {
-  return MakePrivateFolderIn(parent, RunsElevated());
+PrivateFolder Win32Platform::MakePrivateFolder(const std::string& parent) {
+  return MakePrivateFolderIn(parent, RightsOfProcess() != Rights::User);
 }
 
-// Elevated, the file is opened as the user who started setup; where the
-// shell offers no way to, as the installer itself. The desktop shell does
-// not say whether the open worked, so a file the shell has no program for
-// is refused here first, as ShellExecute would refuse it.
+// With more than a user's rights, the file is opened as the user who
+// started setup; where the shell offers no way to, as the installer itself.
+// The desktop shell does not say whether the open worked, so a file the
+// shell has no program for is refused here first, as ShellExecute would
+// refuse it. SYSTEM opens nothing: there is no user to open it as.
 bool Win32Platform::ShellOpen(const std::string& path) {
-  if (RunsElevated()) {
+  const Rights rights = RightsOfProcess();
+  if (rights == Rights::System) return true;
+  if (rights == Rights::Administrator) {
     wchar_t program[MAX_PATH + 1] = {};
     if (reinterpret_cast<INT_PTR>(::FindExecutableW(Wide(path), nullptr, program)) <= 32) {
       return false;

@@ -15,13 +15,16 @@ class Win32Platform : public Platform {
   bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
   bool Move(const std::string& from, const std::string& to) override;
   bool Delete(const std::string& path) override;
+  bool RemoveInPlace(const std::string& path, bool folder) override;
   uint32_t MakeFolder(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
   uint32_t SetCurrentFolder(const std::string& path) override;
   std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override;
   std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) override;
   std::unique_ptr<FileWriter> CreateNew(const std::string& path) override;
-  std::string MakePrivateFolder(const std::string& parent) override;
+  PrivateFolder MakePrivateFolder(const std::string& parent) override;
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
+  AppendFile AppendTo(const std::string& path) override;
   std::string ReadProfile(const std::string& section, const std::string& key,
                           const std::string& defaultValue, const std::string& file,
                           uint32_t bufferSize) override;
@@ -35,8 +38,11 @@ class Win32Platform : public Platform {
                         const RegValue& value) override;
   std::optional<RegValue> GetRegistryValue(RegRoot root, const std::string& path,
                                            const std::string& name) override;
+  bool RegistryKeyExists(RegRoot root, const std::string& path) override;
   bool DeleteRegistryTree(RegRoot root, const std::string& path) override;
   std::string TempFolder() override;
+  std::string AdminTempFolder() override;
+  Rights ProcessRights() override;
   std::string WindowsFolder() override;
   std::string SystemFolder() override;
   std::string ModulePath() override;

@@ -9,6 +9,18 @@ class FakeWorld : public World {
   FakeWorld() { fake_.AddFolder("C:\\CONTRACT"); }
   Platform& platform() override { return fake_; }
   std::string root() override { return "C:\\CONTRACT"; }
+  bool MakeLink(const std::string& path, const std::string& target, bool folder) override {
+    fake_.AddLink(path, target, folder);
+    return true;
+  }
+  bool MakeHardLink(const std::string& path, const std::string& existing) override {
+    fake_.AddHardLink(path, existing);
+    return true;
+  }
+  bool MakeRegistryLink(const std::string& path, const std::string& target) override {
+    fake_.AddRegistryLink(RegRoot::CurrentUser, path, RegRoot::CurrentUser, target);
+    return true;
+  }
 
  private:
   test::FakePlatform fake_;

@@ -34,21 +34,29 @@ class PlatformContract : public ::testing::Test {
   std::unique_ptr<World> world_;
 };
 
-// Each private folder is new, inside the parent, usable, and removable.
+// Each private folder is new, inside the parent, usable, held against
+// removal and renaming while the program has it, and removable after.
 TEST_F(PlatformContract, PrivateFoldersAreNewEachTime) {
-  std::string a = os().MakePrivateFolder(world_->root() + "\\");
-  std::string b = os().MakePrivateFolder(world_->root());
-  ASSERT_FALSE(a.empty());
-  ASSERT_FALSE(b.empty());
-  EXPECT_NE(a, b);
-  EXPECT_EQ(world_->root() + "\\", FolderPart(a, kUtf8));
-  EXPECT_TRUE(FolderExists(os(), a));
-  ASSERT_TRUE(Write(a + "\\EXPAND.QST", "x"));
-  EXPECT_EQ("x", Read(a + "\\EXPAND.QST"));
-  EXPECT_TRUE(os().Delete(a + "\\EXPAND.QST"));
-  EXPECT_TRUE(os().RemoveFolder(a));
-  EXPECT_TRUE(os().RemoveFolder(b));
-  EXPECT_EQ("", os().MakePrivateFolder(Path("missing\\deeper")));
+  PrivateFolder a = os().MakePrivateFolder(world_->root() + "\\");
+  PrivateFolder b = os().MakePrivateFolder(world_->root());
+  ASSERT_FALSE(a.path.empty());
+  ASSERT_FALSE(b.path.empty());
+  EXPECT_NE(a.path, b.path);
+  EXPECT_EQ(world_->root() + "\\", FolderPart(a.path, kUtf8));
+  EXPECT_TRUE(FolderExists(os(), a.path));
+  ASSERT_TRUE(Write(a.path + "\\EXPAND.QST", "x"));
+  EXPECT_EQ("x", Read(a.path + "\\EXPAND.QST"));
+  EXPECT_TRUE(os().Delete(a.path + "\\EXPAND.QST"));
+  EXPECT_FALSE(os().RemoveFolder(a.path));
+  EXPECT_FALSE(os().Move(a.path, Path("renamed")));
+  EXPECT_FALSE(os().RemoveInPlace(b.path, true));
+  a.hold.reset();
+  b.hold.reset();
+  EXPECT_TRUE(os().RemoveFolder(a.path));
+  EXPECT_TRUE(os().RemoveFolder(b.path));
+  PrivateFolder none = os().MakePrivateFolder(Path("missing\\deeper"));
+  EXPECT_EQ("", none.path);
+  EXPECT_EQ(nullptr, none.hold);
 }
 
 TEST_F(PlatformContract, AttributesTellFilesFromFoldersAndMissingPaths) {
@@ -145,6 +153,126 @@ TEST_F(PlatformContract, ReadersAndWriters) {
   auto exclusive = os().OpenForRead(Path("big"), true);
   ASSERT_NE(nullptr, exclusive);
   EXPECT_EQ(nullptr, os().OpenForRead(Path("big"), false));
+  exclusive.reset();
+  // A reader shares the file for reading only: it cannot be written,
+  // renamed or deleted meanwhile, but read again.
+  auto shared = os().OpenForRead(Path("big"), false);
+  ASSERT_NE(nullptr, shared);
+  EXPECT_NE(nullptr, os().OpenForRead(Path("big"), false));
+  EXPECT_EQ(nullptr, os().CreateForWrite(Path("big")));
+  EXPECT_FALSE(os().Move(Path("big"), Path("moved")));
+  EXPECT_FALSE(os().Delete(Path("big")));
+  shared.reset();
+  EXPECT_TRUE(os().Delete(Path("big")));
+}
+
+// A held file keeps its bytes and its name until it is let go; its copy
+// has its bytes and its last write time, however often it is made.
+TEST_F(PlatformContract, AHeldFileStaysAsItWasAndCopiesWithItsTime) {
+  ASSERT_TRUE(Write(Path("SETUP.EXE"), "MZ held bytes"));
+  std::unique_ptr<HeldFile> held = os().HoldFile(Path("SETUP.EXE"));
+  ASSERT_NE(nullptr, held);
+  EXPECT_FALSE(os().Delete(Path("SETUP.EXE")));
+  EXPECT_FALSE(os().Move(Path("SETUP.EXE"), Path("OTHER.EXE")));
+  EXPECT_EQ(nullptr, os().CreateForWrite(Path("SETUP.EXE")));
+  EXPECT_EQ("MZ held bytes", Read(Path("SETUP.EXE")));
+  ASSERT_TRUE(Write(Path("COPY.EXE"), "an older copy, longer than the program"));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(held->CopyTo(Path("COPY.EXE")));
+    EXPECT_EQ("MZ held bytes", Read(Path("COPY.EXE")));
+  }
+  ASSERT_TRUE(held->LastWriteTime().has_value());
+  EXPECT_EQ(os().LastWriteTime(Path("SETUP.EXE")), held->LastWriteTime());
+  EXPECT_EQ(held->LastWriteTime(), os().LastWriteTime(Path("COPY.EXE")));
+  EXPECT_FALSE(held->CopyTo(Path("nodir\\COPY.EXE")));
+  held.reset();
+  EXPECT_TRUE(os().Delete(Path("SETUP.EXE")));
+  EXPECT_EQ(nullptr, os().HoldFile(Path("SETUP.EXE")));
+}
+
+// What RemoveInPlace takes: the named file, or the named empty folder,
+// however the path is spelt; nothing of the wrong kind, read-only, in use
+// or missing.
+TEST_F(PlatformContract, RemoveInPlaceTakesTheNamedFileOrEmptyFolder) {
+  ASSERT_EQ(0u, os().MakeFolder(Path("d")));
+  ASSERT_TRUE(Write(Path("d\\f.txt"), "f"));
+  ASSERT_TRUE(Write(Path("ro.txt"), "ro"));
+  ASSERT_TRUE(os().SetAttributes(Path("ro.txt"), kAttrReadOnly));
+  EXPECT_FALSE(os().RemoveInPlace(Path("d\\f.txt"), true));
+  EXPECT_FALSE(os().RemoveInPlace(Path("d"), false));
+  EXPECT_FALSE(os().RemoveInPlace(Path("d"), true));  // not empty
+  EXPECT_FALSE(os().RemoveInPlace(Path("missing"), false));
+  EXPECT_FALSE(os().RemoveInPlace(Path("ro.txt"), false));
+  EXPECT_EQ("ro", Read(Path("ro.txt")));
+  {
+    auto reader = os().OpenForRead(Path("d\\f.txt"), false);
+    EXPECT_FALSE(os().RemoveInPlace(Path("d\\f.txt"), false));
+  }
+  EXPECT_TRUE(os().RemoveInPlace(Path("d\\.\\..\\d\\f.txt"), false));
+  EXPECT_FALSE(FileExists(os(), Path("d\\f.txt")));
+  EXPECT_TRUE(os().RemoveInPlace(Path("d\\"), true));
+  EXPECT_FALSE(FolderExists(os(), Path("d")));
+  ASSERT_TRUE(os().SetAttributes(Path("ro.txt"), kAttrNormal));
+}
+
+// A link on the way is followed by every lookup, never by RemoveInPlace:
+// what it points at stays. A link at the end goes itself where the system
+// can open a link as itself; Wine 8 opens what it points at even then, and
+// so removes nothing.
+TEST_F(PlatformContract, NothingIsRemovedThroughALink) {
+  ASSERT_EQ(0u, os().MakeFolder(Path("target")));
+  ASSERT_TRUE(Write(Path("target\\kept.txt"), "kept"));
+  ASSERT_TRUE(Write(Path("target\\plain.txt"), "plain"));
+  if (!world_->MakeLink(Path("link"), Path("target"), true) ||
+      !world_->MakeLink(Path("file.lnk"), Path("target\\plain.txt"), false)) {
+    GTEST_SKIP() << "this system makes no symbolic links for the tests";
+  }
+  EXPECT_NE(0u, os().Attributes(Path("link")) & kAttrReparsePoint);
+  EXPECT_EQ("kept", Read(Path("link\\kept.txt")));
+  EXPECT_FALSE(os().RemoveInPlace(Path("link\\kept.txt"), false));
+  EXPECT_EQ("kept", Read(Path("target\\kept.txt")));
+  for (const auto& [link, folder] : {std::pair{"link", true}, {"file.lnk", false}}) {
+    SCOPED_TRACE(link);
+    bool removed = os().RemoveInPlace(Path(link), folder);
+    EXPECT_EQ(removed, os().Attributes(Path(link)) == kInvalidAttributes);
+  }
+  EXPECT_EQ("kept", Read(Path("target\\kept.txt")));
+  EXPECT_EQ("plain", Read(Path("target\\plain.txt")));
+}
+
+// A log is added to, never cut, and opened only where it is a plain file
+// of one name: a link, a folder link on the way, a second hard link or a
+// folder is refused, and what it would have reached stays as it was.
+TEST_F(PlatformContract, AppendToAddsToAPlainFileOnly) {
+  AppendFile fresh = os().AppendTo(Path("run.log"));
+  ASSERT_NE(nullptr, fresh.writer);
+  EXPECT_EQ(0u, fresh.size);
+  ASSERT_TRUE(fresh.writer->Write("ab", 2));
+  ASSERT_TRUE(fresh.writer->Close());
+  fresh.writer.reset();
+  AppendFile again = os().AppendTo(Path("run.log"));
+  ASSERT_NE(nullptr, again.writer);
+  EXPECT_EQ(2u, again.size);
+  ASSERT_TRUE(again.writer->Write("cd", 2) && again.writer->Close());
+  again.writer.reset();
+  EXPECT_EQ("abcd", Read(Path("run.log")));
+  ASSERT_EQ(0u, os().MakeFolder(Path("dir")));
+  EXPECT_EQ(nullptr, os().AppendTo(Path("dir")).writer);
+  EXPECT_EQ(nullptr, os().AppendTo(Path("nodir\\run.log")).writer);
+  ASSERT_TRUE(Write(Path("system.dat"), "the system's"));
+  ASSERT_TRUE(world_->MakeHardLink(Path("second.log"), Path("system.dat")));
+  EXPECT_EQ(nullptr, os().AppendTo(Path("second.log")).writer);
+  EXPECT_EQ(nullptr, os().AppendTo(Path("system.dat")).writer);
+  EXPECT_EQ("the system's", Read(Path("system.dat")));
+  ASSERT_TRUE(Write(Path("victim.dat"), "victim"));
+  if (!world_->MakeLink(Path("linked.log"), Path("victim.dat"), false) ||
+      !world_->MakeLink(Path("logs"), Path("dir"), true)) {
+    GTEST_SKIP() << "this system makes no symbolic links for the tests";
+  }
+  EXPECT_EQ(nullptr, os().AppendTo(Path("linked.log")).writer);
+  EXPECT_EQ("victim", Read(Path("victim.dat")));
+  EXPECT_EQ(nullptr, os().AppendTo(Path("logs\\new.log")).writer);
+  EXPECT_EQ(kInvalidAttributes, os().Attributes(Path("dir\\new.log")));
 }
 
 // "." and ".." steps are resolved before a path is looked up; names holding
@@ -343,6 +471,35 @@ TEST_F(PlatformContract, TheLocalDateIsADayOfEightDigits) {
   EXPECT_LE(std::stoi(date.substr(4, 2)), 12) << date;
   EXPECT_GE(std::stoi(date.substr(6, 2)), 1) << date;
   EXPECT_LE(std::stoi(date.substr(6, 2)), 31) << date;
+}
+
+// A registry link is followed by every lookup and never by a deletion: a
+// path through it deletes nothing; a link among the sub-keys goes itself,
+// and what it points at stays.
+TEST_F(PlatformContract, RegistryLinksAreDeletedNeverFollowed) {
+  const std::string base =
+      "Software\\QuilloContract\\" + world_->root().substr(world_->root().rfind('\\') + 1);
+  ASSERT_TRUE(os().CreateRegistryKey(RegRoot::CurrentUser, base + "\\Target\\Sub"));
+  ASSERT_TRUE(os().CreateRegistryKey(RegRoot::CurrentUser, base + "\\Holder"));
+  EXPECT_TRUE(os().RegistryKeyExists(RegRoot::CurrentUser, base + "\\Target\\Sub"));
+  EXPECT_FALSE(os().RegistryKeyExists(RegRoot::CurrentUser, base + "\\Missing"));
+  struct Cleanup {
+    Platform& os;
+    std::string key;
+    ~Cleanup() { os.DeleteRegistryTree(RegRoot::CurrentUser, "Software\\QuilloContract"); }
+  } cleanup{os(), base};
+  if (!world_->MakeRegistryLink(base + "\\Holder\\Link", base + "\\Target") ||
+      !world_->MakeRegistryLink(base + "\\Alone", base + "\\Target")) {
+    GTEST_SKIP() << "this system makes no registry links for the tests";
+  }
+  EXPECT_TRUE(os().RegistryKeyExists(RegRoot::CurrentUser, base + "\\Holder\\Link\\Sub"));
+  EXPECT_FALSE(os().DeleteRegistryTree(RegRoot::CurrentUser, base + "\\Holder\\Link\\Sub"));
+  EXPECT_TRUE(os().RegistryKeyExists(RegRoot::CurrentUser, base + "\\Target\\Sub"));
+  EXPECT_TRUE(os().DeleteRegistryTree(RegRoot::CurrentUser, base + "\\Alone"));
+  EXPECT_FALSE(os().RegistryKeyExists(RegRoot::CurrentUser, base + "\\Alone"));
+  EXPECT_TRUE(os().DeleteRegistryTree(RegRoot::CurrentUser, base + "\\Holder"));
+  EXPECT_FALSE(os().RegistryKeyExists(RegRoot::CurrentUser, base + "\\Holder"));
+  EXPECT_TRUE(os().RegistryKeyExists(RegRoot::CurrentUser, base + "\\Target\\Sub"));
 }
 
 TEST_F(PlatformContract, ShellLinksAreSavedWhereAsked) {

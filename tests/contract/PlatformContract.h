@@ -17,6 +17,14 @@ class World {
   virtual ~World() = default;
   virtual Platform& platform() = 0;
   virtual std::string root() = 0;
+  // A symbolic link (a folder link when folder is set) at path, pointing at
+  // target; false where this system cannot make one.
+  virtual bool MakeLink(const std::string& path, const std::string& target, bool folder) = 0;
+  // A second name (a hard link) for the file existing.
+  virtual bool MakeHardLink(const std::string& path, const std::string& existing) = 0;
+  // A registry link at HKEY_CURRENT_USER\path pointing at
+  // HKEY_CURRENT_USER\target; false where this system cannot make one.
+  virtual bool MakeRegistryLink(const std::string& path, const std::string& target) = 0;
 };
 
 // Defined once per build: the fake world natively, the real one on Windows.

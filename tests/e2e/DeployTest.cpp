@@ -164,6 +164,49 @@ TEST_F(Deploy, EachWayOfEndingHasItsExitCode) {
   EXPECT_TRUE(product.WaitExit(15000).has_value());
 }
 
+// A record changed after installation (a file outside the install folder
+// and a key added to its lists) is said to be so: the run ends with 1, the
+// outside file and key stay, the product's own files and registration go.
+// A /LOG= name that is a symbolic link (made by the host's ln) is refused
+// with 5, and the file it points at is left as it was.
+TEST_F(Deploy, AChangedRecordReachesOnlyItsFolderAndALogLinkIsRefused) {
+  ShipSample(product);
+  ForgetSampleInstalls();
+  ASSERT_EQ(0, RunSilently(product, {"/S", "/D=" + InstalledWin()}));
+  product.WriteBytes("outside/KEEP.TXT", "the user's");
+  RunInSession({"wine", "reg", "add", "HKCU\\Software\\QsKeep", "/v", "x", "/d", "y", "/f"});
+  std::string record = ReadFile((Installed() / "UNSETUP.INI").string());
+  const std::string files = "[DeleteFile]\r\n";
+  ASSERT_NE(std::string::npos, record.find(files));
+  record.insert(record.find(files) + files.size(),
+                "File19=" + product.WinPath("outside\\KEEP.TXT") + ",/F\r\n");
+  const std::string keys = "[DeleteRegistry]\r\n";
+  ASSERT_NE(std::string::npos, record.find(keys));
+  record.insert(record.find(keys) + keys.size(), "Key20=(Cuser)Software\\QsKeep\r\n");
+  product.WriteBytes("My Apps/Sample/UNSETUP.INI", record);
+
+  EXPECT_EQ(1, RunSilently(product, {product.WinPath("My Apps\\Sample\\UNSETUP.INI"), "/S",
+                                     "/LOG=" + product.WinPath("changed.log")}));
+  std::vector<std::string> log = LogLines(Log("changed.log"));
+  SCOPED_TRACE(Joined(log));
+  EXPECT_EQ("the user's", ReadFile((fs::path(product.folder()) / "outside/KEEP.TXT").string()));
+  EXPECT_EQ("REG_SZ y", RegData("HKCU\\Software\\QsKeep", "x"));
+  EXPECT_FALSE(fs::exists(Installed() / "SAMPLE.TXT"));
+  EXPECT_EQ(std::nullopt, RegData(kRegistration, "UninstallString"));
+  EXPECT_TRUE(Has(log, "message [警告] アンセットアップ情報（UNSETUP.INI）がセットアップ後に書き換えられています．"));
+  EXPECT_TRUE(Has(log, "failed <File> " + product.WinPath("outside\\KEEP.TXT")));
+  EXPECT_TRUE(Has(log, "failed <Registry> (Cuser)Software\\QsKeep"));
+  EXPECT_EQ("exit 1", log.back());
+  RunInSession({"wine", "reg", "delete", "HKCU\\Software\\QsKeep", "/f"});
+
+  product.WriteBytes("victim.txt", "precious");
+  fs::create_symlink(fs::path(product.folder()) / "victim.txt", Log("link.log"));
+  EXPECT_EQ(5, RunSilently(product, {"/S", "/LOG=" + product.WinPath("link.log"),
+                                     "/D=" + InstalledWin()}));
+  EXPECT_EQ("precious", ReadFile((fs::path(product.folder()) / "victim.txt").string()));
+  EXPECT_FALSE(fs::exists(Installed() / "SAMPLE.TXT"));
+}
+
 // /? shows a message box with the usage and nothing else; /LOG= alone
 // leaves the window as it is and logs around it.
 TEST_F(Deploy, UsageAndTheLoggedWindow) {

@@ -601,10 +601,18 @@ std::string WineTemp() {
   return (std::filesystem::path(WinePrefix()) / "drive_c/users" / WineUser() / "Temp").string();
 }
 
+std::string WorkTemp() {
+  const std::filesystem::path windows = std::filesystem::path(WinePrefix()) / "drive_c/windows";
+  for (const char* name : {"temp", "Temp", "TEMP"}) {
+    if (std::filesystem::is_directory(windows / name)) return (windows / name).string();
+  }
+  return (windows / "temp").string();
+}
+
 void ClearWorkFolders() {
   for (const std::string& name : LeftWorkFolders()) {
     std::error_code error;
-    std::filesystem::remove_all(std::filesystem::path(WineTemp()) / name, error);
+    std::filesystem::remove_all(std::filesystem::path(WorkTemp()) / name, error);
   }
 }
 

@@ -197,9 +197,14 @@ std::string WinePrefix();
 std::string WineUser();
 // The Unix path of the Wine user's TEMP folder.
 std::string WineTemp();
-// The folders the program made for itself in TEMP (or the given Unix
-// folder) and left there.
-std::vector<std::string> LeftWorkFolders(const std::string& temp = WineTemp());
+// The Unix path of the folder the program makes its work folders in under
+// Wine: the Windows folder's Temp, the administrators' own, for Wine's user
+// is an administrator (a run with such rights never works in the user's
+// TEMP).
+std::string WorkTemp();
+// The folders the program made for itself in its work folders' parent (or
+// the given Unix folder) and left there.
+std::vector<std::string> LeftWorkFolders(const std::string& temp = WorkTemp());
 // Removes the working folders that runs ended from outside left behind, so
 // that a test sees only its own.
 void ClearWorkFolders();

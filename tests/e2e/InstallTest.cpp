@@ -93,9 +93,10 @@ TEST(Install, TheSampleProductInstallsAndUninstalls) {
   EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders());
 }
 
-// A user named "Smith, J." has a comma in the path of TEMP, where the
-// program expands compressed files: the file still installs under its
-// expanded name, and the record names it so.
+// A user named "Smith, J." has a comma in the path of TEMP, where a user's
+// run expands compressed files: the file still installs under its expanded
+// name, and the record names it so. Wine's user is an administrator, whose
+// runs work in the Windows folder's Temp instead: that TEMP stays unused.
 TEST(Install, ACommaInTheTemporaryFolderStillInstallsTheExpandedFile) {
   const std::string key = "HKCU\\Environment";
   struct Value {
@@ -127,6 +128,7 @@ TEST(Install, ACommaInTheTemporaryFolderStillInstallsTheExpandedFile) {
     fs::remove_all(unixTemp);
   }};
 
+  ClearWorkFolders();
   Product product("install-comma-temp");
   product.WriteSjis("SETUP.INI", "[Title]\r\nSetup=Quillo Comma\r\n[CopyFile]\r\nFile1=(App)\\MANUAL.TX_\r\n");
   product.WriteBytes("MANUAL.TX_", ReadFile(QS_BINARY_DIR "/sample/MANUAL.TX_"));
@@ -135,14 +137,18 @@ TEST(Install, ACommaInTheTemporaryFolderStillInstallsTheExpandedFile) {
   StartInstall(product, product.WinPath("target"));
   ASSERT_EQ(0, Drive({"wait", "完了", "-t", "60000"}).code) << Drive({"windows"}).out;
   // While the program still runs, its own folder, where the expansion
-  // works, is in this TEMP; no scratch file is left in it or beside it.
-  const std::vector<std::string> work = LeftWorkFolders(unixTemp.string());
-  EXPECT_EQ(1u, work.size());
+  // works, is in the administrators' Temp (Wine's user is one), never in
+  // this TEMP; no scratch file is left in either.
+  EXPECT_EQ(1u, LeftWorkFolders().size());
+  EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders(unixTemp.string()));
   for (const auto& entry : fs::recursive_directory_iterator(unixTemp)) {
     EXPECT_NE("EXPAND.QST", entry.path().filename().string()) << entry.path();
   }
+  for (const auto& entry : fs::recursive_directory_iterator(WorkTemp())) {
+    EXPECT_NE("EXPAND.QST", entry.path().filename().string()) << entry.path();
+  }
   ASSERT_TRUE(ConfirmCompletion(product));
-  EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders(unixTemp.string()));
+  EXPECT_EQ(std::vector<std::string>{}, LeftWorkFolders());
   const std::string manual = ReadFile(fs::path(QS_SOURCE_DIR) / "examples/sample/files/MANUAL.TXT");
   EXPECT_EQ(manual, ReadFile(target / "MANUAL.TXT"));
   const std::string record = ReadText(target / "UNSETUP.INI");

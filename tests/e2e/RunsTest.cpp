@@ -177,6 +177,52 @@ TEST(Runs, InstallThenUninstallLeavesOnlyWhatIsMeantToStay) {
   EXPECT_EQ("KEEP.TXT bytes", ReadFile(installed / "KEEP.TXT"));
 }
 
+// A product that registers its own document type, installed into a folder
+// with a comma in its name, and uninstalled without a window: the type's
+// two first-level keys, which the install made, go with the rest, and the
+// run ends with 0. Listing the system's keys as well (the text files'
+// type, HKLM\SOFTWARE\Microsoft) keeps them and names them as failed.
+// Either way the prefix is afterwards as it was, but for the uninstaller.
+TEST(Runs, AProductsOwnDocumentTypeGoesAndTheSystemsKeysStay) {
+  const ShellFolders folders = UserFolders();
+  const fs::path appunset = fs::path(folders.windows) / "APPUNSET.EXE";
+  RemoveFile(appunset.string());
+  for (const char* key : {"HKCR\\.acc", "HKCR\\AccTest.Document"}) RegDelete(key);
+  RegDelete(std::string(kUninstallKey) + "Quillo Acc");
+  Product product("runs-association");
+  product.WriteBytes("A.TXT", "a\r\n");
+  const std::string folder = product.WinPath("acc comma, inc");
+  const PrefixState before = CapturePrefix();
+  for (bool systemKeys : {false, true}) {
+    SCOPED_TRACE(systemKeys ? "the system's keys listed too" : "its own keys");
+    product.WriteSjis("SETUP.INI", Crlf(
+        "[Title]\nSetup=Quillo Acc\nUnSetupKey=Quillo Acc\n"
+        "[CopyFile]\nFile1=(App)\\A.TXT\n"
+        "[Registry]\nKey1=(Class).acc\nName1=Content Type\nValue1=(Str)text/acc\n"
+        "Key2=(Class)AccTest.Document\\shell\\open\\command\nName2=Program\n"
+        "Value2=(Str)notepad.exe\n"
+        "[DeleteRegistry]\nKey1=(Class).acc\nKey2=(Class)AccTest.Document\n" +
+        std::string(systemKeys ? "Key3=(Class).txt\nKey4=(Local)SOFTWARE\\Microsoft\n" : "")));
+    ASSERT_EQ(0, product.RunAgain({"/S", "/D=" + folder}, 60000));
+    EXPECT_EQ("REG_SZ text/acc", RegData("HKCR\\.acc", "Content Type"));
+    EXPECT_EQ("REG_SZ notepad.exe",
+              RegData("HKCR\\AccTest.Document\\shell\\open\\command", "Program"));
+    EXPECT_EQ(systemKeys ? 1 : 0,
+              product.RunAgain({folder + "\\UNSETUP.INI", "/S",
+                                "/LOG=" + product.WinPath(systemKeys ? "system.log" : "own.log")},
+                               60000));
+    const std::string log = ReadFile(fs::path(product.folder()) / (systemKeys ? "system.log" : "own.log"));
+    EXPECT_EQ(systemKeys, log.find("failed <Registry> (Class).txt\r\n") != std::string::npos) << log;
+    EXPECT_EQ(systemKeys, log.find("failed <Registry> (Local)SOFTWARE\\Microsoft\r\n") !=
+                              std::string::npos) << log;
+    EXPECT_EQ(std::nullopt, RegData("HKCR\\.acc", "Content Type"));
+    EXPECT_EQ(std::nullopt, RegData("HKCR\\AccTest.Document\\shell\\open\\command", "Program"));
+    EXPECT_FALSE(fs::exists(fs::path(product.folder()) / "acc comma, inc"));
+  }
+  std::vector<std::string> differences = Differences(before, CapturePrefix());
+  EXPECT_EQ(std::vector<std::string>{"+ windows/APPUNSET.EXE"}, differences);
+}
+
 // A reinstall over an earlier record, with the overwrite question asked and
 // answered both ways, a destination that cannot be replaced, a damaged
 // compressed file, two place boxes off, a colon in a shortcut name, an

@@ -156,10 +156,10 @@ TEST_F(Shell, UninstallModeFromARecord) {
   Screenshot("ready-to-uninstall");
   Dump dump = Main();
   SCOPED_TRACE(dump.raw);
-  // The copy lives in the program's own folder inside TEMP.
+  // The copy lives in the program's own folder in the administrators' Temp.
   std::vector<std::string> work = LeftWorkFolders();
   ASSERT_EQ(1u, work.size());
-  std::filesystem::path copy = std::filesystem::path(WineTemp()) / work[0] / "UNSETUP.INI";
+  std::filesystem::path copy = std::filesystem::path(WorkTemp()) / work[0] / "UNSETUP.INI";
   EXPECT_TRUE(std::filesystem::exists(copy)) << copy;
   EXPECT_EQ("サンプル削除", dump.window.text());
   EXPECT_EQ("サンプル削除", BackTitle());

@@ -69,6 +69,25 @@ class FaultyWriter : public FileWriter {
   std::string path_;
 };
 
+class FaultyHeldFile : public HeldFile {
+ public:
+  FaultyHeldFile(FaultyPlatform& owner, std::unique_ptr<HeldFile> inner, std::string path)
+      : owner_(owner), inner_(std::move(inner)), path_(std::move(path)) {}
+  std::optional<uint64_t> LastWriteTime() override {
+    if (owner_.Fails("LastWriteTime (held) " + path_, kFails)) return std::nullopt;
+    return inner_->LastWriteTime();
+  }
+  bool CopyTo(const std::string& path) override {
+    return !owner_.Fails("CopyTo " + path_ + " " + path, {K::AccessDenied, K::DiskFull}) &&
+           inner_->CopyTo(path);
+  }
+
+ private:
+  FaultyPlatform& owner_;
+  std::unique_ptr<HeldFile> inner_;
+  std::string path_;
+};
+
 class FaultyLink : public ShellLink {
  public:
   FaultyLink(FaultyPlatform& owner, std::unique_ptr<ShellLink> inner)
@@ -151,6 +170,10 @@ bool FaultyPlatform::Delete(const std::string& path) {
   return !Fails("Delete " + path, kFails) && inner_.Delete(path);
 }
 
+bool FaultyPlatform::RemoveInPlace(const std::string& path, bool folder) {
+  return !Fails("RemoveInPlace " + path, kFails) && inner_.RemoveInPlace(path, folder);
+}
+
 uint32_t FaultyPlatform::MakeFolder(const std::string& path) {
   FaultKind kind;
   return Fails("MakeFolder " + path, kCoded, &kind) ? ErrorCode(kind) : inner_.MakeFolder(path);
@@ -187,11 +210,27 @@ std::unique_ptr<FileWriter> FaultyPlatform::CreateNew(const std::string& path) {
   return std::make_unique<FaultyWriter>(*this, std::move(writer), path);
 }
 
-std::string FaultyPlatform::MakePrivateFolder(const std::string& parent) {
+PrivateFolder FaultyPlatform::MakePrivateFolder(const std::string& parent) {
   if (Fails("MakePrivateFolder " + parent, {K::AccessDenied, K::DiskFull, K::PathNotFound})) {
-    return std::string();
+    return {};
   }
   return inner_.MakePrivateFolder(parent);
+}
+
+std::unique_ptr<HeldFile> FaultyPlatform::HoldFile(const std::string& path) {
+  if (Fails("HoldFile " + path, {K::AccessDenied, K::SharingViolation})) return nullptr;
+  std::unique_ptr<HeldFile> held = inner_.HoldFile(path);
+  if (!held) return nullptr;
+  return std::make_unique<FaultyHeldFile>(*this, std::move(held), path);
+}
+
+AppendFile FaultyPlatform::AppendTo(const std::string& path) {
+  if (Fails("AppendTo " + path, {K::AccessDenied, K::SharingViolation})) return {};
+  AppendFile opened = inner_.AppendTo(path);
+  if (opened.writer) {
+    opened.writer = std::make_unique<FaultyWriter>(*this, std::move(opened.writer), path);
+  }
+  return opened;
 }
 
 // GetPrivateProfileString has no failure result: a file that cannot be
@@ -228,6 +267,12 @@ std::optional<RegValue> FaultyPlatform::GetRegistryValue(RegRoot root, const std
                                                          const std::string& name) {
   if (Fails("GetRegistryValue " + path + " " + name, kFails)) return std::nullopt;
   return inner_.GetRegistryValue(root, path, name);
+}
+
+// A key whose presence cannot be read counts as there, as on Windows
+// (access denied).
+bool FaultyPlatform::RegistryKeyExists(RegRoot root, const std::string& path) {
+  return Fails("RegistryKeyExists " + path, kFails) || inner_.RegistryKeyExists(root, path);
 }
 
 bool FaultyPlatform::DeleteRegistryTree(RegRoot root, const std::string& path) {

@@ -25,7 +25,13 @@ failures=0
 # and unpacked at start-up) adds 22,528 bytes: the LZMA SDK's decoder about
 # 6 KiB of it, the rest the checks of the payload's sizes and names, the
 # digest and the branch converter; the budget moved by as much.
-budget=205840  # bytes
+# An elevated run trusting nothing users can write (removal by handle that
+# never follows a link, registry deletion that opens every step as itself,
+# the record's SHA-256, the places and the system's keys an uninstall keeps
+# to, the rights of the process, the administrators' work folder, the log
+# opened only as a plain file, the held SETUP.EXE, the checks of /D=) adds
+# 20,992 bytes more; the budget moved by as much.
+budget=226832  # bytes
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # Both listings are read whole first: a check on the output of an objdump

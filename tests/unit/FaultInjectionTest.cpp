@@ -55,6 +55,9 @@ const PlannedFile kPlannedFiles[] = {
     {"(App)\\DATA\\LIB.DL_", kApp + "\\DATA\\LIB.DLL", kLibrary},
     {"(App)\\DATA\\SUB\\NOTE.TXT", kApp + "\\DATA\\SUB\\NOTE.TXT", "note"},
     {"(App)\\KEEP.TXT", kApp + "\\KEEP.TXT", "keep"},
+    {"(Win)\\ACMEWIN.DLL", "C:\\WINDOWS\\ACMEWIN.DLL", "the library in Windows"},
+    {"(Sys)\\ACMESYS.OCX", "C:\\WINDOWS\\SYSTEM32\\ACMESYS.OCX", "the control in the system folder"},
+    {"(Boo)\\ACME.TXT", "C:\\ACME.TXT", "at the boot drive's root"},
     {"", "C:\\WINDOWS\\APPUNSET.EXE", "MZ new setup"},
 };
 const char* const kPlannedFolders[] = {"\\DATA\\", "\\DATA\\SUB\\"};
@@ -85,18 +88,24 @@ void Prepare(FakePlatform& os) {
                        {kCsidlSendTo, "C:\\Users\\u\\SendTo"}};
   for (const auto& [csidl, folder] : os.specialFolders) os.AddFolder(folder);
   os.AddFolder("C:\\WINDOWS\\SYSTEM32");
+  for (RegRoot root : {RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoot::LocalMachine}) {
+    os.CreateRegistryKey(root, "");  // every Windows has its roots
+  }
   os.AddFile("C:\\CD\\SETUP.INI",
              "[Title]\r\nSetup=Acme\r\nUnSetupKey=Acme Product\r\n"
              "[MakeFolder]\r\nFolder1=(App)\\DATA\r\nFolder2=(App)\\DATA\\SUB\r\n"
              "[CopyFile]\r\nFile1=(App)\\TOOL.EX_\r\nFile2=(App)\\ONE.TXT\r\n"
              "File3=(App)\\DATA\\LIB.DL_,/F\r\n"
              "File4=(App)\\DATA\\SUB\\NOTE.TXT,/C\r\nFile5=(App)\\KEEP.TXT,/L\r\n"
+             "File6=(Win)\\ACMEWIN.DLL,/F\r\nFile7=(Sys)\\ACMESYS.OCX,/F\r\nFile8=(Boo)\\ACME.TXT\r\n"
              "[ShortCut]\r\nMake1=(App)\\ONE.TXT\r\nName1=(Dsk)One\r\n"
-             "Make2=(App)\\TOOL.EXE\r\nName2=Acme\\Tool\r\n"
+             "Make2=(App)\\TOOL.EXE\r\nName2=Acme\\Tool\r\nMake3=(App)\\ONE.TXT\r\nName3=(Sup)One\r\n"
              "[Registry]\r\nKey1=(Cuser)Software\\Acme\r\nName1=Path\r\n"
              "Value1=(Str)C:\\Program Files\\Acme\r\nKey2=(Local)SOFTWARE\\Acme\r\n"
              "Name2=Count\r\nValue2=(Int)12\r\n"
+             "Key3=(Class).acme\\shell\\open\\command\r\nName3=Program\r\nValue3=(Str)TOOL.EXE\r\n"
              "[DeleteRegistry]\r\nKey1=(Cuser)Software\\Acme\r\nKey2=(Local)SOFTWARE\\Acme\r\n"
+             "Key3=(Class).acme\r\n"
              "[ExecuteFile]\r\nFile=(App)\\ONE.TXT\r\n");
   os.AddFile("C:\\WINDOWS\\APPUNSET.EXE", "MZ old setup", 1);
   os.SetAttributes("C:\\WINDOWS\\APPUNSET.EXE", kAttrReadOnly | kAttrArchive);
@@ -105,6 +114,9 @@ void Prepare(FakePlatform& os) {
   os.AddFile("C:\\CD\\LIB.DL_", SzddCompress(kLibrary, 'l'));
   os.AddFile("C:\\CD\\NOTE.TXT", "note");
   os.AddFile("C:\\CD\\KEEP.TXT", "keep");
+  os.AddFile("C:\\CD\\ACMEWIN.DLL", "the library in Windows");
+  os.AddFile("C:\\CD\\ACMESYS.OCX", "the control in the system folder");
+  os.AddFile("C:\\CD\\ACME.TXT", "at the boot drive's root");
   os.AddFile("C:\\CD\\TOOL.EX_", SzddCompress(kTool, 'e'));
   // The earlier installation and the user's own files beside it.
   os.AddFile(kApp + "\\ONE.TXT", "old one");
@@ -206,6 +218,7 @@ Outcome Uninstall(Platform& platform, bool decline = false) {
   AnsweringWindow window(decline);
   ProgramValues values = Values();
   values.infoFile = kTempRecord;
+  values.recordFile = kRecord;
   return Drive(window, [&] { UninstallRun(platform, window, values, kCp932).Run(); });
 }
 
@@ -287,15 +300,16 @@ void CheckInstall(FakePlatform& os, const Snapshot& before, Outcome& outcome) {
   }
 }
 
-// The uninstall's invariants: it removes only what its record names, never
-// a root or first-level registry key or a special folder itself, and every
-// file or link it could not remove is listed.
-void CheckUninstall(FakePlatform& os, const Snapshot& before, const std::set<std::string>& named,
-                    Outcome& outcome) {
-  test::CheckRemovedOnlyWhatIsNamed(os, before, named, kRegistration, kTempRecord, outcome.problems);
+// The uninstall's invariants: it removes only what its record names and
+// nothing outside the places, never a root, system or unmade first-level
+// registry key or a special folder itself, and every file or link it could
+// not remove is listed.
+void CheckUninstall(FakePlatform& os, const Snapshot& before, const test::RecordNames& named,
+                    const test::Places& places, Outcome& outcome) {
+  test::CheckRemovedOnlyWhatIsNamed(os, before, named, places, kTempRecord, outcome.problems);
   if (!outcome.ended) return;
   Snapshot after = Take(os);
-  for (const std::string& entry : named) {
+  for (const std::string& entry : named.entries) {
     if (before.files.count(entry) && after.files.count(entry) && entry != Upper(kApp + "\\KEEP.TXT")) {
       bool link = entry.size() > 4 && entry.compare(entry.size() - 4, 4, ".LNK") == 0;
       Expect(outcome, Listed(outcome, link ? "<ShortCut> " : "<File> ", entry),
@@ -414,8 +428,13 @@ Outcome InstallAndCheck(FakePlatform& os, FaultyPlatform& faulty, bool decline) 
       bool aside = !after.files.count(path) && after.files["C:\\TEMP\\ZZZZZZZZ.ZZZ"] == data;
       Expect(outcome, kept || aside, "lost by the uninstall: " + path);
     }
+    // The first-level key the product made goes too, unless the install
+    // could not tell it made it: then it stays, and the uninstall says so.
+    const bool madeKeyListed =
+        removal.failures.find("<Registry> (Class).acme\r\n") != std::string::npos;
     for (const std::string& key : after.keys) {
-      Expect(outcome, before.keys.count(key), "key left after the uninstall: " + key);
+      bool listed = madeKeyListed && key.rfind("HKEY_CLASSES_ROOT\\.ACME", 0) == 0;
+      Expect(outcome, before.keys.count(key) || listed, "key left after the uninstall: " + key);
     }
     for (const std::string& key : before.keys) {
       bool product = key.rfind("HKEY_CURRENT_USER\\SOFTWARE\\ACME", 0) == 0;
@@ -451,10 +470,15 @@ TEST(FaultInjection, AReinstallDecliningEveryOverwriteKeepsTheOldFiles) {
 Outcome UninstallAndCheck(FakePlatform& os, FaultyPlatform& faulty, bool decline) {
   Snapshot before = Take(os);
   std::vector<std::string> misread;
-  std::set<std::string> named = test::NamedByRecord(os, kTempRecord, misread).entries;
+  test::RecordNames named = test::NamedByRecord(os, kTempRecord, misread);
+  ProgramValues values = Values();
+  values.recordFile = kRecord;
+  const test::Places places =
+      test::PlacesOf(os, values, test::TrustOf(os, kTempRecord, kRegistration, kRecord));
+  if (places.trust != test::Trust::Signed) misread.push_back("the installed record is not signed");
   Outcome outcome = Uninstall(faulty, decline);
   outcome.problems.insert(outcome.problems.end(), misread.begin(), misread.end());
-  CheckUninstall(os, before, named, outcome);
+  CheckUninstall(os, before, named, places, outcome);
   return outcome;
 }
 

@@ -119,7 +119,9 @@ void Prepare(test::FakePlatform& os) {
   os.CreateRegistryKey(RegRoot::CurrentUser, "Software\\Other");
 }
 
-ProgramValues Values(const std::string& infoFile) { return test::WorldValues(infoFile, "Odd"); }
+ProgramValues Values(const std::string& infoFile, const std::string& record = "") {
+  return test::WorldValues(infoFile, "Odd", record);
+}
 
 // Runs run; true when it ended normally, false after the standard error
 // report. Anything else thrown fails the test.
@@ -167,9 +169,12 @@ TEST(HostileInput, DefinitionFilesInstallWhatTheyCanAndUninstallCleanly) {
     test::Snapshot installed = test::Take(os);
     test::FakeRunWindow remover;
     remover.answers = std::deque<int>(10, kIdYes);
-    ProgramValues recordValues = Values("C:\\TEMP\\UNSETUP.INI");
+    ProgramValues recordValues = Values("C:\\TEMP\\UNSETUP.INI", "C:\\APP\\UNSETUP.INI");
+    const test::Trust trust = test::TrustOf(os, "C:\\TEMP\\UNSETUP.INI",
+                                            UninstallKeyPath("Odd"), recordValues.recordFile);
+    EXPECT_EQ(test::Trust::Signed, trust) << "the installed record is not signed";
     Ends(remover, [&] { UninstallRun(counted, remover, recordValues, kCp932).Run(); });
-    test::CheckRemovedOnlyWhatIsNamed(os, installed, named.entries, named.registration,
+    test::CheckRemovedOnlyWhatIsNamed(os, installed, named, test::PlacesOf(os, recordValues, trust),
                                       "C:\\TEMP\\UNSETUP.INI", problems);
     for (const std::string& problem : problems) ADD_FAILURE() << problem;
     // Nothing that was there before the install is gone.

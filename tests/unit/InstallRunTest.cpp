@@ -10,6 +10,7 @@
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeRunWindow.h"
 #include "core/SzddFiles.h"
+#include "data/UninstallRecord.h"
 
 namespace qs {
 namespace {
@@ -331,6 +332,92 @@ TEST_F(InstallRunTest, AnUninstallerSourceOfUnknownAgeIsListedNotSkipped) {
                                       "<SetupFile> C:\\WINDOWS\\APPUNSET.EXE\r\n"}),
             window.Lines("failure list"));
   EXPECT_TRUE(window.ended);
+}
+
+// The uninstaller is SETUP.EXE as held since start-up: while held it can be
+// neither replaced nor renamed away, and the copy is of the held bytes
+// with their time, even when the name leads elsewhere by then.
+TEST_F(InstallRunTest, TheUninstallerIsCopiedFromTheProgramAsHeldAtStartUp) {
+  Ini("[CopyFile]\r\nFile1=(App)\\A.TXT\r\n");
+  os.AddFile("C:\\CD\\A.TXT", "a");
+  values.setupProgram = os.HoldFile("C:\\CD\\SETUP.EXE");
+  ASSERT_TRUE(values.setupProgram);
+  const std::optional<uint64_t> time = os.LastWriteTime("C:\\CD\\SETUP.EXE");
+  EXPECT_FALSE(os.Delete("C:\\CD\\SETUP.EXE"));
+  EXPECT_FALSE(os.Move("C:\\CD\\SETUP.EXE", "C:\\CD\\OLD.EXE"));
+  EXPECT_FALSE(os.CreateForWrite("C:\\CD\\SETUP.EXE"));
+  os.AddFolder("C:\\CD2");
+  values.sourceFolder = "C:\\CD2\\";  // where a swapped program would be found by name
+  os.AddFile("C:\\CD2\\SETUP.EXE", "MZ another");
+  os.AddFile("C:\\CD2\\A.TXT", "a");
+  MakeRun().Run();
+  EXPECT_EQ("MZ program", os.Contents("C:\\WINDOWS\\APPUNSET.EXE"));
+  EXPECT_EQ(time, os.LastWriteTime("C:\\WINDOWS\\APPUNSET.EXE"));
+  EXPECT_TRUE(window.Lines("failure list").empty());
+}
+
+// A first-level key (in the system's view) that is not there before the
+// product's [Registry] writes under it is the product's own: the record
+// notes it, once, and keeps the note on a reinstall, when it is there
+// already. The system's and those that were there are not noted.
+TEST_F(InstallRunTest, TheRecordNotesTheFirstLevelKeysTheInstallMade) {
+  os.CreateRegistryKey(RegRoot::ClassesRoot, ".txt");
+  os.CreateRegistryKey(RegRoot::CurrentUser, "Software");
+  os.CreateRegistryKey(RegRoot::LocalMachine, "SOFTWARE\\Classes\\.there");
+  Ini("[Title]\r\nUnSetupKey=Acme\r\n[Registry]\r\n"
+      "Key1=(Class).acc\r\nName1=Content Type\r\nValue1=(Str)text/acc\r\n"
+      "Key2=(Class)AccTest.Document\\shell\\open\\command\r\nName2=x\r\nValue2=(Str)x\r\n"
+      "Key3=(Class).acc\\ShellNew\r\nName3=NullFile\r\nValue3=(Str)\r\n"
+      "Key4=(Class).txt\\ShellNew\r\nName4=x\r\nValue4=(Str)x\r\n"
+      "Key5=(Cuser)Software\\Acme\r\nName5=x\r\nValue5=(Str)x\r\n"
+      "Key6=(Local)SOFTWARE\\WOW6432Node\\Classes\\.acc2\\shell\r\nName6=x\r\nValue6=(Str)x\r\n"
+      "Key7=(Local)SOFTWARE\\Classes\\.there\\shell\r\nName7=x\r\nValue7=(Str)x\r\n"
+      "Key8=(Users).DEFAULT\\Acme\r\nName8=x\r\nValue8=(Str)x\r\n");
+  os.CreateRegistryKey(RegRoot::Users, ".DEFAULT");
+  const std::vector<std::string> made = {"(Class).acc", "(Class)AccTest.Document",
+                                         "(Local)SOFTWARE\\WOW6432Node\\Classes\\.acc2",
+                                         "(Users).DEFAULT\\Acme"};
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run ? "reinstalled" : "installed");
+    MakeRun().Run();
+    ASSERT_TRUE(window.ended);
+    std::vector<std::string> noted;
+    for (int n = 1; n <= 20; ++n) {
+      std::string key = Recorded("CreatedRegistry", "Key" + std::to_string(n));
+      if (key != "<missing>") noted.push_back(key);
+    }
+    EXPECT_EQ(made, noted);
+    window = test::FakeRunWindow();
+    window.options.installFolder = std::string(kApp) + "\\";
+    plan = InstallPlan();
+  }
+}
+
+// The registration holds the SHA-256 of the record's bytes as written, and
+// a reinstall that merges the earlier record writes both anew.
+TEST_F(InstallRunTest, TheRegistrationHoldsTheDigestOfTheRecordAsWritten) {
+  const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme";
+  auto digest = [&] {
+    return os.GetRegistryValue(RegRoot::LocalMachine, key, "UninstallRecordSHA256")
+        .value_or(RegValue{}).text;
+  };
+  Ini("[Title]\r\nUnSetupKey=Acme\r\n[CopyFile]\r\nFile1=(App)\\A.TXT\r\n");
+  os.AddFile("C:\\CD\\A.TXT", "a");
+  MakeRun().Run();
+  const std::string first = *os.Contents(kRecord);
+  EXPECT_EQ(DigestText(first), digest());
+  EXPECT_EQ(64u, digest().size());
+  Ini("[Title]\r\nUnSetupKey=Acme\r\n[CopyFile]\r\nFile1=(App)\\B.TXT\r\n");
+  os.AddFile("C:\\CD\\B.TXT", "b");
+  window = test::FakeRunWindow();
+  window.options.installFolder = std::string(kApp) + "\\";
+  plan = InstallPlan();
+  MakeRun().Run();
+  const std::string merged = *os.Contents(kRecord);
+  EXPECT_NE(std::string::npos, merged.find("A.TXT"));
+  EXPECT_NE(std::string::npos, merged.find("B.TXT"));
+  EXPECT_EQ(DigestText(merged), digest());
+  EXPECT_NE(DigestText(first), digest());
 }
 
 }  // namespace

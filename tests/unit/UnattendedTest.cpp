@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "app/MainForm.h"
 #include "core/SetupError.h"
+#include "core/Texts.h"
 #include "core/StringFile.h"
 #include "data/UninstallRecord.h"
 #include "core/Paths.h"
@@ -71,6 +72,30 @@ TEST(CommandLineTest, SwitchesFollowTheFirstArgument) {
       {"SETUP.EXE /D=C:\\UNSETUP.INI /S", "arg=|D=C:\\UNSETUP.INI /S|bad", true},
       {"SETUP.EXE /OVERWRITE", "arg=|OVERWRITE|bad", true},
       {"SETUP.EXE /LOG=C:\\l.txt /NOSENDTO", "arg=|NOSENDTO|LOG=C:\\l.txt|bad", true},
+      // /LOG= names a file by a full path: a service's current folder is
+      // the system folder.
+      {"SETUP.EXE /S /LOG=//server/logs/a.log", "arg=|S|LOG=//server/logs/a.log", true},
+      {"SETUP.EXE /S /LOG=setup.log", "arg=|S|LOG=setup.log|bad", true},
+      {"SETUP.EXE /S /LOG=C:setup.log", "arg=|S|LOG=C:setup.log|bad", true},
+      {"SETUP.EXE /S /LOG=\\Logs\\setup.log", "arg=|S|LOG=\\Logs\\setup.log|bad", true},
+      {"SETUP.EXE /S /LOG=..\\setup.log", "arg=|S|LOG=..\\setup.log|bad", true},
+      // /D= must name a folder of its own by a full path.
+      {"SETUP.EXE /S /D=\\\\server\\apps\\Tool", "arg=|S|D=\\\\server\\apps\\Tool", true},
+      {"SETUP.EXE /S /D=C:\\Console\\NULL", "arg=|S|D=C:\\Console\\NULL", true},
+      {"SETUP.EXE /S /D=C:\\Tool\\..\\", "arg=|S|D=C:\\Tool\\..\\|bad", true},
+      {"SETUP.EXE /S /D=Tool", "arg=|S|D=Tool|bad", true},
+      {"SETUP.EXE /S /D=C:Tool", "arg=|S|D=C:Tool|bad", true},
+      {"SETUP.EXE /S /D=\\Tool", "arg=|S|D=\\Tool|bad", true},
+      {"SETUP.EXE /S /D=C:\\", "arg=|S|D=C:\\|bad", true},
+      {"SETUP.EXE /S /D=d:/", "arg=|S|D=d:/|bad", true},
+      {"SETUP.EXE /S /D=\\\\server\\apps\\", "arg=|S|D=\\\\server\\apps\\|bad", true},
+      {"SETUP.EXE /S /D=\\\\.\\C:\\Tool", "arg=|S|D=\\\\.\\C:\\Tool|bad", true},
+      {"SETUP.EXE /S /D=\\\\?\\C:\\Tool", "arg=|S|D=\\\\?\\C:\\Tool|bad", true},
+      {"SETUP.EXE /S /D=//./C:/Tool", "arg=|S|D=//./C:/Tool|bad", true},
+      {"SETUP.EXE /S /D=CON", "arg=|S|D=CON|bad", true},
+      {"SETUP.EXE /S /D=C:\\Apps\\nul.txt", "arg=|S|D=C:\\Apps\\nul.txt|bad", true},
+      {"SETUP.EXE /S /D=C:\\Apps\\com1 \\Tool", "arg=|S|D=C:\\Apps\\com1 \\Tool|bad", true},
+      {"SETUP.EXE /S /D=C:\\LPT9", "arg=|S|D=C:\\LPT9|bad", true},
   };
   for (const Case& c : cases) {
     CommandLine line = ParseCommandLine(c.line);
@@ -94,6 +119,15 @@ TEST(RunLogTest, EveryTextLineIsALogLineWrittenAtOnce) {
             "2026-12-07 10:00:01 failed <Folder> C:\\A\\B\\\r\n"
             "2026-12-07 10:00:02 end \r\n",
             os.Contents("C:\\RUN.LOG"));
+  // A second run adds to the log through AppendTo, without a second mark.
+  const std::string first = *os.Contents("C:\\RUN.LOG");
+  {
+    AppendFile again = os.AppendTo("C:\\RUN.LOG");
+    ASSERT_TRUE(again.writer);
+    RunLog(std::move(again.writer), [] { return std::string("T"); }, again.size == 0)
+        .Write("start", "again");
+  }
+  EXPECT_EQ(first + "T start again\r\n", os.Contents("C:\\RUN.LOG"));
   // A log without a file writes nothing: it does not even read the clock.
   int readings = 0;
   RunLog(nullptr, [&readings] { return std::to_string(++readings); }).Write("step", "nowhere");
@@ -256,6 +290,21 @@ TEST_F(UnattendedTest, AnExistingFileStaysUnlessOverwriteIsGiven) {
   EXPECT_EQ(std::vector<std::string>{std::string(kApp) + "\\A.TXT"}, os.opened);
 }
 
+// /OPEN opens the file as the user who ran the program; under SYSTEM the
+// file, perhaps in a folder users may change, is never opened.
+TEST_F(UnattendedTest, OpenIsIgnoredUnderSystem) {
+  os.AddFolder("C:\\WINDOWS\\TEMP");  // the elevated runs' work folders' parent
+  for (Rights rights : {Rights::User, Rights::Administrator, Rights::System}) {
+    os.rights = rights;
+    os.opened.clear();
+    const bool system = rights == Rights::System;
+    SCOPED_TRACE(static_cast<int>(rights));
+    EXPECT_EQ(kExitDone, Run("SETUP.EXE /S /OVERWRITE /OPEN /D=C:\\My Apps\\Tool"));
+    EXPECT_EQ(system, os.opened.empty());
+    EXPECT_EQ(system, Logged("not-opened C:\\My Apps\\Tool\\A.TXT")) << logText;
+  }
+}
+
 // Without /D= the proposed folder; a start-up warning (no working folder
 // in TEMP) is logged, not shown.
 TEST_F(UnattendedTest, TheProposedFolderServesWithoutD) {
@@ -263,6 +312,52 @@ TEST_F(UnattendedTest, TheProposedFolderServesWithoutD) {
   EXPECT_EQ(kExitDone, Run("SETUP.EXE /S"));
   EXPECT_TRUE(Exists("C:\\Program Files\\UNSETUP.INI"));
   EXPECT_EQ(0u, logText.find("T message [警告] ")) << logText;
+}
+
+// With more than a user's rights the work folder is made only in the
+// administrators' temporary folder, never in the user's TEMP; where it
+// cannot be made, nothing runs (no fallback to TEMP): exit 2, the start-up
+// error in the log, and the record untouched.
+TEST_F(UnattendedTest, AnElevatedRunWorksOnlyInTheAdministratorsTemp) {
+  os.AddFolder("C:\\WINDOWS\\TEMP");
+  ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
+  struct Case {
+    Rights rights;
+    bool folderFails;
+    const char* adminTemp;
+    int install, uninstall;
+  } cases[] = {
+      {Rights::Administrator, false, "C:\\WINDOWS\\TEMP\\", kExitDone, kExitFailures},
+      {Rights::System, false, "C:\\WINDOWS\\TEMP\\", kExitDone, kExitFailures},
+      {Rights::Administrator, true, "C:\\WINDOWS\\TEMP\\", kExitError, kExitError},
+      {Rights::System, false, "", kExitError, kExitError},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.rights)) + (c.folderFails ? " fails " : " ") +
+                 c.adminTemp);
+    os.rights = c.rights;
+    os.privateFolderFails = c.folderFails;
+    os.adminTempFolder = c.adminTemp;
+    os.privateFolderRestricted.clear();
+    const std::string record = *os.Contents(kRecord);
+    EXPECT_EQ(c.install, Run("SETUP.EXE /S /OVERWRITE /D=C:\\My Apps\\Tool"));
+    EXPECT_EQ(c.uninstall, Run("APPUNSET.EXE \"C:\\My Apps\\Tool\\UNSETUP.INI\" /S"));
+    for (const auto& [folder, restricted] : os.privateFolderRestricted) {
+      EXPECT_EQ(0u, folder.find("C:\\WINDOWS\\TEMP\\QS")) << folder;
+      EXPECT_TRUE(restricted) << folder;
+    }
+    EXPECT_TRUE(os.ListTree("C:\\TEMP").empty());
+    if (c.install == kExitError) {
+      EXPECT_TRUE(Logged(std::string("error ") + text::kNoAdminWorkFolder)) << logText;
+      EXPECT_EQ(std::string::npos, logText.find("[警告]")) << logText;
+      EXPECT_EQ(record, os.Contents(kRecord));
+    } else {
+      EXPECT_EQ(2u, os.privateFolderRestricted.size());
+      os.privateFolderFails = false;
+      os.rights = Rights::User;
+      ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /OVERWRITE /D=C:\\My Apps\\Tool"));
+    }
+  }
 }
 
 TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndLogsEveryRemoval) {
@@ -287,6 +382,74 @@ TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndLogsEveryRemoval) {
   EXPECT_TRUE(Logged("failed <File> C:\\My Apps\\Tool\\KEEP.DLL")) << logText;
   EXPECT_TRUE(Logged("failed <SetupFolder> C:\\My Apps\\Tool")) << logText;
   EXPECT_TRUE(os.sleeps.empty());
+}
+
+// An install folder with a comma in its name is emptied by the uninstall
+// like any other; a product's own document type goes whole, with no failure;
+// the system's keys it names stay, and the run says so.
+TEST_F(UnattendedTest, ACommaFolderAndTheProductsOwnDocumentTypeGoWhole) {
+  const std::string app = "C:\\acc comma, inc";
+  os.CreateRegistryKey(RegRoot::ClassesRoot, ".txt");
+  os.CreateRegistryKey(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows");
+  const std::string definition =
+      "[Title]\r\nSetup=Acc\r\nUnSetupKey=Acc Test\r\n"
+      "[CopyFile]\r\nFile1=(App)\\A.TXT\r\nFile2=(App)\\doc\\B.TXT,/F\r\n"
+      "[MakeFolder]\r\nFolder1=(App)\\doc\r\n"
+      "[Registry]\r\nKey1=(Class).acc\r\nName1=Content Type\r\nValue1=(Str)text/acc\r\n"
+      "Key2=(Class)AccTest.Document\\shell\\open\\command\r\nName2=x\r\nValue2=(Str)x\r\n"
+      "[DeleteRegistry]\r\nKey1=(Class).acc\r\nKey2=(Class)AccTest.Document\r\n";
+  for (bool systemKeys : {false, true}) {
+    SCOPED_TRACE(systemKeys ? "listing the system's keys too" : "its own keys");
+    os.AddFile("C:\\CD\\SETUP.INI", definition + (systemKeys ? "Key3=(Class).txt\r\n"
+                                                               "Key4=(Local)SOFTWARE\\Microsoft\r\n"
+                                                             : ""));
+    EXPECT_EQ(kExitDone, Run("SETUP.EXE /S /D=" + app));
+    EXPECT_TRUE(os.RegistryKeyExists(RegRoot::ClassesRoot, "AccTest.Document\\shell"));
+    EXPECT_EQ(systemKeys ? kExitFailures : kExitDone,
+              Run("APPUNSET.EXE \"" + app + "\\UNSETUP.INI\" /S"));
+    EXPECT_FALSE(Exists(app)) << logText;  // the files, the record and the folder
+    EXPECT_FALSE(os.RegistryKeyExists(RegRoot::ClassesRoot, ".acc"));
+    EXPECT_FALSE(os.RegistryKeyExists(RegRoot::ClassesRoot, "AccTest.Document"));
+    EXPECT_TRUE(os.RegistryKeyExists(RegRoot::ClassesRoot, ".txt"));
+    EXPECT_TRUE(os.RegistryKeyExists(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows"));
+    EXPECT_EQ(systemKeys, Logged("failed <Registry> (Class).txt")) << logText;
+    EXPECT_EQ(systemKeys, Logged("failed <Registry> (Local)SOFTWARE\\Microsoft")) << logText;
+  }
+}
+
+// A record changed after installation: the log says so, the run ends with
+// 1, and nothing outside the install folder goes.
+TEST_F(UnattendedTest, AChangedRecordIsSaidToBeSoAndReachesOnlyItsFolder) {
+  ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\My Apps\\Tool"));
+  os.AddFile("C:\\WINDOWS\\WIN.INI", "the system's");
+  os.CreateRegistryKey(RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet");
+  os.WriteProfile("DeleteFile", "File90", "C:\\WINDOWS\\WIN.INI,/F", kRecord);
+  os.WriteProfile("DeleteRegistry", "Key20", "(Local)SYSTEM\\CurrentControlSet", kRecord);
+  EXPECT_EQ(kExitFailures, Run("APPUNSET.EXE \"C:\\My Apps\\Tool\\UNSETUP.INI\" /S"));
+  EXPECT_TRUE(Logged(std::string("message [警告] ") +
+                     std::string(text::kRecordChanged).substr(0, std::string(text::kRecordChanged).find('\r'))))
+      << logText;
+  EXPECT_EQ("the system's", os.Contents("C:\\WINDOWS\\WIN.INI"));
+  EXPECT_TRUE(os.RegistryKeyExists(RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet"));
+  EXPECT_FALSE(Exists(std::string(kApp) + "\\A.TXT"));
+  EXPECT_FALSE(Exists("C:\\Programs\\Tool.lnk"));
+  EXPECT_FALSE(os.RegistryKeyExists(RegRoot::LocalMachine, UninstallKeyPath("Tool")));
+  EXPECT_TRUE(Logged("failed <File> C:\\WINDOWS\\WIN.INI")) << logText;
+  EXPECT_TRUE(Logged("failed <Registry> (Local)SYSTEM\\CurrentControlSet")) << logText;
+}
+
+// /D= naming the Windows or system folder, however spelt, ends the run
+// with 5 before anything is written, and the log says why.
+TEST_F(UnattendedTest, TheWindowsFolderIsNoInstallFolder) {
+  for (const char* folder : {"C:\\WINDOWS", "c:\\windows\\", "C:\\Apps\\..\\Windows",
+                             "C:\\WINDOWS\\system32"}) {
+    SCOPED_TRACE(folder);
+    EXPECT_EQ(kExitBadCommandLine, Run(std::string("SETUP.EXE /S /D=") + folder));
+    EXPECT_TRUE(Logged("error bad command line: /D= names the Windows folder")) << logText;
+    EXPECT_FALSE(Exists("C:\\WINDOWS\\A.TXT"));
+    EXPECT_FALSE(Exists("C:\\WINDOWS\\SYSTEM32\\A.TXT"));
+  }
+  EXPECT_EQ(kExitDone, Run("SETUP.EXE /S /D=C:\\WINDOWS\\Tool"));
 }
 
 TEST_F(UnattendedTest, MissingDefinitionOrRecordEndsWithFour) {

@@ -38,7 +38,8 @@ class UnicodeProduct : public ::testing::Test {
   void Uninstall() {
     os.AddFile("C:\\TEMP\\UNSETUP.INI", *os.Contents(Record()));
     test::FakeRunWindow window;
-    ProgramValues values = test::WorldValues("C:\\TEMP\\UNSETUP.INI", FileNamePart(app, kUtf8));
+    ProgramValues values =
+        test::WorldValues("C:\\TEMP\\UNSETUP.INI", FileNamePart(app, kUtf8), Record());
     UninstallRun(os, window, values, kUtf8).Run();
     ASSERT_TRUE(window.Lines("failure list").empty()) << window.Lines("failure list")[0];
   }

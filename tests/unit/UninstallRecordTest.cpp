@@ -128,14 +128,48 @@ TEST_F(UninstallRecordTest, AFullFileListDropsWhatFindsNoSlot) {
   EXPECT_EQ("C:\\X\\2", record.files.back().path);  // no room for the record itself
 }
 
-TEST_F(UninstallRecordTest, APathWithACommaIsCutThereWhenReadBack) {
-  RecordInstalledFile(os, lists.files, "C:\\Program Files\\Tools\\a,b.txt", ",/F");
-  WriteUninstallRecord(os, Setting(), lists, kCp932);
-  UninstallRecord record = ReadUninstallRecord(os, kRecord);
-  EXPECT_EQ("C:\\Program Files\\Tools\\a", record.files[0].path);
-  EXPECT_EQ(",b.", record.files[0].flag);
-  EXPECT_TRUE(record.files[0].cutInPath);
-  EXPECT_FALSE(record.files[1].cutInPath);  // the record itself
+// A value carries a flag only when it ends with one of the three: commas
+// anywhere else belong to the path (an install folder "C:\Acme, Inc").
+TEST(RecordedFileValue, TheFlagIsTakenOnlyFromTheEnd) {
+  const std::pair<const char*, RecordedFile> cases[] = {
+      {"C:\\Acme, Inc\\X.TXT", {"C:\\Acme, Inc\\X.TXT", ""}},
+      {"C:\\Acme, Inc\\X.TXT,/C", {"C:\\Acme, Inc\\X.TXT", ",/C"}},
+      {"C:\\A,/F\\X.TXT,/L", {"C:\\A,/F\\X.TXT", ",/L"}},
+      {"C:\\T\\X.TXT,/F", {"C:\\T\\X.TXT", ",/F"}},
+      {"C:\\T\\X.TXT,/f", {"C:\\T\\X.TXT,/f", ""}},  // letter case counts
+      {"C:\\T\\X.TXT,/X", {"C:\\T\\X.TXT,/X", ""}},
+      {"C:\\T\\X.TXT,", {"C:\\T\\X.TXT,", ""}},
+      {",/L", {"", ",/L"}},
+      {"/L", {"/L", ""}},
+      {"", {"", ""}},
+  };
+  for (const auto& [value, expected] : cases) {
+    RecordedFile split = SplitRecordedFile(value);
+    EXPECT_EQ(expected.path, split.path) << value;
+    EXPECT_EQ(expected.flag, split.flag) << value;
+  }
+}
+
+// Written and read back in both of the record's forms (Shift-JIS, and
+// UTF-16 once a path leaves Shift-JIS): the comma stays in the path, a
+// reinstall finds the entry again, and text after a comma in the definition
+// that is none of the flags is not recorded as one.
+TEST_F(UninstallRecordTest, APathWithACommaIsReadWholeInEitherForm) {
+  for (const std::string folder : {"C:\\Acme, Inc", "C:\\𠮷田, Inc"}) {
+    SCOPED_TRACE(folder);
+    DeleteLists files;
+    RecordInstalledFile(os, files.files, folder + "\\a,b.txt", ",/F");
+    RecordInstalledFile(os, files.files, folder + "\\C.TXT", ",/X");
+    RecordInstalledFile(os, files.files, folder + "\\D.TXT", ",");
+    RecordInstalledFile(os, files.files, folder + "\\A,B.TXT", ",/L");  // the same file again
+    WriteUninstallRecord(os, Setting(), files, kCp932);
+    UninstallRecord record = ReadUninstallRecord(os, kRecord);
+    std::vector<std::string> read;
+    for (const RecordedFile& file : record.files) read.push_back(file.path + "|" + file.flag);
+    EXPECT_EQ((std::vector<std::string>{folder + "\\A,B.TXT|,/L", folder + "\\C.TXT|",
+                                        folder + "\\D.TXT|", std::string(kRecord) + "|"}),
+              read);
+  }
 }
 
 TEST_F(UninstallRecordTest, AnEmptyRecordStillNamesTheFolderAndTheRegistration) {
@@ -244,7 +278,7 @@ TEST_F(UninstallRecordTest, EachRegistrationValueThatCannotBeWrittenIsNamed) {
       if (what.rfind(prefix, 0) == 0) writes.push_back({static_cast<long>(i + 1), what.substr(prefix.size())});
     }
   }
-  ASSERT_EQ(11u, writes.size());
+  ASSERT_EQ(12u, writes.size());  // eight texts, the digest, three numbers
   for (const auto& [call, name] : writes) {
     test::FakePlatform world;
     world.AddFolder("C:\\Program Files\\Tools");
@@ -290,6 +324,30 @@ TEST_F(UninstallRecordTest, ARecordThatCannotBeWrittenWhollyEndsTheRunAfterTheRe
   }
   EXPECT_TRUE(os.GetRegistryValue(RegRoot::LocalMachine, UninstallKeyPath("Acme Tools"),
                                   "UninstallString").has_value());
+}
+
+// A record that cannot be written whole is not left half written: what a
+// failing write or close put there goes again, and the run ends with the
+// error report after the registration.
+TEST_F(UninstallRecordTest, ARecordNotWrittenWholeIsNotLeftHalfWritten) {
+  os.AddFile(kRecord, "[Title]\r\nUnSetup=Old\r\n");
+  RecordInstalledFile(os, lists.files, "C:\\Program Files\\Tools\\A.EXE", "");
+  for (const char* call : {"Write ", "Close "}) {
+    SCOPED_TRACE(call);
+    test::FaultyPlatform probe(os);
+    WriteUninstallRecord(probe, Setting(), lists, kCp932);
+    long at = 0;
+    for (size_t i = 0; i < probe.calls().size(); ++i) {
+      if (probe.calls()[i].what == call + std::string(kRecord)) at = static_cast<long>(i) + 1;
+    }
+    ASSERT_NE(0, at);
+    test::FaultyPlatform faulty(os);
+    faulty.Arm(at, test::FaultKind::DiskFull);
+    EXPECT_THROW(WriteUninstallRecord(faulty, Setting(), lists, kCp932), SetupError);
+    EXPECT_FALSE(os.Contents(kRecord).has_value());
+    EXPECT_TRUE(os.GetRegistryValue(RegRoot::LocalMachine, UninstallKeyPath("Acme Tools"),
+                                    "UninstallRecordSHA256").has_value());
+  }
 }
 
 // The one root-marker table read both ways: the install run writes where

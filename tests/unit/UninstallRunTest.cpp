@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <map>
+#include <span>
+
 #include "core/SetupError.h"
+#include "core/Texts.h"
 #include "core/ShortCut.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeRunWindow.h"
@@ -11,6 +16,8 @@ namespace qs {
 namespace {
 
 constexpr const char* kCopy = "C:\\TEMP\\UNSETUP.INI";
+// The record named on the command line, in the install folder C:\App.
+constexpr const char* kRecord = "C:\\App\\UNSETUP.INI";
 constexpr const char* kPrograms = "C:\\WINDOWS\\Start Menu\\Programs";
 // Where later systems keep the startup folder, under a name of their own.
 constexpr const char* kStartUp = "C:\\WINDOWS\\Start Menu\\Programs\\StartUp\\";
@@ -20,19 +27,37 @@ constexpr const char* kDone = "ask[完了,64]: アンセットアップを完了
 
 class UninstallRunTest : public ::testing::Test {
  protected:
-  UninstallRunTest() {
+  UninstallRunTest() { Prepare(); }
+  // A fresh world: the record copy, the install folder C:\App, the places.
+  void Prepare() {
+    os = test::FakePlatform();
+    values = ProgramValues();
+    window = test::FakeRunWindow();
     values.tempFolder = "C:\\TEMP\\";
     values.infoFile = kCopy;
+    values.recordFile = kRecord;
     values.windowsFolder = "C:\\WINDOWS";
-    values.systemFolder = "C:\\WINDOWS\\SYSTEM32";
+    values.systemFolder = "C:\\WINDOWS\\SYSTEM";
+    values.programFilesFolder = "C:\\Program Files";
     os.AddFolder("C:\\TEMP");
     os.AddFolder("C:\\App");
     os.specialFolders[kCsidlDesktop] = "C:\\WINDOWS\\Desktop\\";
     os.specialFolders[kCsidlPrograms] = kPrograms;
     os.specialFolders[kCsidlStartup] = kStartUp;
+    os.specialFolders[kCsidlSendTo] = "C:\\WINDOWS\\SendTo";
     Set("SetupFolder", "Folder", "C:\\App\\");
     Set("UnSetupRegistryKey", "Key", kRegistration);
+    // A registration from before digests: the record is honoured within
+    // the places (Sign() makes it one that holds the record's digest).
     os.CreateRegistryKey(RegRoot::LocalMachine, kRegistration);
+    os.SetRegistryValue(RegRoot::LocalMachine, kRegistration, "UninstallString",
+                        {RegValue::Kind::String, "C:\\WINDOWS\\APPUNSET.EXE \"" +
+                                                     std::string(kRecord) + "\"", 0});
+  }
+  // The registration holds the digest of the record copy as it is now.
+  void Sign() {
+    os.SetRegistryValue(RegRoot::LocalMachine, kRegistration, "UninstallRecordSHA256",
+                        {RegValue::Kind::String, DigestText(*os.Contents(kCopy)), 0});
   }
   void Set(const char* section, const std::string& key, const std::string& value) {
     os.WriteProfile(section, key, value, kCopy);
@@ -81,18 +106,18 @@ TEST_F(UninstallRunTest, ACleanRunRemovesEverythingAndOnlyAnnouncesTheEnd) {
 TEST_F(UninstallRunTest, LibrariesInTheSystemFoldersStayUnlessFlagged) {
   for (const char* path : {"C:\\WINDOWS\\SYSTEM\\X.DLL", "C:\\WINDOWS\\SYSTEM\\Y.DLL",
                            "c:\\windows\\system32\\z.ocx", "C:\\WINDOWS\\X.DLLS\\README.TXT",
-                           "D:\\Tools\\X.DLL"}) {
+                           "C:\\App\\X.DLL"}) {
     os.AddFile(path, "");
   }
   Files({"C:\\WINDOWS\\SYSTEM\\X.DLL", "C:\\WINDOWS\\SYSTEM\\Y.DLL",
          "c:\\windows\\system\\y.dll,/F",  // the unflagged entry was dropped, not listed
-         "c:\\windows\\system32\\z.ocx", "C:\\WINDOWS\\X.DLLS\\README.TXT", "D:\\Tools\\X.DLL"});
+         "c:\\windows\\system32\\z.ocx", "C:\\WINDOWS\\X.DLLS\\README.TXT", "C:\\App\\X.DLL"});
   Run();
   EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\X.DLL"));
   EXPECT_FALSE(Exists("C:\\WINDOWS\\SYSTEM\\Y.DLL"));
   EXPECT_TRUE(Exists("c:\\windows\\system32\\z.ocx"));
   EXPECT_TRUE(Exists("C:\\WINDOWS\\X.DLLS\\README.TXT"));
-  EXPECT_FALSE(Exists("D:\\Tools\\X.DLL"));
+  EXPECT_FALSE(Exists("C:\\App\\X.DLL"));
   EXPECT_EQ((std::vector<std::string>{kDone}), window.Lines("ask"));
 }
 
@@ -108,8 +133,10 @@ TEST_F(UninstallRunTest, FlagsAskLeaveOrDeleteAndTheFirstListingCounts) {
   EXPECT_FALSE(Exists("C:\\WINDOWS\\SYSTEM\\A.DLL"));
   EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\B.DLL"));
   EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\C.TXT"));
-  EXPECT_FALSE(Exists("C:\\WINDOWS\\SYSTEM\\D.TXT"));
-  EXPECT_FALSE(Exists("C:\\WINDOWS\\SYSTEM\\E.TXT"));
+  // Text after a comma that is none of the flags is part of the path: those
+  // values name other files, which are not there.
+  EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\D.TXT"));
+  EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\E.TXT"));
   auto asked = window.Lines("ask[ファイル削除の確認,36]: ");
   ASSERT_EQ(2u, asked.size());
   EXPECT_EQ("ask[ファイル削除の確認,36]: C:\\WINDOWS\\SYSTEM\\B.DLL\r\r"
@@ -125,17 +152,19 @@ TEST_F(UninstallRunTest, FilesThatCannotGoAreListed) {
   os.SetAttributes("C:\\App\\RO.TXT", kAttrReadOnly);
   os.AddFile("C:\\A", "someone else's file");
   os.AddFile("C:\\App\\A", "ours");
+  os.AddFile("C:\\App\\Acme, Inc\\X,Y.TXT", "ours");
   Files({"C:\\App\\RO.TXT", "C:\\App\\GONE.TXT", "C:\\A,B\\X.TXT,/F", "C:\\App\\A,B.TXT",
-         "C:\\App\\A"});
+         "C:\\App\\A", "C:\\App\\Acme, Inc\\X,Y.TXT,/F"});
   window.answers = {kIdYes};
   Run();
   EXPECT_TRUE(Exists("C:\\App\\RO.TXT"));
-  // The comma belonged to the path: the text before it is not ours to delete,
-  // and it does not hide a genuine entry of the same text.
+  // A comma belongs to the path: the text before it is not ours to delete,
+  // and a path with commas in it is deleted whole.
   EXPECT_EQ("someone else's file", os.Contents("C:\\A"));
   EXPECT_FALSE(Exists("C:\\App\\A"));
-  EXPECT_EQ("<File> C:\\App\\RO.TXT\r\n<File> C:\\App\\GONE.TXT\r\n<File> C:\\A\r\n"
-            "<File> C:\\App\\A\r\n<SetupFolder> C:\\App\\\r\n",
+  EXPECT_FALSE(Exists("C:\\App\\Acme, Inc\\X,Y.TXT"));
+  EXPECT_EQ("<File> C:\\App\\RO.TXT\r\n<File> C:\\App\\GONE.TXT\r\n<File> C:\\A,B\\X.TXT\r\n"
+            "<File> C:\\App\\A,B.TXT\r\n<SetupFolder> C:\\App\\\r\n",
             FailureList());
 }
 
@@ -258,6 +287,209 @@ TEST_F(UninstallRunTest, FailuresAreOfferedInStepOrderBeforeTheEnd) {
             t[3]);
   EXPECT_EQ(kDone, t[6]);
   EXPECT_EQ("end", t[7]);
+}
+
+// Every path is resolved as the system resolves it before any rule; a file
+// or folder goes only in a place a definition can name, a link only below
+// a shell place, and nothing through a link or junction. Even a record
+// with its digest gets no further: each row is removed, or kept and listed.
+TEST_F(UninstallRunTest, OnlyThePlacesADefinitionCanNameAreTouched) {
+  os.AddFolder("C:\\WINDOWS\\SYSTEM\\DRIVERS");
+  os.AddFolder("C:\\WINDOWS\\Empty");
+  os.AddFolder("C:\\App\\Sub");
+  os.AddFolder("C:\\WINDOWS\\Desktop");
+  os.AddLink("C:\\App\\Junction", "C:\\WINDOWS\\SYSTEM", true);
+  os.AddFile("C:\\Data\\VICTIM.DAT", "the user's");
+  os.AddLink("C:\\App\\LINK.TXT", "C:\\Data\\VICTIM.DAT", false);
+  struct Row {
+    const char* section;
+    const char* entry;  // as recorded; its flag, if any, comes off for the list
+    const char* path;   // where it is; empty: the entry's own path (a link made above)
+    bool removed;
+  };
+  const Row rows[] = {
+      {"DeleteFile", "C:\\App\\A.TXT", "C:\\App\\A.TXT", true},
+      {"DeleteFile", "C:/App/./B.TXT", "C:\\App\\B.TXT", true},
+      {"DeleteFile", "C:\\Program Files\\Acme\\C.EXE", "C:\\Program Files\\Acme\\C.EXE", true},
+      {"DeleteFile", "C:\\WINDOWS\\ACME.INI,/F", "C:\\WINDOWS\\ACME.INI", true},
+      {"DeleteFile", "C:\\WINDOWS\\SYSTEM\\ACME.SYS,/F", "C:\\WINDOWS\\SYSTEM\\ACME.SYS", true},
+      {"DeleteFile", "C:\\BOOT.TXT", "C:\\BOOT.TXT", true},
+      {"DeleteFile", "C:\\App\\LINK.TXT", "", true},  // the link itself
+      {"DeleteFile", "C:\\WINDOWS\\SYSTEM\\DRIVERS\\X.SYS,/F", "C:\\WINDOWS\\SYSTEM\\DRIVERS\\X.SYS", false},
+      {"DeleteFile", "C:\\App\\..\\WINDOWS\\SYSTEM\\DRIVERS\\Y.SYS", "C:\\WINDOWS\\SYSTEM\\DRIVERS\\Y.SYS", false},
+      {"DeleteFile", "C:\\App\\Junction\\Z.SYS,/F", "C:\\WINDOWS\\SYSTEM\\Z.SYS", false},
+      {"DeleteFile", "C:\\WINDOWS\\Fonts\\ACME.TTF,/F", "C:\\WINDOWS\\Fonts\\ACME.TTF", false},
+      {"DeleteFile", "C:\\Data\\USER.DAT", "C:\\Data\\USER.DAT", false},
+      {"DeleteFile", "D:\\Tools\\X.DLL", "D:\\Tools\\X.DLL", false},
+      {"DeleteFile", "C:\\Program Files\\..\\Data\\OTHER.DAT", "C:\\Data\\OTHER.DAT", false},
+      {"DeleteFile", "\\\\?\\C:\\WINDOWS\\SYSTEM\\W.SYS", "C:\\WINDOWS\\SYSTEM\\W.SYS", false},
+      {"DeleteShortCut", "C:\\WINDOWS\\Desktop\\Acme.lnk", "C:\\WINDOWS\\Desktop\\Acme.lnk", true},
+      {"DeleteShortCut", "C:\\WINDOWS\\Desktop\\Notes.txt", "C:\\WINDOWS\\Desktop\\Notes.txt", false},
+      {"DeleteShortCut", "C:\\Data\\Acme.lnk", "C:\\Data\\Acme.lnk", false},
+      {"DeleteShortCut", "C:\\WINDOWS\\Desktop\\..\\..\\Data\\Up.lnk", "C:\\Data\\Up.lnk", false},
+      {"DeleteFolder", "C:\\App\\Sub\\", "", true},
+      {"DeleteFolder", "C:\\Program Files\\Acme\\", "", true},
+      {"DeleteFolder", "C:\\App\\Junction\\", "", true},  // the junction itself
+      {"DeleteFolder", "C:\\WINDOWS\\Empty\\", "", false},
+  };
+  std::map<std::string, int> numbers;
+  for (const Row& row : rows) {
+    if (*row.path && !std::string(row.section).starts_with("DeleteFolder")) os.AddFile(row.path, "x");
+    const char* prefix = std::string(row.section) == "DeleteFolder" ? "Folder" : row.section[6] == 'R' ? "Key" : "File";
+    Set(row.section, prefix + std::to_string(++numbers[row.section]), row.entry);
+  }
+  Sign();
+  window.answers = {kIdYes};
+  Run();
+  const std::string list = FailureList();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.entry);
+    const std::string path = *row.path ? row.path : row.entry;
+    EXPECT_EQ(!row.removed, Exists(path));
+    const std::string recorded = SplitRecordedFile(row.entry).path;
+    const char* tag = std::string(row.section) == "DeleteFile"       ? "<File> "
+                      : std::string(row.section) == "DeleteShortCut" ? "<ShortCut> "
+                                                                     : "<Folder> ";
+    EXPECT_EQ(!row.removed, list.find(tag + recorded + "\r\n") != std::string::npos) << list;
+  }
+  // What the links and the junction pointed at is untouched.
+  EXPECT_EQ("the user's", os.Contents("C:\\Data\\VICTIM.DAT"));
+  EXPECT_EQ("x", os.Contents("C:\\WINDOWS\\SYSTEM\\Z.SYS"));
+  EXPECT_TRUE(Exists("C:\\WINDOWS\\SYSTEM\\DRIVERS"));
+  EXPECT_FALSE(Exists("C:\\App"));
+}
+
+// A record that no longer has the bytes the installation registered (or
+// that no registration names) is said to be so before anything goes; then
+// only the install folder's tree, the links below the places and its own
+// registration are removed, and everything else is listed.
+TEST_F(UninstallRunTest, ARecordChangedAfterInstallationReachesOnlyItsFolder) {
+  for (const char* change : {"edited", "another product's registration"}) {
+    SCOPED_TRACE(change);
+    Prepare();
+    os.AddFile("C:\\App\\A.TXT", "ours");
+    os.AddFile("C:\\App\\Sub\\B.TXT", "ours");
+    os.AddFile("C:\\WINDOWS\\WIN.INI", "the system's");
+    os.AddFile("C:\\Program Files\\Acme\\C.EXE", "another product's");
+    os.AddFile("C:\\WINDOWS\\Desktop\\Acme.lnk", "link");
+    os.CreateRegistryKey(RegRoot::CurrentUser, "Software\\Acme");
+    Files({"C:\\App\\A.TXT", "C:\\App\\Sub\\B.TXT", "C:\\Program Files\\Acme\\C.EXE"});
+    Set("DeleteFolder", "Folder1", "C:\\App\\Sub\\");
+    Set("DeleteFolder", "Folder2", "C:\\Program Files\\Acme\\");
+    Set("DeleteShortCut", "File1", "C:\\WINDOWS\\Desktop\\Acme.lnk");
+    Set("DeleteRegistry", "Key1", "(Cuser)Software\\Acme");
+    Sign();
+    const bool edited = std::string(change) == "edited";
+    if (edited) {
+      Set("DeleteFile", "File9", "C:\\WINDOWS\\WIN.INI,/F");
+    } else {
+      os.SetRegistryValue(RegRoot::LocalMachine, kRegistration, "UninstallString",
+                          {RegValue::Kind::String, "APPUNSET.EXE \"C:\\Other\\UNSETUP.INI\"", 0});
+    }
+    window.answers = {kIdOk, kIdYes};
+    Run();
+    const auto asked = window.Lines("ask");
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(std::string("ask[警告,48]: ") + text::kRecordChanged, asked[0]);
+    EXPECT_FALSE(Exists("C:\\App"));
+    EXPECT_FALSE(Exists("C:\\WINDOWS\\Desktop\\Acme.lnk"));
+    EXPECT_EQ("the system's", os.Contents("C:\\WINDOWS\\WIN.INI"));
+    EXPECT_EQ("another product's", os.Contents("C:\\Program Files\\Acme\\C.EXE"));
+    EXPECT_TRUE(os.RegistryKeyExists(RegRoot::CurrentUser, "Software\\Acme"));
+    // Its own registration goes; another product's stays.
+    EXPECT_EQ(!edited, os.RegistryKeyExists(RegRoot::LocalMachine, kRegistration));
+    std::string expected = "<File> C:\\Program Files\\Acme\\C.EXE\r\n";
+    if (edited) expected += "<File> C:\\WINDOWS\\WIN.INI\r\n";
+    expected += "<Folder> C:\\Program Files\\Acme\\\r\n<Registry> (Cuser)Software\\Acme\r\n";
+    EXPECT_EQ(expected, FailureList());
+    EXPECT_TRUE(window.ended);
+  }
+}
+
+// The registry's own structure never goes, however a record spells it; a
+// first-level key (in the system's view) goes only when the record, signed
+// by its registration, says the installation made it. Each row: the entry,
+// whether the record notes it as made, and whether it goes.
+TEST_F(UninstallRunTest, SystemKeysStayAndFirstLevelKeysGoOnlyWhenTheInstallMadeThem) {
+  struct Row {
+    const char* entry;
+    RegRoot root;
+    const char* key;
+    bool noted, removed;
+  };
+  const Row rows[] = {
+      {"(Class).acc", RegRoot::ClassesRoot, ".acc", true, true},
+      {"(Class)AccTest.Document", RegRoot::ClassesRoot, "AccTest.Document", true, true},
+      {"(Class)NotMine", RegRoot::ClassesRoot, "NotMine", false, false},
+      {"(Class).txt", RegRoot::ClassesRoot, ".txt", true, false},
+      {"(Class)CLSID", RegRoot::ClassesRoot, "CLSID", true, false},
+      {"(Class)CLSID\\{6D1A3F00-0000-0000-0000-000000000001}", RegRoot::ClassesRoot,
+       "CLSID\\{6D1A3F00-0000-0000-0000-000000000001}", false, true},
+      {"(Class)lnkfile\\shell", RegRoot::ClassesRoot, "lnkfile\\shell", false, false},
+      {"(Class)*\\shellex\\ContextMenuHandlers\\Acme", RegRoot::ClassesRoot,
+       "*\\shellex\\ContextMenuHandlers\\Acme", false, true},
+      {"(Local)SOFTWARE\\Microsoft", RegRoot::LocalMachine, "SOFTWARE\\Microsoft", true, false},
+      {"(Local)SYSTEM\\CurrentControlSet", RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet", false, false},
+      {"(Local)SOFTWARE\\WOW6432Node\\Microsoft", RegRoot::LocalMachine,
+       "SOFTWARE\\WOW6432Node\\Microsoft", false, false},
+      {"(Local)SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", RegRoot::LocalMachine,
+       "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", false, false},
+      {"(Local)SOFTWARE\\Classes\\.exe", RegRoot::LocalMachine, "SOFTWARE\\Classes\\.exe", false, false},
+      {"(Local)SOFTWARE\\Classes\\.other", RegRoot::LocalMachine, "SOFTWARE\\Classes\\.other", false, false},
+      {"(Local)SOFTWARE\\Classes\\.made", RegRoot::LocalMachine, "SOFTWARE\\Classes\\.made", true, true},
+      {"(Local)SOFTWARE\\Acme", RegRoot::LocalMachine, "SOFTWARE\\Acme", false, true},
+      {"(Cuser)Control Panel\\Desktop", RegRoot::CurrentUser, "Control Panel\\Desktop", false, false},
+      {"(Cuser)Environment", RegRoot::CurrentUser, "Environment", true, false},
+      {"(Cuser)Software\\Microsoft", RegRoot::CurrentUser, "Software\\Microsoft", false, false},
+      {"(Cuser)Software\\Classes\\*", RegRoot::CurrentUser, "Software\\Classes\\*", false, false},
+      {"(Cuser)Software\\Acme", RegRoot::CurrentUser, "Software\\Acme", false, true},
+      {"(Users).DEFAULT", RegRoot::Users, ".DEFAULT", true, false},
+      {"(Users).DEFAULT\\Control Panel", RegRoot::Users, ".DEFAULT\\Control Panel", false, false},
+      {"(Users).DEFAULT\\Software\\Acme", RegRoot::Users, ".DEFAULT\\Software\\Acme", false, true},
+  };
+  // A record lists at most 20 keys: the rows go in two records.
+  const size_t half = std::size(rows) / 2;
+  for (auto [signedRecord, first] : {std::pair{true, size_t{0}}, {true, half}, {false, size_t{0}},
+                                     {false, half}}) {
+    SCOPED_TRACE(signedRecord ? "signed" : "from before digests");
+    const std::span<const Row> part(rows + first, first ? std::size(rows) - half : half);
+    Prepare();
+    int n = 0, made = 0;
+    for (const Row& row : part) {
+      os.CreateRegistryKey(row.root, std::string(row.key) + "\\Sub");
+      Set("DeleteRegistry", "Key" + std::to_string(++n), row.entry);
+      if (row.noted) Set("CreatedRegistry", "Key" + std::to_string(++made), row.entry);
+    }
+    if (signedRecord) Sign();
+    window.answers = {kIdYes};
+    Run();
+    const std::string list = FailureList();
+    for (const Row& row : part) {
+      SCOPED_TRACE(row.entry);
+      // A first-level key goes only from a signed record.
+      const bool removed = row.removed && (signedRecord || !row.noted);
+      EXPECT_EQ(!removed, os.RegistryKeyExists(row.root, std::string(row.key) + "\\Sub"));
+      EXPECT_EQ(!removed, list.find(std::string("<Registry> ") + row.entry + "\r\n") != std::string::npos);
+    }
+  }
+}
+
+// A registry link is deleted itself and never followed: what it points at
+// stays, and a key through it is not deleted.
+TEST_F(UninstallRunTest, ARegistryLinkIsNeverFollowed) {
+  os.CreateRegistryKey(RegRoot::LocalMachine, "SYSTEM\\Victim\\Sub");
+  os.CreateRegistryKey(RegRoot::CurrentUser, "Software\\Acme");
+  os.AddRegistryLink(RegRoot::CurrentUser, "Software\\Acme\\Link", RegRoot::LocalMachine,
+                     "SYSTEM\\Victim");
+  os.AddRegistryLink(RegRoot::CurrentUser, "Software\\Other", RegRoot::LocalMachine,
+                     "SYSTEM\\Victim");
+  Set("DeleteRegistry", "Key1", "(Cuser)Software\\Other\\Sub");
+  Set("DeleteRegistry", "Key2", "(Cuser)Software\\Acme");
+  Sign();
+  Run();
+  EXPECT_TRUE(os.RegistryKeyExists(RegRoot::LocalMachine, "SYSTEM\\Victim\\Sub"));
+  EXPECT_FALSE(os.RegistryKeyExists(RegRoot::CurrentUser, "Software\\Acme"));
+  EXPECT_TRUE(os.RegistryKeyExists(RegRoot::CurrentUser, "Software\\Other\\Sub"));
 }
 
 TEST_F(UninstallRunTest, AnUnusableTempFolderStopsTheRunBeforeAnyRemoval) {

@@ -9,6 +9,7 @@
 #include "core/Paths.h"
 #include "core/Szdd.h"
 #include "core/SzddFiles.h"
+#include "core/Texts.h"
 #include "data/Definition.h"
 #include "data/UninstallRecord.h"
 #include "platform/ProfileText.h"
@@ -617,7 +618,8 @@ class Checker {
     }
   }
 
-  // The keys the uninstaller removes, read as it reads them.
+  // The keys the uninstaller removes, read as it reads them; what it keeps
+  // is what the dry run's uninstall listed.
   void DeleteRegistry() {
     for (const DefinitionEntry& entry : Definition().List(keys::kDeleteRegistry)) {
       std::string key = KeyName(keys::kDeleteRegistry, entry.number);
@@ -626,24 +628,14 @@ class Checker {
       std::string path = DelBackslash(DelBackslash(removed.path, "T", kCp), "B", kCp);
       if (path.empty()) {
         Error(entry.line, key + ": no key path after the root marker");
-      } else if (kCp.FindFirstOf(path, "\\") == std::string::npos) {
-        FirstLevelKey(entry.line, key, RegistryName(removed.root, path));
+      } else if (run_.uninstallFailureList.find(text::kTagRegistry + entry.value + "\r\n") !=
+                 std::string::npos) {
+        Warn(entry.line, key + ": " + Quote(RegistryName(removed.root, path)) +
+                             " is kept by the uninstaller, which lists it as failed: it is one of "
+                             "the system's keys, or a first-level key the installation does not "
+                             "make; name the product's own key");
       }
     }
-  }
-
-  // A key right below its root holds every program's settings: whether the
-  // uninstaller would remove it is what the dry run's uninstall did.
-  void FirstLevelKey(int line, const std::string& key, const std::string& full) {
-    for (const Step& step : run_.uninstall) {
-      if (step.kind == "delete-key" && UpperName(step.path) == UpperName(full)) {
-        Error(line, key + ": the uninstaller would remove the whole first-level key " + Quote(full) +
-                        " with everything in it; name the product's own key");
-        return;
-      }
-    }
-    Warn(line, key + ": " + Quote(full) + " is a first-level key, which the uninstaller never "
-                   "removes (it lists it as failed); name the product's own key");
   }
 
   // The readme the program shows: where the definition says, in a form it
@@ -703,12 +695,6 @@ class Checker {
       size_t tag = failed.find("> ");
       Error(tag == std::string::npos ? 0 : LineOfPath(failed.substr(tag + 2)),
             "the install would fail a step: " + failed);
-    }
-    for (const Step& step : run_.install) {
-      if (step.kind == "file" && step.path.find(',') != std::string::npos) {
-        Warn(folderLine, "the installed file " + Quote(step.path) + " has a comma in its path; "
-                         "the record is cut at it and the uninstaller leaves the file behind");
-      }
     }
   }
 

@@ -108,13 +108,9 @@ class RecordingPlatform : public fake::FakePlatform {
         name + " = " + Describe(value) + (written ? "" : "; fails"));
     return written;
   }
-  bool WriteProfile(const std::string& section, const std::string& key, const std::string& value,
-                    const std::string& file) override {
-    if (journal_.phase == text::kWritingRecord && file != lastRecord_) {
-      lastRecord_ = file;
-      Add("record", file, "");
-    }
-    return FakePlatform::WriteProfile(section, key, value, file);
+  std::unique_ptr<FileWriter> CreateNew(const std::string& path) override {
+    if (journal_.phase == text::kWritingRecord) Add("record", path, "");
+    return FakePlatform::CreateNew(path);
   }
   // Under /S the file is not opened; the run takes it as opened.
   bool ShellOpen(const std::string& path) override {
@@ -131,6 +127,13 @@ class RecordingPlatform : public fake::FakePlatform {
     bool removed = FakePlatform::RemoveFolder(path);
     if (Scratch(path)) return removed;
     Add("remove-folder", AddBackslash(path, "B", kCp), removed ? "" : "fails");
+    return removed;
+  }
+  // The uninstall's own removals.
+  bool RemoveInPlace(const std::string& path, bool folder) override {
+    bool removed = FakePlatform::RemoveInPlace(path, folder);
+    Add(folder ? "remove-folder" : "delete", folder ? AddBackslash(path, "B", kCp) : path,
+        removed ? "" : "fails");
     return removed;
   }
   bool DeleteRegistryTree(RegRoot root, const std::string& path) override {
@@ -161,7 +164,6 @@ class RecordingPlatform : public fake::FakePlatform {
   }
 
   Journal& journal_;
-  std::string lastRecord_;
 };
 
 // The main window as the user would work it: message boxes answered from
@@ -221,6 +223,23 @@ void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
   for (const auto& [csidl, folder] : layout.specialFolders) os.AddFolder(folder);
   os.AddFolder(layout.sourceFolder);
   os.modulePath = JoinPath(layout.sourceFolder, "SETUP.EXE", kCp);
+  // First-level keys every Windows has: the product's own ones are told
+  // from these as on a real system (the uninstaller removes only those the
+  // installation made).
+  const std::pair<RegRoot, const char*> keys[] = {
+      {RegRoot::CurrentUser, "Software"},     {RegRoot::CurrentUser, "Control Panel"},
+      {RegRoot::CurrentUser, "Environment"},  {RegRoot::LocalMachine, "SOFTWARE"},
+      {RegRoot::LocalMachine, "SYSTEM"},      {RegRoot::LocalMachine, "HARDWARE"},
+      {RegRoot::Users, ".DEFAULT"},           {RegRoot::ClassesRoot, "CLSID"},
+      {RegRoot::ClassesRoot, "Interface"},    {RegRoot::ClassesRoot, "TypeLib"},
+      {RegRoot::ClassesRoot, "AppID"},        {RegRoot::ClassesRoot, "*"},
+      {RegRoot::ClassesRoot, "Directory"},    {RegRoot::ClassesRoot, "Folder"},
+      {RegRoot::ClassesRoot, ".exe"},         {RegRoot::ClassesRoot, ".dll"},
+      {RegRoot::ClassesRoot, ".txt"},         {RegRoot::ClassesRoot, ".ini"},
+      {RegRoot::ClassesRoot, ".lnk"},         {RegRoot::ClassesRoot, "exefile"},
+      {RegRoot::ClassesRoot, "txtfile"},      {RegRoot::ClassesRoot, "lnkfile"},
+  };
+  for (const auto& [root, key] : keys) os.CreateRegistryKey(root, key);
 }
 
 // The product's files beside the program, and those of its sub-folders
@@ -305,6 +324,7 @@ bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
   // the continue action has run already.
   if (view.Visible(ids::kBtnContinue) && view.Enabled(ids::kBtnContinue)) form->btnContinueClick();
   result.values = form->values();
+  result.values.setupProgram.reset();  // held in the run's own Windows, which the result outlives
   result.definitionFound = FileExists(os, result.values.infoFile);
   if (!result.definitionFound) return false;
   if (!choices.folder.empty()) {
