@@ -139,14 +139,16 @@ TEST(Setupkit, ThePlanOfTheSampleIsWhatTheRealInstallDid) {
   }
   EXPECT_EQ(record, written) << plan.out;
   // The registration has every value of its layout (the sample names a
-  // version and a publisher).
+  // version and a publisher); the record's digest is the real one's, as the
+  // record is byte for byte.
   std::set<std::string> registered;
   for (const PlanStep& step : steps) {
     if (step.kind == "registration") registered.insert(step.detail.substr(0, step.detail.find(" = ")));
   }
   EXPECT_EQ((std::set<std::string>{"DisplayName", "UninstallString", "QuietUninstallString",
                                    "DisplayIcon", "InstallLocation", "DisplayVersion", "Publisher",
-                                   "InstallDate", "EstimatedSize", "NoModify", "NoRepair"}),
+                                   "InstallDate", "EstimatedSize", "NoModify", "NoRepair",
+                                   "UninstallRecordSHA256"}),
             registered)
       << plan.out;
   // Every step's effect is there.
