@@ -1,19 +1,13 @@
 #include "app/Deploy.h"
 
-#include <optional>
-
-#include "app/Application.h"
-#include "app/Back.h"
-#include "app/MainWindow.h"
+#include "app/Start.h"
 #include "app/Unattended.h"
 #include "core/Texts.h"
-#include "install/InstallPlan.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/Wide.h"
 
 namespace qs::app {
 namespace {
-
-constexpr const wchar_t* kMutexName = L"QLOSETUP";
 
 // The /LOG= file added to, or made: never through a link or junction, never
 // a file with another name (a second hard link), shared for reading only.
@@ -32,10 +26,10 @@ int EndEarly(const CommandLine& line, const std::string& why, int code) {
 }
 
 // After the usage and the command line have been dealt with: the same
-// single-instance rule as the window, then the run.
+// session as the window's, then the run.
 int RunGuarded(HINSTANCE instance, const CommandLine& line) {
-  win32::ScopedKernelObject mutex;
-  if (AnotherCopyRuns(mutex)) {
+  ProgramSession session;
+  if (session.anotherCopyRuns()) {
     // The running copy may hold the same log: then this one stays silent.
     return EndEarly(line, "another copy is running", kExitAnotherCopy);
   }
@@ -58,27 +52,6 @@ int RunGuarded(HINSTANCE instance, const CommandLine& line) {
 
 }  // namespace
 
-bool AnotherCopyRuns(win32::ScopedKernelObject& mutex) {
-  if (win32::ScopedKernelObject other{::OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)}) {
-    return true;
-  }
-  mutex.reset(::CreateMutexW(nullptr, FALSE, kMutexName));
-  return false;
-}
-
-void RunWindows(HINSTANCE instance, Platform& platform, RunLog* log) {
-  Application& app = Application::Instance();
-  app.Initialize(instance, text::kAppTitle);
-  InstallPlan plan;
-  TfrmBack frmBack;
-  TfrmMain frmMain(frmBack, platform, plan);
-  std::optional<LoggingRunWindow> logged;
-  if (log) frmMain.form().SetRunWindow(logged.emplace(frmMain.form().viewWindow(), *log));
-  frmBack.SetMainForm(&frmMain);
-  frmBack.Show();
-  app.Run();
-}
-
 int RefuseToStart(const CommandLine& line) {
   if (line.silent) return EndEarly(line, text::kSystemTooOld, kExitError);
   ::MessageBoxW(nullptr, win32::Wide(text::kSystemTooOld), win32::Wide(text::kAppTitle),
@@ -95,7 +68,6 @@ int RunSwitched(HINSTANCE instance, const CommandLine& line) {
   if (!line.error.empty()) {
     return EndEarly(line, "bad command line: " + line.error, kExitBadCommandLine);
   }
-  win32::ComInitialization com;
   return RunGuarded(instance, line);
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/Deploy.h"
-#include "platform/win32/Handles.h"
+#include "app/Start.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Wide.h"
 
@@ -51,9 +51,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!RestrictDllSearch()) return RefuseToStart(line);
   PreloadSystemDlls();
   if (line.switched) return RunSwitched(instance, line);
-  qs::win32::ComInitialization com;
-  qs::win32::ScopedKernelObject mutex;
-  if (AnotherCopyRuns(mutex)) {
+  ProgramSession session;
+  if (session.anotherCopyRuns()) {
     // Leave without a window or a word.
     ::PostQuitMessage(0);
     return 0;

@@ -23,6 +23,7 @@ add_executable(SETUP WIN32
   app/MainWindow.cpp
   app/GroupBox.cpp
   app/Deploy.cpp
+  app/Start.cpp
   app/Setup.rc
   ui/FldrDlg.cpp
 )
