@@ -81,19 +81,17 @@ bool CopyInto(Platform& platform, FileReader& reader, const std::string& target,
   return copied;
 }
 
-// The files of one expansion in the temporary folder, and the answer.
+// The files of one expansion in the temporary folder.
 struct Places {
   std::string scratch;     // where a file of the target's name waits
   std::string expandFile;  // the finished copy
   std::string target;      // the copy while it is being written
-  std::string answer;
   std::optional<std::string> nameHead;  // the bytes the name came from
 };
 
-// The target and the answer for the expanded name.
+// The target for the expanded name.
 void Rename(Places& places, const std::string& name, CodePage cp) {
   places.target = FolderPart(places.scratch, cp) + FileNamePart(name, cp);
-  places.answer = places.expandFile + "," + FileNamePart(places.target, cp);
 }
 
 Places PlacesFor(Platform& platform, const std::string& source, const std::string& tempFolder,
@@ -108,7 +106,7 @@ Places PlacesFor(Platform& platform, const std::string& source, const std::strin
     name = source;
   }
   places.scratch = JoinPath(tempFolder, kAsideScratch, cp);
-  places.expandFile = ExpandScratchPath(tempFolder, cp);
+  places.expandFile = JoinPath(tempFolder, kExpandScratch, cp);
   Rename(places, *name, cp);
   return places;
 }
@@ -162,7 +160,7 @@ bool AnyLink(Platform& platform, const Places& places) {
          IsLink(platform, places.scratch);
 }
 
-// Moves the finished copy to its answer name; false (and the copy gone)
+// Moves the finished copy to the scratch name; false (and the copy gone)
 // when it cannot go there.
 bool Publish(Platform& platform, const Places& places) {
   if (platform.Move(places.target, places.expandFile)) return true;
@@ -172,13 +170,15 @@ bool Publish(Platform& platform, const Places& places) {
 
 }  // namespace
 
-std::string ExpandCompressedFile(Platform& platform, const std::string& source,
-                                 const std::string& tempFolder, CodePage cp, bool* complete) {
+ExpandResult ExpandCompressedFile(Platform& platform, const std::string& source,
+                                  const std::string& tempFolder, CodePage cp) {
   Places places = PlacesFor(platform, source, tempFolder, cp);
   // A failed copy leaves no EXPAND.QST where it can be removed; complete
   // tells the caller either way, so an old one that stays is never taken
   // for this file's contents.
-  if (complete) *complete = false;
+  auto answer = [&](bool complete) {
+    return ExpandResult{places.expandFile, FileNamePart(places.target, cp), complete};
+  };
   auto removeExpandFile = [&] {
     if (FileExists(platform, places.expandFile)) platform.Delete(places.expandFile);
   };
@@ -186,35 +186,23 @@ std::string ExpandCompressedFile(Platform& platform, const std::string& source,
   OpenedSource opened;
   if (!Open(platform, source, &opened)) {
     removeExpandFile();
-    return places.answer;
+    return answer(false);
   }
   const bool nameFits = NameFitsContents(places, opened, source, cp);
-  if (AnyLink(platform, places)) return places.answer;
+  if (AnyLink(platform, places)) return answer(false);
   if (opened.kind == SzddKind::UnknownMode || !nameFits || !SetAside(platform, places)) {
     removeExpandFile();
-    return places.answer;
+    return answer(false);
   }
 
   const bool copied = CopyInto(platform, *opened.reader, places.target, opened.head, opened.got,
                                opened.kind, opened.header);
   opened.reader.reset();
   removeExpandFile();
-  if (copied && Publish(platform, places) && complete) *complete = true;
+  const bool complete = copied && Publish(platform, places);
 
   if (FileExists(platform, places.scratch)) platform.Move(places.scratch, places.target);
-  return places.answer;
-}
-
-std::string ExpandScratchPath(const std::string& tempFolder, CodePage cp) {
-  return JoinPath(tempFolder, kExpandScratch, cp);
-}
-
-ExpandAnswer SplitExpandAnswer(const std::string& answer, const std::string& tempFolder,
-                               CodePage cp) {
-  // Every answer is "<scratch>,<name>", whatever the expansion did.
-  std::string scratch = ExpandScratchPath(tempFolder, cp);
-  std::string name = answer.substr(std::min(answer.size(), scratch.size() + 1));
-  return {std::move(scratch), std::move(name)};
+  return answer(complete);
 }
 
 }  // namespace qs

@@ -14,10 +14,18 @@ namespace qs {
 inline constexpr const char* kExpandScratch = "EXPAND.QST";
 inline constexpr const char* kAsideScratch = "ZZZZZZZZ.ZZZ";
 
+// What an expansion made: the scratch file "<temp>\EXPAND.QST" (the
+// folder given with or without its trailing backslash), the file name the
+// contents go to (the expanded name), and whether the scratch file holds
+// this source's expansion.
+struct ExpandResult {
+  std::string scratch;
+  std::string name;
+  bool complete = false;
+};
+
 // Copies source into tempFolder as EXPAND.QST, expanded when it is an SZDD
-// file and unchanged when it is not, and returns
-//   "<temp>\EXPAND.QST,<expanded file name>"
-// with <temp> the folder without its trailing backslash.
+// file and unchanged when it is not.
 //
 // A file already in the folder under the expanded name is moved aside to
 // ZZZZZZZZ.ZZZ for the duration and moved back afterwards (a left-over
@@ -27,29 +35,12 @@ inline constexpr const char* kAsideScratch = "ZZZZZZZZ.ZZZ";
 // cannot be read (the source cannot be opened), the source's own file name
 // is used, after a beep.
 //
-// The same string comes back when the copy fails: a source that cannot be
-// opened, an SZDD file of an unknown mode, data that ends short of the
-// length in its header, a failed read or write, an EXPAND.QST that cannot
-// be replaced. Then no partial file is left, and no EXPAND.QST where an old
-// one can be removed. *complete (when given) is true only when EXPAND.QST
-// holds this source's expansion. Never throws.
-std::string ExpandCompressedFile(Platform& platform, const std::string& source,
-                                 const std::string& tempFolder, CodePage cp,
-                                 bool* complete = nullptr);
-
-// "<temp>\EXPAND.QST" for a temporary folder given with or without its
-// trailing backslash.
-std::string ExpandScratchPath(const std::string& tempFolder, CodePage cp);
-
-// The two parts of an answer of ExpandCompressedFile for this temporary
-// folder. The scratch path is known beforehand, so the split falls after it
-// even when the folder's path (a user named "Smith, J.") or the expanded
-// name holds a comma.
-struct ExpandAnswer {
-  std::string scratch;
-  std::string name;
-};
-ExpandAnswer SplitExpandAnswer(const std::string& answer, const std::string& tempFolder,
-                               CodePage cp);
+// The copy fails (complete false, the same scratch and name) for a source
+// that cannot be opened, an SZDD file of an unknown mode, data that ends
+// short of the length in its header, a failed read or write, an EXPAND.QST
+// that cannot be replaced. Then no partial file is left, and no EXPAND.QST
+// where an old one can be removed. Never throws.
+ExpandResult ExpandCompressedFile(Platform& platform, const std::string& source,
+                                  const std::string& tempFolder, CodePage cp);
 
 }  // namespace qs

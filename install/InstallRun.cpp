@@ -166,10 +166,10 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
                     destination[last] == '_';
   bool expanded = true;
   if (compressed) {
-    std::string result = ExpandCompressedFile(platform_, source, values_.tempFolder, cp_, &expanded);
-    ExpandAnswer answer = SplitExpandAnswer(result, values_.tempFolder, cp_);
-    source = answer.scratch;
-    destination = JoinPath(FolderPart(destination, cp_), MapUpperCase(platform_, answer.name), cp_);
+    ExpandResult result = ExpandCompressedFile(platform_, source, values_.tempFolder, cp_);
+    expanded = result.complete;
+    source = result.scratch;
+    destination = JoinPath(FolderPart(destination, cp_), MapUpperCase(platform_, result.name), cp_);
   }
   window_.ShowStatus(text::kCopyingArrow + destination);
   if (!expanded) {

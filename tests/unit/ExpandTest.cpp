@@ -49,7 +49,8 @@ class ShortDiskPlatform : public test::FakePlatform {
 class ExpandTest : public ::testing::Test {
  protected:
   std::string Expand(const std::string& source, const std::string& temp = "C:\\TEMP\\") {
-    return ExpandCompressedFile(fake, source, temp, kCp932);
+    ExpandResult result = ExpandCompressedFile(fake, source, temp, kCp932);
+    return result.scratch + "," + result.name;
   }
   Tree TempTree() const { return fake.ListTree("C:\\TEMP"); }
 
@@ -107,11 +108,11 @@ TEST_F(ExpandTest, OnlyAWholeExpansionIsComplete) {
       os.AddFile("C:\\TEMP\\EXPAND.QST", "stale");
       os.DenyWrite("C:\\TEMP\\EXPAND.QST");
     }
-    bool complete = !c.complete;
     std::string name = c.file == kText ? "README.TX_" : "README.TXT";
-    EXPECT_EQ("C:\\TEMP\\EXPAND.QST," + name,
-              ExpandCompressedFile(os, "C:\\SRC\\README.TX_", "C:\\TEMP", kCp932, &complete));
-    EXPECT_EQ(c.complete, complete) << c.what;
+    ExpandResult result = ExpandCompressedFile(os, "C:\\SRC\\README.TX_", "C:\\TEMP", kCp932);
+    EXPECT_EQ("C:\\TEMP\\EXPAND.QST", result.scratch) << c.what;
+    EXPECT_EQ(name, result.name) << c.what;
+    EXPECT_EQ(c.complete, result.complete) << c.what;
     if (c.complete) {
       EXPECT_EQ(kText, os.Contents("C:\\TEMP\\EXPAND.QST")) << c.what;
     } else {
@@ -131,9 +132,8 @@ TEST(ExpandLinks, NothingIsWrittenThroughAPlantedLink) {
     const std::string link = std::string("C:\\TEMP\\") + name;
     os.AddFile(link, "a link");
     os.SetAttributes(link, kAttrReparsePoint);
-    bool complete = true;
-    ExpandCompressedFile(os, "C:\\SRC\\README.TX_", "C:\\TEMP", kCp932, &complete);
-    EXPECT_FALSE(complete) << name;
+    EXPECT_FALSE(ExpandCompressedFile(os, "C:\\SRC\\README.TX_", "C:\\TEMP", kCp932).complete)
+        << name;
     EXPECT_EQ(Tree{link}, os.ListTree("C:\\TEMP")) << name;
     EXPECT_EQ("a link", os.Contents(link)) << name;
   }
