@@ -1,6 +1,6 @@
 #include "app/Back.h"
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "app/MainWindow.h"
 #include "core/Texts.h"
 

@@ -1,7 +1,7 @@
 #include "app/Deploy.h"
 
 #include "app/Start.h"
-#include "app/Unattended.h"
+#include "flow/Unattended.h"
 #include "core/Texts.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Wide.h"

@@ -1,7 +1,7 @@
-// Program entry for command lines with deployment switches (app/CommandLine.h).
+// Program entry for command lines with deployment switches (flow/CommandLine.h).
 #pragma once
 
-#include "app/CommandLine.h"
+#include "flow/CommandLine.h"
 #include "platform/win32/WinApi.h"
 
 namespace qs::app {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/Back.h"
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "app/GroupBox.h"
-#include "app/MainLayout.h"
+#include "flow/MainLayout.h"
 #include "core/Texts.h"
 
 namespace qs::app {

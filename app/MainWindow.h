@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/Application.h"
-#include "app/MainForm.h"
-#include "app/MainLayout.h"
-#include "app/MainView.h"
+#include "flow/MainForm.h"
+#include "flow/MainLayout.h"
+#include "flow/MainView.h"
 #include "ui/FldrDlg.h"
 
 namespace qs::app {

@@ -3,7 +3,7 @@
 // start holds until the program ends, and the windowed program.
 #pragma once
 
-#include "app/RunLog.h"
+#include "flow/RunLog.h"
 #include "platform/Platform.h"
 #include "platform/win32/Handles.h"
 

@@ -59,7 +59,7 @@ if(QS_WINDOWS_TEST_DIR)
   file(GLOB E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
   # The layout table is compiled in again: the tests read the window's texts
   # from it.
-  add_executable(e2e_tests ${E2E_SOURCES} app/MainLayout.cpp)
+  add_executable(e2e_tests ${E2E_SOURCES} flow/MainLayout.cpp)
   target_compile_definitions(e2e_tests PRIVATE
     QS_WINDOWS_TEST_DIR="${QS_WINDOWS_TEST_DIR}"
     QS_E2E_STATE="${E2E_STATE}"

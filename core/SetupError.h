@@ -4,7 +4,7 @@
 // list (a registry key or value that cannot be written, a folder that cannot
 // be created or made current, a shell object that cannot be made). Each
 // front end has one final catch: the window procedure's dispatch
-// (app/Application.cpp), the windowless run (app/Unattended.cpp) and
+// (app/Application.cpp), the windowless run (flow/Unattended.cpp) and
 // setupkit's dry run. MainForm only notes it to the run window on its way
 // there.
 #pragma once

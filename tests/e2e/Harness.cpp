@@ -1,6 +1,6 @@
 #include "tests/e2e/Harness.h"
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <map>
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "tests/e2e/Harness.h"
 
 namespace qs::e2e {

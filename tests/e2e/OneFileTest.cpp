@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "tests/e2e/Harness.h"
 
 namespace qs::e2e {

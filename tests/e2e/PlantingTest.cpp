@@ -18,7 +18,7 @@
 #include <set>
 #include <thread>
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "tests/e2e/Harness.h"
 
 namespace qs::e2e {

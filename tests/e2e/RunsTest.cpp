@@ -11,7 +11,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "tests/e2e/Harness.h"
 
 namespace qs::e2e {

@@ -12,8 +12,8 @@
 #include <map>
 #include <optional>
 
-#include "app/ControlIds.h"
-#include "app/MainLayout.h"
+#include "flow/ControlIds.h"
+#include "flow/MainLayout.h"
 #include "tests/e2e/Harness.h"
 
 namespace qs::e2e {

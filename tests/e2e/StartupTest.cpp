@@ -2,7 +2,7 @@
 // program under Wine.
 #include <gtest/gtest.h>
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "tests/e2e/Harness.h"
 
 namespace qs::e2e {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MainLayout.h"
-#include "app/MainView.h"
+#include "flow/MainLayout.h"
+#include "flow/MainView.h"
 
 namespace qs::test {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ControlIds.h"
-#include "app/MainForm.h"
+#include "flow/ControlIds.h"
+#include "flow/MainForm.h"
 #include "core/SetupError.h"
 #include "core/ShortCut.h"
 #include "data/UninstallRecord.h"

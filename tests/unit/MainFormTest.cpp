@@ -1,8 +1,8 @@
-#include "app/MainForm.h"
+#include "flow/MainForm.h"
 
 #include <gtest/gtest.h>
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "core/Szdd.h"
 #include "core/SzddFiles.h"
 #include "tests/support/BundleImages.h"

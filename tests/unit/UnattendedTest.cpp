@@ -1,11 +1,11 @@
 // Deployment switches: the command line, the log, and whole install and
 // uninstall runs without a window against the in-memory Windows.
-#include "app/Unattended.h"
+#include "flow/Unattended.h"
 
 #include <gtest/gtest.h>
 
-#include "app/ControlIds.h"
-#include "app/MainForm.h"
+#include "flow/ControlIds.h"
+#include "flow/MainForm.h"
 #include "core/SetupError.h"
 #include "core/Texts.h"
 #include "core/StringFile.h"

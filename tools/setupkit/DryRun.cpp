@@ -4,12 +4,12 @@
 #include <ctime>
 #include <optional>
 
-#include "app/ControlIds.h"
-#include "app/MainForm.h"
-#include "app/MainLayout.h"
-#include "app/MemoryView.h"
-#include "app/RunLog.h"
-#include "app/Unattended.h"
+#include "flow/ControlIds.h"
+#include "flow/MainForm.h"
+#include "flow/MainLayout.h"
+#include "flow/MemoryView.h"
+#include "flow/RunLog.h"
+#include "flow/Unattended.h"
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "core/Szdd.h"

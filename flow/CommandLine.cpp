@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "flow/CommandLine.h"
 
 #include <cstring>
 

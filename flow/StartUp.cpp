@@ -1,7 +1,7 @@
-#include "app/StartUp.h"
+#include "flow/StartUp.h"
 
-#include "app/ControlIds.h"
-#include "app/ViewRunWindow.h"
+#include "flow/ControlIds.h"
+#include "flow/ViewRunWindow.h"
 #include "core/BundleReader.h"
 #include "core/Expand.h"
 #include "core/Paths.h"

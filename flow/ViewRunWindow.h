@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/MainView.h"
+#include "flow/MainView.h"
 #include "core/RunWindow.h"
 #include "platform/Platform.h"
 

@@ -1,6 +1,6 @@
-#include "app/ViewRunWindow.h"
+#include "flow/ViewRunWindow.h"
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 
 namespace qs {
 namespace {

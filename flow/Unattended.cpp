@@ -1,8 +1,8 @@
-#include "app/Unattended.h"
+#include "flow/Unattended.h"
 
-#include "app/ControlIds.h"
-#include "app/MainLayout.h"
-#include "app/StartUp.h"
+#include "flow/ControlIds.h"
+#include "flow/MainLayout.h"
+#include "flow/StartUp.h"
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "core/Texts.h"

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "app/CommandLine.h"
-#include "app/MemoryView.h"
-#include "app/RunLog.h"
+#include "flow/CommandLine.h"
+#include "flow/MemoryView.h"
+#include "flow/RunLog.h"
 #include "core/RunWindow.h"
 #include "platform/Platform.h"
 

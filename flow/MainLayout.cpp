@@ -1,6 +1,6 @@
-#include "app/MainLayout.h"
+#include "flow/MainLayout.h"
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "core/Texts.h"
 
 namespace qs {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/MainView.h"
+#include "flow/MainView.h"
 #include "core/CodePage.h"
 #include "core/WorkFolder.h"
 #include "data/Definition.h"

@@ -3,9 +3,9 @@
 // StartUp, the runs' window seam in ViewRunWindow.
 #pragma once
 
-#include "app/MainView.h"
-#include "app/StartUp.h"
-#include "app/ViewRunWindow.h"
+#include "flow/MainView.h"
+#include "flow/StartUp.h"
+#include "flow/ViewRunWindow.h"
 #include "core/RunWindow.h"
 #include "install/InstallPlan.h"
 #include "platform/Platform.h"

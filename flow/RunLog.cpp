@@ -1,4 +1,4 @@
-#include "app/RunLog.h"
+#include "flow/RunLog.h"
 
 #include <ctime>
 

@@ -1,6 +1,6 @@
-#include "app/MainForm.h"
+#include "flow/MainForm.h"
 
-#include "app/ControlIds.h"
+#include "flow/ControlIds.h"
 #include "core/Paths.h"
 #include "core/SetupError.h"
 #include "core/Texts.h"
