@@ -28,6 +28,14 @@ struct RunOptions {
   bool shortCutOnSendTo = true;
 };
 
+// An action of a run: its kind ("delete", "remove-folder", "delete-key"),
+// what it acted on (a path, or a key as "HKLM\..."), and its outcome.
+struct RunStep {
+  std::string kind;
+  std::string subject;
+  bool done = true;
+};
+
 class RunWindow {
  public:
   virtual ~RunWindow() = default;
@@ -55,6 +63,9 @@ class RunWindow {
   virtual void NoteFailures(const std::string& /*list*/) {}
   // A raised error has ended the run; report is the standard report's text.
   virtual void NoteError(const std::string& /*report*/) {}
+  // One action of the run, told where it is taken: what was done, to what,
+  // and whether it was done.
+  virtual void NoteStep(const RunStep& /*step*/) {}
 };
 
 }  // namespace qs

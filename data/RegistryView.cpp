@@ -128,4 +128,14 @@ bool IsSystemKey(const KeyView& view) {
   return false;
 }
 
+std::string RootName(RegRoot root) {
+  switch (root) {
+    case RegRoot::ClassesRoot: return "HKCR\\";
+    case RegRoot::CurrentUser: return "HKCU\\";
+    case RegRoot::LocalMachine: return "HKLM\\";
+    case RegRoot::Users: return "HKU\\";
+  }
+  return std::string();
+}
+
 }  // namespace qs

@@ -44,4 +44,7 @@ KeyView ViewOf(RegRoot root, const std::string& path);
 // their program ids with everything below them.
 bool IsSystemKey(const KeyView& view);
 
+// A registry root as logs and run steps name it: "HKLM\" and so on.
+std::string RootName(RegRoot root);
+
 }  // namespace qs

@@ -99,4 +99,17 @@ void LoggingRunWindow::NoteError(const std::string& report) {
   window_.NoteError(report);
 }
 
+void LoggingRunWindow::NoteStep(const RunStep& step) {
+  log_.Write(step.done ? step.kind : step.kind + "-failed", step.subject);
+  window_.NoteStep(step);
+}
+
+void LoggingRunWindow::SetProgress(int percent) {
+  while (loggedTenths_ < 10 && percent >= (loggedTenths_ + 1) * 10) {
+    ++loggedTenths_;
+    log_.Write("progress", std::to_string(loggedTenths_ * 10) + "%");
+  }
+  window_.SetProgress(percent);
+}
+
 }  // namespace qs

@@ -49,8 +49,12 @@ class LoggingRunWindow : public RunWindow {
 
   void ShowStatus(const std::string& text) override;
   int Ask(const std::string& text, const std::string& caption, uint32_t flags) override;
-  void ShowProgress(bool shown) override { window_.ShowProgress(shown); }
-  void SetProgress(int percent) override { window_.SetProgress(percent); }
+  void ShowProgress(bool shown) override {
+    loggedTenths_ = 0;
+    window_.ShowProgress(shown);
+  }
+  // Every tenth of the way gets a progress line.
+  void SetProgress(int percent) override;
   void ShowFailureList(const std::string& caption, const std::string& list) override {
     window_.ShowFailureList(caption, list);
   }
@@ -59,10 +63,13 @@ class LoggingRunWindow : public RunWindow {
   void FreezeForUninstall() override;
   void EndProgram() override;
   void NoteError(const std::string& report) override;
+  // "kind subject", or "kind-failed subject".
+  void NoteStep(const RunStep& step) override;
 
  private:
   RunWindow& window_;
   RunLog& log_;
+  int loggedTenths_ = 0;  // the progress lines written in this frame
 };
 
 }  // namespace qs

@@ -20,16 +20,6 @@ int HeadlessView::MessageBox(const std::string& text, const std::string& caption
   return (flags & kMbYesNo) == kMbYesNo ? kIdNo : kIdOk;
 }
 
-std::string RootName(RegRoot root) {
-  switch (root) {
-    case RegRoot::ClassesRoot: return "HKCR\\";
-    case RegRoot::CurrentUser: return "HKCU\\";
-    case RegRoot::LocalMachine: return "HKLM\\";
-    case RegRoot::Users: return "HKU\\";
-  }
-  return std::string();
-}
-
 int QuietRunWindow::Ask(const std::string&, const std::string& caption, uint32_t flags) {
   if ((flags & kMbYesNo) == kMbYesNo) {
     return caption == text::kCreateFolderCaption ? kIdYes : kIdNo;

@@ -56,33 +56,17 @@ class QuietRunWindow : public RunWindow {
   bool stopped_ = false;
 };
 
-// A registry root as the log names it: "HKLM\" and so on.
-std::string RootName(RegRoot root);
-
 // The platform as the switches change it: the first argument is the one
 // the command line parser found (a line that starts with a switch has
 // none), and under /S there are no pauses and the file named for after
-// setup is opened only with /OPEN, and never under SYSTEM. Every removal goes to the log with its
-// outcome: the uninstall run removes back to back, without a status text
-// for each step.
+// setup is opened only with /OPEN, and never under SYSTEM. (The runs'
+// removals reach the log as steps they tell the window: LoggingRunWindow.)
 template <class Base>
 class SwitchedPlatform : public Base {
  public:
   SwitchedPlatform(const CommandLine& line, RunLog& log) : line_(line), log_(log) {}
 
   std::string FirstArgument() override { return line_.argument; }
-  bool Delete(const std::string& path) override {
-    return Logged("delete", path, Base::Delete(path));
-  }
-  bool RemoveFolder(const std::string& path) override {
-    return Logged("remove-folder", path, Base::RemoveFolder(path));
-  }
-  bool RemoveInPlace(const std::string& path, bool folder) override {
-    return Logged(folder ? "remove-folder" : "delete", path, Base::RemoveInPlace(path, folder));
-  }
-  bool DeleteRegistryTree(RegRoot root, const std::string& path) override {
-    return Logged("delete-key", RootName(root) + path, Base::DeleteRegistryTree(root, path));
-  }
   void Sleep(uint32_t milliseconds) override {
     if (!line_.silent) Base::Sleep(milliseconds);
   }
@@ -98,11 +82,6 @@ class SwitchedPlatform : public Base {
   }
 
  private:
-  bool Logged(const std::string& kind, const std::string& what, bool done) {
-    log_.Write(done ? kind : kind + "-failed", what);
-    return done;
-  }
-
   const CommandLine& line_;
   RunLog& log_;
 };

@@ -133,7 +133,8 @@ bool UninstallRun::DeleteListedFile(const RecordedFile& file) {
     int answer = window_.Ask(question, text::kUnSetupConfirmCaption, kMbYesNo | kMbIconQuestion);
     if (answer != kIdYes) return false;
   }
-  return platform_.RemoveInPlace(platform_.FullPath(file.path), false);
+  const std::string path = platform_.FullPath(file.path);
+  return Told("delete", path, platform_.RemoveInPlace(path, false));
 }
 
 // Each link goes, then the folder that held it when that is now empty (a
@@ -143,10 +144,10 @@ void UninstallRun::DeleteShortCuts() {
   for (const std::string& link : record_.shortCuts) {
     const std::string path = platform_.FullPath(link);
     const bool mine = limits_->Link(path);
-    bool deleted = mine && platform_.RemoveInPlace(path, false);
+    bool deleted = mine && Told("delete", path, platform_.RemoveInPlace(path, false));
     std::string folder = FolderPart(path, cp_);
     if (mine && limits_->placesKnown() && MayRemoveLinkFolder(path, folder)) {
-      platform_.RemoveInPlace(folder, true);
+      Told("remove-folder", folder, platform_.RemoveInPlace(folder, true));
     }
     if (!deleted) failures_.Add(text::kTagShortCut, link);
   }
@@ -172,8 +173,9 @@ void UninstallRun::RemoveFolders() {
 }
 
 bool UninstallRun::RemoveRecordedFolder(const std::string& folder) {
-  return !limits_->Place(folder) && limits_->Folder(folder) &&
-         platform_.RemoveInPlace(platform_.FullPath(folder), true);
+  if (limits_->Place(folder) || !limits_->Folder(folder)) return false;
+  const std::string path = platform_.FullPath(folder);
+  return Told("remove-folder", path, platform_.RemoveInPlace(path, true));
 }
 
 // Results are not examined: a key that is already gone is no failure. A key
@@ -185,7 +187,8 @@ void UninstallRun::DeleteRegistryKeys() {
       failures_.Add(text::kTagRegistry, entry);
       continue;
     }
-    platform_.DeleteRegistryTree(key.root, key.path);
+    Told("delete-key", RootName(key.root) + key.path,
+         platform_.DeleteRegistryTree(key.root, key.path));
   }
 }
 
@@ -216,7 +219,8 @@ void UninstallRun::DeleteRegistration() {
   if (key.compare(0, list.size(), list) != 0 || KeyComponentCount(key.substr(list.size()), cp_) == 0) {
     return;
   }
-  platform_.DeleteRegistryTree(RegRoot::LocalMachine, record_.registrationKey);
+  Told("delete-key", RootName(RegRoot::LocalMachine) + record_.registrationKey,
+       platform_.DeleteRegistryTree(RegRoot::LocalMachine, record_.registrationKey));
 }
 
 void UninstallRun::RemoveInstallFolder() {
@@ -226,7 +230,14 @@ void UninstallRun::RemoveInstallFolder() {
 }
 
 void UninstallRun::DeleteRecordCopy() {
-  if (!platform_.Delete(values_.infoFile)) failures_.Add(text::kTagFile, values_.infoFile);
+  if (!Told("delete", values_.infoFile, platform_.Delete(values_.infoFile))) {
+    failures_.Add(text::kTagFile, values_.infoFile);
+  }
+}
+
+bool UninstallRun::Told(const char* kind, const std::string& subject, bool done) {
+  window_.NoteStep({kind, subject, done});
+  return done;
 }
 
 void UninstallRun::OfferFailureList() {

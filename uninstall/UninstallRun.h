@@ -57,6 +57,8 @@ class UninstallRun {
   void RemoveInstallFolder();
   void DeleteRecordCopy();
   void OfferFailureList();
+  // Tells the window the step and its outcome; returns done.
+  bool Told(const char* kind, const std::string& subject, bool done);
   void AnnounceCompletion();
 
   Platform& platform_;

@@ -272,6 +272,17 @@ TEST_F(UnattendedTest, SilentInstallUsesTheFolderOptionsAndNoPause) {
   EXPECT_TRUE(Logged("step Copying -> C:\\My Apps\\Tool\\doc\\B.TXT"));
   EXPECT_TRUE(Logged("not-opened C:\\My Apps\\Tool\\A.TXT"));
   EXPECT_TRUE(Logged("end ")) << logText;
+  // Progress: a line at every tenth of the copying, each once, in order,
+  // however the files divide it.
+  std::vector<std::string> progress;
+  for (size_t at = logText.find(" progress "); at != std::string::npos;
+       at = logText.find(" progress ", at + 1)) {
+    progress.push_back(logText.substr(at + 10, logText.find('\r', at) - at - 10));
+  }
+  EXPECT_EQ((std::vector<std::string>{"10%", "20%", "30%", "40%", "50%", "60%", "70%", "80%",
+                                      "90%", "100%"}),
+            progress)
+      << logText;
   EXPECT_EQ(std::string::npos, logText.find("failed")) << logText;
 }
 
