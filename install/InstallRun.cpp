@@ -131,7 +131,9 @@ bool InstallRun::PrepareInstallFolder() {
     window_.Ask(text::kCannotContinue, text::kSetupStoppedCaption, kMbOk | kMbIconError);
     return false;
   }
-  if (platform_.MakeFolder(installFolder_) == 0) return true;
+  if (Tell(window_, "folder", installFolder_, platform_.MakeFolder(installFolder_) == 0)) {
+    return true;
+  }
   window_.Ask(installFolder_ + "\r\r" + text::kFolderCreateFailed + "\r\r" + text::kCannotContinue,
               text::kFatalErrorCaption, kMbOk | kMbIconError);
   return false;
@@ -145,7 +147,9 @@ void InstallRun::CreatePlannedFolders() {
     AddToDeleteList(platform_, lists_.folders, path);
     window_.ShowStatus(std::string(text::kCreatingFolders) + "\r" + text::kCreatingArrow + path);
     uint32_t error = platform_.MakeFolder(path);
-    if (error != 0 && error != kErrAlreadyExists) failures_.Add(text::kTagFolder, path);
+    if (!Tell(window_, "folder", path, error == 0 || error == kErrAlreadyExists)) {
+      failures_.Add(text::kTagFolder, path);
+    }
     platform_.Sleep(kStepPause);
   }
   if (showProgress_) window_.ShowProgress(true);
@@ -176,6 +180,7 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
     // A damaged or cut-off compressed file installs nothing: whatever is at
     // the destination stays, and the record does not claim it.
     if (showProgress_) AdvanceProgress(SourcePath(FileNamePart(file.path, cp_)));
+    Tell(window_, "file", destination, false);
     failures_.Add(text::kTagFile, destination);
     return;
   }
@@ -191,7 +196,7 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
     source = SourcePath(FileNamePart(file.path, cp_));
   }
   if (showProgress_) AdvanceProgress(source);
-  if (!copied) {
+  if (!Tell(window_, "file", destination, copied)) {
     failures_.Add(text::kTagFile, destination);
   } else if (std::optional<uint64_t> size = platform_.FileSize(destination)) {
     installedBytes_ += *size;
@@ -217,6 +222,7 @@ void InstallRun::CreatePlannedShortCuts() {
     window_.ShowStatus(std::string(text::kCreatingShortCuts) + "\r" + text::kCreateTargetArrow +
                        target + "\r" + text::kCreatingArrow + DelBackslash(linkName, "T", cp_));
     std::string link = MakeShortCut(platform_, target, linkName, CsidlOfPlace(marker), cp_);
+    Tell(window_, "shortcut", link, true);
     platform_.Sleep(kStepPause);
     AddToDeleteList(platform_, lists_.shortCuts, link);
   }
@@ -241,6 +247,7 @@ void InstallRun::WritePlannedRegistry() {
     if (!platform_.SetRegistryValue(key.root, path, planned.name, value)) {
       throw SetupError(WithValue(text::kValueWriteFailed, planned.name));
     }
+    Tell(window_, "registry", RootName(key.root) + path + " " + planned.name, true);
   }
 }
 
@@ -264,7 +271,9 @@ void InstallRun::InstallUninstaller() {
   platform_.SetAttributes(destination, kAttrArchive);
   bool copied = source->CopyTo(destination);
   platform_.SetAttributes(destination, kAttrReadOnly | kAttrArchive);
-  if (!copied) failures_.Add(text::kTagSetupFile, destination);
+  if (!Tell(window_, "uninstaller", destination, copied)) {
+    failures_.Add(text::kTagSetupFile, destination);
+  }
 }
 
 void InstallRun::ShowFailureLog() {
@@ -283,6 +292,7 @@ void InstallRun::WriteUninstallRecord() {
                         platform_.LocalDate(),
                         installedBytes_};
   qs::WriteUninstallRecord(platform_, setting, lists_, cp_);
+  Tell(window_, "record", recordPath_, true);
 }
 
 void InstallRun::ShowCompletion() {

@@ -235,11 +235,6 @@ void UninstallRun::DeleteRecordCopy() {
   }
 }
 
-bool UninstallRun::Told(const char* kind, const std::string& subject, bool done) {
-  window_.NoteStep({kind, subject, done});
-  return done;
-}
-
 void UninstallRun::OfferFailureList() {
   failures_.Offer(window_, text::kUnSetupFailureQuestion, text::kUnSetupFailureListCaption);
 }

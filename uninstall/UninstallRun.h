@@ -57,8 +57,9 @@ class UninstallRun {
   void RemoveInstallFolder();
   void DeleteRecordCopy();
   void OfferFailureList();
-  // Tells the window the step and its outcome; returns done.
-  bool Told(const char* kind, const std::string& subject, bool done);
+  bool Told(const char* kind, const std::string& subject, bool done) {
+    return Tell(window_, kind, subject, done);
+  }
   void AnnounceCompletion();
 
   Platform& platform_;

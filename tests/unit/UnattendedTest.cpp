@@ -270,6 +270,10 @@ TEST_F(UnattendedTest, SilentInstallUsesTheFolderOptionsAndNoPause) {
   EXPECT_TRUE(Logged("ask [フォルダ作成] C:\\My Apps\\Tool"));
   EXPECT_TRUE(Logged("answer Yes"));
   EXPECT_TRUE(Logged("step Copying -> C:\\My Apps\\Tool\\doc\\B.TXT"));
+  // Each action as the run took it, with its outcome.
+  EXPECT_TRUE(Logged("folder C:\\My Apps\\Tool")) << logText;
+  EXPECT_TRUE(Logged("file C:\\My Apps\\Tool\\doc\\B.TXT")) << logText;
+  EXPECT_TRUE(Logged("record C:\\My Apps\\Tool\\UNSETUP.INI")) << logText;
   EXPECT_TRUE(Logged("not-opened C:\\My Apps\\Tool\\A.TXT"));
   EXPECT_TRUE(Logged("end ")) << logText;
   // Progress: a line at every tenth of the copying, each once, in order,
@@ -293,6 +297,7 @@ TEST_F(UnattendedTest, AnExistingFileStaysUnlessOverwriteIsGiven) {
   EXPECT_EQ("the user's", os.Contents(std::string(kApp) + "\\A.TXT"));
   EXPECT_TRUE(Logged("answer No"));
   EXPECT_TRUE(Logged("failed <File> C:\\My Apps\\Tool\\A.TXT")) << logText;
+  EXPECT_TRUE(Logged("file-failed C:\\My Apps\\Tool\\A.TXT")) << logText;
   // The record was still written, listing the file once.
   EXPECT_EQ(std::string(kApp) + "\\A.TXT", ReadIniString(os, "DeleteFile", "File1", "", kRecord));
 
