@@ -6,4 +6,6 @@ build=${QS_BUILD_DIR:-$root/build}
 
 "$root/scripts/build.sh"
 cd "$build/native"
-ctest --output-on-failure --timeout 600 "$@"
+# Two at a time: the Wine tests run alone (RUN_SERIAL), the native ones
+# (unit tests, fuzzers, the sanitized build) side by side.
+ctest --output-on-failure --timeout 600 -j"${QS_JOBS:-2}" "$@"
