@@ -64,7 +64,10 @@ configure "$build/native" -DQS_WINDOWS_TEST_DIR="$test_dir" -DQS_SHIP_DIR="$buil
   -DQS_SANITIZE_DIR="$build/sanitize"
 compile "$build/native"
 # The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
-configure "$build/sanitize" -DQS_SANITIZE=ON
+# The sanitizers' build at -O1 (their own advice): half the compile time of
+# -O3 on two cores, about the same time to run.
+configure "$build/sanitize" -DQS_SANITIZE=ON -DCMAKE_BUILD_TYPE=Sanitize -DCMAKE_C_FLAGS=-O1 \
+  -DCMAKE_CXX_FLAGS=-O1
 compile "$build/sanitize" --target unit_tests
 
 [ -f "$build/win32/SETUP.EXE" ] || { echo "build: SETUP.EXE was not built" >&2; exit 1; }
