@@ -134,7 +134,7 @@ bool UninstallRun::DeleteListedFile(const RecordedFile& file) {
     if (answer != kIdYes) return false;
   }
   const std::string path = platform_.FullPath(file.path);
-  return Told("delete", path, platform_.RemoveInPlace(path, false));
+  return Tell(window_, "delete", path, platform_.RemoveInPlace(path, false));
 }
 
 // Each link goes, then the folder that held it when that is now empty (a
@@ -144,10 +144,10 @@ void UninstallRun::DeleteShortCuts() {
   for (const std::string& link : record_.shortCuts) {
     const std::string path = platform_.FullPath(link);
     const bool mine = limits_->Link(path);
-    bool deleted = mine && Told("delete", path, platform_.RemoveInPlace(path, false));
+    bool deleted = mine && Tell(window_, "delete", path, platform_.RemoveInPlace(path, false));
     std::string folder = FolderPart(path, cp_);
     if (mine && limits_->placesKnown() && MayRemoveLinkFolder(path, folder)) {
-      Told("remove-folder", folder, platform_.RemoveInPlace(folder, true));
+      Tell(window_, "remove-folder", folder, platform_.RemoveInPlace(folder, true));
     }
     if (!deleted) failures_.Add(text::kTagShortCut, link);
   }
@@ -175,7 +175,7 @@ void UninstallRun::RemoveFolders() {
 bool UninstallRun::RemoveRecordedFolder(const std::string& folder) {
   if (limits_->Place(folder) || !limits_->Folder(folder)) return false;
   const std::string path = platform_.FullPath(folder);
-  return Told("remove-folder", path, platform_.RemoveInPlace(path, true));
+  return Tell(window_, "remove-folder", path, platform_.RemoveInPlace(path, true));
 }
 
 // Results are not examined: a key that is already gone is no failure. A key
@@ -187,7 +187,7 @@ void UninstallRun::DeleteRegistryKeys() {
       failures_.Add(text::kTagRegistry, entry);
       continue;
     }
-    Told("delete-key", RootName(key.root) + key.path,
+    Tell(window_, "delete-key", RootName(key.root) + key.path,
          platform_.DeleteRegistryTree(key.root, key.path));
   }
 }
@@ -219,7 +219,7 @@ void UninstallRun::DeleteRegistration() {
   if (key.compare(0, list.size(), list) != 0 || KeyComponentCount(key.substr(list.size()), cp_) == 0) {
     return;
   }
-  Told("delete-key", RootName(RegRoot::LocalMachine) + record_.registrationKey,
+  Tell(window_, "delete-key", RootName(RegRoot::LocalMachine) + record_.registrationKey,
        platform_.DeleteRegistryTree(RegRoot::LocalMachine, record_.registrationKey));
 }
 
@@ -230,7 +230,7 @@ void UninstallRun::RemoveInstallFolder() {
 }
 
 void UninstallRun::DeleteRecordCopy() {
-  if (!Told("delete", values_.infoFile, platform_.Delete(values_.infoFile))) {
+  if (!Tell(window_, "delete", values_.infoFile, platform_.Delete(values_.infoFile))) {
     failures_.Add(text::kTagFile, values_.infoFile);
   }
 }

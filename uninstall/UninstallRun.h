@@ -57,9 +57,6 @@ class UninstallRun {
   void RemoveInstallFolder();
   void DeleteRecordCopy();
   void OfferFailureList();
-  bool Told(const char* kind, const std::string& subject, bool done) {
-    return Tell(window_, kind, subject, done);
-  }
   void AnnounceCompletion();
 
   Platform& platform_;
