@@ -1,5 +1,7 @@
 #include "core/Paths.h"
 
+#include <optional>
+
 namespace qs {
 namespace {
 
@@ -8,7 +10,13 @@ bool EndsWithBackslash(const std::string& path, CodePage cp) {
   return last != std::string::npos && last + 1 == path.size() && path[last] == '\\';
 }
 
-char SideOf(const std::string& side) { return side.empty() ? '\0' : side[0]; }
+// The end side names, or none.
+std::optional<PathEnd> EndOf(const std::string& side) {
+  if (side.empty()) return std::nullopt;
+  if (side[0] == 'T') return PathEnd::Leading;
+  if (side[0] == 'B') return PathEnd::Trailing;
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -22,30 +30,28 @@ bool WriteIniString(Platform& platform, const std::string& section, const std::s
   return platform.WriteProfile(section, key, value, file);
 }
 
+std::string AddBackslash(const std::string& path, PathEnd end, CodePage cp) {
+  if (end == PathEnd::Leading) return !path.empty() && path[0] == '\\' ? path : "\\" + path;
+  return EndsWithBackslash(path, cp) ? path : path + "\\";
+}
+
+std::string DelBackslash(const std::string& path, PathEnd end, CodePage cp) {
+  if (end == PathEnd::Leading) return !path.empty() && path[0] == '\\' ? path.substr(1) : path;
+  return EndsWithBackslash(path, cp) ? path.substr(0, path.size() - 1) : path;
+}
+
 std::string AddBackslash(const std::string& path, const std::string& side, CodePage cp) {
-  switch (SideOf(side)) {
-    case 'T':
-      return !path.empty() && path[0] == '\\' ? path : "\\" + path;
-    case 'B':
-      return EndsWithBackslash(path, cp) ? path : path + "\\";
-    default:
-      return path;
-  }
+  std::optional<PathEnd> end = EndOf(side);
+  return end ? AddBackslash(path, *end, cp) : path;
 }
 
 std::string DelBackslash(const std::string& path, const std::string& side, CodePage cp) {
-  switch (SideOf(side)) {
-    case 'T':
-      return !path.empty() && path[0] == '\\' ? path.substr(1) : path;
-    case 'B':
-      return EndsWithBackslash(path, cp) ? path.substr(0, path.size() - 1) : path;
-    default:
-      return path;
-  }
+  std::optional<PathEnd> end = EndOf(side);
+  return end ? DelBackslash(path, *end, cp) : path;
 }
 
 std::string JoinPath(const std::string& base, const std::string& part, CodePage cp) {
-  return DelBackslash(base, "B", cp) + AddBackslash(part, "T", cp);
+  return DelBackslash(base, PathEnd::Trailing, cp) + AddBackslash(part, PathEnd::Leading, cp);
 }
 
 std::string FileNamePart(const std::string& path, CodePage cp) {

@@ -27,10 +27,16 @@ std::string ReadIniString(Platform& platform, const std::string& section, const 
 bool WriteIniString(Platform& platform, const std::string& section, const std::string& key,
                     const std::string& value, const std::string& file);
 
-// side: only its first character counts; "T" is the leading end, "B" the
-// trailing end, anything else leaves the path unchanged.
-std::string AddBackslash(const std::string& path, const std::string& side, CodePage cp);
+// The end of a path a backslash is added to or removed from.
+enum class PathEnd { Leading, Trailing };
+// Ensures one backslash at the given end.
+std::string AddBackslash(const std::string& path, PathEnd end, CodePage cp);
 // Removes at most one backslash from the given end.
+std::string DelBackslash(const std::string& path, PathEnd end, CodePage cp);
+// The same with the end spelt as the routines always took it: only side's
+// first character counts; "T" is the leading end, "B" the trailing end,
+// anything else leaves the path unchanged.
+std::string AddBackslash(const std::string& path, const std::string& side, CodePage cp);
 std::string DelBackslash(const std::string& path, const std::string& side, CodePage cp);
 
 // base with any trailing backslash removed, then part with a leading

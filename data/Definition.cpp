@@ -26,7 +26,7 @@ std::string Tail(const std::string& value, size_t from) {
 // The folder that contains the Windows folder, without trailing backslash
 // (C: for C:\WINDOWS).
 std::string BootFolder(const std::string& windowsFolder, CodePage cp) {
-  return DelBackslash(ParentFolder(windowsFolder, cp), "B", cp);
+  return DelBackslash(ParentFolder(windowsFolder, cp), PathEnd::Trailing, cp);
 }
 
 }  // namespace
@@ -56,7 +56,8 @@ std::string ResolveMarkerPath(const std::string& value, const MarkerFolders& fol
 
 std::string ResolveDefaultFolder(const std::string& value, const MarkerFolders& folders,
                                  CodePage cp) {
-  return AddBackslash(BaseFolder(value, folders, false, cp) + Tail(value, 5), "B", cp);
+  return AddBackslash(BaseFolder(value, folders, false, cp) + Tail(value, 5), PathEnd::Trailing,
+                      cp);
 }
 
 CopyFileValue SplitCopyFileValue(const std::string& value) {

@@ -45,7 +45,7 @@ void MainForm::btnReferClick() {
   std::optional<std::string> folder = view_.BrowseForFolder();
   if (!folder) return;
   std::string chosen = *folder;
-  if (chosen.size() > 1) chosen = AddBackslash(chosen, "B", cp_);
+  if (chosen.size() > 1) chosen = AddBackslash(chosen, PathEnd::Trailing, cp_);
   view_.SetText(ids::kTxtFolder, chosen);
 }
 

@@ -166,7 +166,7 @@ void StartUp::UnpackProduct() {
     folders.push_back(JoinPath(kUnpackFolder, below, cp_));
   }
   workFolder_->AddTree(std::move(files), std::move(folders));
-  values_.sourceFolder = AddBackslash(folder, "B", cp_);
+  values_.sourceFolder = AddBackslash(folder, PathEnd::Trailing, cp_);
   values_.infoFile = JoinPath(values_.sourceFolder, kSetupIni, cp_);
 }
 

@@ -269,7 +269,7 @@ class TempFolderOfExpansion : public InstallRunTest, public ::testing::WithParam
 
 TEST_P(TempFolderOfExpansion, InstallsTheExpandedFile) {
   const std::string temp = GetParam();
-  os.AddFolder(DelBackslash(temp, "B", kCp932));
+  os.AddFolder(DelBackslash(temp, PathEnd::Trailing, kCp932));
   values.tempFolder = temp;
   Ini("[CopyFile]\r\nFile1=(App)\\LIB.DL_\r\n");
   const std::string library(3000, 'L');
