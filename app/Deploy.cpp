@@ -38,7 +38,7 @@ int RunGuarded(HINSTANCE instance, const CommandLine& line) {
   if (!line.logFile || file.writer) {
     RunLog log(std::move(file.writer), LocalTimeNow, file.size == 0);
     log.Write("start", win32::Narrow(::GetCommandLineW()));
-    SwitchedPlatform<win32::Win32Platform> platform(line, log);
+    SwitchedPlatform<win32::Win32Platform> platform(line);
     if (line.silent) {
       code = RunUnattended(platform, line, log);
     } else {

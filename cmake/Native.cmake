@@ -195,7 +195,7 @@ if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
                                        -max_total_time=30 ${corpus} ${seeds})
     set_tests_properties(fuzz.${test} PROPERTIES TIMEOUT 120)
   endfunction()
-  set(RUN_SOURCES core/CodePage.cpp core/FailureLog.cpp core/Paths.cpp core/ShortCut.cpp
+  set(RUN_SOURCES core/CodePage.cpp core/FailureLog.cpp core/Paths.cpp core/RunWindow.cpp core/ShortCut.cpp
       core/Sha256.cpp core/Szdd.cpp core/SzddName.cpp core/SzddStream.cpp core/Expand.cpp
       data/Definition.cpp data/RegistryView.cpp data/UninstallRecord.cpp
       platform/fake/FakePlatform.cpp platform/fake/Cp932.cpp

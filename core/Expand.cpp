@@ -176,14 +176,15 @@ ExpandResult ExpandCompressedFile(Platform& platform, const std::string& source,
   // A failed copy leaves no EXPAND.QST where it can be removed; complete
   // tells the caller either way, so an old one that stays is never taken
   // for this file's contents.
+  OpenedSource opened;
   auto answer = [&](bool complete) {
-    return ExpandResult{places.expandFile, FileNamePart(places.target, cp), complete};
+    return ExpandResult{places.expandFile, FileNamePart(places.target, cp), complete,
+                        opened.kind == SzddKind::Compressed};
   };
   auto removeExpandFile = [&] {
     if (FileExists(platform, places.expandFile)) platform.Delete(places.expandFile);
   };
 
-  OpenedSource opened;
   if (!Open(platform, source, &opened)) {
     removeExpandFile();
     return answer(false);

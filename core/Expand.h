@@ -22,6 +22,7 @@ struct ExpandResult {
   std::string scratch;
   std::string name;
   bool complete = false;
+  bool expanded = false;  // the source is an SZDD file of the known mode
 };
 
 // Copies source into tempFolder as EXPAND.QST, expanded when it is an SZDD

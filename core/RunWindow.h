@@ -27,19 +27,57 @@ struct RunOptions {
   bool shortCutOnStartMenu = true;
   bool shortCutOnStartUp = true;
   bool shortCutOnSendTo = true;
+  // The file the definition names for after setup is opened (/S opens it
+  // only with /OPEN, and never under SYSTEM).
+  bool openAfterSetup = true;
+  // Every missing level of the install folder is made, not only the last
+  // (/S: nobody is there to pick a folder that exists).
+  bool makeEveryLevel = false;
 };
 
-// An action of a run: its kind ("delete", "remove-folder", "delete-key"),
-// what it acted on (a path, or a key as "HKLM\..."), and its outcome.
+// An action of a run, told where the run takes it: its kind (folder, file,
+// shortcut, registry, uninstaller, record, registration, open, not-opened,
+// delete, remove-folder, delete-key), what it acted on (a path, or a key as
+// "HKLM\..."), whether it was done, what the run knows of it (detail:
+// "from A.TX_, 120 bytes, expanded", "the install folder", a registry
+// value as "Name = REG_SZ "text""), and, when it was not done and the
+// system said why, the reason.
 struct RunStep {
   std::string kind;
   std::string subject;
   bool done = true;
+  std::string detail = {};
+  std::string reason = {};
 };
 
-class RunWindow {
+// A folder the run makes (what: "the install folder", "for a shortcut" or
+// nothing): made, there already, or not made for the system's reason.
+RunStep FolderStep(std::string path, uint32_t error, std::string what = {});
+
+// value in decimal digits (a file's size in a detail).
+std::string DecimalText(uint64_t value);
+
+// The step's detail with its outcome: "; fails" (with the reason when there
+// is one) after the detail of a step not done, "not there" for a key that
+// was not deleted. The /LOG= line and setupkit plan both show this.
+std::string StepDetail(const RunStep& step);
+
+// What a run tells as it goes, without being asked: the half of the window
+// seam that a log, a dry run or a test may watch.
+class RunWatcher {
  public:
-  virtual ~RunWindow() = default;
+  virtual ~RunWatcher() = default;
+  // The failed steps of a run, one tagged line each (CR LF), before the run
+  // offers them.
+  virtual void NoteFailures(const std::string& /*list*/) {}
+  // A raised error has ended the run; report is the standard report's text.
+  virtual void NoteError(const std::string& /*report*/) {}
+  // One action of the run, told where it is taken.
+  virtual void NoteStep(const RunStep& /*step*/) {}
+};
+
+class RunWindow : public RunWatcher {
+ public:
   // Sets the message label, then handles pending window messages.
   virtual void ShowStatus(const std::string& text) = 0;
   // A modal message box owned by the application; returns the answer.
@@ -59,20 +97,46 @@ class RunWindow {
   // Ends the program: enables the backdrop, then sets the modal result.
   virtual void EndProgram() = 0;
 
-  // Told, not asked: the window may keep these for a log. The failed steps
-  // of a run, one tagged line each (CR LF), before the run offers them.
-  virtual void NoteFailures(const std::string& /*list*/) {}
-  // A raised error has ended the run; report is the standard report's text.
-  virtual void NoteError(const std::string& /*report*/) {}
-  // One action of the run, told where it is taken: what was done, to what,
-  // and whether it was done.
-  virtual void NoteStep(const RunStep& /*step*/) {}
 };
 
-// Tells window the step; returns done, so that a run's test reads as one.
-inline bool Tell(RunWindow& window, const char* kind, std::string subject, bool done) {
-  window.NoteStep({kind, std::move(subject), done});
-  return done;
-}
+// Tells watcher the step; returns done, so that a run's test reads as one.
+bool Tell(RunWatcher& watcher, const RunStep& step);
+bool Tell(RunWatcher& watcher, const char* kind, const std::string& subject, bool done,
+          const std::string& detail = std::string());
+
+// A window passed on to another, with what the run tells also told to a
+// watcher first.
+class WatchedRunWindow : public RunWindow {
+ public:
+  WatchedRunWindow(RunWindow& window, RunWatcher& watcher) : window_(window), watcher_(watcher) {}
+  void ShowStatus(const std::string& text) override { window_.ShowStatus(text); }
+  int Ask(const std::string& text, const std::string& caption, uint32_t flags) override {
+    return window_.Ask(text, caption, flags);
+  }
+  void ShowProgress(bool shown) override { window_.ShowProgress(shown); }
+  void SetProgress(int percent) override { window_.SetProgress(percent); }
+  void ShowFailureList(const std::string& caption, const std::string& list) override {
+    window_.ShowFailureList(caption, list);
+  }
+  RunOptions FreezeForInstall() override { return window_.FreezeForInstall(); }
+  void FreezeForUninstall() override { window_.FreezeForUninstall(); }
+  void EndProgram() override { window_.EndProgram(); }
+  void NoteFailures(const std::string& list) override {
+    watcher_.NoteFailures(list);
+    window_.NoteFailures(list);
+  }
+  void NoteError(const std::string& report) override {
+    watcher_.NoteError(report);
+    window_.NoteError(report);
+  }
+  void NoteStep(const RunStep& step) override {
+    watcher_.NoteStep(step);
+    window_.NoteStep(step);
+  }
+
+ private:
+  RunWindow& window_;
+  RunWatcher& watcher_;
+};
 
 }  // namespace qs

@@ -18,7 +18,7 @@ namespace {
 
 }  // namespace
 
-std::string MakeShortCut(Platform& platform, const std::string& target,
+std::string MakeShortCut(Platform& platform, RunWatcher& watcher, const std::string& target,
                          const std::string& linkName, int csidl, CodePage cp) {
   ShellLinkResult made = platform.CreateShellLink();
   if (!made.link) RaiseLinkError(platform, made);
@@ -32,6 +32,7 @@ std::string MakeShortCut(Platform& platform, const std::string& target,
   std::string linkFolder = linkPath.substr(0, cp.FindLastOf(linkPath, "\\") + 1);
   if (!FolderExists(platform, linkFolder)) {
     uint32_t error = platform.MakeFolder(linkFolder);
+    watcher.NoteStep(FolderStep(linkFolder, error, "for a shortcut"));
     if (error != 0) throw SetupError(IoErrorText(error));
   }
   made.link->Save(linkPath);

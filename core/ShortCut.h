@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/CodePage.h"
+#include "core/RunWindow.h"
 #include "platform/Platform.h"
 
 namespace qs {
@@ -19,8 +20,9 @@ inline constexpr int kCsidlSendTo = 9;
 // with the target's folder as working folder. Returns the link file's path,
 // or empty when the special folder has no file-system path. Raises
 // SetupError when the link object cannot be made or the link's folder
-// cannot be created; the result of the save itself is not examined.
-std::string MakeShortCut(Platform& platform, const std::string& target,
+// cannot be created; the result of the save itself is not examined. The
+// watcher is told the folder it makes.
+std::string MakeShortCut(Platform& platform, RunWatcher& watcher, const std::string& target,
                          const std::string& linkName, int csidl, CodePage cp);
 
 }  // namespace qs

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/CodePage.h"
+#include "core/RunWindow.h"
 
 namespace qs {
 namespace {
@@ -136,6 +137,11 @@ std::string RootName(RegRoot root) {
     case RegRoot::Users: return "HKU\\";
   }
   return std::string();
+}
+
+std::string DescribeValue(const RegValue& value) {
+  if (value.kind == RegValue::Kind::Dword) return "REG_DWORD " + DecimalText(value.number);
+  return "REG_SZ \"" + value.text + "\"";
 }
 
 }  // namespace qs

@@ -47,4 +47,7 @@ bool IsSystemKey(const KeyView& view);
 // A registry root as logs and run steps name it: "HKLM\" and so on.
 std::string RootName(RegRoot root);
 
+// A value as runs tell it: REG_SZ "text" or REG_DWORD number.
+std::string DescribeValue(const RegValue& value);
+
 }  // namespace qs

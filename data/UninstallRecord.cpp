@@ -8,6 +8,7 @@
 #include "core/Sha256.h"
 #include "core/Texts.h"
 #include "data/Definition.h"
+#include "data/RegistryView.h"
 #include "platform/ProfileText.h"
 
 namespace qs {
@@ -80,17 +81,19 @@ void ListRecordItself(Platform& platform, DeleteList& files, const std::string& 
   Append(files, recordPath);
 }
 
-void SetRegistrationValue(Platform& platform, const std::string& keyPath, const char* name,
-                          const RegValue& value) {
-  if (!platform.SetRegistryValue(RegRoot::LocalMachine, keyPath, name, value)) {
+void SetRegistrationValue(Platform& platform, RunWatcher& watcher, const std::string& keyPath,
+                          const char* name, const RegValue& value) {
+  const bool written = platform.SetRegistryValue(RegRoot::LocalMachine, keyPath, name, value);
+  if (!Tell(watcher, "registration", RootName(RegRoot::LocalMachine) + keyPath, written,
+            name + (" = " + DescribeValue(value)))) {
     throw SetupError(WithValue(text::kValueWriteFailed, name));
   }
 }
 
 // The registration's values, as laid out in the header: a text that is
 // empty is not written.
-void Register(Platform& platform, const std::string& keyPath, const RecordSetting& setting,
-              const std::string& digest, CodePage cp) {
+void Register(Platform& platform, RunWatcher& watcher, const std::string& keyPath,
+              const RecordSetting& setting, const std::string& digest, CodePage cp) {
   if (!platform.CreateRegistryKey(RegRoot::LocalMachine, keyPath)) {
     throw SetupError(WithValue(text::kKeyCreateFailed, keyPath));
   }
@@ -109,13 +112,14 @@ void Register(Platform& platform, const std::string& keyPath, const RecordSettin
       "Publisher",          "InstallDate",            record::kDigest};
   for (size_t i = 0; i < std::size(texts); ++i) {
     if (texts[i]->empty()) continue;
-    SetRegistrationValue(platform, keyPath, kTextNames[i], {RegValue::Kind::String, *texts[i], 0});
+    SetRegistrationValue(platform, watcher, keyPath, kTextNames[i], {RegValue::Kind::String, *texts[i], 0});
   }
   const uint64_t kib = (setting.installedBytes + 1023) / 1024;
   const uint32_t numbers[] = {kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(kib), 1, 1};
   static const char* const kNumberNames[] = {"EstimatedSize", "NoModify", "NoRepair"};
   for (size_t i = 0; i < std::size(numbers); ++i) {
-    SetRegistrationValue(platform, keyPath, kNumberNames[i], {RegValue::Kind::Dword, "", numbers[i]});
+    SetRegistrationValue(platform, watcher, keyPath, kNumberNames[i],
+                         {RegValue::Kind::Dword, "", numbers[i]});
   }
 }
 
@@ -163,6 +167,7 @@ void MergeEarlierRecord(Platform& platform, const std::string& recordPath, Delet
       {record::kShortCuts, lists.shortCuts},
       {record::kRegistryKeys, lists.registry},
       {record::kCreatedKeys, lists.created},
+      {record::kCreatedLevels, lists.levels},
   };
   for (const auto& [section, list] : loads) {
     for (const std::string& value : ReadList(platform, recordPath, section)) {
@@ -182,7 +187,9 @@ std::string UninstallerPath(const std::string& windowsFolder, CodePage cp) {
 std::string UninstallKeyPath(const std::string& keyName) { return kUninstallRoot + keyName; }
 
 void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, DeleteLists& lists,
-                          CodePage cp) {
+                          CodePage cp, RunWatcher* watcher) {
+  RunWatcher unwatched;
+  RunWatcher& tell = watcher ? *watcher : unwatched;
   const std::string& file = setting.recordPath;
   RecordBytes record(platform);
   record.Write(record::kInformation, "Message1", text::kRecordWarning1);
@@ -201,11 +208,12 @@ void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, Dele
   const std::string keyPath = UninstallKeyPath(setting.unSetupKey);
   record.Write(record::kUnSetupRegistryKey, record::kKey, keyPath);
   record.WriteList(record::kCreatedKeys, lists.created.entries);
-  const bool written = WriteNewFile(platform, file, record.bytes());
+  record.WriteList(record::kCreatedLevels, lists.levels.entries);
+  const bool written = Tell(tell, "record", file, WriteNewFile(platform, file, record.bytes()));
   // Without a name of its own the registration would land in the list of
   // installed programs itself.
   if (KeyComponentCount(setting.unSetupKey, cp) != 0) {
-    Register(platform, keyPath, setting, DigestText(record.bytes()), cp);
+    Register(platform, tell, keyPath, setting, DigestText(record.bytes()), cp);
   }
   if (!written) throw SetupError(WithValue(text::kValueWriteFailed, file));
 }
@@ -219,6 +227,7 @@ UninstallRecord ReadUninstallRecord(Platform& platform, const std::string& recor
   result.shortCuts = ReadList(platform, recordPath, record::kShortCuts);
   result.registryKeys = ReadListDownwards(platform, recordPath, record::kRegistryKeys);
   result.createdKeys = ReadList(platform, recordPath, record::kCreatedKeys);
+  result.createdLevels = ReadListDownwards(platform, recordPath, record::kCreatedLevels);
   auto read = [&](const char* section, const char* key) {
     return ReadIniString(platform, section, key, "", recordPath);
   };

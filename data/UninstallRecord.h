@@ -20,6 +20,11 @@
 //                                 [Registry] made, with their root marker;
 //                                 written only when there are any, and
 //                                 ignored by older uninstallers
+//   [CreatedFolder] Folder1..20   the levels above the install folder that
+//                                 the installation made (a /S run makes
+//                                 every missing one), from the top down,
+//                                 with trailing backslash; written only when
+//                                 there are any
 //
 // The record's form: Shift-JIS (code page 932), byte for byte the file the
 // program has always written, while every value fits in Shift-JIS; as soon
@@ -57,6 +62,7 @@
 #include <vector>
 
 #include "core/CodePage.h"
+#include "core/RunWindow.h"
 #include "data/Definition.h"
 #include "platform/Platform.h"
 
@@ -86,6 +92,7 @@ inline constexpr ListSection kFiles{"DeleteFile", "File", kDeleteFiles};
 inline constexpr ListSection kShortCuts{"DeleteShortCut", "File", kDeleteShortCuts};
 inline constexpr ListSection kRegistryKeys{"DeleteRegistry", "Key", kDeleteRegistry};
 inline constexpr ListSection kCreatedKeys{"CreatedRegistry", "Key", kDeleteRegistry};
+inline constexpr ListSection kCreatedLevels{"CreatedFolder", "Folder", kDeleteFolders};
 
 inline constexpr const char* kInformation = "Information";  // Message1..3
 inline constexpr const char* kTitle = "Title";
@@ -115,6 +122,7 @@ struct DeleteLists {
   DeleteList registry{kDeleteRegistry};
   DeleteList setupRegistry{kDeleteRegistry};  // [DeleteRegistry] of SETUP.INI
   DeleteList created{kDeleteRegistry};        // first-level keys [Registry] made
+  DeleteList levels{kDeleteFolders};          // levels above the install folder made
 };
 
 // Appends value unless an entry already holds it (compared after upper-case
@@ -158,8 +166,10 @@ std::string UninstallKeyPath(const std::string& keyName);
 // registration, a record that could not be written ("'<record path>' の設定に
 // 失敗しました"): an incomplete record would leave files behind silently.
 // A record that could not be written whole is not left half written.
+// watcher, when given, is told the record ("record") and each registration
+// value ("registration") as they are written.
 void WriteUninstallRecord(Platform& platform, const RecordSetting& setting, DeleteLists& lists,
-                          CodePage cp);
+                          CodePage cp, RunWatcher* watcher = nullptr);
 
 // A [DeleteFile] value: a path, or a path followed directly by one of the
 // three flags. The flag is taken only when the value ends with it; the
@@ -178,6 +188,7 @@ struct UninstallRecord {
   std::vector<std::string> shortCuts;
   std::vector<std::string> registryKeys;
   std::vector<std::string> createdKeys;
+  std::vector<std::string> createdLevels;  // the deepest first
   std::string setupFolder;
   std::string registrationKey;
 };

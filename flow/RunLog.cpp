@@ -100,7 +100,9 @@ void LoggingRunWindow::NoteError(const std::string& report) {
 }
 
 void LoggingRunWindow::NoteStep(const RunStep& step) {
-  log_.Write(step.done ? step.kind : step.kind + "-failed", step.subject);
+  const std::string detail = StepDetail(step);
+  log_.Write(step.done ? step.kind : step.kind + "-failed",
+             detail.empty() ? step.subject : step.subject + "  [" + detail + "]");
   window_.NoteStep(step);
 }
 

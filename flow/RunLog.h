@@ -63,7 +63,8 @@ class LoggingRunWindow : public RunWindow {
   void FreezeForUninstall() override;
   void EndProgram() override;
   void NoteError(const std::string& report) override;
-  // "kind subject", or "kind-failed subject".
+  // "kind subject", or "kind-failed subject", then "  [detail]" when the
+  // step has one (StepDetail).
   void NoteStep(const RunStep& step) override;
 
  private:

@@ -32,6 +32,20 @@ int QuietRunWindow::Ask(const std::string&, const std::string& caption, uint32_t
   return kIdOk;
 }
 
+void QuietRunWindow::NoteFailures(const std::string& list) {
+  failed_ = true;
+  if (watcher_) watcher_->NoteFailures(list);
+}
+
+void QuietRunWindow::NoteError(const std::string& report) {
+  stopped_ = true;
+  if (watcher_) watcher_->NoteError(report);
+}
+
+void QuietRunWindow::NoteStep(const RunStep& step) {
+  if (watcher_) watcher_->NoteStep(step);
+}
+
 int QuietRunWindow::ExitCode() const {
   if (stopped_ || !ended_) return kExitError;
   return failed_ ? kExitFailures : kExitDone;
@@ -47,6 +61,8 @@ RunOptions OptionsOf(const CommandLine& line, HeadlessView& view) {
   options.shortCutOnStartMenu = !line.noStartMenu;
   options.shortCutOnStartUp = !line.noStartUp;
   options.shortCutOnSendTo = !line.noSendTo;
+  options.openAfterSetup = line.open;
+  options.makeEveryLevel = true;
   return options;
 }
 
@@ -68,7 +84,8 @@ bool NamesSystemFolder(Platform& platform, const std::string& folder,
 
 }  // namespace
 
-int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
+int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log,
+                  RunWatcher* watcher) {
   HeadlessView view(log);
   InstallPlan plan;
   StartUp startUp(platform, view, plan);
@@ -97,7 +114,7 @@ int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log) {
     startUp.DropRecordCopy();
     return kExitError;
   }
-  QuietRunWindow quiet(OptionsOf(line, view));
+  QuietRunWindow quiet(OptionsOf(line, view), watcher);
   LoggingRunWindow window(quiet, log);
   const CodePage cp = kUtf8;
   try {

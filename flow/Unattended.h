@@ -33,7 +33,8 @@ class HeadlessView : public MemoryView {
 // it). The run's outcome becomes the exit code.
 class QuietRunWindow : public RunWindow {
  public:
-  explicit QuietRunWindow(RunOptions options) : options_(std::move(options)) {}
+  QuietRunWindow(RunOptions options, RunWatcher* watcher)
+      : options_(std::move(options)), watcher_(watcher) {}
 
   void ShowStatus(const std::string&) override {}
   int Ask(const std::string& text, const std::string& caption, uint32_t flags) override;
@@ -43,14 +44,16 @@ class QuietRunWindow : public RunWindow {
   RunOptions FreezeForInstall() override { return options_; }
   void FreezeForUninstall() override {}
   void EndProgram() override { ended_ = true; }
-  void NoteFailures(const std::string&) override { failed_ = true; }
-  void NoteError(const std::string&) override { stopped_ = true; }
+  void NoteFailures(const std::string& list) override;
+  void NoteError(const std::string& report) override;
+  void NoteStep(const RunStep& step) override;
 
   // kExitDone, kExitFailures or kExitError.
   int ExitCode() const;
 
  private:
   RunOptions options_;
+  RunWatcher* watcher_;
   bool ended_ = false;
   bool failed_ = false;
   bool stopped_ = false;
@@ -58,37 +61,28 @@ class QuietRunWindow : public RunWindow {
 
 // The platform as the switches change it: the first argument is the one
 // the command line parser found (a line that starts with a switch has
-// none), and under /S there are no pauses and the file named for after
-// setup is opened only with /OPEN, and never under SYSTEM. (The runs'
-// removals reach the log as steps they tell the window: LoggingRunWindow.)
+// none), and under /S there are no pauses. (Whether the file named for
+// after setup is opened is the run's own choice, RunOptions; everything the
+// runs do reaches the log as steps they tell the window: LoggingRunWindow.)
 template <class Base>
 class SwitchedPlatform : public Base {
  public:
-  SwitchedPlatform(const CommandLine& line, RunLog& log) : line_(line), log_(log) {}
+  explicit SwitchedPlatform(const CommandLine& line) : line_(line) {}
 
   std::string FirstArgument() override { return line_.argument; }
   void Sleep(uint32_t milliseconds) override {
     if (!line_.silent) Base::Sleep(milliseconds);
   }
-  // Under SYSTEM the file (perhaps in a folder users may change) is never
-  // opened: it would run with the system's rights.
-  bool ShellOpen(const std::string& path) override {
-    if ((line_.silent && !line_.open) || Base::ProcessRights() == Rights::System) {
-      log_.Write("not-opened", path);
-      return true;
-    }
-    log_.Write("open", path);
-    return Base::ShellOpen(path);
-  }
 
  private:
   const CommandLine& line_;
-  RunLog& log_;
 };
 
 // Settles the mode as the main window does, then runs the install or the
 // uninstall without a window. Returns the exit code; the log gets every
-// step, the answers, the failed steps and the errors.
-int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log);
+// step, the answers, the failed steps and the errors. watcher, when given,
+// is told what the run tells.
+int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log,
+                  RunWatcher* watcher = nullptr);
 
 }  // namespace qs

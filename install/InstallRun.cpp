@@ -13,6 +13,14 @@ namespace {
 constexpr uint32_t kStepPause = 500;
 constexpr uint32_t kQuestion = kMbYesNo | kMbIconQuestion;
 
+// A drive ("C:\") or a share ("\\server\share"): no level to make.
+bool IsRoot(const std::string& level) {
+  if (level.size() <= 3) return true;
+  if (level.rfind("\\\\", 0) != 0) return false;
+  const size_t server = level.find('\\', 2);
+  return server == std::string::npos || level.find('\\', server + 1) == std::string::npos;
+}
+
 // Last-write times are compared at two-second resolution.
 constexpr uint64_t kTwoSeconds = 20000000;
 
@@ -131,7 +139,11 @@ bool InstallRun::PrepareInstallFolder() {
     window_.Ask(text::kCannotContinue, text::kSetupStoppedCaption, kMbOk | kMbIconError);
     return false;
   }
-  if (Tell(window_, "folder", installFolder_, platform_.MakeFolder(installFolder_) == 0)) {
+  if (options_.makeEveryLevel) {
+    MakeLevel(ParentFolder(DelBackslash(installFolder_, PathEnd::Trailing, cp_), cp_));
+  }
+  if (Tell(window_, FolderStep(installFolder_, platform_.MakeFolder(installFolder_),
+                               "the install folder"))) {
     return true;
   }
   window_.Ask(installFolder_ + "\r\r" + text::kFolderCreateFailed + "\r\r" + text::kCannotContinue,
@@ -139,15 +151,30 @@ bool InstallRun::PrepareInstallFolder() {
   return false;
 }
 
+// Makes level when it is missing, the missing levels above it first; each
+// one made goes into the record, so that the uninstall can remove it again
+// when empty. False when a level is not there and cannot be made: the
+// install folder's own step then fails with the system's reason.
+bool InstallRun::MakeLevel(const std::string& level) {
+  if (IsRoot(level) || FolderExists(platform_, level)) return true;
+  const std::string parent = ParentFolder(level, cp_);
+  if (parent.size() >= level.size() || !MakeLevel(parent)) return false;
+  const uint32_t error = platform_.MakeFolder(level);
+  Tell(window_, FolderStep(level, error, "above the install folder"));
+  if (error != 0) return false;  // not made here: not the product's to remove
+  AddToDeleteList(platform_, lists_.levels, AddBackslash(level, PathEnd::Trailing, cp_));
+  return true;
+}
+
 void InstallRun::MergeEarlierRecord() { qs::MergeEarlierRecord(platform_, recordPath_, lists_); }
 
 void InstallRun::CreatePlannedFolders() {
   for (const std::string& folder : plan_.folders) {
-    std::string path = AddBackslash(ResolveMarkerPath(folder, Folders(), cp_), "B", cp_);
+    std::string path =
+        AddBackslash(ResolveMarkerPath(folder, Folders(), cp_), PathEnd::Trailing, cp_);
     AddToDeleteList(platform_, lists_.folders, path);
     window_.ShowStatus(std::string(text::kCreatingFolders) + "\r" + text::kCreatingArrow + path);
-    uint32_t error = platform_.MakeFolder(path);
-    if (!Tell(window_, "folder", path, error == 0 || error == kErrAlreadyExists)) {
+    if (!Tell(window_, FolderStep(path, platform_.MakeFolder(path)))) {
       failures_.Add(text::kTagFolder, path);
     }
     platform_.Sleep(kStepPause);
@@ -168,10 +195,13 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
   size_t last = cp_.LastCharStart(destination);
   bool compressed = last != std::string::npos && last + 1 == destination.size() &&
                     destination[last] == '_';
+  RunStep step{"file", destination, false, "from " + FileNamePart(source, cp_)};
   bool expanded = true;
+  bool szdd = false;
   if (compressed) {
     ExpandResult result = ExpandCompressedFile(platform_, source, values_.tempFolder, cp_);
     expanded = result.complete;
+    szdd = result.expanded;
     source = result.scratch;
     destination = JoinPath(FolderPart(destination, cp_), MapUpperCase(platform_, result.name), cp_);
   }
@@ -180,7 +210,8 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
     // A damaged or cut-off compressed file installs nothing: whatever is at
     // the destination stays, and the record does not claim it.
     if (showProgress_) AdvanceProgress(SourcePath(FileNamePart(file.path, cp_)));
-    Tell(window_, "file", destination, false);
+    step.subject = destination;
+    Tell(window_, step);
     failures_.Add(text::kTagFile, destination);
     return;
   }
@@ -190,17 +221,19 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
     overwrite = window_.Ask(question, text::kOverwriteCaption, kQuestion) != kIdNo;
   }
   RecordInstalledFile(platform_, lists_.files, destination, file.flag);
-  bool copied = platform_.Copy(source, destination, !overwrite);
+  step.subject = destination;
+  step.done = platform_.Copy(source, destination, !overwrite);
+  if (std::optional<uint64_t> size = platform_.FileSize(step.done ? destination : source)) {
+    step.detail += ", " + DecimalText(*size) + " bytes";
+    if (step.done) installedBytes_ += *size;
+  }
+  if (compressed) step.detail += szdd ? ", expanded" : ", not SZDD: copied as it is";
   if (compressed) {
     platform_.Delete(source);
     source = SourcePath(FileNamePart(file.path, cp_));
   }
   if (showProgress_) AdvanceProgress(source);
-  if (!Tell(window_, "file", destination, copied)) {
-    failures_.Add(text::kTagFile, destination);
-  } else if (std::optional<uint64_t> size = platform_.FileSize(destination)) {
-    installedBytes_ += *size;
-  }
+  if (!Tell(window_, step)) failures_.Add(text::kTagFile, destination);
 }
 
 void InstallRun::AdvanceProgress(const std::string& source) {
@@ -220,9 +253,11 @@ void InstallRun::CreatePlannedShortCuts() {
     std::string marker = name.substr(0, 5);
     std::string linkName = name.size() > 5 ? name.substr(5) : std::string();
     window_.ShowStatus(std::string(text::kCreatingShortCuts) + "\r" + text::kCreateTargetArrow +
-                       target + "\r" + text::kCreatingArrow + DelBackslash(linkName, "T", cp_));
-    std::string link = MakeShortCut(platform_, target, linkName, CsidlOfPlace(marker), cp_);
-    Tell(window_, "shortcut", link, true);
+                       target + "\r" + text::kCreatingArrow +
+                       DelBackslash(linkName, PathEnd::Leading, cp_));
+    std::string link =
+        MakeShortCut(platform_, window_, target, linkName, CsidlOfPlace(marker), cp_);
+    Tell(window_, "shortcut", link, !link.empty(), "to " + target);
     platform_.Sleep(kStepPause);
     AddToDeleteList(platform_, lists_.shortCuts, link);
   }
@@ -235,7 +270,8 @@ void InstallRun::WritePlannedRegistry() {
   for (const PlannedValue& planned : plan_.registry) {
     window_.ShowStatus(text::kWritingRegistry);
     RegistryKeyRef key = ParseRegistryKey(planned.key);
-    std::string path = DelBackslash(DelBackslash(key.path, "T", cp_), "B", cp_);
+    std::string path =
+        DelBackslash(DelBackslash(key.path, PathEnd::Leading, cp_), PathEnd::Trailing, cp_);
     const std::string first = ViewOf(key.root, path).firstLevel;
     if (!first.empty() && !platform_.RegistryKeyExists(key.root, first)) {
       AddToDeleteList(platform_, lists_.created, MarkerOfRoot(key.root) + first);
@@ -244,10 +280,11 @@ void InstallRun::WritePlannedRegistry() {
       throw SetupError(WithValue(text::kKeyCreateFailed, path));
     }
     RegValue value = ParseRegistryValue(planned.value);
-    if (!platform_.SetRegistryValue(key.root, path, planned.name, value)) {
+    if (!Tell(window_, "registry", RootName(key.root) + path,
+              platform_.SetRegistryValue(key.root, path, planned.name, value),
+              planned.name + " = " + DescribeValue(value))) {
       throw SetupError(WithValue(text::kValueWriteFailed, planned.name));
     }
-    Tell(window_, "registry", RootName(key.root) + path + " " + planned.name, true);
   }
 }
 
@@ -271,7 +308,7 @@ void InstallRun::InstallUninstaller() {
   platform_.SetAttributes(destination, kAttrArchive);
   bool copied = source->CopyTo(destination);
   platform_.SetAttributes(destination, kAttrReadOnly | kAttrArchive);
-  if (!Tell(window_, "uninstaller", destination, copied)) {
+  if (!Tell(window_, "uninstaller", destination, copied, "from SETUP.EXE")) {
     failures_.Add(text::kTagSetupFile, destination);
   }
 }
@@ -291,8 +328,7 @@ void InstallRun::WriteUninstallRecord() {
                         Definition().Get(keys::kPublisher),
                         platform_.LocalDate(),
                         installedBytes_};
-  qs::WriteUninstallRecord(platform_, setting, lists_, cp_);
-  Tell(window_, "record", recordPath_, true);
+  qs::WriteUninstallRecord(platform_, setting, lists_, cp_, &window_);
 }
 
 void InstallRun::ShowCompletion() {
@@ -305,7 +341,13 @@ void InstallRun::RunExecuteFile() {
   if (value.empty()) return;
   std::string path = ResolveMarkerPath(value, Folders(), cp_);
   if (!FileExists(platform_, path)) return;
-  if (!platform_.ShellOpen(path)) {
+  // Under SYSTEM (a deployment tool) the file, perhaps in a folder users may
+  // change, is never opened: it would run with the system's rights.
+  if (!options_.openAfterSetup || platform_.ProcessRights() == Rights::System) {
+    Tell(window_, "not-opened", path, true);
+    return;
+  }
+  if (!Tell(window_, "open", path, platform_.ShellOpen(path))) {
     window_.Ask(text::kExecuteFailed, text::kWarningCaption, kMbOk | kMbIconWarning);
   }
 }

@@ -60,6 +60,7 @@ class InstallRun {
   void GatherShortCuts();
   void GatherRegistryValues();
   bool ShortCutChosen(const std::string& name) const;
+  bool MakeLevel(const std::string& level);
   void CopyOneFile(const PlannedCopy& file);
   void AdvanceProgress(const std::string& source);
 

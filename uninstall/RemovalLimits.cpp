@@ -84,6 +84,15 @@ bool RemovalLimits::Link(const std::string& path) {
   return false;
 }
 
+bool RemovalLimits::Level(const std::string& path) {
+  const std::string key = Key(path);
+  if (key.empty() || IsRoot(key) || !Below(install_, key) || Place(path)) return false;
+  for (const std::string* kept : {&windows_, &system_, &programFiles_, &boot_}) {
+    if (Within(*kept, key)) return false;
+  }
+  return true;
+}
+
 bool RemovalLimits::Place(const std::string& folder) {
   const std::string key = Key(folder);
   if (key.empty()) return true;

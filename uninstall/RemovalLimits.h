@@ -29,6 +29,11 @@ class RemovalLimits {
   bool File(const std::string& path);
   bool Folder(const std::string& path);
   bool Link(const std::string& path);
+  // A folder the install folder lies below, that is no root, no shell
+  // place, and neither the Windows, the system nor the Program Files
+  // folder nor one that holds them: a level an installation may have made
+  // above its folder.
+  bool Level(const std::string& path);
   // True when folder is one of the four shell places, however it is spelt,
   // or cannot be told from one.
   bool Place(const std::string& folder);

@@ -39,6 +39,7 @@ void UninstallRun::Run() {
   DeleteRegistryKeys();
   DeleteRegistration();
   RemoveInstallFolder();
+  RemoveLevelsAbove();
   DeleteRecordCopy();
   OfferFailureList();
   AnnounceCompletion();
@@ -226,6 +227,19 @@ void UninstallRun::DeleteRegistration() {
 void UninstallRun::RemoveInstallFolder() {
   if (!RemoveRecordedFolder(record_.setupFolder)) {
     failures_.Add(text::kTagSetupFolder, record_.setupFolder);
+  }
+}
+
+// The levels above the install folder that the installation made, the
+// deepest first, each when it is empty by now; only by a record whose
+// digest the registration holds. Results are not examined: a level that
+// holds something else by now stays, and that is no failure.
+void UninstallRun::RemoveLevelsAbove() {
+  if (check_.trust != RecordTrust::Verified) return;
+  for (const std::string& level : record_.createdLevels) {
+    if (!limits_->Level(level)) continue;
+    const std::string path = platform_.FullPath(level);
+    Tell(window_, "remove-folder", path, platform_.RemoveInPlace(path, true));
   }
 }
 

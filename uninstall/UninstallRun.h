@@ -55,6 +55,7 @@ class UninstallRun {
   bool MayDeleteKey(const RegistryKeyRef& key);
   void DeleteRegistration();
   void RemoveInstallFolder();
+  void RemoveLevelsAbove();
   void DeleteRecordCopy();
   void OfferFailureList();
   void AnnounceCompletion();

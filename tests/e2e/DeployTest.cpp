@@ -111,6 +111,23 @@ TEST_F(Deploy, SilentInstallAndSilentUninstallOfTheSample) {
   EXPECT_EQ("exit 1", log.back());
 }
 
+// /D= with two missing levels above the folder: /S makes them all, and
+// the uninstall takes them back once the folder has gone (the sample
+// leaves its README.TXT, which the user removes here first).
+TEST_F(Deploy, EveryMissingLevelOfTheFolderIsMadeAndGoesAgain) {
+  ShipSample(product);
+  ForgetSampleInstalls();
+  const std::string folder = product.WinPath("deep\\er\\Sample");
+  const fs::path deep = fs::path(product.folder()) / "deep";
+  ASSERT_EQ(0, RunSilently(product, {"/S", "/D=" + folder}));
+  EXPECT_TRUE(fs::exists(deep / "er/Sample/SAMPLE.TXT"));
+  fs::remove(deep / "er/Sample/README.TXT");
+  EXPECT_EQ(0, RunSilently(product, {folder + "\\UNSETUP.INI", "/S",
+                                     "/LOG=" + product.WinPath("uninstall.log")}));
+  EXPECT_FALSE(fs::exists(deep)) << Joined(LogLines(Log("uninstall.log")));
+  EXPECT_TRUE(fs::exists(product.folder()));
+}
+
 // What /S installs, the window removes, from the same record.
 TEST_F(Deploy, TheWindowUninstallsASilentInstall) {
   ShipSample(product);

@@ -3,6 +3,7 @@
 // giving what the native one gives.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <set>
@@ -79,23 +80,25 @@ struct PlanStep {
   std::string kind, path, detail;
 };
 
-// The steps of the install part of a plan, and the record's lines.
+// The steps of the install part of a plan, and the record's lines; those
+// of the uninstall part when asked for.
 void ParsePlan(const std::string& plan, std::vector<PlanStep>* steps,
-               std::vector<std::string>* record) {
-  bool installing = false;
+               std::vector<std::string>* record, std::vector<PlanStep>* removals = nullptr) {
+  std::vector<PlanStep>* part = nullptr;
   for (const std::string& line : Lines(plan)) {
-    if (line == "install:") installing = true;
-    if (line.rfind("uninstall from", 0) == 0 || line == "failure list:") installing = false;
-    if (!installing) continue;
+    if (line == "install:") part = steps;
+    if (line.rfind("uninstall from", 0) == 0) part = removals;
+    if (line == "failure list:" || line == "uninstall failure list:") part = nullptr;
+    if (!part) continue;
     if (line.rfind("      ", 0) == 0) {
-      record->push_back(line.substr(6));
+      if (part == steps) record->push_back(line.substr(6));
     } else if (line.rfind("  ", 0) == 0 && line.size() > 16) {
       PlanStep step{line.substr(2, line.find(' ', 2) - 2), line.substr(16), ""};
       if (size_t open = step.path.rfind("  ["); open != std::string::npos) {
         step.detail = step.path.substr(open + 3, step.path.size() - open - 4);
         step.path.resize(open);
       }
-      steps->push_back(step);
+      part->push_back(step);
     }
   }
 }
@@ -182,6 +185,63 @@ TEST(Setupkit, ThePlanOfTheSampleIsWhatTheRealInstallDid) {
   for (const PlanStep& step : steps) {
     if (step.kind == "shortcut") fs::remove(UnixPath(step.path));
   }
+}
+
+// The /LOG= of a /S install and uninstall of the sample is, step for step,
+// what the plan of the same runs says: both are what the runs tell.
+TEST(Setupkit, TheSilentLogIsThePlanStepForStep) {
+  Product product("plan-log");
+  ShipSample(product);
+  ForgetSampleInstalls();
+  const std::string installed = product.WinPath("installed");
+  std::vector<std::string> args = {kSetupkit, "plan", product.folder(), "--silent"};
+  for (const std::string& option : LayoutOptions(installed)) args.push_back(option);
+  CommandResult plan = RunCaptured(args);
+  ASSERT_EQ(0, plan.code) << plan.out;
+  std::vector<PlanStep> planned, record;
+  std::vector<std::string> recordLines;
+  ParsePlan(plan.out, &planned, &recordLines, &record);
+  ASSERT_FALSE(record.empty()) << plan.out;
+  planned.insert(planned.end(), record.begin(), record.end());
+
+  ASSERT_EQ(0, product.RunAgain({"/S", "/LOG=" + product.WinPath("run.log"), "/D=" + installed},
+                                60000));
+  ASSERT_EQ(1, product.RunAgain({installed + "\\UNSETUP.INI", "/S",
+                                 "/LOG=" + product.WinPath("run.log")}, 60000));
+  // The log's steps as the plan writes them: folders with their backslash,
+  // keys under their roots' full names, the runs' own working folder left
+  // out, "-failed" as the detail's "fails".
+  static const std::set<std::string> kKinds = {
+      "folder", "file", "shortcut", "registry", "uninstaller", "record", "registration",
+      "open", "not-opened", "delete", "remove-folder", "delete-key"};
+  static const std::pair<const char*, const char*> kRoots[] = {
+      {"HKCR\\", "HKEY_CLASSES_ROOT\\"}, {"HKCU\\", "HKEY_CURRENT_USER\\"},
+      {"HKLM\\", "HKEY_LOCAL_MACHINE\\"}, {"HKU\\", "HKEY_USERS\\"}};
+  std::vector<PlanStep> logged;
+  std::string log = ReadFile(product.folder() + "/run.log");
+  for (const std::string& line : Lines(log)) {
+    if (line.size() < 21) continue;
+    const std::string entry = line.substr(20);
+    std::string kind = entry.substr(0, entry.find(' '));
+    if (kind.size() > 7 && kind.compare(kind.size() - 7, 7, "-failed") == 0) kind.resize(kind.size() - 7);
+    if (!kKinds.count(kind)) continue;
+    PlanStep step{kind, entry.substr(entry.find(' ') + 1), ""};
+    if (size_t open = step.path.find("  ["); open != std::string::npos) {
+      step.detail = step.path.substr(open + 3, step.path.size() - open - 4);
+      step.path.resize(open);
+    }
+    if (step.path.find("\\Temp\\QS") != std::string::npos) continue;
+    if ((kind == "folder" || kind == "remove-folder") && step.path.back() != '\\') step.path += '\\';
+    for (const auto& [brief, full] : kRoots) {
+      if (step.path.rfind(brief, 0) == 0) step.path = full + step.path.substr(std::strlen(brief));
+    }
+    logged.push_back(step);
+  }
+  std::string want, got;
+  for (const PlanStep& step : planned) want += step.kind + " " + step.path + " [" + step.detail + "]\n";
+  for (const PlanStep& step : logged) got += step.kind + " " + step.path + " [" + step.detail + "]\n";
+  EXPECT_EQ(want, got) << "the log:\n" << log;
+  RegDelete("HKCU\\Software\\Quillo");
 }
 
 // The Windows build of the tool gives what the native one gives: the same

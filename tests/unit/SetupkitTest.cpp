@@ -404,6 +404,47 @@ TEST(SetupkitPlan, ThePlanNamesOnlyWhatIsExpandedOrMade) {
   EXPECT_EQ("to C:\\Program Files\\M.TX_", steps["shortcut C:\\WINDOWS\\Desktop\\Good.lnk"]) << plan;
 }
 
+// The plan is what the runs tell, not what they show: with every status
+// text reworded the plan is the same, every kind told from the others as
+// before.
+TEST(SetupkitPlan, RewordedStatusTextsLeaveThePlanAsItWas) {
+  class Reworded : public WatchedRunWindow {
+   public:
+    explicit Reworded(RunWindow& window) : WatchedRunWindow(window, unwatched_) {}
+    void ShowStatus(const std::string& text) override {
+      WatchedRunWindow::ShowStatus("(" + std::to_string(++shown_) + ") " + text + "…");
+    }
+
+   private:
+    RunWatcher unwatched_;
+    int shown_ = 0;
+  };
+  fs::path dir = MakeProduct(
+      "reworded", {{"SETUP.INI", "[Title]\r\nSetup=Acme\r\nUnSetupKey=Acme Tools\r\n"
+                                 "[DefaultFolder]\r\nFolder=(Prg)\\Acme\r\n"
+                                 "[MakeFolder]\r\nFolder1=(App)\\doc\r\n"
+                                 "[CopyFile]\r\nFile1=(App)\\A.TXT\r\n"
+                                 "[ShortCut]\r\nMake1=(App)\\A.TXT\r\nName1=(Prg)Acme\\A\r\n"
+                                 "[Registry]\r\nKey1=(Cuser)Software\\Acme\r\nName1=Count\r\n"
+                                 "Value1=(Int)7\r\n[ExecuteFile]\r\nFile=(App)\\A.TXT\r\n"},
+                  {"A.TXT", "a"}});
+  const DryRunResult plain = DryRun(dir, Layout(), Choices());
+  const DryRunResult reworded = DryRun(dir, Layout(), Choices(), {}, [](RunWindow& window) {
+    return std::unique_ptr<RunWindow>(std::make_unique<Reworded>(window));
+  });
+  const std::string plan = FormatPlan(plain);
+  EXPECT_EQ(plan, FormatPlan(reworded));
+  std::string told;
+  for (const Step& step : plain.install) told += step.kind + " [" + step.detail + "]\n";
+  for (const char* expected :
+       {"folder [the install folder]", "folder []", "folder [for a shortcut]",
+        "file [from A.TXT, 1 bytes]", "shortcut [to C:\\Program Files\\Acme\\A.TXT]",
+        "registry [Count = REG_DWORD 7]", "uninstaller [from SETUP.EXE]", "record []",
+        "registration [DisplayName = REG_SZ \"Acme Tools\"]", "open []"}) {
+    EXPECT_NE(std::string::npos, told.find(std::string(expected) + "\n")) << expected << "\n" << plan;
+  }
+}
+
 // --silent: the runs SETUP.EXE /S makes. A file that is there stays and
 // counts as failed, a file flagged ,/C stays at the uninstall, nothing is
 // opened; in the window the same product replaces, removes and opens.

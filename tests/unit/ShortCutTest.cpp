@@ -19,9 +19,10 @@ class ShortCutTest : public ::testing::Test {
     for (const auto& [csidl, folder] : os.specialFolders) os.AddFolder(folder);
   }
   std::string Make(const std::string& name, int csidl = kCsidlDesktop) {
-    return MakeShortCut(os, "C:\\Tools\\app.exe", name, csidl, kCp932);
+    return MakeShortCut(os, watcher, "C:\\Tools\\app.exe", name, csidl, kCp932);
   }
   test::FakePlatform os;
+  RunWatcher watcher;
 };
 
 TEST_F(ShortCutTest, OneBackslashBetweenFolderAndName) {

@@ -154,12 +154,12 @@ TEST(QuietRunWindowTest, EveryQuestionGetsTheAnswerThatKeepsData) {
       {"致命的エラー", kMbOk | kMbIconError, kIdOk, kExitError},
   };
   for (const Case& c : cases) {
-    QuietRunWindow window({});
+    QuietRunWindow window({}, nullptr);
     EXPECT_EQ(c.answer, window.Ask("text", c.caption, c.flags)) << c.caption;
     window.EndProgram();
     EXPECT_EQ(c.exitCode, window.ExitCode()) << c.caption;
   }
-  QuietRunWindow unended({});
+  QuietRunWindow unended({}, nullptr);
   EXPECT_EQ(kExitError, unended.ExitCode());
 }
 
@@ -197,8 +197,14 @@ class UnattendedTest : public ::testing::Test {
     logText.clear();
     return RunUnattended(os, line, log);
   }
+  // A whole line, or a step's line before the detail it adds ("  [...]").
   bool Logged(const std::string& text) const {
-    return logText.find("T " + text + "\r\n") != std::string::npos;
+    const std::string line = "T " + text;
+    for (size_t at = logText.find(line); at != std::string::npos; at = logText.find(line, at + 1)) {
+      const std::string rest = logText.substr(at + line.size(), 3);
+      if (rest.rfind("\r\n", 0) == 0 || rest == "  [") return true;
+    }
+    return false;
   }
   bool Exists(const std::string& path) { return os.Attributes(path) != kInvalidAttributes; }
 
@@ -217,7 +223,7 @@ class UnattendedTest : public ::testing::Test {
   CommandLine line;
   std::string logText;
   RunLog log{std::make_unique<StringWriter>(logText), [] { return std::string("T"); }};
-  World os{line, log};
+  World os{line};
 };
 
 // A one-file SETUP.EXE, plain or signed, installs the product it holds,
@@ -400,6 +406,39 @@ TEST_F(UnattendedTest, UninstallKeepsFlaggedFilesAndLogsEveryRemoval) {
   EXPECT_TRUE(os.sleeps.empty());
 }
 
+// /D= makes every missing level (the window makes the last one only), and
+// the uninstall takes back those that are empty by then, deepest first,
+// by a record whose digest is registered. A level that holds something
+// else by now stays, without counting as a failure; so does every level
+// when the record was changed.
+TEST_F(UnattendedTest, EveryMissingLevelIsMadeAndGoesAgainWhenEmpty) {
+  os.AddFile("C:\\CD\\SETUP.INI",
+             "[Title]\r\nSetup=Tool\r\nUnSetupKey=Tool\r\n[CopyFile]\r\nFile1=(App)\\A.TXT\r\n");
+  const struct {
+    const char* top;
+    bool usersFile;
+    bool recordChanged;
+  } cases[] = {{"C:\\Deep", false, false}, {"C:\\Filled", true, false}, {"C:\\Changed", false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.top);
+    const std::string top = c.top, app = top + "\\er\\Tool", record = app + "\\UNSETUP.INI";
+    ASSERT_EQ(kExitDone, Run("SETUP.EXE /S /D=" + app)) << logText;
+    EXPECT_TRUE(Logged("folder " + top + "  [above the install folder]")) << logText;
+    EXPECT_TRUE(Logged("folder " + top + "\\er  [above the install folder]")) << logText;
+    EXPECT_EQ("a", os.Contents(app + "\\A.TXT"));
+    EXPECT_EQ(top + "\\", ReadIniString(os, "CreatedFolder", "Folder1", "", record));
+    EXPECT_EQ(top + "\\er\\", ReadIniString(os, "CreatedFolder", "Folder2", "", record));
+    if (c.usersFile) os.AddFile(top + "\\er\\MINE.TXT", "mine");
+    if (c.recordChanged) os.WriteProfile("Title", "UnSetup", "changed", record);
+    EXPECT_EQ(c.recordChanged ? kExitFailures : kExitDone,
+              Run("APPUNSET.EXE \"" + record + "\" /S")) << logText;
+    EXPECT_FALSE(Exists(app)) << logText;
+    EXPECT_EQ(c.usersFile || c.recordChanged, Exists(top + "\\er")) << logText;
+    EXPECT_EQ(c.usersFile || c.recordChanged, Exists(top)) << logText;
+    EXPECT_EQ(c.usersFile, Logged("remove-folder-failed " + top + "\\er\\  [fails]")) << logText;
+  }
+}
+
 // An install folder with a comma in its name is emptied by the uninstall
 // like any other; a product's own document type goes whole, with no failure;
 // the system's keys it names stay, and the run says so.
@@ -504,6 +543,9 @@ TEST_F(UnattendedTest, ErrorsThatEndTheRunEndWithTwo) {
   EXPECT_TRUE(Logged("error ｷｰ Software\\Tool の作成に失敗しました.")) << logText;
   EXPECT_FALSE(Exists(kRecord));
 
+  // A level that cannot be made (a file has its name): the install folder
+  // cannot be made either.
+  os.AddFile("C:\\No", "a file");
   EXPECT_EQ(kExitError, Run("SETUP.EXE /S /D=C:\\No\\Such"));
   EXPECT_TRUE(Logged("message [致命的エラー] C:\\No\\Such")) << logText;
 

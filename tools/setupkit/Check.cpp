@@ -108,7 +108,7 @@ std::optional<std::string> CaseVariant(const std::string& value, const Table& op
 
 // A path as a key of the maps below: upper case, no trailing backslash.
 std::string PathKey(const std::string& path) {
-  return UpperName(DelBackslash(path, "B", kCp));
+  return UpperName(DelBackslash(path, PathEnd::Trailing, kCp));
 }
 
 // Where an earlier entry put something: its key's name and line.
@@ -532,7 +532,8 @@ class Checker {
       "the uninstaller looks under HKEY_CURRENT_USER for a key of that whole name and removes "
       "nothing";
   std::string KeyPath(const std::string& value) {
-    return DelBackslash(DelBackslash(ParseRegistryKey(value).path, "T", kCp), "B", kCp);
+    return DelBackslash(DelBackslash(ParseRegistryKey(value).path, PathEnd::Leading, kCp),
+                        PathEnd::Trailing, kCp);
   }
 
   // Each [Registry] entry as the program writes it.
@@ -625,7 +626,8 @@ class Checker {
       std::string key = KeyName(keys::kDeleteRegistry, entry.number);
       RootMarker(entry.line, key, entry.value, kRemovedAsIs);
       RegistryKeyRef removed = ParseRemovalKey(entry.value);
-      std::string path = DelBackslash(DelBackslash(removed.path, "T", kCp), "B", kCp);
+      std::string path =
+          DelBackslash(DelBackslash(removed.path, PathEnd::Leading, kCp), PathEnd::Trailing, kCp);
       if (path.empty()) {
         Error(entry.line, key + ": no key path after the root marker");
       } else if (run_.uninstallFailureList.find(text::kTagRegistry + entry.value + "\r\n") !=

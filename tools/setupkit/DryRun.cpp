@@ -12,8 +12,8 @@
 #include "flow/Unattended.h"
 #include "core/Paths.h"
 #include "core/SetupError.h"
-#include "core/Szdd.h"
 #include "core/Texts.h"
+#include "data/RegistryView.h"
 #include "data/UninstallRecord.h"
 #include "install/InstallPlan.h"
 #include "platform/ProfileText.h"
@@ -32,162 +32,58 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// The journal both the window and the platform write to. phase is the
-// status text the run showed last.
-struct Journal {
-  std::vector<Step>* steps = nullptr;
-  std::string phase;
-  std::string lastSource;  // the source file the expansion opened last
-  std::string failureList;
-};
-
-std::string Describe(const RegValue& value) {
-  if (value.kind == RegValue::Kind::Dword) {
-    return "REG_DWORD " + std::to_string(value.number);
-  }
-  return "REG_SZ \"" + value.text + "\"";
-}
-
-// The in-memory Windows with every change the runs make written down. The
-// temporary folder (the runs' own working folder and scratch files) is left
-// out.
-class RecordingPlatform : public fake::FakePlatform {
+// What the runs tell as they go, written down as the plan's steps: paths
+// of folders with their trailing backslash, keys by their roots' full names.
+// What the runs do in their own working folder in the temporary folder
+// (the record's copy) is left out.
+class StepCollector : public RunWatcher {
  public:
-  explicit RecordingPlatform(Journal& journal) : journal_(journal) {}
+  explicit StepCollector(const std::string& tempFolder)
+      : temp_(UpperAscii(AddBackslash(tempFolder, PathEnd::Trailing, kCp), kCp)) {}
 
-  uint32_t MakeFolder(const std::string& path) override {
-    uint32_t result = FakePlatform::MakeFolder(path);
-    if (Scratch(path)) return result;
-    std::string detail = result == 0                   ? ""
-                         : result == kErrAlreadyExists ? "exists already"
-                                                       : "fails: " + IoErrorText(result);
-    if (journal_.phase == text::kCheckingFolder) detail = Join("the install folder", detail);
-    if (StartsWith(journal_.phase, text::kCreatingShortCuts)) detail = Join("for a shortcut", detail);
-    Add("folder", AddBackslash(path, "B", kCp), detail);
-    return result;
+  void NoteStep(const RunStep& step) override {
+    if (StartsWith(UpperAscii(step.subject, kCp), temp_)) return;
+    const bool folder = step.kind == "folder" || step.kind == "remove-folder";
+    steps->push_back({step.kind,
+                      folder ? AddBackslash(step.subject, PathEnd::Trailing, kCp)
+                             : FullKeyName(step.subject),
+                      StepDetail(step)});
   }
-  bool Copy(const std::string& from, const std::string& to, bool failIfExists) override {
-    bool copied = FakePlatform::Copy(from, to, failIfExists);
-    if (Scratch(to)) return copied;
-    if (journal_.phase == text::kCopyingUninstaller) {
-      Add("uninstaller", to, "from " + FileNamePart(from, kCp) + (copied ? "" : "; fails"));
-      return copied;
-    }
-    // A file whose name ends in "_" goes through the expansion's scratch
-    // file whatever it holds; only an SZDD file is expanded on the way.
-    const bool throughScratch = Scratch(from);
-    std::string source = throughScratch ? journal_.lastSource : from;
-    std::string detail = "from " + FileNamePart(source, kCp);
-    if (std::optional<uint64_t> size = FileSize(copied ? to : from)) {
-      detail += ", " + std::to_string(*size) + " bytes";
-    }
-    if (throughScratch) detail += Compressed(source) ? ", expanded" : ", not SZDD: copied as it is";
-    if (!copied) detail += "; fails";
-    Add("file", to, detail);
-    return copied;
-  }
-  std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override {
-    if (exclusive && !Scratch(path)) journal_.lastSource = path;
-    return FakePlatform::OpenForRead(path, exclusive);
-  }
-  // A link is the file its shell link object saves.
-  std::unique_ptr<FileWriter> CreateForWrite(const std::string& path) override {
-    std::unique_ptr<FileWriter> writer = FakePlatform::CreateForWrite(path);
-    if (StartsWith(journal_.phase, text::kCreatingShortCuts) && !Scratch(path)) {
-      std::string problem = PathProblem(path.substr(kCp.FindLastOf(path, "\\") + 1), false);
-      if (!writer) problem = "the file cannot be written";
-      Add(problem.empty() ? "shortcut" : "not-made", path, problem);
-    }
-    return writer;
-  }
-  bool SetRegistryValue(RegRoot root, const std::string& path, const std::string& name,
-                        const RegValue& value) override {
-    bool written = FakePlatform::SetRegistryValue(root, path, name, value);
-    const char* kind = journal_.phase == text::kWritingRecord ? "registration" : "registry";
-    Add(kind, std::string(fake::RegRootName(root)) + "\\" + path,
-        name + " = " + Describe(value) + (written ? "" : "; fails"));
-    return written;
-  }
-  std::unique_ptr<FileWriter> CreateNew(const std::string& path) override {
-    if (journal_.phase == text::kWritingRecord) Add("record", path, "");
-    return FakePlatform::CreateNew(path);
-  }
-  // Under /S the file is not opened; the run takes it as opened.
-  bool ShellOpen(const std::string& path) override {
-    Add(quiet ? "not-opened" : "open", path, "");
-    return quiet || FakePlatform::ShellOpen(path);
-  }
-  bool Delete(const std::string& path) override {
-    bool deleted = FakePlatform::Delete(path);
-    // The install run only ever deletes an earlier record before writing it.
-    if (!Scratch(path) && (deleted || uninstalling)) Add("delete", path, deleted ? "" : "fails");
-    return deleted;
-  }
-  bool RemoveFolder(const std::string& path) override {
-    bool removed = FakePlatform::RemoveFolder(path);
-    if (Scratch(path)) return removed;
-    Add("remove-folder", AddBackslash(path, "B", kCp), removed ? "" : "fails");
-    return removed;
-  }
-  // The uninstall's own removals.
-  bool RemoveInPlace(const std::string& path, bool folder) override {
-    bool removed = FakePlatform::RemoveInPlace(path, folder);
-    Add(folder ? "remove-folder" : "delete", folder ? AddBackslash(path, "B", kCp) : path,
-        removed ? "" : "fails");
-    return removed;
-  }
-  bool DeleteRegistryTree(RegRoot root, const std::string& path) override {
-    bool deleted = FakePlatform::DeleteRegistryTree(root, path);
-    Add("delete-key", std::string(fake::RegRootName(root)) + "\\" + path, deleted ? "" : "not there");
-    return deleted;
-  }
+  void NoteFailures(const std::string& list) override { failureList += list; }
+  void NoteError(const std::string& report) override { error = report; }
 
-  bool uninstalling = false;
-  bool quiet = false;  // the runs are /S runs
+  std::vector<Step>* steps = nullptr;
+  std::string failureList;
+  std::string error;
 
  private:
-  bool Compressed(const std::string& path) const {
-    std::optional<std::string> bytes = Contents(path);
-    return bytes && ParseSzddHeader(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size(),
-                                    nullptr) != SzddKind::NotCompressed;
-  }
-  static std::string Join(const std::string& a, const std::string& b) {
-    return b.empty() ? a : a + "; " + b;
-  }
-  bool Scratch(const std::string& path) {
-    std::string temp = MapUpperCase(*this, DelBackslash(tempFolder, "B", kCp));
-    std::string upper = MapUpperCase(*this, path);
-    return StartsWith(upper, temp + "\\");
-  }
-  void Add(const std::string& kind, const std::string& path, const std::string& detail) {
-    journal_.steps->push_back({kind, path, detail});
-  }
+  std::string temp_;
 
-  Journal& journal_;
+  static std::string FullKeyName(const std::string& subject) {
+    for (RegRoot root : {RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoot::LocalMachine,
+                         RegRoot::Users}) {
+      const std::string brief = RootName(root);
+      if (StartsWith(subject, brief)) {
+        return fake::RegRootName(root) + ("\\" + subject.substr(brief.size()));
+      }
+    }
+    return subject;
+  }
 };
 
 // The main window as the user would work it: message boxes answered from
-// the choices, the failure list read and closed at once.
+// the choices, the failure list closed as soon as it shows.
 class ScriptedView : public MemoryView {
  public:
-  ScriptedView(Journal& journal, const Choices& choices) : journal_(journal), choices_(choices) {
+  explicit ScriptedView(const Choices& choices) : choices_(choices) {
     SetChecked(ids::kChkOverWrite, choices.overwrite);
     SetChecked(ids::kChkSCutDesktop, choices.desktop);
     SetChecked(ids::kChkSCutStartMenu, choices.startMenu);
     SetChecked(ids::kChkSCutStartUp, choices.startUp);
     SetChecked(ids::kChkSCutSendTo, choices.sendTo);
   }
-  void SetText(int id, const std::string& text) override {
-    MemoryView::SetText(id, text);
-    if (id == ids::kLblMessage) journal_.phase = text;
-    if (id == ids::kTxtReadme && Visible(ids::kBtnCloseErrorLog)) journal_.failureList = text;
-  }
   bool ProcessMessages() override {
-    // The failure list is on show: the user reads it and goes on.
-    if (Visible(ids::kBtnCloseErrorLog)) {
-      journal_.failureList = Text(ids::kTxtReadme);
-      SetVisible(ids::kBtnCloseErrorLog, false);
-    }
+    if (Visible(ids::kBtnCloseErrorLog)) SetVisible(ids::kBtnCloseErrorLog, false);
     return true;
   }
   int MessageBox(const std::string&, const std::string& caption, uint32_t) override {
@@ -198,7 +94,6 @@ class ScriptedView : public MemoryView {
   }
 
  private:
-  Journal& journal_;
   const Choices& choices_;
 };
 
@@ -210,7 +105,7 @@ std::string Today() {
   return date;
 }
 
-void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
+void SetUpWindows(fake::FakePlatform& os, const Layout& layout) {
   os.localDate = Today();
   os.windowsFolder = layout.windowsFolder;
   os.systemFolder = layout.systemFolder;
@@ -244,7 +139,7 @@ void SetUpWindows(RecordingPlatform& os, const Layout& layout) {
 
 // The product's files beside the program, and those of its sub-folders
 // where they are on the medium.
-void LoadProduct(RecordingPlatform& os, const fs::path& folder, const Layout& layout) {
+void LoadProduct(fake::FakePlatform& os, const fs::path& folder, const Layout& layout) {
   std::error_code ec;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, ec)) {
     if (!entry.is_regular_file()) continue;
@@ -257,46 +152,11 @@ void LoadProduct(RecordingPlatform& os, const fs::path& folder, const Layout& la
   if (!FileExists(os, os.modulePath)) os.AddFile(os.modulePath, "MZ");
 }
 
-// The log of a /S run, read as it is written: the status text of a step is
-// the phase the recording platform names its changes by; the failed steps
-// and the error are the failure list and the error report.
-class JournalLog : public FileWriter {
- public:
-  JournalLog(Journal& journal, std::string& error) : journal_(journal), error_(error) {}
-  // One call per log entry: " kind line" for each of its lines.
-  bool Write(const void* data, size_t size) override {
-    std::string entry(static_cast<const char*>(data), size);
-    if (entry == kUtf8Bom) return true;
-    size_t kindEnd = entry.find(' ', 1);
-    if (entry.empty() || kindEnd == std::string::npos) return true;
-    const std::string kind = entry.substr(1, kindEnd - 1);
-    const std::string head = " " + kind + " ";
-    std::string text;
-    for (size_t at = 0; at < entry.size();) {
-      size_t end = entry.find("\r\n", at);
-      if (end == std::string::npos) end = entry.size();
-      text += (text.empty() ? "" : "\r") + entry.substr(at + head.size(), end - at - head.size());
-      at = end + 2;
-    }
-    if (kind == "step") journal_.phase = text.substr(0, text.find('\r'));
-    if (kind == "failed") journal_.failureList += text + "\r\n";
-    if (kind == "error") error_ = text;
-    return true;
-  }
-  bool Close() override { return true; }
-
- private:
-  Journal& journal_;
-  std::string& error_;
-};
-
 // SETUP.EXE /S with the command line given: the program's own windowless
-// run, its log read into the journal.
-void RunQuietly(RecordingPlatform& os, Journal& journal, const CommandLine& line,
-                std::string& error) {
-  os.quiet = true;
-  RunLog log(std::make_unique<JournalLog>(journal, error), [] { return std::string(); });
-  RunUnattended(os, line, log);
+// run, its steps told to the collector.
+void RunQuietly(fake::FakePlatform& os, StepCollector& collector, const CommandLine& line) {
+  RunLog log(nullptr, [] { return std::string(); });
+  RunUnattended(os, line, log, &collector);
 }
 
 CommandLine QuietLine(const Choices& choices) {
@@ -313,11 +173,11 @@ CommandLine QuietLine(const Choices& choices) {
 // Setting up and installing, as the user does it in the main window or as
 // /S does it; the steps go to result.install. False when the run ends
 // before the record.
-bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
-                DryRunResult& result) {
-  journal.steps = &result.install;
+bool DryInstall(fake::FakePlatform& os, StepCollector& collector, const Choices& choices,
+                const WindowBetween& between, DryRunResult& result) {
+  collector.steps = &result.install;
   InstallPlan plan;
-  ScriptedView view(journal, choices);
+  ScriptedView view(choices);
   std::optional<MainForm> form(std::in_place, os, view, plan);
   form->FormActivate();
   // With a readme the window waits for the continue button; without one
@@ -328,7 +188,7 @@ bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
   result.definitionFound = FileExists(os, result.values.infoFile);
   if (!result.definitionFound) return false;
   if (!choices.folder.empty()) {
-    // A folder the user chose: its parent is there (the program itself
+    // A folder the user chose: its parent is there (the window itself
     // creates one level only).
     os.AddFolder(ParentFolder(choices.folder, kCp));
     view.SetText(ids::kTxtFolder, choices.folder);
@@ -337,19 +197,25 @@ bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
   result.recordPath = RecordPath(result.installFolder, kCp);
   if (choices.silent) {
     form.reset();
-    RunQuietly(os, journal, QuietLine(choices), result.runError);
+    RunQuietly(os, collector, QuietLine(choices));
   } else {
+    std::unique_ptr<RunWindow> shown = between ? between(form->viewWindow()) : nullptr;
+    WatchedRunWindow window(shown ? *shown : form->viewWindow(), collector);
+    form->SetRunWindow(window);
     try {
       form->btnSetupClick();
-    } catch (const SetupError& error) {
-      result.runError = ErrorReportText(error.what());
+    } catch (const SetupError&) {
+      // The collector has the report.
     }
   }
-  result.failureList = journal.failureList;
-  // A link made on the in-memory Windows holds "target|working folder".
+  result.runError = collector.error;
+  result.failureList = collector.failureList;
+  // A link the run meant to make that gives no usable link.
   for (Step& step : result.install) {
-    std::optional<std::string> link = os.Contents(step.path);
-    if (step.kind == "shortcut" && link) step.detail = "to " + link->substr(0, link->find('|'));
+    if (step.kind != "shortcut") continue;
+    std::string problem = PathProblem(step.path.substr(kCp.FindLastOf(step.path, "\\") + 1), false);
+    if (problem.empty() && !os.Contents(step.path)) problem = "the file cannot be written";
+    if (!problem.empty()) step = {"not-made", step.path, problem};
   }
   std::optional<std::string> record = os.Contents(result.recordPath);
   result.stopped = !record && result.runError.empty();
@@ -360,45 +226,50 @@ bool DryInstall(RecordingPlatform& os, Journal& journal, const Choices& choices,
 
 // The registration's command line, the uninstaller with the record; the
 // steps go to result.uninstall.
-void DryUninstall(RecordingPlatform& os, Journal& journal, const Layout& layout,
-                  const Choices& choices, DryRunResult& result) {
-  journal.steps = &result.uninstall;
-  journal.failureList.clear();
-  os.uninstalling = true;
+void DryUninstall(fake::FakePlatform& os, StepCollector& collector, const Layout& layout,
+                  const Choices& choices, const WindowBetween& between, DryRunResult& result) {
+  collector.steps = &result.uninstall;
+  collector.failureList.clear();
+  collector.error.clear();
   os.modulePath = UninstallerPath(layout.windowsFolder, kCp);
   os.firstArgument = result.recordPath;
   if (choices.silent) {
     CommandLine line;
     line.switched = line.silent = true;
     line.argument = result.recordPath;
-    RunQuietly(os, journal, line, result.uninstallFailureList);
+    RunQuietly(os, collector, line);
   } else {
     InstallPlan unusedPlan;
-    ScriptedView remover(journal, choices);
+    ScriptedView remover(choices);
     MainForm uninstaller(os, remover, unusedPlan);
+    std::unique_ptr<RunWindow> shown = between ? between(uninstaller.viewWindow()) : nullptr;
+    WatchedRunWindow window(shown ? *shown : uninstaller.viewWindow(), collector);
+    uninstaller.SetRunWindow(window);
     uninstaller.FormActivate();
     try {
       uninstaller.btnUnSetupClick();
-    } catch (const SetupError& error) {
-      result.uninstallFailureList = ErrorReportText(error.what());
+    } catch (const SetupError&) {
+      // The collector has the report.
     }
   }
-  if (result.uninstallFailureList.empty()) result.uninstallFailureList = journal.failureList;
+  result.uninstallFailureList = collector.error.empty() ? collector.failureList : collector.error;
 }
 
 }  // namespace
 
 DryRunResult DryRun(const fs::path& folder, const Layout& layout, const Choices& choices,
-                    const fs::path& definition) {
+                    const fs::path& definition, const WindowBetween& between) {
   DryRunResult result;
-  Journal journal;
-  RecordingPlatform os(journal);
+  StepCollector collector(layout.tempFolder);
+  fake::FakePlatform os;
   SetUpWindows(os, layout);
   LoadProduct(os, folder, layout);
   if (!definition.empty()) {
     os.AddFile(JoinPath(layout.sourceFolder, "SETUP.INI", kCp), ReadBytes(definition));
   }
-  if (DryInstall(os, journal, choices, result)) DryUninstall(os, journal, layout, choices, result);
+  if (DryInstall(os, collector, choices, between, result)) {
+    DryUninstall(os, collector, layout, choices, between, result);
+  }
   return result;
 }
 

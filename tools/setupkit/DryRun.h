@@ -6,10 +6,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/RunWindow.h"
 #include "data/ProgramValues.h"
 #include "platform/Platform.h"
 
@@ -76,8 +79,13 @@ struct DryRunResult {
 // the product's files beside them; the files of its sub-folders are there
 // too, where the program finds only the readme), and the uninstall from its
 // record. definition, when given, is the file that
-// stands as SETUP.INI.
+// stands as SETUP.INI. The plan is what the runs tell of their steps; what
+// they show the user does not enter it: a between, when given, stands
+// between the runs and the main window (a test puts one there that changes
+// what the window shows).
+using WindowBetween = std::function<std::unique_ptr<RunWindow>(RunWindow& window)>;
 DryRunResult DryRun(const std::filesystem::path& folder, const Layout& layout,
-                    const Choices& choices, const std::filesystem::path& definition = {});
+                    const Choices& choices, const std::filesystem::path& definition = {},
+                    const WindowBetween& between = {});
 
 }  // namespace qs::kit
