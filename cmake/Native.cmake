@@ -30,8 +30,9 @@ gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 set(QS_SANITIZE_DIR "" CACHE PATH "Build folder of the sanitizer build (QS_SANITIZE=ON)")
 if(QS_SANITIZE_DIR)
   add_test(NAME sanitize.unit_tests COMMAND ${QS_SANITIZE_DIR}/unit_tests --gtest_brief=1)
-  set_tests_properties(sanitize.unit_tests PROPERTIES TIMEOUT 300 ENVIRONMENT
-    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
+  # Ordered after the Wine session's start, as the fuzzers are (below).
+  set_tests_properties(sanitize.unit_tests PROPERTIES TIMEOUT 300 DEPENDS e2e.session.start
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
 endif()
 
 # The shipped SETUP.EXE (32-bit cross build), checked without running it.
@@ -49,12 +50,17 @@ if(QS_WINDOWS_TEST_DIR)
   set(SESSION ${CMAKE_SOURCE_DIR}/tests/e2e/session.sh)
   add_test(NAME e2e.session.start COMMAND ${SESSION} start ${E2E_STATE})
   add_test(NAME e2e.session.stop COMMAND ${SESSION} stop ${E2E_STATE})
-  set_tests_properties(e2e.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
-  set_tests_properties(e2e.session.stop PROPERTIES FIXTURES_CLEANUP wine)
+  # A session's tests run one at a time (they share its display, prefix and
+  # server), but beside the other sessions' and the native tests; sessions
+  # start one at a time, each taking the next free display.
+  set_tests_properties(e2e.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300
+                       RESOURCE_LOCK "wine;displays")
+  set_tests_properties(e2e.session.stop PROPERTIES FIXTURES_CLEANUP wine RESOURCE_LOCK wine)
 
   add_test(NAME contract.win32
            COMMAND ${SESSION} run ${E2E_STATE} wine ${QS_WINDOWS_TEST_DIR}/contract_win32.exe)
-  set_tests_properties(contract.win32 PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE)
+  set_tests_properties(contract.win32 PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300
+                       RESOURCE_LOCK wine)
 
   file(GLOB E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
   # The layout table is compiled in again: the tests read the window's texts
@@ -68,7 +74,7 @@ if(QS_WINDOWS_TEST_DIR)
     QS_SESSION="${SESSION}")
   target_link_libraries(e2e_tests PRIVATE GTest::gtest GTest::gtest_main)
   gtest_discover_tests(e2e_tests TEST_PREFIX "e2e." DISCOVERY_TIMEOUT 30
-    PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE)
+    PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RESOURCE_LOCK wine)
 
   # The same program on two other systems, each in a session and prefix of
   # its own: an English Windows (ANSI code page 1252), and a Japanese one
@@ -87,16 +93,16 @@ if(QS_WINDOWS_TEST_DIR)
     add_test(NAME e2e-${name}.session.start COMMAND env ${setting} ${SESSION} start ${state})
     add_test(NAME e2e-${name}.session.stop COMMAND ${SESSION} stop ${state})
     set_tests_properties(e2e-${name}.session.start PROPERTIES FIXTURES_SETUP wine-${name} TIMEOUT 300
-                         RUN_SERIAL TRUE)
+                         RESOURCE_LOCK "wine-${name};displays")
     set_tests_properties(e2e-${name}.session.stop PROPERTIES FIXTURES_CLEANUP wine-${name}
-                         RUN_SERIAL TRUE)
+                         RESOURCE_LOCK wine-${name})
     add_test(NAME contract-${name}.win32
              COMMAND ${SESSION} run ${state} wine ${QS_WINDOWS_TEST_DIR}/contract_win32.exe)
     set_tests_properties(contract-${name}.win32 PROPERTIES FIXTURES_REQUIRED wine-${name}
-                         TIMEOUT 300 RUN_SERIAL TRUE)
+                         TIMEOUT 300 RESOURCE_LOCK wine-${name})
     gtest_discover_tests(e2e_tests TEST_PREFIX "e2e-${name}." DISCOVERY_TIMEOUT 30
       TEST_FILTER ${QS_E2E_SYSTEM_TESTS}
-      PROPERTIES FIXTURES_REQUIRED wine-${name} TIMEOUT 300 RUN_SERIAL TRUE
+      PROPERTIES FIXTURES_REQUIRED wine-${name} TIMEOUT 300 RESOURCE_LOCK wine-${name}
                  ENVIRONMENT QS_E2E_STATE=${state})
     list(APPEND QS_E2E_CAPTURES ${state}/screens)
   endforeach()
@@ -193,7 +199,12 @@ if(CLANGXX AND EXISTS "${FUZZER_RUNTIME}")
     endif()
     add_test(NAME fuzz.${test} COMMAND ${CMAKE_BINARY_DIR}/${name} -runs=${runs} -seed=1
                                        -max_total_time=30 ${corpus} ${seeds})
-    set_tests_properties(fuzz.${test} PROPERTIES TIMEOUT 120)
+    # ctest starts every test without a dependency before any test that
+    # has one, and each Wine test depends on its session's start: the long
+    # native tests are ordered after the Japanese session's start too, so
+    # that they run beside the Wine tests (longest first) instead of all
+    # before them. An order only: without Wine they run as before.
+    set_tests_properties(fuzz.${test} PROPERTIES TIMEOUT 120 DEPENDS e2e.session.start)
   endfunction()
   set(RUN_SOURCES core/CodePage.cpp core/FailureLog.cpp core/Paths.cpp core/RunWindow.cpp core/ShortCut.cpp
       core/Sha256.cpp core/Szdd.cpp core/SzddName.cpp core/SzddStream.cpp core/Expand.cpp
@@ -221,5 +232,6 @@ if(QS_WINDOWS_TEST_DIR)
            COMMAND ${CMAKE_SOURCE_DIR}/tests/peer/wine_lz.sh ${SESSION} ${E2E_STATE}
                    $<TARGET_FILE:szdd_peer> $<TARGET_FILE:setupkit>
                    ${QS_WINDOWS_TEST_DIR}/lzpeer.exe ${PEER_WORK}/wine)
-  set_tests_properties(peer.wine_lz PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE)
+  set_tests_properties(peer.wine_lz PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300
+                       RESOURCE_LOCK wine)
 endif()

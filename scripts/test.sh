@@ -6,6 +6,7 @@ build=${QS_BUILD_DIR:-$root/build}
 
 "$root/scripts/build.sh"
 cd "$build/native"
-# Two at a time: the Wine tests run alone (RUN_SERIAL), the native ones
-# (unit tests, fuzzers, the sanitized build) side by side.
+# Two at a time: each Wine session's tests one after another (a resource
+# lock per session), beside another session's or the native ones (unit
+# tests, fuzzers, the sanitized build).
 ctest --output-on-failure --timeout 600 -j"${QS_JOBS:-2}" "$@"
