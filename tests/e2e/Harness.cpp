@@ -506,6 +506,12 @@ void ForgetSampleInstalls() {
     fs::remove(appunset);
   }
   RegDelete("HKCU\\Software\\Quillo");
+  // Nor its links: a start-menu folder an earlier run left would not be
+  // made again, and the run would not be the one its plan shows.
+  const ShellFolders folders = UserFolders();
+  std::error_code ec;
+  fs::remove(fs::path(folders.desktop) / "サンプル.lnk", ec);
+  fs::remove_all(fs::path(folders.programs) / "Quillo Sample", ec);
 }
 
 bool WaitEnabled(const std::string& window, int id) {

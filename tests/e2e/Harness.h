@@ -187,7 +187,8 @@ std::vector<std::string> Differences(const PrefixState& before, const PrefixStat
 // The sample product as a packager ships it: texts in Shift-JIS, the manual
 // compressed by the build.
 void ShipSample(const Product& product);
-// A fresh start for the sample: no uninstaller copy, no registry values.
+// A fresh start for the sample: no uninstaller copy, no registry values, no
+// links.
 void ForgetSampleInstalls();
 
 std::string WindowsPath(const std::string& unixPath);
