@@ -473,6 +473,29 @@ TEST(SetupkitPlan, SilentRunsAnswerAsSlashS) {
   }
 }
 
+// --silent with a folder two levels below what is there: the plan makes
+// both levels as /D= does, and the uninstall takes them back.
+TEST(SetupkitPlan, SilentPlansMakeEveryMissingLevel) {
+  fs::path dir = MakeProduct("levels", {{"SETUP.INI", "[Title]\r\nSetup=Acme\r\nUnSetupKey=Acme\r\n"
+                                                      "[CopyFile]\r\nFile1=(App)\\A.TXT\r\n"},
+                                        {"A.TXT", "a"}});
+  Choices choices;
+  choices.silent = true;
+  choices.folder = "C:\\Tools\\Acme\\App";
+  DryRunResult run = DryRun(dir, Layout(), choices);
+  std::string install, uninstall;
+  for (const Step& step : run.install) install += step.kind + " " + step.path + " [" + step.detail + "]\n";
+  for (const Step& step : run.uninstall) uninstall += step.kind + " " + step.path + "\n";
+  EXPECT_NE(std::string::npos, install.find("folder C:\\Tools\\ [above the install folder]\n"
+                                            "folder C:\\Tools\\Acme\\ [above the install folder]\n"
+                                            "folder C:\\Tools\\Acme\\App\\ [the install folder]\n"))
+      << install;
+  EXPECT_NE(std::string::npos, uninstall.find("remove-folder C:\\Tools\\Acme\\App\\\n"
+                                              "remove-folder C:\\Tools\\Acme\\\n"
+                                              "remove-folder C:\\Tools\\\n"))
+      << uninstall;
+}
+
 TEST(SetupkitPlan, TheUsersChoicesAreTheWindowsOptions) {
   fs::path dir = MakeProduct(
       "choices", {{"SETUP.INI", "[CopyFile]\r\nFile1=(App)\\A.TXT\r\n[ShortCut]\r\nMake1=(App)\\A.TXT\r\n"

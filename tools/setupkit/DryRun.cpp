@@ -189,8 +189,13 @@ bool DryInstall(fake::FakePlatform& os, StepCollector& collector, const Choices&
   if (!result.definitionFound) return false;
   if (!choices.folder.empty()) {
     // A folder the user chose: its parent is there (the window itself
-    // creates one level only).
-    os.AddFolder(ParentFolder(choices.folder, kCp));
+    // creates one level only). /S makes every missing level, so under
+    // --silent the levels are as the layout has them, on its own drives; on
+    // any other drive (one the layout knows nothing of) the parent is
+    // taken to be there.
+    const bool layoutDrive = choices.folder.size() > 2 && choices.folder[1] == ':' &&
+                             FolderExists(os, choices.folder.substr(0, 3));
+    if (!choices.silent || !layoutDrive) os.AddFolder(ParentFolder(choices.folder, kCp));
     view.SetText(ids::kTxtFolder, choices.folder);
   }
   result.installFolder = view.Text(ids::kTxtFolder);

@@ -25,7 +25,9 @@ std::string Indented(const std::string& text, const char* indent) {
 const char kLayoutHelp[] =
     "The Windows it installs onto (paths as Windows writes them):\n"
     "  --folder PATH      the install folder (default: the one SETUP.EXE proposes);\n"
-    "                     its parent folder is taken to exist\n"
+    "                     its parent folder is taken to exist (with --silent,\n"
+    "                     only on a drive other than the layout's: /D= makes\n"
+    "                     every missing level)\n"
     "  --windows PATH     the Windows folder (default C:\\WINDOWS); Program Files\n"
     "                     is beside it, as SETUP.EXE works it out\n"
     "  --system PATH      the system folder (default C:\\WINDOWS\\SYSTEM)\n"
