@@ -90,6 +90,13 @@ bool SamePath(Platform& platform, const std::string& a, const std::string& b) {
          MapUpperCase(platform, platform.FullPath(b), kLcmapUppercase);
 }
 
+bool IsRootPath(const std::string& path) {
+  if (path.size() <= 3) return true;
+  if (path.rfind("\\\\", 0) != 0) return false;
+  const size_t server = path.find('\\', 2);
+  return server == std::string::npos || path.find('\\', server + 1) == std::string::npos;
+}
+
 bool FolderExists(Platform& platform, const std::string& path) {
   uint32_t attributes = platform.Attributes(path);
   return attributes != kInvalidAttributes && (attributes & kAttrDirectory) != 0;

@@ -65,6 +65,11 @@ bool SamePath(Platform& platform, const std::string& a, const std::string& b);
 // (SOFTWARE\Acme\ has two).
 int KeyComponentCount(const std::string& path, CodePage cp);
 
+// True when path, given without a trailing backslash, is a drive ("C:" or
+// "C:\") or a share with no folder below it ("\\server", "\\server\share"):
+// nothing a product made, nothing to make.
+bool IsRootPath(const std::string& path);
+
 // True when path names an existing folder (with or without trailing backslash).
 bool FolderExists(Platform& platform, const std::string& path);
 

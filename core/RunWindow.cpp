@@ -8,11 +8,12 @@
 namespace qs {
 
 RunStep FolderStep(std::string path, uint32_t error, std::string what) {
-  RunStep step{"folder", std::move(path), error == 0 || error == kErrAlreadyExists, std::move(what)};
+  const bool done = error == 0 || error == kErrAlreadyExists;
+  RunStep step{"folder", std::move(path), done, std::move(what)};
   if (error == kErrAlreadyExists) {
     step.detail += step.detail.empty() ? "exists already" : "; exists already";
   } else if (error != 0) {
-    step.reason = IoErrorText(error);
+    step.failure = "fails: " + IoErrorText(error);
   }
   return step;
 }
@@ -27,7 +28,8 @@ std::string DecimalText(uint64_t value) {
     digits[count++] = static_cast<char>('0' + (value - rest * 10));
     value = rest;
   } while (value != 0);
-  return std::string(std::make_reverse_iterator(digits + count), std::make_reverse_iterator(digits));
+  return std::string(std::make_reverse_iterator(digits + count),
+                     std::make_reverse_iterator(digits));
 }
 
 bool Tell(RunWatcher& watcher, const RunStep& step) {
@@ -42,11 +44,7 @@ bool Tell(RunWatcher& watcher, const char* kind, const std::string& subject, boo
 
 std::string StepDetail(const RunStep& step) {
   std::string outcome;
-  if (!step.done) {
-    outcome = step.kind == "delete-key" ? "not there"
-              : step.reason.empty()     ? "fails"
-                                        : "fails: " + step.reason;
-  }
+  if (!step.done) outcome = step.failure.empty() ? "fails" : step.failure;
   if (step.detail.empty()) return outcome;
   return outcome.empty() ? step.detail : step.detail + "; " + outcome;
 }

@@ -40,14 +40,15 @@ struct RunOptions {
 // delete, remove-folder, delete-key), what it acted on (a path, or a key as
 // "HKLM\..."), whether it was done, what the run knows of it (detail:
 // "from A.TX_, 120 bytes, expanded", "the install folder", a registry
-// value as "Name = REG_SZ "text""), and, when it was not done and the
-// system said why, the reason.
+// value as "Name = REG_SZ "text""), and how a step not done is told when
+// there is more to say than "fails" ("fails: " and the system's reason,
+// "not there").
 struct RunStep {
   std::string kind;
   std::string subject;
   bool done = true;
   std::string detail = {};
-  std::string reason = {};
+  std::string failure = {};
 };
 
 // A folder the run makes (what: "the install folder", "for a shortcut" or
@@ -57,9 +58,9 @@ RunStep FolderStep(std::string path, uint32_t error, std::string what = {});
 // value in decimal digits (a file's size in a detail).
 std::string DecimalText(uint64_t value);
 
-// The step's detail with its outcome: "; fails" (with the reason when there
-// is one) after the detail of a step not done, "not there" for a key that
-// was not deleted. The /LOG= line and setupkit plan both show this.
+// The step's detail with its outcome: its failure (or "fails") after the
+// detail of a step not done. The /LOG= line and setupkit plan both show
+// this.
 std::string StepDetail(const RunStep& step);
 
 // What a run tells as it goes, without being asked: the half of the window

@@ -112,7 +112,8 @@ void Register(Platform& platform, RunWatcher& watcher, const std::string& keyPat
       "Publisher",          "InstallDate",            record::kDigest};
   for (size_t i = 0; i < std::size(texts); ++i) {
     if (texts[i]->empty()) continue;
-    SetRegistrationValue(platform, watcher, keyPath, kTextNames[i], {RegValue::Kind::String, *texts[i], 0});
+    SetRegistrationValue(platform, watcher, keyPath, kTextNames[i],
+                         {RegValue::Kind::String, *texts[i], 0});
   }
   const uint64_t kib = (setting.installedBytes + 1023) / 1024;
   const uint32_t numbers[] = {kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(kib), 1, 1};

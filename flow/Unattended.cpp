@@ -32,20 +32,6 @@ int QuietRunWindow::Ask(const std::string&, const std::string& caption, uint32_t
   return kIdOk;
 }
 
-void QuietRunWindow::NoteFailures(const std::string& list) {
-  failed_ = true;
-  if (watcher_) watcher_->NoteFailures(list);
-}
-
-void QuietRunWindow::NoteError(const std::string& report) {
-  stopped_ = true;
-  if (watcher_) watcher_->NoteError(report);
-}
-
-void QuietRunWindow::NoteStep(const RunStep& step) {
-  if (watcher_) watcher_->NoteStep(step);
-}
-
 int QuietRunWindow::ExitCode() const {
   if (stopped_ || !ended_) return kExitError;
   return failed_ ? kExitFailures : kExitDone;
@@ -114,8 +100,10 @@ int RunUnattended(Platform& platform, const CommandLine& line, RunLog& log,
     startUp.DropRecordCopy();
     return kExitError;
   }
-  QuietRunWindow quiet(OptionsOf(line, view), watcher);
-  LoggingRunWindow window(quiet, log);
+  QuietRunWindow quiet(OptionsOf(line, view));
+  RunWatcher unwatched;
+  WatchedRunWindow watched(quiet, watcher ? *watcher : unwatched);
+  LoggingRunWindow window(watched, log);
   const CodePage cp = kUtf8;
   try {
     if (uninstall) {

@@ -33,8 +33,7 @@ class HeadlessView : public MemoryView {
 // it). The run's outcome becomes the exit code.
 class QuietRunWindow : public RunWindow {
  public:
-  QuietRunWindow(RunOptions options, RunWatcher* watcher)
-      : options_(std::move(options)), watcher_(watcher) {}
+  explicit QuietRunWindow(RunOptions options) : options_(std::move(options)) {}
 
   void ShowStatus(const std::string&) override {}
   int Ask(const std::string& text, const std::string& caption, uint32_t flags) override;
@@ -44,16 +43,14 @@ class QuietRunWindow : public RunWindow {
   RunOptions FreezeForInstall() override { return options_; }
   void FreezeForUninstall() override {}
   void EndProgram() override { ended_ = true; }
-  void NoteFailures(const std::string& list) override;
-  void NoteError(const std::string& report) override;
-  void NoteStep(const RunStep& step) override;
+  void NoteFailures(const std::string&) override { failed_ = true; }
+  void NoteError(const std::string&) override { stopped_ = true; }
 
   // kExitDone, kExitFailures or kExitError.
   int ExitCode() const;
 
  private:
   RunOptions options_;
-  RunWatcher* watcher_;
   bool ended_ = false;
   bool failed_ = false;
   bool stopped_ = false;

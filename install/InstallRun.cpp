@@ -13,14 +13,6 @@ namespace {
 constexpr uint32_t kStepPause = 500;
 constexpr uint32_t kQuestion = kMbYesNo | kMbIconQuestion;
 
-// A drive ("C:\") or a share ("\\server\share"): no level to make.
-bool IsRoot(const std::string& level) {
-  if (level.size() <= 3) return true;
-  if (level.rfind("\\\\", 0) != 0) return false;
-  const size_t server = level.find('\\', 2);
-  return server == std::string::npos || level.find('\\', server + 1) == std::string::npos;
-}
-
 // Last-write times are compared at two-second resolution.
 constexpr uint64_t kTwoSeconds = 20000000;
 
@@ -156,7 +148,7 @@ bool InstallRun::PrepareInstallFolder() {
 // when empty. False when a level is not there and cannot be made: the
 // install folder's own step then fails with the system's reason.
 bool InstallRun::MakeLevel(const std::string& level) {
-  if (IsRoot(level) || FolderExists(platform_, level)) return true;
+  if (IsRootPath(level) || FolderExists(platform_, level)) return true;
   const std::string parent = ParentFolder(level, cp_);
   if (parent.size() >= level.size() || !MakeLevel(parent)) return false;
   const uint32_t error = platform_.MakeFolder(level);
@@ -227,8 +219,8 @@ void InstallRun::CopyOneFile(const PlannedCopy& file) {
     step.detail += ", " + DecimalText(*size) + " bytes";
     if (step.done) installedBytes_ += *size;
   }
-  if (compressed) step.detail += szdd ? ", expanded" : ", not SZDD: copied as it is";
   if (compressed) {
+    step.detail += szdd ? ", expanded" : ", not SZDD: copied as it is";
     platform_.Delete(source);
     source = SourcePath(FileNamePart(file.path, cp_));
   }

@@ -22,12 +22,6 @@ bool Within(const std::string& key, const std::string& tree) {
   return !tree.empty() && (key == tree || Below(key, tree));
 }
 
-// A drive root (C:\) or a share without a folder (\\server\share).
-bool IsRoot(const std::string& key) {
-  if (key.size() <= 3) return true;
-  return key.rfind("\\\\", 0) == 0 && key.find('\\', key.find('\\', 2) + 1) == std::string::npos;
-}
-
 }  // namespace
 
 RemovalLimits::RemovalLimits(Platform& platform, const ProgramValues& values, bool trusted)
@@ -46,7 +40,7 @@ RemovalLimits::RemovalLimits(Platform& platform, const ProgramValues& values, bo
   }
   if (!values.recordFile.empty()) {
     std::string install = Parent(Key(values.recordFile));
-    if (!IsRoot(install) && !Within(windows_, install) && !Within(system_, install)) {
+    if (!IsRootPath(install) && !Within(windows_, install) && !Within(system_, install)) {
       install_ = install;
     }
   }
@@ -86,7 +80,7 @@ bool RemovalLimits::Link(const std::string& path) {
 
 bool RemovalLimits::Level(const std::string& path) {
   const std::string key = Key(path);
-  if (key.empty() || IsRoot(key) || !Below(install_, key) || Place(path)) return false;
+  if (key.empty() || IsRootPath(key) || !Below(install_, key) || Place(path)) return false;
   for (const std::string* kept : {&windows_, &system_, &programFiles_, &boot_}) {
     if (Within(*kept, key)) return false;
   }

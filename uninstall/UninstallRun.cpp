@@ -188,8 +188,7 @@ void UninstallRun::DeleteRegistryKeys() {
       failures_.Add(text::kTagRegistry, entry);
       continue;
     }
-    Tell(window_, "delete-key", RootName(key.root) + key.path,
-         platform_.DeleteRegistryTree(key.root, key.path));
+    DeleteKeyTree(key.root, key.path);
   }
 }
 
@@ -220,8 +219,13 @@ void UninstallRun::DeleteRegistration() {
   if (key.compare(0, list.size(), list) != 0 || KeyComponentCount(key.substr(list.size()), cp_) == 0) {
     return;
   }
-  Tell(window_, "delete-key", RootName(RegRoot::LocalMachine) + record_.registrationKey,
-       platform_.DeleteRegistryTree(RegRoot::LocalMachine, record_.registrationKey));
+  DeleteKeyTree(RegRoot::LocalMachine, record_.registrationKey);
+}
+
+// A key that could not be deleted is most often one that is gone already.
+void UninstallRun::DeleteKeyTree(RegRoot root, const std::string& path) {
+  const bool deleted = platform_.DeleteRegistryTree(root, path);
+  Tell(window_, RunStep{"delete-key", RootName(root) + path, deleted, "", "not there"});
 }
 
 void UninstallRun::RemoveInstallFolder() {

@@ -54,6 +54,7 @@ class UninstallRun {
   void DeleteRegistryKeys();
   bool MayDeleteKey(const RegistryKeyRef& key);
   void DeleteRegistration();
+  void DeleteKeyTree(RegRoot root, const std::string& path);
   void RemoveInstallFolder();
   void RemoveLevelsAbove();
   void DeleteRecordCopy();

@@ -79,6 +79,13 @@ TEST(PathParts, FileNameFolderAndParent) {
   EXPECT_EQ("C:", ParentFolder("C:WIN", kCp932));
   EXPECT_EQ("", ParentFolder("WINDOWS", kCp932));
   EXPECT_EQ("C:\\Tools\\x.exe", JoinPath("C:\\Tools\\", "\\x.exe", kCp932));
+  // Roots: drives and shares, nothing below them.
+  for (const char* root : {"C:", "C:\\", "\\\\srv", "\\\\srv\\apps"}) {
+    EXPECT_TRUE(IsRootPath(root)) << root;
+  }
+  for (const char* folder : {"C:\\A", "\\\\srv\\apps\\Tool"}) {
+    EXPECT_FALSE(IsRootPath(folder)) << folder;
+  }
 }
 
 TEST(ProfileRoutines, ReadAndWriteThroughThePlatform) {

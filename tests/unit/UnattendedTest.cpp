@@ -154,12 +154,12 @@ TEST(QuietRunWindowTest, EveryQuestionGetsTheAnswerThatKeepsData) {
       {"致命的エラー", kMbOk | kMbIconError, kIdOk, kExitError},
   };
   for (const Case& c : cases) {
-    QuietRunWindow window({}, nullptr);
+    QuietRunWindow window({});
     EXPECT_EQ(c.answer, window.Ask("text", c.caption, c.flags)) << c.caption;
     window.EndProgram();
     EXPECT_EQ(c.exitCode, window.ExitCode()) << c.caption;
   }
-  QuietRunWindow unended({}, nullptr);
+  QuietRunWindow unended({});
   EXPECT_EQ(kExitError, unended.ExitCode());
 }
 

@@ -159,6 +159,18 @@ void RunQuietly(fake::FakePlatform& os, StepCollector& collector, const CommandL
   RunUnattended(os, line, log, &collector);
 }
 
+// The runs' window in the main window: the form's own, or the one a caller
+// puts between, watched by the collector.
+struct WatchedForm {
+  WatchedForm(MainForm& form, StepCollector& collector, const WindowBetween& between)
+      : shown(between ? between(form.viewWindow()) : nullptr),
+        watched(shown ? *shown : form.viewWindow(), collector) {
+    form.SetRunWindow(watched);
+  }
+  std::unique_ptr<RunWindow> shown;
+  WatchedRunWindow watched;
+};
+
 CommandLine QuietLine(const Choices& choices) {
   CommandLine line;
   line.switched = line.silent = true;
@@ -204,9 +216,7 @@ bool DryInstall(fake::FakePlatform& os, StepCollector& collector, const Choices&
     form.reset();
     RunQuietly(os, collector, QuietLine(choices));
   } else {
-    std::unique_ptr<RunWindow> shown = between ? between(form->viewWindow()) : nullptr;
-    WatchedRunWindow window(shown ? *shown : form->viewWindow(), collector);
-    form->SetRunWindow(window);
+    WatchedForm watched(*form, collector, between);
     try {
       form->btnSetupClick();
     } catch (const SetupError&) {
@@ -247,9 +257,7 @@ void DryUninstall(fake::FakePlatform& os, StepCollector& collector, const Layout
     InstallPlan unusedPlan;
     ScriptedView remover(choices);
     MainForm uninstaller(os, remover, unusedPlan);
-    std::unique_ptr<RunWindow> shown = between ? between(uninstaller.viewWindow()) : nullptr;
-    WatchedRunWindow window(shown ? *shown : uninstaller.viewWindow(), collector);
-    uninstaller.SetRunWindow(window);
+    WatchedForm watched(uninstaller, collector, between);
     uninstaller.FormActivate();
     try {
       uninstaller.btnUnSetupClick();
