@@ -1,5 +1,6 @@
 #include "core/BundleReader.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -320,6 +321,84 @@ class StreamDecoder {
   uint32_t unread_ = 0, produced_ = 0, total_ = 0;
 };
 
+// The decoded stream handed from the thread that decodes it to the one that
+// writes it: a ring of slots that the decoder fills and the writer empties,
+// each side waiting on a counter for its turn (free slots, full slots). An
+// empty slot ends the stream; the decoder's status is read after it. When
+// the writer fails it stops the decoder, which then takes no more turns.
+// The 4 MiB of slots let the decoder run ahead through many small files,
+// where the file system is what takes the time.
+class Relay : public StreamSink {
+ public:
+  explicit Relay(Beside& beside) : beside_(beside) {
+    for (Slot& slot : slots_) slot.bytes.reset(new uint8_t[kSlotSize]);
+  }
+
+  // The decoder's side: fills slots, handing each one over when it is full.
+  bool Take(const uint8_t* data, size_t size) override {
+    while (size > 0) {
+      if (!filling_) {
+        beside_.Await(kFree);
+        if (stopped_.load()) return false;
+        filling_ = &slots_[filled_++ % kSlots];
+        filling_->size = 0;
+      }
+      const size_t piece = size < kSlotSize - filling_->size ? size : kSlotSize - filling_->size;
+      std::memcpy(filling_->bytes.get() + filling_->size, data, piece);
+      filling_->size += piece;
+      data += piece;
+      size -= piece;
+      if (filling_->size == kSlotSize) Hand();
+    }
+    return true;
+  }
+
+  // The decoder's last step: what is filled goes over, then the end.
+  void End(BundleStatus status) {
+    if (filling_) Hand();
+    if (stopped_.load()) return;
+    status_ = status;
+    beside_.Await(kFree);
+    slots_[filled_++ % kSlots].size = 0;
+    beside_.Post(kFull);
+  }
+
+  // The writer's side: gives sink every full slot until the end. The
+  // decoder's status then; Failed when sink fails.
+  BundleStatus Drain(StreamSink& sink) {
+    for (int i = 0; i < kSlots; ++i) beside_.Post(kFree);
+    for (;;) {
+      beside_.Await(kFull);
+      const Slot& slot = slots_[emptied_++ % kSlots];
+      if (slot.size == 0) return status_;
+      const bool taken = sink.Take(slot.bytes.get(), slot.size);
+      if (!taken) stopped_.store(true);
+      beside_.Post(kFree);  // after a stop: the decoder's one more turn, to see it
+      if (!taken) return BundleStatus::Failed;
+    }
+  }
+
+ private:
+  static constexpr int kFree = 0, kFull = 1, kSlots = 16;
+  static constexpr size_t kSlotSize = 1 << 18;
+  struct Slot {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
+  };
+
+  void Hand() {
+    filling_ = nullptr;
+    beside_.Post(kFull);
+  }
+
+  Beside& beside_;
+  Slot slots_[kSlots];
+  Slot* filling_ = nullptr;
+  unsigned filled_ = 0, emptied_ = 0;
+  std::atomic<bool> stopped_{false};
+  BundleStatus status_ = BundleStatus::Failed;
+};
+
 // The index as it comes out of the stream.
 class IndexSink : public StreamSink {
  public:
@@ -378,13 +457,30 @@ BundleStatus ReadBundle(BundleSource& source, BundleLayout* layout) {
 }
 
 BundleStatus ExtractBundle(BundleSource& source, const BundleLayout& layout, BundleTarget& target,
-                           BundleProgress* progress) {
+                           BundleProgress* progress, Beside* beside) {
   auto stream = std::make_unique<StreamDecoder>();
   if (!stream->Open(source, layout)) return BundleStatus::Failed;
   auto writer = std::make_unique<EntryWriter>(source, layout, target, progress);
   if (!writer->Begin()) return BundleStatus::Failed;
-  const BundleHeader& header = layout.header;
-  BundleStatus status = stream->DecodeTo(header.indexSize + header.unpackedSize, *writer);
+  const uint32_t total = layout.header.indexSize + layout.header.unpackedSize;
+  BundleStatus status;
+  struct Decoding {
+    StreamDecoder& stream;
+    uint32_t total;
+    Relay relay;
+    static void Run(void* self) {
+      auto& d = *static_cast<Decoding*>(self);
+      d.relay.End(d.stream.DecodeTo(d.total, d.relay));
+    }
+  };
+  auto decoding = beside ? std::unique_ptr<Decoding>(new Decoding{*stream, total, Relay(*beside)})
+                         : nullptr;
+  if (decoding && beside->Start(&Decoding::Run, decoding.get())) {
+    status = decoding->relay.Drain(*writer);
+    beside->Join();
+  } else {
+    status = stream->DecodeTo(total, *writer);
+  }
   if (status != BundleStatus::Ok) return status;
   return writer->End() ? BundleStatus::Ok : BundleStatus::Failed;
 }
@@ -445,7 +541,8 @@ BundleResult UnpackBundle(Platform& platform, const std::string& program,
     return result;
   }
   PlatformTarget target(platform, folder);
-  result.status = ExtractBundle(source, layout, target, progress);
+  std::unique_ptr<Beside> beside = platform.MakeBeside();
+  result.status = ExtractBundle(source, layout, target, progress, beside.get());
   if (result.status == BundleStatus::Ok) {
     result.entries = std::move(layout.entries);
   } else {

@@ -71,9 +71,13 @@ struct BundleLayout {
 
 // Finds the trailer, checks the digest and reads the header and index.
 BundleStatus ReadBundle(BundleSource& source, BundleLayout* layout);
-// Decodes the stream of a bundle that ReadBundle accepted into target.
+// Decodes the stream of a bundle that ReadBundle accepted into target. With
+// a second thread (beside, not started yet), the stream is decoded on it
+// while the caller's thread writes what came before; without one, or when
+// it cannot start, the one thread decodes and writes in turn. The target
+// and the progress are only ever called on the caller's thread.
 BundleStatus ExtractBundle(BundleSource& source, const BundleLayout& layout, BundleTarget& target,
-                           BundleProgress* progress);
+                           BundleProgress* progress, Beside* beside = nullptr);
 
 struct BundleResult {
   BundleStatus status = BundleStatus::NotABundle;
@@ -86,7 +90,8 @@ struct BundleResult {
 // is never a link) and unpacks into it. Files are made new (never replaced,
 // never through a link); their write times and then their read-only, hidden
 // and system attributes are set at the end. On a failure nothing is left,
-// the folder included.
+// the folder included. Decoding goes on the platform's second thread where
+// it has one.
 BundleResult UnpackBundle(Platform& platform, const std::string& program,
                           const std::string& folder, BundleProgress* progress);
 

@@ -110,6 +110,22 @@ struct AppendFile {
   uint64_t size = 0;                   // the file's size when it was opened
 };
 
+// A second thread, for work that overlaps the caller's (the one-file
+// program decodes on it while the caller writes), and two counters by which
+// the two hand turns to each other: Post adds one to a counter, Await waits
+// until it is above zero and takes one. The work must not throw.
+class Beside {
+ public:
+  virtual ~Beside() = default;  // waits for the work to end, as Join does
+  // Starts work(context) on the second thread, once; false when no thread
+  // was had.
+  virtual bool Start(void (*work)(void*), void* context) = 0;
+  // Waits until the work has ended; at once when it never started.
+  virtual void Join() = 0;
+  virtual void Post(int counter) = 0;  // counter 0 or 1
+  virtual void Await(int counter) = 0;
+};
+
 // What the process may do: a plain user, a member of the Administrators
 // group that may use its rights (however UAC reports the token), or SYSTEM.
 enum class Rights { User, Administrator, System };
@@ -235,6 +251,9 @@ class Platform {
   virtual uint64_t Milliseconds() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
   virtual void Beep() = 0;
+  // A second thread with its counters; null where the platform gives none
+  // (the caller then does the work itself, in turn with its own).
+  virtual std::unique_ptr<Beside> MakeBeside() { return nullptr; }
 };
 
 // Everything a reader gives until its file ends; nullopt when there is no

@@ -569,6 +569,48 @@ uint64_t Win32Platform::Milliseconds() { return ::GetTickCount64(); }
 
 void Win32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
+namespace {
+
+// A thread of the process and two semaphores.
+class ThreadBeside : public Beside {
+ public:
+  ThreadBeside() {
+    for (ScopedKernelObject& counter : counters_) {
+      counter.reset(::CreateSemaphoreW(nullptr, 0, 0x7fffffff, nullptr));
+    }
+  }
+  ~ThreadBeside() override { Join(); }
+  bool Start(void (*work)(void*), void* context) override {
+    if (thread_ || !counters_[0] || !counters_[1]) return false;
+    work_ = work;
+    context_ = context;
+    thread_.reset(::CreateThread(nullptr, 0, &Run, this, 0, nullptr));
+    return static_cast<bool>(thread_);
+  }
+  void Join() override {
+    if (thread_) ::WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
+  }
+  void Post(int counter) override { ::ReleaseSemaphore(counters_[counter].get(), 1, nullptr); }
+  void Await(int counter) override { ::WaitForSingleObject(counters_[counter].get(), INFINITE); }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    auto* beside = static_cast<ThreadBeside*>(self);
+    beside->work_(beside->context_);
+    return 0;
+  }
+
+  ScopedKernelObject counters_[2];
+  ScopedKernelObject thread_;
+  void (*work_)(void*) = nullptr;
+  void* context_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Beside> Win32Platform::MakeBeside() { return std::make_unique<ThreadBeside>(); }
+
 void Win32Platform::Beep() { ::MessageBeep(0); }
 
 }  // namespace qs::win32

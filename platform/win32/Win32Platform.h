@@ -56,6 +56,7 @@ class Win32Platform : public Platform {
   uint64_t Milliseconds() override;
   void Sleep(uint32_t milliseconds) override;
   void Beep() override;
+  std::unique_ptr<Beside> MakeBeside() override;
 };
 
 // The first argument of a command line, split the way the program's own

@@ -513,5 +513,35 @@ TEST_F(PlatformContract, ShellLinksAreSavedWhereAsked) {
   EXPECT_FALSE(made.link->Save(Path("nodir\\App.lnk")));
 }
 
+// A second thread, where the platform has one: its work runs beside the
+// caller, each side's turn comes by the other's counter (and with it what
+// the other wrote), it starts once, and Join waits for its end.
+TEST_F(PlatformContract, ASecondThreadTakesTurnsByTheCounters) {
+  std::unique_ptr<Beside> beside = os().MakeBeside();
+  if (!beside) GTEST_SKIP() << "no second thread here: unpacking decodes and writes in turn";
+  struct Turns {
+    Beside* beside;
+    std::vector<int> seen;
+    static void Run(void* self) {
+      auto& t = *static_cast<Turns*>(self);
+      for (int i = 0; i < 200; ++i) {
+        t.beside->Await(0);
+        t.seen.push_back(i);
+        t.beside->Post(1);
+      }
+    }
+  } turns{beside.get(), {}};
+  ASSERT_TRUE(beside->Start(&Turns::Run, &turns));
+  EXPECT_FALSE(beside->Start(&Turns::Run, &turns)) << "started twice";
+  for (int i = 0; i < 200; ++i) {
+    beside->Post(0);
+    beside->Await(1);
+    ASSERT_EQ(turns.seen.size(), static_cast<size_t>(i + 1));
+    ASSERT_EQ(turns.seen.back(), i);
+  }
+  beside->Join();
+  beside->Join();
+}
+
 }  // namespace
 }  // namespace qs::contract

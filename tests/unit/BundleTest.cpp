@@ -15,6 +15,7 @@
 #include "core/X86Filter.h"
 #include "tests/support/BundleImages.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/ThreadBeside.h"
 #include "tools/setupkit/Bundle.h"
 
 namespace qs {
@@ -122,10 +123,40 @@ std::string MakeBundle(const std::vector<File>& files, const std::string& progra
   return test::BundleOf(files, program);
 }
 
+// A file's bytes as they were when it was opened: what the decoding thread
+// reads while the caller's thread makes files in the same world.
+class Snapshot : public FileReader {
+ public:
+  explicit Snapshot(std::string bytes) : bytes_(std::move(bytes)) {}
+  int64_t Read(void* buffer, size_t size) override {
+    const size_t n = std::min(size, bytes_.size() - at_);
+    std::memcpy(buffer, bytes_.data() + at_, n);
+    at_ += n;
+    return static_cast<int64_t>(n);
+  }
+
+ private:
+  std::string bytes_;
+  size_t at_ = 0;
+};
+
+// The in-memory Windows with a second thread, as Windows has one. Only the
+// bundle's bytes are read on it, so they come from a copy (the world's maps
+// are for one thread).
+class WorldBeside : public test::FakePlatform {
+ public:
+  std::unique_ptr<Beside> MakeBeside() override { return std::make_unique<test::ThreadBeside>(); }
+  std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override {
+    if (path != kBundlePath) return FakePlatform::OpenForRead(path, exclusive);
+    std::optional<std::string> bytes = Contents(path);
+    return bytes ? std::make_unique<Snapshot>(*bytes) : nullptr;
+  }
+};
+
 // Unpacks bundle as the program does, from a fresh world.
 struct Unpacked {
   BundleResult result;
-  test::FakePlatform os;
+  std::unique_ptr<test::FakePlatform> os;
   std::vector<uint32_t> progress;
 };
 
@@ -141,13 +172,45 @@ class Recorder : public BundleProgress {
   std::vector<uint32_t>& seen_;
 };
 
-std::unique_ptr<Unpacked> Unpack(const std::string& bundle) {
+// Every file below the unpacking folder, with its bytes and attributes.
+std::vector<std::string> Written(test::FakePlatform& os) {
+  std::vector<std::string> files;
+  for (const std::string& path : os.ListTree(kFolder)) {
+    files.push_back(path + " " + std::to_string(os.Attributes(path)) + " " +
+                    os.Contents(path).value_or("<folder>"));
+  }
+  return files;
+}
+
+std::unique_ptr<Unpacked> UnpackIn(std::unique_ptr<test::FakePlatform> os, const std::string& bundle,
+                                   const std::function<void(test::FakePlatform&)>& prepare) {
   auto u = std::make_unique<Unpacked>();
-  u->os.AddFile(kBundlePath, bundle);
-  u->os.AddFolder("C:\\TEMP");
+  u->os = std::move(os);
+  u->os->AddFile(kBundlePath, bundle);
+  u->os->AddFolder("C:\\TEMP");
+  if (prepare) prepare(*u->os);
   Recorder recorder(u->progress);
-  u->result = UnpackBundle(u->os, kBundlePath, kFolder, &recorder);
+  u->result = UnpackBundle(*u->os, kBundlePath, kFolder, &recorder);
   return u;
+}
+
+// Unpacks with one thread that decodes and writes in turn, and again with
+// the decoding on a second thread: both must end alike, whatever the bundle
+// and whatever fails. The first is returned.
+std::unique_ptr<Unpacked> Unpack(const std::string& bundle,
+                                 const std::function<void(test::FakePlatform&)>& prepare = {}) {
+  auto inTurn = UnpackIn(std::make_unique<test::FakePlatform>(), bundle, prepare);
+  auto beside = UnpackIn(std::make_unique<WorldBeside>(), bundle, prepare);
+  EXPECT_EQ(inTurn->result.status, beside->result.status) << "decoding beside the writer";
+  EXPECT_EQ(inTurn->result.entries.size(), beside->result.entries.size());
+  // Progress comes about every megabyte, where the pieces end; whole at the end.
+  auto end = [](const Unpacked& u) {
+    return u.result.status == BundleStatus::Ok ? u.progress.back() : 0;
+  };
+  EXPECT_EQ(end(*inTurn), end(*beside));
+  EXPECT_TRUE(std::is_sorted(beside->progress.begin(), beside->progress.end()));
+  EXPECT_EQ(Written(*inTurn->os), Written(*beside->os));
+  return inTurn;
 }
 
 TEST(BundleReader, UnpacksEveryFileWithItsAttributesAndTime) {
@@ -161,8 +224,8 @@ TEST(BundleReader, UnpacksEveryFileWithItsAttributesAndTime) {
     ASSERT_EQ(u->result.entries.size(), files.size());
     for (size_t i = 0; i < files.size(); ++i) {
       std::string path = std::string(kFolder) + "\\" + files[i].name;
-      EXPECT_EQ(u->os.Contents(path), files[i].bytes) << files[i].name;
-      EXPECT_EQ(u->os.Attributes(path) & kAttrReadOnly, files[i].attributes & kAttrReadOnly);
+      EXPECT_EQ(u->os->Contents(path), files[i].bytes) << files[i].name;
+      EXPECT_EQ(u->os->Attributes(path) & kAttrReadOnly, files[i].attributes & kAttrReadOnly);
       EXPECT_EQ(u->result.entries[i].writeTime, EntriesOf(files)[i].writeTime);
     }
     uint32_t total = 0;
@@ -177,7 +240,7 @@ TEST(BundleReader, APlainProgramIsNoBundleSignedOrNot) {
   for (const std::string& file : {Program(), Signed(Program()), std::string("MZ"), std::string()}) {
     auto u = Unpack(file);
     EXPECT_EQ(u->result.status, BundleStatus::NotABundle) << file.size();
-    EXPECT_TRUE(u->os.ListTree(kFolder).empty());
+    EXPECT_TRUE(u->os->ListTree(kFolder).empty());
   }
 }
 
@@ -195,7 +258,7 @@ TEST(BundleReader, ACutBundleIsDamagedAtEveryLengthAndWritesNothing) {
       if (length == whole.size()) expected = BundleStatus::Ok;
       ASSERT_EQ(u->result.status, expected) << "cut to " << length << " of " << bundle.size();
       if (expected != BundleStatus::Ok) {
-        ASSERT_TRUE(u->os.ListTree(kFolder).empty()) << length;
+        ASSERT_TRUE(u->os->ListTree(kFolder).empty()) << length;
       }
     }
   }
@@ -216,7 +279,7 @@ TEST(BundleReader, AnyFlippedByteOfPayloadOrTrailerIsDamage) {
     flipped[at] ^= 0x10;
     auto u = Unpack(flipped);
     ASSERT_EQ(u->result.status, BundleStatus::Damaged) << "byte " << at;
-    ASSERT_TRUE(u->os.ListTree(kFolder).empty());
+    ASSERT_TRUE(u->os->ListTree(kFolder).empty());
   }
 }
 
@@ -290,7 +353,7 @@ TEST(BundleReader, ALyingHeaderIndexOrStreamIsRefusedAndWritesNothing) {
     if (c.payload) c.payload(payload);
     auto u = Unpack(test::Sealed(Program(), payload));
     EXPECT_EQ(u->result.status, BundleStatus::Refused) << c.what;
-    EXPECT_TRUE(u->os.ListTree(kFolder).empty()) << c.what;
+    EXPECT_TRUE(u->os->ListTree(kFolder).empty()) << c.what;
   }
   // The same parts unchanged make a bundle that unpacks.
   BundleHeader header;
@@ -315,8 +378,8 @@ TEST(BundleReader, TheProgramsOwnBytesAreHeldOnce) {
   for (const std::string& whole : {bundle, Signed(bundle)}) {
     auto u = Unpack(whole);
     ASSERT_EQ(u->result.status, BundleStatus::Ok);
-    EXPECT_EQ(u->os.Contents(std::string(kFolder) + "\\SETUP.EXE"), program);
-    EXPECT_EQ(u->os.Contents(std::string(kFolder) + "\\A.TXT"), "hello");
+    EXPECT_EQ(u->os->Contents(std::string(kFolder) + "\\SETUP.EXE"), program);
+    EXPECT_EQ(u->os->Contents(std::string(kFolder) + "\\A.TXT"), "hello");
   }
   for (int32_t more : {8, 1, -8}) {
     std::vector<BundleEntry> entries = EntriesOf(files);
@@ -333,7 +396,7 @@ TEST(BundleReader, TheProgramsOwnBytesAreHeldOnce) {
     ASSERT_TRUE(stream.has_value());
     auto u = Unpack(kit::AssembleBundle(program, entries, *stream, properties));
     EXPECT_EQ(u->result.status, BundleStatus::Refused) << more;
-    EXPECT_TRUE(u->os.ListTree(kFolder).empty());
+    EXPECT_TRUE(u->os->ListTree(kFolder).empty());
   }
 }
 
@@ -350,7 +413,7 @@ TEST(BundleReader, HostileNamesAreRefusedBeforeAnythingIsWritten) {
     for (const std::string& name : names) files.push_back({name, "evil"});
     auto u = Unpack(MakeBundle(files));
     EXPECT_EQ(u->result.status, BundleStatus::Refused) << names.back();
-    EXPECT_TRUE(u->os.ListTree(kFolder).empty()) << names.back();
+    EXPECT_TRUE(u->os->ListTree(kFolder).empty()) << names.back();
   }
   for (const std::string& name : std::vector<std::string>{"COM10", "CONSOLE.TXT", "..A", "A..B", "SUB\\DEEP\\X.BIN",
                                   "\xE6\x97\xA5\xE6\x9C\xAC.txt", std::string(255, 'N')}) {
@@ -379,14 +442,57 @@ TEST(BundleReader, NeverWritesThroughALinkOrOverAFile) {
   EXPECT_EQ(os.Contents(planted), "planted");
 }
 
+// A write that fails takes back everything, the folder too: early, and late
+// in a stream several times the size of what is decoded ahead of the writer
+// (the decoder then waits for room when the writer stops).
 TEST(BundleReader, AFailedWriteTakesBackWhatWasWritten) {
-  const std::string bundle = MakeBundle(SampleFiles());
-  test::FakePlatform os;
-  os.AddFile(kBundlePath, bundle);
-  os.AddFolder("C:\\TEMP");
-  os.DenyWrite(std::string(kFolder) + "\\EMPTY.DAT");
-  EXPECT_EQ(UnpackBundle(os, kBundlePath, kFolder, nullptr).status, BundleStatus::Failed);
-  EXPECT_EQ(kInvalidAttributes, os.Attributes(kFolder)) << "the folder it made is gone too";
+  std::string text;
+  for (int i = 0; text.size() < 700000; ++i) text += "entry " + std::to_string(i * 7919 % 100003) + "\r\n";
+  std::vector<File> large = {{"A.BIN", CallHeavy(700000, 11)}, {"B.TXT", text}, {"C.TXT", "last"}};
+  const std::string largeBundle = MakeBundle(large);
+  auto whole = Unpack(largeBundle);
+  ASSERT_EQ(whole->result.status, BundleStatus::Ok);
+  EXPECT_EQ(whole->os->Contents(std::string(kFolder) + "\\B.TXT"), text);
+  for (const auto& [bundle, denied] : {std::pair{MakeBundle(SampleFiles()), "EMPTY.DAT"},
+                                       std::pair{largeBundle, "C.TXT"}}) {
+    auto u = Unpack(bundle, [&](test::FakePlatform& os) {
+      os.DenyWrite(std::string(kFolder) + "\\" + denied);
+    });
+    EXPECT_EQ(u->result.status, BundleStatus::Failed) << denied;
+    EXPECT_EQ(kInvalidAttributes, u->os->Attributes(kFolder)) << "the folder it made is gone too";
+  }
+  // Where no second thread can be had, the caller's thread does the work.
+  BundleLayout layout;
+  class Source : public BundleSource {
+   public:
+    explicit Source(const std::string& bytes) : bytes_(bytes) {}
+    std::optional<uint64_t> Size() override { return bytes_.size(); }
+    std::unique_ptr<FileReader> Open() override { return std::make_unique<Snapshot>(bytes_); }
+
+   private:
+    const std::string& bytes_;
+  } source(largeBundle);
+  ASSERT_EQ(ReadBundle(source, &layout), BundleStatus::Ok);
+  class Names : public BundleTarget {
+   public:
+    bool MakeFolder(const std::string&) override { return true; }
+    std::unique_ptr<FileWriter> Create(const std::string& name) override {
+      made.push_back(name);
+      return std::make_unique<Sink>();
+    }
+    void Finish(const BundleEntry&) override {}
+    void Remove(const std::string&, bool) override {}
+    std::vector<std::string> made;
+
+   private:
+    struct Sink : FileWriter {
+      bool Write(const void*, size_t) override { return true; }
+      bool Close() override { return true; }
+    };
+  } names;
+  test::ThreadBeside noThread(/*startFails=*/true);
+  EXPECT_EQ(ExtractBundle(source, layout, names, nullptr, &noThread), BundleStatus::Ok);
+  EXPECT_EQ(names.made, (std::vector<std::string>{"A.BIN", "B.TXT", "C.TXT"}));
 }
 
 }  // namespace
