@@ -40,7 +40,7 @@ class Cursor {
 
   // Passes over size bytes, giving them to sha when there is one.
   bool Skip(uint32_t size, Sha256* sha = nullptr) {
-    uint8_t buffer[4096];
+    uint8_t buffer[1 << 15];
     while (size > 0) {
       size_t piece = size < sizeof buffer ? size : sizeof buffer;
       if (!Read(buffer, piece)) return false;
