@@ -5,7 +5,8 @@
 # machine's files: 24 MiB of text (C headers), 24 MiB of Windows programs
 # (Wine's 32-bit DLLs), 16 MiB of compressed files (gzip'd documentation and
 # PNG images). Each folder also holds the shipped SETUP.EXE, as a product
-# does. Prints the figures; checks nothing.
+# does. Then the time of a silent install from a folder and from its bundle.
+# Prints the figures; checks nothing.
 #
 #   bench/bundle_bench.sh [BUILD_DIR]      (default: build; after scripts/build.sh)
 #
@@ -143,9 +144,64 @@ wine_unpack() {  # bundle
   [ -z "$started" ] || "$session" stop "$state" >/dev/null
 }
 
+# Installing under Wine with /S: one product (Wine's 32-bit DLLs, as many as
+# a SETUP.INI lists, 99) from its folder and from its bundle, each into a
+# fresh folder and removed again by its uninstaller; the best of three. The
+# bundle's extra time is what unpacking it takes.
+install_compare() {
+  local session=$root/tests/e2e/session.sh state=$build/native/e2e-state arch product=$work/install
+  arch=$("$session" arch)
+  cmake --build "$build/$arch" --target SETUP unpack_bench >/dev/null
+  mkdir -p "$product"
+  {
+    printf '[Title]\r\nSetup=Bench Setup\r\nUnSetup=Bench UnSetup\r\nUnSetupKey=Quillo Bench\r\n'
+    printf '[DefaultFolder]\r\nFolder=(Prg)\\Quillo Bench\r\n[CopyFile]\r\n'
+  } >"$product/SETUP.INI"
+  local n=0 file
+  while IFS= read -r file && [ $n -lt 99 ]; do
+    n=$((n + 1))
+    cp "$file" "$product/$(basename "$file" | tr a-z A-Z)"
+    printf 'File%d=(App)\\%s\r\n' $n "$(basename "$file" | tr a-z A-Z)" >>"$product/SETUP.INI"
+  done <"$work/bin.list"
+  cp "$build/$arch/SETUP.EXE" "$product/SETUP.EXE"
+  "$kit" bundle "$product" -o "$work/install.exe" >/dev/null
+  local started=""
+  if ! "$session" run "$state" true 2>/dev/null; then "$session" start "$state" >/dev/null; started=1; fi
+  local prefix dir
+  prefix=$("$session" run "$state" sh -c 'echo $WINEPREFIX')
+  dir=$prefix/drive_c/qs-install
+  rm -rf "$dir" && mkdir -p "$dir" && cp -r "$product" "$dir/folder" && cp "$work/install.exe" "$dir/bundle.exe"
+  timed_install() {  # program, target folder name; prints seconds
+    local t0 t1
+    t0=$(seconds)
+    "$session" run "$state" wine "$1" /S "/D=C:\\qs-install\\$2" >/dev/null 2>&1
+    t1=$(seconds)
+    [ -f "$dir/$2/UNSETUP.INI" ] || { echo "install_compare: $1 installed nothing" >&2; exit 1; }
+    "$session" run "$state" wine 'C:\windows\APPUNSET.EXE' "C:\\qs-install\\$2\\UNSETUP.INI" /S \
+      >/dev/null 2>&1
+    calc "$t1 - $t0"
+  }
+  local folder=999 bundled=999 t
+  for _ in 1 2 3; do
+    t=$(timed_install 'C:\qs-install\folder\SETUP.EXE' from-folder)
+    folder=$(calc "($t < $folder) ? $t : $folder")
+    t=$(timed_install 'C:\qs-install\bundle.exe' from-bundle)
+    bundled=$(calc "($t < $bundled) ? $t : $bundled")
+  done
+  local unpack
+  unpack=$("$session" run "$state" wine "$build/$arch/unpack_bench.exe" 'C:\qs-install\bundle.exe' \
+    'C:\qs-install\unpacked' 3 | sed -n 's/^unpack: .* in \([0-9.]*\) s.*/\1/p')
+  echo "== installing with /S under Wine ($arch SETUP.EXE): $n files, $(du -sb --apparent-size "$product" | cut -f1) bytes"
+  printf '  from the folder:  %.2f s\n  from the bundle:  %.2f s (%+.2f s)\n  unpacking alone:  %.2f s\n' \
+    "$folder" "$bundled" "$(calc "$bundled - $folder")" "$unpack"
+  rm -rf "$dir"
+  [ -z "$started" ] || "$session" stop "$state" >/dev/null
+}
+
 echo "bundle_bench: $(nproc) cores; SETUP.EXE $(stat -c %s "$setup_exe") bytes"
 mkdir -p "$work/sample"
 cp -r "$build/native/sample/." "$work/sample/" && cp "$setup_exe" "$work/sample/SETUP.EXE"
 measure sample "the sample product" "$work/sample"
 make_corpus "$work/corpus"
 measure corpus "the mixed 64 MiB corpus" "$work/corpus"
+install_compare
