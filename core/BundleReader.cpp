@@ -330,9 +330,7 @@ class StreamDecoder {
 // where the file system is what takes the time.
 class Relay : public StreamSink {
  public:
-  explicit Relay(Beside& beside) : beside_(beside) {
-    for (Slot& slot : slots_) slot.bytes.reset(new uint8_t[kSlotSize]);
-  }
+  explicit Relay(Beside& beside) : beside_(beside) {}
 
   // The decoder's side: fills slots, handing each one over when it is full.
   bool Take(const uint8_t* data, size_t size) override {
@@ -342,6 +340,8 @@ class Relay : public StreamSink {
         if (stopped_.load()) return false;
         filling_ = &slots_[filled_++ % kSlots];
         filling_->size = 0;
+        // Slots are had as the stream needs them: a small one takes few.
+        if (!filling_->bytes) filling_->bytes.reset(new uint8_t[kSlotSize]);
       }
       const size_t piece = size < kSlotSize - filling_->size ? size : kSlotSize - filling_->size;
       std::memcpy(filling_->bytes.get() + filling_->size, data, piece);

@@ -145,12 +145,18 @@ class Snapshot : public FileReader {
 // are for one thread).
 class WorldBeside : public test::FakePlatform {
  public:
-  std::unique_ptr<Beside> MakeBeside() override { return std::make_unique<test::ThreadBeside>(); }
+  explicit WorldBeside(bool threadFails = false) : threadFails_(threadFails) {}
+  std::unique_ptr<Beside> MakeBeside() override {
+    return std::make_unique<test::ThreadBeside>(threadFails_);
+  }
   std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override {
     if (path != kBundlePath) return FakePlatform::OpenForRead(path, exclusive);
     std::optional<std::string> bytes = Contents(path);
     return bytes ? std::make_unique<Snapshot>(*bytes) : nullptr;
   }
+
+ private:
+  bool threadFails_;
 };
 
 // Unpacks bundle as the program does, from a fresh world.
@@ -462,37 +468,9 @@ TEST(BundleReader, AFailedWriteTakesBackWhatWasWritten) {
     EXPECT_EQ(kInvalidAttributes, u->os->Attributes(kFolder)) << "the folder it made is gone too";
   }
   // Where no second thread can be had, the caller's thread does the work.
-  BundleLayout layout;
-  class Source : public BundleSource {
-   public:
-    explicit Source(const std::string& bytes) : bytes_(bytes) {}
-    std::optional<uint64_t> Size() override { return bytes_.size(); }
-    std::unique_ptr<FileReader> Open() override { return std::make_unique<Snapshot>(bytes_); }
-
-   private:
-    const std::string& bytes_;
-  } source(largeBundle);
-  ASSERT_EQ(ReadBundle(source, &layout), BundleStatus::Ok);
-  class Names : public BundleTarget {
-   public:
-    bool MakeFolder(const std::string&) override { return true; }
-    std::unique_ptr<FileWriter> Create(const std::string& name) override {
-      made.push_back(name);
-      return std::make_unique<Sink>();
-    }
-    void Finish(const BundleEntry&) override {}
-    void Remove(const std::string&, bool) override {}
-    std::vector<std::string> made;
-
-   private:
-    struct Sink : FileWriter {
-      bool Write(const void*, size_t) override { return true; }
-      bool Close() override { return true; }
-    };
-  } names;
-  test::ThreadBeside noThread(/*startFails=*/true);
-  EXPECT_EQ(ExtractBundle(source, layout, names, nullptr, &noThread), BundleStatus::Ok);
-  EXPECT_EQ(names.made, (std::vector<std::string>{"A.BIN", "B.TXT", "C.TXT"}));
+  auto alone = UnpackIn(std::make_unique<WorldBeside>(/*threadFails=*/true), largeBundle, {});
+  ASSERT_EQ(alone->result.status, BundleStatus::Ok);
+  EXPECT_EQ(Written(*alone->os), Written(*whole->os));
 }
 
 }  // namespace
