@@ -1,8 +1,16 @@
 #include "tests/contract/PlatformContract.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/ThreadBeside.h"
 
 namespace qs::contract {
 namespace {
+
+// The in-memory Windows, with the second thread that the unit tests stand
+// in for Windows' own: it must keep the same contract.
+class FakeWithThread : public test::FakePlatform {
+ public:
+  std::unique_ptr<Beside> MakeBeside() override { return std::make_unique<test::ThreadBeside>(); }
+};
 
 class FakeWorld : public World {
  public:
@@ -23,7 +31,7 @@ class FakeWorld : public World {
   }
 
  private:
-  test::FakePlatform fake_;
+  FakeWithThread fake_;
 };
 
 }  // namespace
