@@ -23,9 +23,11 @@ void WorkFolder::Remove() {
   if (!made()) return;
   // A folder that is the current one cannot be removed.
   platform_.SetCurrentFolder(parent_);
+  // Most go at the first try (one call each: an unpacked product can hold
+  // thousands); a read-only one once its attributes are plain.
   for (const std::string& name : heldFiles_) {
     std::string file = JoinPath(path_, name, cp_);
-    if (!FileExists(platform_, file)) continue;
+    if (platform_.Delete(file) || !FileExists(platform_, file)) continue;
     platform_.SetAttributes(file, kAttrNormal);
     platform_.Delete(file);
   }

@@ -391,14 +391,16 @@ TEST(FolderOptions, EachOptionAddsItsBrowseFlag) {
 }
 
 // A one-file SETUP.EXE shows its unpacking only once that has taken about a
-// second, up to 100%, hides it again, and runs from what it unpacked.
+// second, up to 100%, hides it again, and runs from what it unpacked; when
+// the program ends, what it unpacked goes, read-only files too.
 TEST(MainFormBundle, UnpackingShowsItsProgressOnlyWhenItTakesASecond) {
   struct Clocked : test::FakePlatform {
     uint64_t Milliseconds() override { return tick += step; }
     uint64_t tick = 0, step = 0;
   };
   const std::string bundle = test::BundleOf(
-      {{"SETUP.INI", "[Title]\r\nSetup=Acme\r\n"}, {"BIG.BIN", std::string(3 << 20, 'x')}},
+      {{"SETUP.INI", "[Title]\r\nSetup=Acme\r\n"}, {"BIG.BIN", std::string(3 << 20, 'x')},
+       {"SUB\\KEPT.TXT", "read-only", 0, kAttrReadOnly}},
       test::ProgramImage("the program part"));
   for (uint64_t step : {0, 100, 1500}) {
     SCOPED_TRACE(step);
@@ -409,19 +411,23 @@ TEST(MainFormBundle, UnpackingShowsItsProgressOnlyWhenItTakesASecond) {
     os.AddFolder("C:\\TEMP");
     test::FakeView view;
     InstallPlan plan;
-    MainForm form(os, view, plan);
-    std::vector<int> shown;  // the progress at each pump while the frame is up
-    view.onPump = [&] {
-      if (view.At(ids::kFraStatus).visible) shown.push_back(view.progress);
-      return true;
-    };
-    form.FormActivate();
-    EXPECT_EQ(step > 1000, !shown.empty());
-    if (!shown.empty()) {
-      EXPECT_EQ(100, shown.back());
+    {
+      MainForm form(os, view, plan);
+      std::vector<int> shown;  // the progress at each pump while the frame is up
+      view.onPump = [&] {
+        if (view.At(ids::kFraStatus).visible) shown.push_back(view.progress);
+        return true;
+      };
+      form.FormActivate();
+      EXPECT_EQ(step > 1000, !shown.empty());
+      if (!shown.empty()) {
+        EXPECT_EQ(100, shown.back());
+      }
+      EXPECT_FALSE(view.At(ids::kFraStatus).visible);
+      EXPECT_EQ("Acme", view.caption);
+      EXPECT_FALSE(os.ListTree("C:\\TEMP").empty());
     }
-    EXPECT_FALSE(view.At(ids::kFraStatus).visible);
-    EXPECT_EQ("Acme", view.caption);
+    EXPECT_EQ(os.ListTree("C:\\TEMP"), std::vector<std::string>{});
   }
 }
 
