@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "core/X86Filter.h"
@@ -338,10 +339,18 @@ class Relay : public StreamSink {
       if (!filling_) {
         beside_.Await(kFree);
         if (stopped_.load()) return false;
-        filling_ = &slots_[filled_++ % kSlots];
-        filling_->size = 0;
         // Slots are had as the stream needs them: a small one takes few.
-        if (!filling_->bytes) filling_->bytes.reset(new uint8_t[kSlotSize]);
+        // Memory not had ends the decoding, as a read that fails does; the
+        // slot's turn goes back, and the end is handed in it.
+        Slot& slot = slots_[filled_ % kSlots];
+        if (!slot.bytes) slot.bytes.reset(new (std::nothrow) uint8_t[kSlotSize]);
+        if (!slot.bytes) {
+          beside_.Post(kFree);
+          return false;
+        }
+        ++filled_;
+        filling_ = &slot;
+        filling_->size = 0;
       }
       const size_t piece = size < kSlotSize - filling_->size ? size : kSlotSize - filling_->size;
       std::memcpy(filling_->bytes.get() + filling_->size, data, piece);
