@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,6 +19,22 @@
 #include "tests/support/FakePlatform.h"
 #include "tests/support/ThreadBeside.h"
 #include "tools/setupkit/Bundle.h"
+
+// The decoding ring asks for its slots without throwing; a test refuses all
+// but the first few.
+namespace qs::test {
+std::atomic<int> nothrowArraysLeft{-1};  // -1: no limit
+}  // namespace qs::test
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  if (qs::test::nothrowArraysLeft.load() == 0) return nullptr;
+  if (qs::test::nothrowArraysLeft.load() > 0) --qs::test::nothrowArraysLeft;
+  try {
+    return ::operator new[](size);
+  } catch (...) {
+    return nullptr;
+  }
+}
 
 namespace qs {
 namespace {
@@ -471,6 +489,22 @@ TEST(BundleReader, AFailedWriteTakesBackWhatWasWritten) {
   auto alone = UnpackIn(std::make_unique<WorldBeside>(/*threadFails=*/true), largeBundle, {});
   ASSERT_EQ(alone->result.status, BundleStatus::Ok);
   EXPECT_EQ(Written(*alone->os), Written(*whole->os));
+}
+
+// Memory for the ring that is not had, at its first slot or after the ring
+// has started to fill, fails the unpacking like a failed read: nothing is
+// left, and no thread is left waiting.
+TEST(BundleReader, RingMemoryNotHadFailsAndLeavesNothing) {
+  std::string text;
+  for (int i = 0; text.size() < 1500000; ++i) text += "row " + std::to_string(i * 31 % 9973) + "\r\n";
+  const std::string bundle = MakeBundle({{"A.TXT", text}, {"B.TXT", "last"}});
+  for (int granted : {0, 3}) {
+    test::nothrowArraysLeft = granted;
+    auto u = UnpackIn(std::make_unique<WorldBeside>(), bundle, {});
+    test::nothrowArraysLeft = -1;
+    EXPECT_EQ(u->result.status, BundleStatus::Failed) << granted;
+    EXPECT_EQ(kInvalidAttributes, u->os->Attributes(kFolder)) << granted;
+  }
 }
 
 }  // namespace
