@@ -118,10 +118,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "unpack_bench: unpacking into a work folder failed\n");
       return 1;
     }
-    std::vector<std::string> files, folders{"U"};
-    for (const qs::BundleEntry& entry : entries) files.push_back("U\\" + entry.name);
-    for (const std::string& below : qs::BundleFolders(entries)) folders.push_back("U\\" + below);
-    work.AddTree(std::move(files), std::move(folders));
+    qs::UnpackedTree tree = qs::TreeBelow("U", entries, qs::kUtf8);
+    work.AddTree(std::move(tree.files), std::move(tree.folders));
     double start = Seconds();
     work.Remove();
     removal = Seconds() - start;

@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "core/Paths.h"
 #include "core/X86Filter.h"
 
 // The SDK's header read without <windows.h>, as core/LzmaDecoder.c reads it.
@@ -558,6 +559,17 @@ BundleResult UnpackBundle(Platform& platform, const std::string& program,
     platform.RemoveFolder(folder);
   }
   return result;
+}
+
+UnpackedTree TreeBelow(const std::string& below, const std::vector<BundleEntry>& entries,
+                       CodePage cp) {
+  UnpackedTree tree;
+  tree.folders.push_back(below);
+  for (const BundleEntry& entry : entries) tree.files.push_back(JoinPath(below, entry.name, cp));
+  for (const std::string& folder : BundleFolders(entries)) {
+    tree.folders.push_back(JoinPath(below, folder, cp));
+  }
+  return tree;
 }
 
 }  // namespace qs

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/Bundle.h"
+#include "core/CodePage.h"
 #include "platform/Platform.h"
 
 namespace qs {
@@ -94,5 +95,15 @@ struct BundleResult {
 // it has one.
 BundleResult UnpackBundle(Platform& platform, const std::string& program,
                           const std::string& folder, BundleProgress* progress);
+
+// What unpacking entries made below `below` (a folder's name inside the
+// folder that holds it), as paths relative to that folder: the files, and
+// the folders with `below` first, outermost first. A work folder removes
+// them with itself (WorkFolder::AddTree).
+struct UnpackedTree {
+  std::vector<std::string> files, folders;
+};
+UnpackedTree TreeBelow(const std::string& below, const std::vector<BundleEntry>& entries,
+                       CodePage cp);
 
 }  // namespace qs

@@ -158,14 +158,8 @@ void StartUp::UnpackProduct() {
     case BundleStatus::Ok:
       break;
   }
-  std::vector<std::string> files, folders{kUnpackFolder};
-  for (const BundleEntry& entry : unpacked.entries) {
-    files.push_back(JoinPath(kUnpackFolder, entry.name, cp_));
-  }
-  for (const std::string& below : BundleFolders(unpacked.entries)) {
-    folders.push_back(JoinPath(kUnpackFolder, below, cp_));
-  }
-  workFolder_->AddTree(std::move(files), std::move(folders));
+  UnpackedTree tree = TreeBelow(kUnpackFolder, unpacked.entries, cp_);
+  workFolder_->AddTree(std::move(tree.files), std::move(tree.folders));
   values_.sourceFolder = AddBackslash(folder, PathEnd::Trailing, cp_);
   values_.infoFile = JoinPath(values_.sourceFolder, kSetupIni, cp_);
 }

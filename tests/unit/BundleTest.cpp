@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <new>
 #include <random>
@@ -14,6 +15,7 @@
 #include "core/Bundle.h"
 #include "core/BundleReader.h"
 #include "core/Sha256.h"
+#include "core/StringFile.h"
 #include "core/X86Filter.h"
 #include "tests/support/BundleImages.h"
 #include "tests/support/FakePlatform.h"
@@ -141,23 +143,6 @@ std::string MakeBundle(const std::vector<File>& files, const std::string& progra
   return test::BundleOf(files, program);
 }
 
-// A file's bytes as they were when it was opened: what the decoding thread
-// reads while the caller's thread makes files in the same world.
-class Snapshot : public FileReader {
- public:
-  explicit Snapshot(std::string bytes) : bytes_(std::move(bytes)) {}
-  int64_t Read(void* buffer, size_t size) override {
-    const size_t n = std::min(size, bytes_.size() - at_);
-    std::memcpy(buffer, bytes_.data() + at_, n);
-    at_ += n;
-    return static_cast<int64_t>(n);
-  }
-
- private:
-  std::string bytes_;
-  size_t at_ = 0;
-};
-
 // The in-memory Windows with a second thread, as Windows has one. Only the
 // bundle's bytes are read on it, so they come from a copy (the world's maps
 // are for one thread).
@@ -170,11 +155,14 @@ class WorldBeside : public test::FakePlatform {
   std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override {
     if (path != kBundlePath) return FakePlatform::OpenForRead(path, exclusive);
     std::optional<std::string> bytes = Contents(path);
-    return bytes ? std::make_unique<Snapshot>(*bytes) : nullptr;
+    if (!bytes) return nullptr;
+    copies_.push_back(*bytes);  // opened on the caller's thread only
+    return std::make_unique<StringReader>(copies_.back());
   }
 
  private:
   bool threadFails_;
+  std::deque<std::string> copies_;  // each reader's own; a deque never moves them
 };
 
 // Unpacks bundle as the program does, from a fresh world.
