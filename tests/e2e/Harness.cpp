@@ -151,7 +151,12 @@ CommandResult Drive(const std::vector<std::string>& args) {
 
 std::optional<Dump> DumpWindow(const std::string& window) {
   CommandResult r = Drive({"dump", window});
-  if (r.code != 0) return std::nullopt;
+  if (r.code != 0) {
+    // What the driver (or Wine starting it) said, for the caller's failure.
+    std::fprintf(stderr, "qdrive dump %s ended with %d:\n%s\n", window.c_str(), r.code,
+                 r.out.c_str());
+    return std::nullopt;
+  }
   Dump dump;
   dump.raw = r.out;
   std::istringstream lines(r.out);

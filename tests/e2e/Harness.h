@@ -50,6 +50,8 @@ struct Dump {
 
 // The automation driver (see driver/qdrive.cpp for its commands).
 CommandResult Drive(const std::vector<std::string>& args);
+// The window and its controls; nullopt (saying why on stderr) when the
+// driver fails.
 std::optional<Dump> DumpWindow(const std::string& window);
 // Waits for a message box by caption, returns its text, clicks the button.
 std::optional<std::string> AnswerBox(const std::string& caption, int button,
