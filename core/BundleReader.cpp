@@ -98,6 +98,9 @@ BundleStatus Locate(BundleSource& source, BundleTrailer* trailer, uint32_t* prog
 class StreamSink {
  public:
   virtual bool Take(const uint8_t* data, size_t size) = 0;
+  // Work the sink can do before its bytes come, while it waits for them;
+  // false when there is none.
+  virtual bool Prepare() { return false; }
 
  protected:
   ~StreamSink() = default;
@@ -160,15 +163,36 @@ class EntryWriter : public StreamSink {
     return true;
   }
 
+  // Makes the next entries' files before their bytes come, while the
+  // decoder is behind: making a file is what takes the file system longest
+  // (under Wine, the more so the fuller its folder), and so it overlaps the
+  // decoding too. A file that cannot be made now is left to its turn, which
+  // reports it.
+  bool Prepare() override {
+    if (made_ == entries_.size() || made_ - next_ >= kAhead || aheadRefused_) return false;
+    if (ahead_.empty()) ahead_.resize(entries_.size());
+    ahead_[made_] = target_.Create(entries_[made_].name);
+    aheadRefused_ = !ahead_[made_];
+    made_ += !aheadRefused_;
+    return !aheadRefused_;
+  }
+
  private:
+  static constexpr size_t kAhead = 4096;  // files open at most, made ahead
+
   // Opens the next entry, closing at once those that are empty and writing
   // whole the one that is the program's own.
   bool OpenNext() {
     while (next_ < entries_.size()) {
       const BundleEntry& entry = entries_[next_];
-      writer_ = target_.Create(entry.name);
-      if (!writer_) return false;
-      ++next_;  // made: taken back on failure
+      if (next_ < made_) {
+        writer_ = std::move(ahead_[next_]);
+      } else {
+        writer_ = target_.Create(entry.name);
+        if (!writer_) return false;
+        ++made_;  // taken back on failure
+      }
+      ++next_;
       left_ = InStream(entry);
       programRest_ = entry.size - left_;
       filtered_ = (entry.flags & kBundleX86) != 0;
@@ -231,7 +255,8 @@ class EntryWriter : public StreamSink {
 
   void TakeBack() {
     writer_.reset();
-    while (next_ > 0) target_.Remove(entries_[--next_].name, false);
+    ahead_.clear();  // closed first: an open file cannot go
+    while (made_ > 0) target_.Remove(entries_[--made_].name, false);
     while (foldersMade_ > 0) target_.Remove(folders_[--foldersMade_], true);
   }
 
@@ -241,7 +266,10 @@ class EntryWriter : public StreamSink {
   std::vector<std::string> folders_;
   size_t foldersMade_ = 0;
   std::unique_ptr<FileWriter> writer_;
-  size_t next_ = 0;  // entries before it are made
+  size_t next_ = 0;  // entries before it are written or being written
+  size_t made_ = 0;  // entries before it are made (open ahead from next_ on)
+  std::vector<std::unique_ptr<FileWriter>> ahead_;
+  bool aheadRefused_ = false;
   uint32_t left_ = 0;
   uint32_t programRest_ = 0;  // the program entry's bytes after its headers
   bool filtered_ = false;
@@ -378,7 +406,12 @@ class Relay : public StreamSink {
   BundleStatus Drain(StreamSink& sink) {
     for (int i = 0; i < kSlots; ++i) beside_.Post(kFree);
     for (;;) {
-      beside_.Await(kFull);
+      while (!beside_.Ready(kFull)) {
+        if (!sink.Prepare()) {
+          beside_.Await(kFull);
+          break;
+        }
+      }
       const Slot& slot = slots_[emptied_++ % kSlots];
       if (slot.size == 0) return status_;
       const bool taken = sink.Take(slot.bytes.get(), slot.size);

@@ -113,7 +113,8 @@ struct AppendFile {
 // A second thread, for work that overlaps the caller's (the one-file
 // program decodes on it while the caller writes), and two counters by which
 // the two hand turns to each other: Post adds one to a counter, Await waits
-// until it is above zero and takes one. The work must not throw.
+// until it is above zero and takes one, Ready takes one only when there is
+// one, at once (false when there is none). The work must not throw.
 class Beside {
  public:
   virtual ~Beside() = default;  // waits for the work to end, as Join does
@@ -124,6 +125,7 @@ class Beside {
   virtual void Join() = 0;
   virtual void Post(int counter) = 0;  // counter 0 or 1
   virtual void Await(int counter) = 0;
+  virtual bool Ready(int counter) = 0;
 };
 
 // What the process may do: a plain user, a member of the Administrators

@@ -593,6 +593,9 @@ class ThreadBeside : public Beside {
   }
   void Post(int counter) override { ::ReleaseSemaphore(counters_[counter].get(), 1, nullptr); }
   void Await(int counter) override { ::WaitForSingleObject(counters_[counter].get(), INFINITE); }
+  bool Ready(int counter) override {
+    return ::WaitForSingleObject(counters_[counter].get(), 0) == WAIT_OBJECT_0;
+  }
 
  private:
   static DWORD WINAPI Run(void* self) {

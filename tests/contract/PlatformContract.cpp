@@ -515,7 +515,8 @@ TEST_F(PlatformContract, ShellLinksAreSavedWhereAsked) {
 
 // A second thread, where the platform has one: its work runs beside the
 // caller, each side's turn comes by the other's counter (and with it what
-// the other wrote), it starts once, and Join waits for its end.
+// the other wrote), waited for or looked for, and is taken once; it starts
+// once, and Join waits for its end.
 TEST_F(PlatformContract, ASecondThreadTakesTurnsByTheCounters) {
   std::unique_ptr<Beside> beside = os().MakeBeside();
   if (!beside) GTEST_SKIP() << "no second thread here: unpacking decodes and writes in turn";
@@ -533,12 +534,19 @@ TEST_F(PlatformContract, ASecondThreadTakesTurnsByTheCounters) {
   } turns{beside.get(), {}};
   ASSERT_TRUE(beside->Start(&Turns::Run, &turns));
   EXPECT_FALSE(beside->Start(&Turns::Run, &turns)) << "started twice";
+  EXPECT_FALSE(beside->Ready(1)) << "a turn that was never given";
   for (int i = 0; i < 200; ++i) {
     beside->Post(0);
-    beside->Await(1);
+    if (i % 2 == 0) {
+      beside->Await(1);
+    } else {
+      while (!beside->Ready(1)) {
+      }
+    }
     ASSERT_EQ(turns.seen.size(), static_cast<size_t>(i + 1));
     ASSERT_EQ(turns.seen.back(), i);
   }
+  EXPECT_FALSE(beside->Ready(1)) << "a turn taken twice";
   beside->Join();
   beside->Join();
 }

@@ -11,8 +11,10 @@ namespace qs::test {
 
 class ThreadBeside : public Beside {
  public:
-  // startFails: Start reports that no thread was had.
-  explicit ThreadBeside(bool startFails = false) : startFails_(startFails) {}
+  // startFails: Start reports that no thread was had. neverReady: Ready
+  // never finds a turn, as when the other side is always behind.
+  explicit ThreadBeside(bool startFails = false, bool neverReady = false)
+      : startFails_(startFails), neverReady_(neverReady) {}
   ~ThreadBeside() override { Join(); }
   bool Start(void (*work)(void*), void* context) override {
     if (startFails_ || thread_.joinable()) return false;
@@ -24,9 +26,10 @@ class ThreadBeside : public Beside {
   }
   void Post(int counter) override { counters_[counter].release(); }
   void Await(int counter) override { counters_[counter].acquire(); }
+  bool Ready(int counter) override { return !neverReady_ && counters_[counter].try_acquire(); }
 
  private:
-  bool startFails_;
+  bool startFails_, neverReady_;
   std::thread thread_;
   std::counting_semaphore<> counters_[2]{std::counting_semaphore<>(0), std::counting_semaphore<>(0)};
 };

@@ -9,6 +9,7 @@
 #include <functional>
 #include <new>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -145,12 +146,19 @@ std::string MakeBundle(const std::vector<File>& files, const std::string& progra
 
 // The in-memory Windows with a second thread, as Windows has one. Only the
 // bundle's bytes are read on it, so they come from a copy (the world's maps
-// are for one thread).
+// are for one thread). As on Windows, a file open for writing cannot be
+// deleted; the most files open at once is kept.
 class WorldBeside : public test::FakePlatform {
  public:
-  explicit WorldBeside(bool threadFails = false) : threadFails_(threadFails) {}
+  struct Options {
+    bool threadFails = false;
+    bool decoderBehind = false;  // the writer never finds a turn waiting
+    std::string refusedOnce;     // a file that cannot be made at the first try
+  };
+  WorldBeside() = default;
+  explicit WorldBeside(Options options) : options_(std::move(options)) {}
   std::unique_ptr<Beside> MakeBeside() override {
-    return std::make_unique<test::ThreadBeside>(threadFails_);
+    return std::make_unique<test::ThreadBeside>(options_.threadFails, options_.decoderBehind);
   }
   std::unique_ptr<FileReader> OpenForRead(const std::string& path, bool exclusive) override {
     if (path != kBundlePath) return FakePlatform::OpenForRead(path, exclusive);
@@ -159,10 +167,44 @@ class WorldBeside : public test::FakePlatform {
     copies_.push_back(*bytes);  // opened on the caller's thread only
     return std::make_unique<StringReader>(copies_.back());
   }
+  std::unique_ptr<FileWriter> CreateNew(const std::string& path) override {
+    if (!options_.refusedOnce.empty() && path == std::string(kFolder) + "\\" + options_.refusedOnce) {
+      options_.refusedOnce.clear();
+      return nullptr;
+    }
+    std::unique_ptr<FileWriter> file = FakePlatform::CreateNew(path);
+    if (!file) return nullptr;
+    open_.insert(path);
+    mostOpen = std::max(mostOpen, open_.size());
+    return std::make_unique<Open>(std::move(file), open_, path);
+  }
+  bool Delete(const std::string& path) override {
+    return !open_.count(path) && FakePlatform::Delete(path);
+  }
+  size_t mostOpen = 0;
 
  private:
-  bool threadFails_;
+  class Open : public FileWriter {
+   public:
+    Open(std::unique_ptr<FileWriter> file, std::set<std::string>& open, std::string path)
+        : file_(std::move(file)), open_(open), path_(std::move(path)) {}
+    ~Open() override { open_.erase(path_); }
+    bool Write(const void* data, size_t size) override { return file_->Write(data, size); }
+    bool SetWriteTime(uint64_t time) override { return file_->SetWriteTime(time); }
+    bool Close() override {
+      open_.erase(path_);
+      return file_->Close();
+    }
+
+   private:
+    std::unique_ptr<FileWriter> file_;
+    std::set<std::string>& open_;
+    std::string path_;
+  };
+
+  Options options_;
   std::deque<std::string> copies_;  // each reader's own; a deque never moves them
+  std::set<std::string> open_;
 };
 
 // Unpacks bundle as the program does, from a fresh world.
@@ -207,21 +249,27 @@ std::unique_ptr<Unpacked> UnpackIn(std::unique_ptr<test::FakePlatform> os, const
 }
 
 // Unpacks with one thread that decodes and writes in turn, and again with
-// the decoding on a second thread: both must end alike, whatever the bundle
-// and whatever fails. The first is returned.
+// the decoding on a second thread, once as it comes and once with the
+// decoder always behind (the writer then makes every file it may before
+// their bytes come): all must end alike, whatever the bundle and whatever
+// fails. The first is returned.
 std::unique_ptr<Unpacked> Unpack(const std::string& bundle,
                                  const std::function<void(test::FakePlatform&)>& prepare = {}) {
   auto inTurn = UnpackIn(std::make_unique<test::FakePlatform>(), bundle, prepare);
-  auto beside = UnpackIn(std::make_unique<WorldBeside>(), bundle, prepare);
-  EXPECT_EQ(inTurn->result.status, beside->result.status) << "decoding beside the writer";
-  EXPECT_EQ(inTurn->result.entries.size(), beside->result.entries.size());
-  // Progress comes about every megabyte, where the pieces end; whole at the end.
-  auto end = [](const Unpacked& u) {
-    return u.result.status == BundleStatus::Ok ? u.progress.back() : 0;
-  };
-  EXPECT_EQ(end(*inTurn), end(*beside));
-  EXPECT_TRUE(std::is_sorted(beside->progress.begin(), beside->progress.end()));
-  EXPECT_EQ(Written(*inTurn->os), Written(*beside->os));
+  for (bool behind : {false, true}) {
+    WorldBeside::Options options;
+    options.decoderBehind = behind;
+    auto beside = UnpackIn(std::make_unique<WorldBeside>(options), bundle, prepare);
+    EXPECT_EQ(inTurn->result.status, beside->result.status) << "decoding beside, behind: " << behind;
+    EXPECT_EQ(inTurn->result.entries.size(), beside->result.entries.size());
+    // Progress comes about every megabyte, where the pieces end; whole at the end.
+    auto end = [](const Unpacked& u) {
+      return u.result.status == BundleStatus::Ok ? u.progress.back() : 0;
+    };
+    EXPECT_EQ(end(*inTurn), end(*beside));
+    EXPECT_TRUE(std::is_sorted(beside->progress.begin(), beside->progress.end()));
+    EXPECT_EQ(Written(*inTurn->os), Written(*beside->os)) << "behind: " << behind;
+  }
   return inTurn;
 }
 
@@ -474,9 +522,34 @@ TEST(BundleReader, AFailedWriteTakesBackWhatWasWritten) {
     EXPECT_EQ(kInvalidAttributes, u->os->Attributes(kFolder)) << "the folder it made is gone too";
   }
   // Where no second thread can be had, the caller's thread does the work.
-  auto alone = UnpackIn(std::make_unique<WorldBeside>(/*threadFails=*/true), largeBundle, {});
+  WorldBeside::Options noThread;
+  noThread.threadFails = true;
+  auto alone = UnpackIn(std::make_unique<WorldBeside>(noThread), largeBundle, {});
   ASSERT_EQ(alone->result.status, BundleStatus::Ok);
   EXPECT_EQ(Written(*alone->os), Written(*whole->os));
+}
+
+// While the decoder is behind, the writer makes the next files before their
+// bytes come, never more than a bound open at once (a process's handles are
+// not endless); a file it cannot make then is made in its turn.
+TEST(BundleReader, FilesMadeAheadStayWithinABoundAndARefusalWaitsItsTurn) {
+  std::vector<File> files;
+  for (int i = 0; i < 4200; ++i) files.push_back({"F" + std::to_string(i) + ".TXT", std::to_string(i)});
+  const std::string bundle = MakeBundle(files);
+  auto inTurn = UnpackIn(std::make_unique<test::FakePlatform>(), bundle, {});
+  ASSERT_EQ(inTurn->result.status, BundleStatus::Ok);
+  for (const std::string& refused : {std::string(), std::string("F300.TXT")}) {
+    WorldBeside::Options options;
+    options.decoderBehind = true;
+    options.refusedOnce = refused;
+    auto world = std::make_unique<WorldBeside>(options);
+    WorldBeside& seen = *world;
+    auto u = UnpackIn(std::move(world), bundle, {});
+    EXPECT_EQ(u->result.status, BundleStatus::Ok) << refused;
+    EXPECT_EQ(Written(*u->os), Written(*inTurn->os)) << refused;
+    EXPECT_GT(seen.mostOpen, refused.empty() ? 4000u : 300u - 1) << refused;
+    EXPECT_LE(seen.mostOpen, 4097u) << refused;
+  }
 }
 
 // Memory for the ring that is not had, at its first slot or after the ring
