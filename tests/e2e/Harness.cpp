@@ -249,7 +249,7 @@ bool ConfirmCompletion(Product& product) {
 void StartInstall(Product& product, const std::string& folder, const std::set<int>& flip) {
   product.Launch();
   ASSERT_EQ(0, Drive({"wait", kMain, "-t", "30000"}).code) << Drive({"windows"}).out;
-  ASSERT_TRUE(WaitEnabled(ids::kBtnSetup));
+  ASSERT_TRUE(WaitEnabled(kMain, ids::kBtnSetup, 30000));
   if (!folder.empty()) SetText(ids::kTxtFolder, folder);
   for (int id : flip) Click(id);
   std::optional<Dump> dump = DumpWindow(kMain);
@@ -519,8 +519,14 @@ void ForgetSampleInstalls() {
   fs::remove_all(fs::path(folders.programs) / "Quillo Sample", ec);
 }
 
-bool WaitEnabled(const std::string& window, int id) {
-  return Drive({"state", window, std::to_string(id), "enabled"}).code == 0;
+// A control that stays disabled says what the driver and the screen showed.
+bool WaitEnabled(const std::string& window, int id, int milliseconds) {
+  CommandResult got =
+      Drive({"state", window, std::to_string(id), "enabled", "-t", std::to_string(milliseconds)});
+  if (got.code == 0) return true;
+  std::printf("control %d of %s not enabled in %d ms (driver exit %d): %s\nwindows:\n%s\n", id,
+              window.c_str(), milliseconds, got.code, got.out.c_str(), Drive({"windows"}).out.c_str());
+  return false;
 }
 
 std::string Unescape(const std::string& text) {

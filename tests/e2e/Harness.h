@@ -215,7 +215,7 @@ std::string ToSjis(const std::string& utf8);
 std::string FromSjis(const std::string& sjis);
 // Waits until the control of the window is enabled and visible (a posted
 // click has been handled).
-bool WaitEnabled(const std::string& window, int id);
+bool WaitEnabled(const std::string& window, int id, int milliseconds = 10000);
 std::string Unescape(const std::string& text);
 
 }  // namespace qs::e2e
