@@ -143,10 +143,25 @@ bool Dump::Has(int id) const {
   return false;
 }
 
+// The driver says why whenever it fails; a failure with nothing said is
+// Wine's, not the driver's (seen now and then on a loaded machine: exit 1,
+// no word, the window there). A command that only looks is then run once
+// more, with Wine's error messages on, and both tries are told.
 CommandResult Drive(const std::vector<std::string>& args) {
   std::vector<std::string> all = {"wine", Driver()};
   all.insert(all.end(), args.begin(), args.end());
-  return RunInSession(all);
+  CommandResult got = RunInSession(all);
+  static const std::set<std::string> looks = {"windows", "wait",  "gone",    "count",
+                                              "dump",    "state", "focus",   "foreground",
+                                              "pixel",   "regget", "capture", "screenshot"};
+  if (got.code == 0 || !got.out.empty() || args.empty() || !looks.count(args[0])) return got;
+  const int first = got.code;
+  std::vector<std::string> again = {"env", "QS_WINEDEBUG=err+all"};
+  for (const std::string& arg : SessionCommand(all)) again.push_back(arg);
+  got = RunCaptured(again);
+  std::printf("qdrive %s ended with %d and said nothing; again, with Wine's errors on: exit %d\n%s\n",
+              args[0].c_str(), first, got.code, got.out.c_str());
+  return got;
 }
 
 std::optional<Dump> DumpWindow(const std::string& window) {

@@ -52,7 +52,9 @@ session_env() {
   export LANG="$session_lang" LC_ALL="$session_lang"
   # Wine names the profile folder after USER when it makes a prefix.
   if [ -n "$session_user" ]; then export USER="$session_user" LOGNAME="$session_user"; fi
-  export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all WINELOADER="$loader"
+  # QS_WINEDEBUG turns Wine's messages on for one command (the harness's
+  # second try of a driver that Wine ended without a word).
+  export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG="${QS_WINEDEBUG:--all}" WINELOADER="$loader"
   # QS_EXTRA_DLLOVERRIDES adds a test's own overrides (the DLL-planting test).
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${QS_EXTRA_DLLOVERRIDES:+;$QS_EXTRA_DLLOVERRIDES}"
   if [ -f "$state/display" ]; then export DISPLAY=":$(cat "$state/display")"; fi

@@ -3,7 +3,9 @@
 // Runs under the same Wine prefix and display as the program under test and
 // prints what it finds as UTF-8, one record per line, fields separated by
 // tabs, texts with \r, \n, \t and \\ escaped. Exit code 0 on success, 1 when
-// the window or control was not found in time, 2 on a usage error.
+// the window or control was not found in time, 2 on a usage error; a
+// failure always says what failed on stderr, so that an exit with nothing
+// said is Wine's.
 //
 //   qdrive windows                          every visible top-level window
 //   qdrive wait   WINDOW [-t MS]            wait until the window exists
@@ -447,7 +449,10 @@ int PrintRegistryValue(const std::string& path, const std::string& name) {
       }
       RegCloseKey(key);
     }
-    if (result == ERROR_FILE_NOT_FOUND) return 1;
+    if (result == ERROR_FILE_NOT_FOUND) {
+      std::fprintf(stderr, "qdrive: no value %s in %s\n", name.c_str(), path.c_str());
+      return 1;
+    }
     if (result != ERROR_SUCCESS) {
       std::fprintf(stderr, "qdrive: %s %s: error %ld\n", path.c_str(), name.c_str(), result);
       return 3;
@@ -533,11 +538,18 @@ int main(int argc, char** argv) {
   std::string spec = Arg(argv, 2);
   if (command == "regget" && argc >= 4) return PrintRegistryValue(spec, Arg(argv, 3));
 
-  if (command == "wait") return WaitFor(spec, timeout, true) ? 0 : 1;
+  if (command == "wait") {
+    if (WaitFor(spec, timeout, true)) return 0;
+    std::fprintf(stderr, "qdrive: no window %s in %lu ms\n", spec.c_str(), timeout);
+    return 1;
+  }
   if (command == "gone") {
     DWORD start = GetTickCount();
     while (!FindTop(spec).empty()) {
-      if (GetTickCount() - start >= timeout) return 1;
+      if (GetTickCount() - start >= timeout) {
+        std::fprintf(stderr, "qdrive: window %s still there after %lu ms\n", spec.c_str(), timeout);
+        return 1;
+      }
       Sleep(50);
     }
     return 0;
@@ -558,11 +570,17 @@ int main(int argc, char** argv) {
         std::printf("%s\n", Escape(text ? TextOf(text) : std::string()).c_str());
         std::fflush(stdout);
         HWND button = GetDlgItem(box, std::atoi(argv[3]));
-        if (!button) return 1;
+        if (!button) {
+          std::fprintf(stderr, "qdrive: no button %s in the box\n", argv[3]);
+          return 1;
+        }
         PostMessageW(button, BM_CLICK, 0, 0);
         return 0;
       }
-      if (GetTickCount() - start >= timeout) return 1;
+      if (GetTickCount() - start >= timeout) {
+        std::fprintf(stderr, "qdrive: no box %s in %lu ms\n", spec.c_str(), timeout);
+        return 1;
+      }
       Sleep(50);
     }
   }
@@ -607,15 +625,23 @@ int main(int argc, char** argv) {
     ClientToScreen(top, &origin);
     int width = 0, height = 0;
     std::vector<uint8_t> screen;
-    if (!CaptureScreen(width, height, screen)) return 1;
-    int w = std::min<int>(client.right, width - origin.x), h = std::min<int>(client.bottom, height - origin.y);
-    if (origin.x < 0 || origin.y < 0 || w <= 0 || h <= 0) return 1;
+    int w = 0, h = 0;
+    if (CaptureScreen(width, height, screen)) {
+      w = std::min<int>(client.right, width - origin.x);
+      h = std::min<int>(client.bottom, height - origin.y);
+    }
+    if (origin.x < 0 || origin.y < 0 || w <= 0 || h <= 0) {
+      std::fprintf(stderr, "qdrive: nothing of %s to capture on the screen\n", spec.c_str());
+      return 1;
+    }
     std::vector<uint8_t> rgb;
     for (int y = 0; y < h; ++y) {
       auto row = screen.begin() + (size_t(origin.y + y) * width + origin.x) * 3;
       rgb.insert(rgb.end(), row, row + size_t(w) * 3);
     }
-    return WritePng(argv[3], w, h, rgb) ? 0 : 1;
+    if (WritePng(argv[3], w, h, rgb)) return 0;
+    std::fprintf(stderr, "qdrive: cannot write %s\n", argv[3]);
+    return 1;
   }
   if ((command == "click" || command == "settext") && argc >= 4) {
     HWND control = ChildById(top, std::atoi(argv[3]));
