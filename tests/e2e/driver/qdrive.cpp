@@ -625,11 +625,11 @@ int main(int argc, char** argv) {
     ClientToScreen(top, &origin);
     int width = 0, height = 0;
     std::vector<uint8_t> screen;
-    int w = 0, h = 0;
-    if (CaptureScreen(width, height, screen)) {
-      w = std::min<int>(client.right, width - origin.x);
-      h = std::min<int>(client.bottom, height - origin.y);
+    if (!CaptureScreen(width, height, screen)) {
+      std::fprintf(stderr, "qdrive: cannot read the screen\n");
+      return 1;
     }
+    int w = std::min<int>(client.right, width - origin.x), h = std::min<int>(client.bottom, height - origin.y);
     if (origin.x < 0 || origin.y < 0 || w <= 0 || h <= 0) {
       std::fprintf(stderr, "qdrive: nothing of %s to capture on the screen\n", spec.c_str());
       return 1;
